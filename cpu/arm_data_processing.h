@@ -1,0 +1,176 @@
+#pragma once
+// ARM data processing, status-register transfers, multiplies, branches and
+// SWI: the handler templates behind the generated ArmHandlerTable.
+
+#include <cstdint>
+
+#include "cpu/alu.h"
+#include "cpu/bios.h"
+#include "cpu/cpu_state.h"
+#include "cpu/modes.h"
+#include "cpu/run_loop.h"
+
+namespace arm {
+
+enum class Operand { Immediate, ImmediateShift, RegisterShift };
+
+enum DataOp : uint32_t {
+    OpAND, OpEOR, OpSUB, OpRSB, OpADD, OpADC, OpSBC, OpRSC,
+    OpTST, OpTEQ, OpCMP, OpCMN, OpORR, OpMOV, OpBIC, OpMVN
+};
+
+constexpr bool IsLogical(uint32_t op) {
+    return op == OpAND || op == OpEOR || op == OpTST || op == OpTEQ || op == OpORR || op == OpMOV ||
+           op == OpBIC || op == OpMVN;
+}
+constexpr bool WritesResult(uint32_t op) { return op < OpTST || op > OpCMN; }
+
+template <uint32_t Op, bool S, Operand Form, uint32_t Type>
+void DataProcessing(CpuState& cpu, uint32_t opcode) {
+    const uint32_t rd = (opcode >> 12) & 15;
+    const uint32_t carryIn = CarryIn(cpu);
+    uint32_t rn, op2, shifterCarry = carryIn;
+
+    // R15 as an operand reads ahead of the instruction: +8 normally, +12 when
+    // the shift amount comes from a register (one more pipeline stage).
+    if constexpr (Form == Operand::RegisterShift) {
+        cpu.R[15] += 8;
+        rn = cpu.R[(opcode >> 16) & 15];
+        const uint32_t amount = cpu.R[(opcode >> 8) & 15] & 0xFF;
+        const Shifted shifted = ShiftByRegister<Type>(cpu.R[opcode & 15], amount, carryIn);
+        cpu.R[15] -= 8;
+        op2 = shifted.value;
+        shifterCarry = shifted.carry;
+        cpu.Cycles -= 1;
+    } else if constexpr (Form == Operand::ImmediateShift) {
+        cpu.R[15] += 4;
+        rn = cpu.R[(opcode >> 16) & 15];
+        const Shifted shifted = ShiftByImmediate<Type>(cpu.R[opcode & 15], (opcode >> 7) & 31, carryIn);
+        cpu.R[15] -= 4;
+        op2 = shifted.value;
+        shifterCarry = shifted.carry;
+    } else {
+        // The rotated immediate's carry is never used: C stays as it was.
+        cpu.R[15] += 4;
+        rn = cpu.R[(opcode >> 16) & 15];
+        cpu.R[15] -= 4;
+        op2 = RotatedImmediate(opcode);
+    }
+
+    uint32_t result;
+    if constexpr (Op == OpAND || Op == OpTST) result = rn & op2;
+    else if constexpr (Op == OpEOR || Op == OpTEQ) result = rn ^ op2;
+    else if constexpr (Op == OpSUB || Op == OpCMP) result = rn - op2;
+    else if constexpr (Op == OpRSB) result = op2 - rn;
+    else if constexpr (Op == OpADD || Op == OpCMN) result = rn + op2;
+    else if constexpr (Op == OpADC) result = rn + op2 + carryIn;
+    else if constexpr (Op == OpSBC) result = rn - op2 - 1 + carryIn;
+    else if constexpr (Op == OpRSC) result = op2 - rn - 1 + carryIn;
+    else if constexpr (Op == OpORR) result = rn | op2;
+    else if constexpr (Op == OpMOV) result = op2;
+    else if constexpr (Op == OpBIC) result = rn & ~op2;
+    else result = ~op2;
+
+    if constexpr (WritesResult(Op)) cpu.R[rd] = result;
+    if constexpr (!S) return;
+
+    if constexpr (IsLogical(Op) && Form != Operand::Immediate) SetCarry(cpu, shifterCarry);
+    if (rd == 15) {
+        // With R15 as destination the S bit returns from an exception.
+        RestoreCpsrFromSpsr(cpu);
+        return;
+    }
+    if constexpr (IsLogical(Op)) SetNZ(cpu, result);
+    else if constexpr (Op == OpSUB || Op == OpCMP || Op == OpSBC) SetSubFlags(cpu, rn, op2, result);
+    else if constexpr (Op == OpRSB || Op == OpRSC) SetSubFlags(cpu, op2, rn, result);
+    else SetAddFlags(cpu, rn, op2, result);
+}
+
+// MRS Rd, CPSR / SPSR. Without a saved status register Rd is left alone.
+template <bool Spsr>
+void MoveFromStatus(CpuState& cpu, uint32_t opcode) {
+    const uint32_t rd = (opcode >> 12) & 15;
+    if constexpr (Spsr) {
+        if (const uint32_t* spsr = CurrentSpsr(cpu)) cpu.R[rd] = *spsr;
+    } else {
+        cpu.R[rd] = cpu.CPSR;
+    }
+}
+
+// MSR CPSR / SPSR from a register or a rotated immediate. The control field
+// bit (16) writes the whole word in a privileged mode; otherwise only the
+// four flags change, whatever the other field bits say.
+template <bool Spsr, bool Immediate>
+void MoveToStatus(CpuState& cpu, uint32_t opcode) {
+    const uint32_t operand = Immediate ? RotatedImmediate(opcode) : cpu.R[opcode & 15];
+    const bool control = opcode & (1u << 16);
+    if constexpr (Spsr) {
+        uint32_t* spsr = CurrentSpsr(cpu);
+        if (!spsr) return;
+        *spsr = control ? operand : (*spsr & 0x0FFFFFFF) | (operand & 0xF0000000);
+    } else {
+        if (control && (cpu.CPSR & ModeMask) != ModeUser)
+            WriteCpsr(cpu, operand);
+        else
+            cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (operand & 0xF0000000);
+    }
+}
+
+// BX Rm: bit 0 of the target selects THUMB. A change of state ends the
+// slice so the other decoder runs the next instruction.
+inline void BranchExchange(CpuState& cpu, uint32_t opcode) {
+    const uint32_t target = cpu.R[opcode & 15];
+    if (target & 1) {
+        cpu.R[15] = target & ~1u;
+        if (!(cpu.CPSR & FlagT)) {
+            cpu.CPSR |= FlagT;
+            EndSliceEarly(cpu);
+        }
+    } else {
+        cpu.R[15] = target & ~3u;
+        if (cpu.CPSR & FlagT) {
+            cpu.CPSR &= ~FlagT;
+            EndSliceEarly(cpu);
+        }
+    }
+}
+
+// MUL / MLA: N and Z from the result; C and V are cleared.
+template <bool Accumulate, bool S>
+void Multiply(CpuState& cpu, uint32_t opcode) {
+    const uint32_t rd = (opcode >> 16) & 15;
+    uint32_t result = cpu.R[opcode & 15] * cpu.R[(opcode >> 8) & 15];
+    if constexpr (Accumulate) result += cpu.R[(opcode >> 12) & 15];
+    cpu.R[rd] = result;
+    cpu.Cycles -= Accumulate ? 5 : 4;
+    if constexpr (S) cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (result & FlagN) | (result == 0 ? FlagZ : 0);
+}
+
+// UMULL / UMLAL / SMULL / SMLAL: 64-bit results, RdLo written first.
+// N from bit 63, Z from the whole result; C and V are kept.
+template <bool Signed, bool Accumulate, bool S>
+void MultiplyLong(CpuState& cpu, uint32_t opcode) {
+    const uint32_t rdHi = (opcode >> 16) & 15;
+    const uint32_t rdLo = (opcode >> 12) & 15;
+    const uint32_t rm = cpu.R[opcode & 15];
+    const uint32_t rs = cpu.R[(opcode >> 8) & 15];
+    uint64_t result = Signed ? uint64_t(int64_t(int32_t(rm)) * int64_t(int32_t(rs))) : uint64_t(rm) * rs;
+    if constexpr (Accumulate) result += (uint64_t(cpu.R[rdHi]) << 32) | cpu.R[rdLo];
+    cpu.R[rdLo] = uint32_t(result);
+    cpu.R[rdHi] = uint32_t(result >> 32);
+    cpu.Cycles -= Accumulate ? 6 : 5;
+    if constexpr (S)
+        cpu.CPSR = (cpu.CPSR & 0x3FFFFFFF) | (uint32_t(result >> 32) & FlagN) | (result == 0 ? FlagZ : 0);
+}
+
+// B / BL: the target is the instruction's address + 8 + offset x 4.
+template <bool Link>
+void Branch(CpuState& cpu, uint32_t opcode) {
+    if constexpr (Link) cpu.R[14] = cpu.R[15];
+    const int32_t offset = int32_t(opcode << 8) >> 6;
+    cpu.R[15] += uint32_t(offset) + 4;
+}
+
+inline void SoftwareInterrupt(CpuState& cpu, uint32_t opcode) { BiosCall(cpu, opcode & 0xFFFFFF); }
+
+}  // namespace arm

@@ -1,0 +1,67 @@
+#include "cpu/modes.h"
+
+#include "cpu/run_loop.h"
+
+namespace {
+
+// Where a mode keeps its R13 and R14 while another mode is current. FIQ has
+// no bank of its own here and shares Undefined's, as do invalid modes.
+struct Bank {
+    uint32_t& r13;
+    uint32_t& r14;
+};
+
+Bank BankOf(CpuState& cpu, uint32_t mode) {
+    switch (mode) {
+    case ModeUser:
+    case ModeSystem: return {cpu.R13_usr, cpu.R14_usr};
+    case ModeIrq: return {cpu.R13_irq, cpu.R14_irq};
+    case ModeSupervisor: return {cpu.R13_svc, cpu.R14_svc};
+    case ModeAbort: return {cpu.R13_abt, cpu.R14_abt};
+    default: return {cpu.R13_und, cpu.R14_und};
+    }
+}
+
+}  // namespace
+
+uint32_t* CurrentSpsr(CpuState& cpu) {
+    switch (cpu.CPSR & ModeMask) {
+    case ModeFiq: return &cpu.SPSR_fiq;
+    case ModeIrq: return &cpu.SPSR_irq;
+    case ModeSupervisor: return &cpu.SPSR_svc;
+    case ModeAbort: return &cpu.SPSR_abt;
+    case ModeUndefined: return &cpu.SPSR_und;
+    default: return nullptr;
+    }
+}
+
+void WriteCpsr(CpuState& cpu, uint32_t value) {
+    const uint32_t oldMode = cpu.CPSR & ModeMask;
+    const uint32_t newMode = value & ModeMask;
+    if (oldMode != newMode) {
+        Bank oldBank = BankOf(cpu, oldMode);
+        oldBank.r13 = cpu.R[13];
+        oldBank.r14 = cpu.R[14];
+        Bank newBank = BankOf(cpu, newMode);
+        cpu.R[13] = newBank.r13;
+        cpu.R[14] = newBank.r14;
+    }
+    // A change of mode, instruction set or interrupt mask must be seen
+    // before the next instruction; a change of F alone need not.
+    if ((cpu.CPSR ^ value) & (ModeMask | FlagT | FlagI)) EndSliceEarly(cpu);
+    cpu.CPSR = value;
+}
+
+void EnterIrqException(CpuState& cpu) {
+    cpu.SPSR_irq = cpu.CPSR;
+    WriteCpsr(cpu, (cpu.CPSR & 0xFFFFFFC0u) | 0x92);
+    cpu.R[14] = cpu.R[15] + 4;
+    cpu.R[15] = 0x18;
+}
+
+void EnterSwiException(CpuState& cpu) {
+    cpu.SPSR_svc = cpu.CPSR;
+    WriteCpsr(cpu, (cpu.CPSR & 0xFFFFFFC0u) | ModeSupervisor);
+    cpu.R[14] = cpu.R[15];
+    cpu.R[15] = 0x08;
+}

@@ -1,0 +1,48 @@
+#include "cpu/run_loop.h"
+
+#include "cpu/modes.h"
+#include "machine/scanline.h"
+
+CpuState Cpu{};
+
+void ResetCpu(CpuState& cpu) {
+    for (uint32_t& reg : cpu.R) reg = 0;
+    cpu.CPSR = 0xD3;
+    cpu.SavedCycles = 0;
+    cpu.SliceBreak = 0;
+    cpu.IrqPending = 0;
+    cpu.Cycles = int32_t(cpu.SliceLength);
+}
+
+void RequestIrqCheck(CpuState& cpu) {
+    cpu.IrqPending = 1;
+    EndSliceEarly(cpu);
+}
+
+uint32_t RunCpu(CpuState& cpu) {
+    for (;;) {
+        if (cpu.CPSR & FlagT)
+            RunThumbSlice(cpu);
+        else
+            RunArmSlice(cpu);
+
+        // Slice end. An early end gives back the cycles it set aside without
+        // advancing time; a normal end hands over to the scanline driver.
+        // Adding the new slice (rather than assigning it) carries the last
+        // instruction's overshoot into the next slice.
+        if (cpu.SliceBreak) {
+            cpu.SliceBreak = 0;
+            cpu.Cycles += cpu.SavedCycles;
+        } else {
+            const uint32_t pending = ScanlineTick(cpu);
+            if (pending == StopRunLoop) return cpu.R[15];
+            cpu.IrqPending = pending;
+            cpu.Cycles += int32_t(cpu.SliceLength);
+        }
+
+        // Interrupts are taken only here. Supervisor mode is never
+        // interrupted, so code inside a BIOS call runs to its end.
+        if (cpu.IrqPending && !(cpu.CPSR & FlagI) && (cpu.CPSR & ModeMask) != ModeSupervisor)
+            EnterIrqException(cpu);
+    }
+}

@@ -1,0 +1,92 @@
+// koru-headless: runs a cartridge without a window, for tests, benchmarks
+// and scripted runs.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cpu/cpu_state.h"
+#include "frontend/headless/options.h"
+#include "game/game.h"
+#include "game/settings.h"
+#include "machine/host.h"
+#include "machine/page_table.h"
+#include "machine/scanline.h"
+
+namespace {
+
+HeadlessOptions Options;
+uint32_t FramesRun = 0;
+
+// Called once per frame at the start of vertical blank: counts frames and
+// asks for the stop when the run has reached its end.
+uint32_t PollHeadlessInput() {
+    ++FramesRun;
+    if (FramesRun >= Options.frames) StopRequested = true;
+    if (Options.untilSet && PeekWord(Options.untilAddress) == Options.untilValue) StopRequested = true;
+    return 0;
+}
+
+const char* FailureText(StartFailure failure) {
+    switch (failure) {
+    case StartFailure::OutOfMemory: return "out of memory";
+    case StartFailure::CannotOpen: return "file missing or unreadable";
+    case StartFailure::Empty: return "file is empty";
+    case StartFailure::TooLarge: return "image larger than 32 MB";
+    case StartFailure::ReadError: return "image could not be read completely";
+    case StartFailure::HeaderCheck: return "header complement check failed";
+    case StartFailure::None: break;
+    }
+    return "unknown failure";
+}
+
+bool WriteDump(const MemoryDump& dump) {
+    std::FILE* file = std::fopen(dump.file.c_str(), "wb");
+    if (!file) return false;
+    for (uint32_t i = 0; i < dump.length; ++i) std::fputc(PeekByte(dump.address + i), file);
+    return std::fclose(file) == 0;
+}
+
+void PrintRegisters() {
+    for (int reg = 0; reg < 16; ++reg) std::printf("R%d=%08X ", reg, Cpu.R[reg]);
+    std::printf("CPSR=%08X\n", Cpu.CPSR);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::fputs(HeadlessUsage().c_str(), stdout);
+        return 0;
+    }
+    if (!ParseHeadlessOptions(argc, argv, Options, error)) {
+        std::fprintf(stderr, "koru-headless: %s\n%s", error.c_str(), HeadlessUsage().c_str());
+        return 2;
+    }
+    Verbose = Options.verbose;
+    Host.PollInput = PollHeadlessInput;
+
+    const uint32_t exitPc = StartGame(Options.cartridge.c_str());
+    int status = 0;
+    if (exitPc == 0) {
+        std::fprintf(stderr, "koru-headless: cannot start %s: %s\n", Options.cartridge.c_str(),
+                     FailureText(LastStartFailure));
+        status = 1;
+    } else {
+        if (Options.printRegisters) PrintRegisters();
+        for (const MemoryDump& dump : Options.dumps) {
+            if (!WriteDump(dump)) {
+                std::fprintf(stderr, "koru-headless: cannot write %s\n", dump.file.c_str());
+                status = 3;
+            }
+        }
+        if (Options.bench) {
+            const double seconds = LastRunSeconds;
+            std::printf("frames=%u seconds=%.6f fps=%.1f\n", FramesRun, seconds,
+                        seconds > 0 ? FramesRun / seconds : 0.0);
+        }
+    }
+    EndGame();
+    return status;
+}

@@ -1,0 +1,122 @@
+#include "frontend/headless/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+bool ParseNumber(std::string_view text, int base, uint32_t& value) {
+    if (text.empty()) return false;
+    const std::string copy(text);
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(copy.c_str(), &end, base);
+    if (errno || *end != '\0' || parsed > 0xFFFFFFFFull || copy[0] == '-') return false;
+    value = uint32_t(parsed);
+    return true;
+}
+
+bool ParseHex(std::string_view text, uint32_t& value) {
+    if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+    return ParseNumber(text, 16, value);
+}
+
+// Splits "A:B" or "A:B:C" at the first separators.
+std::vector<std::string_view> SplitFields(std::string_view text, size_t count) {
+    std::vector<std::string_view> fields;
+    while (fields.size() + 1 < count) {
+        const size_t colon = text.find(':');
+        if (colon == std::string_view::npos) break;
+        fields.push_back(text.substr(0, colon));
+        text.remove_prefix(colon + 1);
+    }
+    fields.push_back(text);
+    return fields;
+}
+
+struct OptionSpec {
+    const char* name;
+    const char* argument;  // null for a flag
+    const char* help;
+    bool (*apply)(HeadlessOptions& options, std::string_view argument);
+};
+
+const OptionSpec OptionTable[] = {
+    {"--frames", "N", "stop after N frames (default 60)",
+     [](HeadlessOptions& o, std::string_view a) { return ParseNumber(a, 10, o.frames); }},
+    {"--regs", nullptr, "print R0-R15 and CPSR after the run",
+     [](HeadlessOptions& o, std::string_view) { return o.printRegisters = true; }},
+    {"--dump", "ADDR:LEN:FILE", "write LEN bytes of bus memory from hex ADDR to FILE after the run",
+     [](HeadlessOptions& o, std::string_view a) {
+         const auto fields = SplitFields(a, 3);
+         MemoryDump dump;
+         if (fields.size() != 3 || fields[2].empty() || !ParseHex(fields[0], dump.address) ||
+             !ParseNumber(fields[1], 0, dump.length))
+             return false;
+         dump.file = std::string(fields[2]);
+         o.dumps.push_back(dump);
+         return true;
+     }},
+    {"--verbose", "MASK", "diagnostic message mask (decimal or 0x hex)",
+     [](HeadlessOptions& o, std::string_view a) { return ParseNumber(a, 0, o.verbose); }},
+    {"--until", "ADDR:VALUE", "stop after the first frame that leaves the word at hex ADDR equal to hex VALUE",
+     [](HeadlessOptions& o, std::string_view a) {
+         const auto fields = SplitFields(a, 2);
+         return o.untilSet = fields.size() == 2 && ParseHex(fields[0], o.untilAddress) &&
+                             ParseHex(fields[1], o.untilValue);
+     }},
+    {"--bench", nullptr, "print frames run, emulation seconds and frames per second",
+     [](HeadlessOptions& o, std::string_view) { return o.bench = true; }},
+};
+
+}  // namespace
+
+std::string HeadlessUsage() {
+    std::string usage = "usage: koru-headless [options] CARTRIDGE\n";
+    for (const OptionSpec& option : OptionTable) {
+        std::string left = std::string("  ") + option.name;
+        if (option.argument) left += std::string(" ") + option.argument;
+        left.resize(std::max<size_t>(left.size() + 2, 24), ' ');
+        usage += left + option.help + "\n";
+    }
+    return usage;
+}
+
+bool ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (!word.starts_with("--")) {
+            if (!options.cartridge.empty()) {
+                error = "more than one cartridge given";
+                return false;
+            }
+            options.cartridge = argv[i];
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& candidate : OptionTable)
+            if (word == candidate.name) spec = &candidate;
+        if (!spec) {
+            error = "unknown option " + std::string(word);
+            return false;
+        }
+        std::string_view argument;
+        if (spec->argument) {
+            if (i + 1 >= argc) {
+                error = std::string(word) + " needs " + spec->argument;
+                return false;
+            }
+            argument = argv[++i];
+        }
+        if (!spec->apply(options, argument)) {
+            error = "bad value for " + std::string(word) + ": " + std::string(argument);
+            return false;
+        }
+    }
+    if (options.cartridge.empty()) {
+        error = "no cartridge given";
+        return false;
+    }
+    return true;
+}

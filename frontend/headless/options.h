@@ -1,0 +1,30 @@
+#pragma once
+// Command-line options of koru-headless, parsed through one table.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct MemoryDump {
+    uint32_t address;
+    uint32_t length;
+    std::string file;
+};
+
+struct HeadlessOptions {
+    uint32_t frames = 60;
+    bool printRegisters = false;
+    std::vector<MemoryDump> dumps;
+    uint32_t verbose = 0;
+    bool untilSet = false;
+    uint32_t untilAddress = 0;
+    uint32_t untilValue = 0;
+    bool bench = false;
+    std::string cartridge;
+};
+
+// Parses argv; on error writes a message to `error` and returns false.
+bool ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& options, std::string& error);
+
+// The option summary printed for --help and after a usage error.
+std::string HeadlessUsage();

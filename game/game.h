@@ -1,0 +1,44 @@
+#pragma once
+// One game run: allocating and mapping the emulated memories, loading the
+// BIOS image (or the built-in interrupt stub) and the cartridge, resetting
+// the machine and running the CPU until the front-end asks to stop.
+
+#include <cstdint>
+
+// BIOS area, read-only at 0x00000000.
+extern uint8_t* BiosImage;
+// Set when "GBA.ROM" supplied exactly 16384 bytes.
+extern bool BiosLoaded;
+// Cartridge image, RomSize bytes (the file length rounded up to 16 KB).
+extern uint8_t* RomImage;
+extern int32_t RomSize;
+// Battery save and state snapshot file names of the running game.
+extern char* SaveFileName;
+extern char* StateFileName;
+// Raised by the front-end to end the game run at the next vertical blank.
+extern bool StopRequested;
+
+// Why the last StartGame returned 0 (for the front-ends' messages).
+enum class StartFailure { None, OutOfMemory, CannotOpen, Empty, TooLarge, ReadError, HeaderCheck };
+extern StartFailure LastStartFailure;
+
+// Wall-clock seconds the last game run spent inside the run loop.
+extern double LastRunSeconds;
+
+inline constexpr int32_t MaxRomSize = 0x2000000;  // 32 MB
+
+// Runs one game; returns 0 when it could not start, else the PC at which the
+// run loop stopped.
+uint32_t StartGame(const char* cartridgePath);
+
+// Writes the battery file and releases everything; safe after a partial start.
+void EndGame();
+
+// The six-instruction interrupt dispatcher placed at 0x18 without a BIOS image.
+inline constexpr uint32_t BiosStubSize = 48;
+extern const uint8_t BiosStub[BiosStubSize];
+
+// A copy of path with the extension of its last path component replaced by
+// (or, without one, extended with) the given extension. Both '/' and '\'
+// separate components. Returns a heap string (free with std::free) or null.
+char* ReplaceExtension(const char* path, const char* extension);

@@ -1,0 +1,4 @@
+#include "game/settings.h"
+
+GameSettings Settings;
+uint32_t Verbose = 0;

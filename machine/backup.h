@@ -1,0 +1,15 @@
+#pragma once
+// Cartridge backup memory: the FLASH chip behind 0x0E000000 (byte stores
+// only) and the serial EEPROM behind the upper cartridge windows.
+
+#include <cstdint>
+
+// A byte store to 0x0E000000-0x0E00FFFF, offset = low 16 address bits.
+void FlashWrite(uint16_t offset, uint8_t value);
+
+// One bit of the EEPROM's serial stream (16-bit accesses to 0x09xxxxxx...).
+uint16_t EepromReadBit();
+void EepromWriteBit(uint8_t value);
+
+// The 512 data bytes of a 4 Kbit EEPROM.
+extern uint8_t EepromData[512];

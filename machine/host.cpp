@@ -1,0 +1,3 @@
+#include "machine/host.h"
+
+HostInterface Host;

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs everything KORU needs to build and test on Debian 12 (run as root).
+set -e
+PACKAGES="cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libbenchmark-dev \
+  gcc-arm-none-eabi binutils-arm-none-eabi libnewlib-arm-none-eabi"
+missing=""
+for package in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"
+done
+if [ -n "$missing" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y $missing
+fi

@@ -1,0 +1,8 @@
+#!/bin/sh
+# Builds KORU with its tests and test cartridges and runs the whole suite.
+set -e
+cd "$(dirname "$0")/.."
+sh scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build
+ctest --test-dir build --output-on-failure -j2
