@@ -110,7 +110,7 @@ char* ReplaceExtension(const char* path, const char* extension) {
     return name;
 }
 
-uint32_t StartGame(const char* cartridgePath) {
+bool AllocateMachine() {
     StopRequested = false;
     DummyRam = nullptr;
     SaveFileName = StateFileName = nullptr;
@@ -133,15 +133,27 @@ uint32_t StartGame(const char* cartridgePath) {
     BiosImage = PageTable.Read[0];
     std::memset(EepromData, 0, sizeof EepromData);
     LoadBiosImage();
+    return true;
+}
+
+void MapCartridge(uint8_t* image, int32_t roundedSize) {
+    RomImage = image;
+    RomSize = roundedSize;
+    for (uint32_t window : {0x08000000u, 0x0A000000u, 0x0C000000u})
+        MapRegion(RomImage, uint32_t(RomSize), window, uint32_t(RomSize), false);
+}
+
+uint32_t StartGame(const char* cartridgePath) {
+    if (!AllocateMachine()) return 0;
 
     if (Verbose) std::printf("Loading %s...", cartridgePath);
     int32_t size = 0;
     StartFailure failure = StartFailure::None;
-    RomImage = LoadCartridgeImage(cartridgePath, size, RomSize, failure);
-    Outcome(RomImage != nullptr);
-    if (!RomImage) return Fail(failure);
-    for (uint32_t window : {0x08000000u, 0x0A000000u, 0x0C000000u})
-        MapRegion(RomImage, uint32_t(RomSize), window, uint32_t(RomSize), false);
+    int32_t roundedSize = 0;
+    uint8_t* image = LoadCartridgeImage(cartridgePath, size, roundedSize, failure);
+    Outcome(image != nullptr);
+    if (!image) return Fail(failure);
+    MapCartridge(image, roundedSize);
 
     PrintHeaderSummary(RomImage);
     if (Settings.CheckCRC && HeaderComplement(RomImage) != RomImage[HeaderComplementOffset]) {

@@ -31,6 +31,15 @@ inline constexpr int32_t MaxRomSize = 0x2000000;  // 32 MB
 // run loop stopped.
 uint32_t StartGame(const char* cartridgePath);
 
+// The first steps of StartGame, also used by tests: allocates and maps every
+// emulated memory and loads "GBA.ROM" or the interrupt stub. False (with
+// LastStartFailure set) when memory runs out; EndGame releases the rest.
+bool AllocateMachine();
+
+// Enters a cartridge image (std::malloc'd, size a multiple of 16 KB) at the
+// three cartridge windows; EndGame frees it.
+void MapCartridge(uint8_t* image, int32_t roundedSize);
+
 // Writes the battery file and releases everything; safe after a partial start.
 void EndGame();
 

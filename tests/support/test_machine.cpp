@@ -1,0 +1,67 @@
+#include "tests/support/test_machine.h"
+
+#include <cstdlib>
+
+#include "cpu/run_loop.h"
+#include "game/game.h"
+#include "machine/io_registers.h"
+#include "machine/page_table.h"
+
+TestMachine::TestMachine() : cpu(Cpu) {
+    AllocateMachine();
+    constexpr int32_t romSize = 64 * 1024;
+    MapCartridge(static_cast<uint8_t*>(std::calloc(romSize, 1)), romSize);
+    ResetHardware();
+    FillPageHoles();
+}
+
+TestMachine::~TestMachine() { EndGame(); }
+
+void TestMachine::LoadArm(uint32_t address, std::initializer_list<uint32_t> opcodes) {
+    uint32_t at = address;
+    for (uint32_t opcode : opcodes) {
+        Write32(at, opcode);
+        at += 4;
+    }
+    cpu.R[15] = address;
+    cpu.CPSR &= ~FlagT;
+}
+
+void TestMachine::LoadThumb(uint32_t address, std::initializer_list<uint16_t> opcodes) {
+    uint32_t at = address;
+    for (uint16_t opcode : opcodes) {
+        Write16(at, opcode);
+        at += 2;
+    }
+    cpu.R[15] = address;
+    cpu.CPSR |= FlagT;
+}
+
+int32_t TestMachine::Step() {
+    // A budget of one cycle runs exactly one instruction: every instruction
+    // costs at least its fetch.
+    cpu.Cycles = 1;
+    cpu.SliceBreak = 0;
+    if (cpu.CPSR & FlagT)
+        RunThumbSlice(cpu);
+    else
+        RunArmSlice(cpu);
+    int32_t left = cpu.Cycles;
+    if (cpu.SliceBreak) {
+        left = cpu.SavedCycles;
+        cpu.SliceBreak = 0;
+        cpu.Cycles = cpu.SavedCycles;
+    }
+    return 1 - left;
+}
+
+void TestMachine::Run(int n) {
+    for (int i = 0; i < n; ++i) Step();
+}
+
+uint32_t TestMachine::Read32(uint32_t address) const { return LoadLittle<uint32_t>(ReadHostAddress(address)); }
+uint16_t TestMachine::Read16(uint32_t address) const { return LoadLittle<uint16_t>(ReadHostAddress(address)); }
+uint8_t TestMachine::Read8(uint32_t address) const { return *ReadHostAddress(address); }
+void TestMachine::Write32(uint32_t address, uint32_t value) { StoreLittle<uint32_t>(ReadHostAddress(address), value); }
+void TestMachine::Write16(uint32_t address, uint16_t value) { StoreLittle<uint16_t>(ReadHostAddress(address), value); }
+void TestMachine::Write8(uint32_t address, uint8_t value) { *ReadHostAddress(address) = value; }
