@@ -101,12 +101,19 @@ void RunArmSlice(CpuState& cpu) {
         // The fetch is paid before the condition test: a skipped instruction
         // still costs its fetch.
         cpu.Cycles -= AccessCost32[(pc >> 24) & 15];
-        const uint32_t opcode =
-            LoadLittle<uint32_t>(PageTable.Read[pc >> PageShift] + (pc & 0x3FFC)) >> (8 * (pc & 3));
+        uint32_t opcode = LoadLittle<uint32_t>(PageTable.Read[pc >> PageShift] + (pc & 0x3FFC));
+        // A misaligned R15 fetches the aligned word shifted right.
+        if (pc & 3) [[unlikely]]
+            opcode >>= 8 * (pc & 3);
         cpu.R[15] = pc + 4;
-        if (ConditionPasses(opcode >> 28, cpu.CPSR))
+        // Most instructions carry the "always" condition (14); 15 never runs.
+        if (opcode >= 0xE0000000u) [[likely]] {
+            if (opcode < 0xF0000000u) [[likely]]
+                ArmHandlerTable[ArmTableIndex(opcode)](cpu, opcode);
+            else
+                ArmUndefined(cpu, opcode);
+        } else if (ConditionPasses(opcode >> 28, cpu.CPSR)) {
             ArmHandlerTable[ArmTableIndex(opcode)](cpu, opcode);
-        else if ((opcode >> 28) == 15)
-            ArmUndefined(cpu, opcode);  // the "never" condition: traced, not run
+        }
     }
 }

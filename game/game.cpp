@@ -19,6 +19,7 @@
 
 uint8_t* BiosImage = nullptr;
 bool BiosLoaded = false;
+const char* BiosPath = "GBA.ROM";
 uint8_t* RomImage = nullptr;
 int32_t RomSize = 0;
 char* SaveFileName = nullptr;
@@ -82,7 +83,7 @@ uint32_t Fail(StartFailure reason) {
 }
 
 void LoadBiosImage() {
-    std::FILE* file = std::fopen("GBA.ROM", "rb");
+    std::FILE* file = std::fopen(BiosPath, "rb");
     if (file) {
         Progress("Loading GBA.ROM...");
         const size_t count = std::fread(BiosImage, 1, 16 * KB, file);

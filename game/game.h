@@ -9,6 +9,9 @@
 extern uint8_t* BiosImage;
 // Set when "GBA.ROM" supplied exactly 16384 bytes.
 extern bool BiosLoaded;
+// Where the BIOS image is looked for: "GBA.ROM" in the current directory
+// unless a front-end names another file.
+extern const char* BiosPath;
 // Cartridge image, RomSize bytes (the file length rounded up to 16 KB).
 extern uint8_t* RomImage;
 extern int32_t RomSize;

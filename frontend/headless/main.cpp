@@ -21,10 +21,13 @@ uint32_t FramesRun = 0;
 // Called once per frame at the start of vertical blank: counts frames and
 // asks for the stop when the run has reached its end.
 uint32_t PollHeadlessInput() {
+    uint32_t keys = 0;
+    for (const KeyChange& change : Options.keys)
+        if (change.frame <= FramesRun) keys = change.keys;
     ++FramesRun;
     if (FramesRun >= Options.frames) StopRequested = true;
     if (Options.untilSet && PeekWord(Options.untilAddress) == Options.untilValue) StopRequested = true;
-    return 0;
+    return keys;
 }
 
 const char* FailureText(StartFailure failure) {
@@ -66,6 +69,7 @@ int main(int argc, char** argv) {
     }
     Verbose = Options.verbose;
     Host.PollInput = PollHeadlessInput;
+    if (!Options.bios.empty()) BiosPath = Options.bios.c_str();
 
     const uint32_t exitPc = StartGame(Options.cartridge.c_str());
     int status = 0;

@@ -1,5 +1,6 @@
 #include "frontend/headless/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
@@ -65,6 +66,27 @@ const OptionSpec OptionTable[] = {
          const auto fields = SplitFields(a, 2);
          return o.untilSet = fields.size() == 2 && ParseHex(fields[0], o.untilAddress) &&
                              ParseHex(fields[1], o.untilValue);
+     }},
+    {"--keys", "F:MASK[,F:MASK...]", "from frame F on, hold the keypad MASK (bit 0 A ... 9 L; hex or decimal)",
+     [](HeadlessOptions& o, std::string_view a) {
+         while (!a.empty()) {
+             const size_t comma = a.find(',');
+             const auto fields = SplitFields(a.substr(0, comma), 2);
+             KeyChange change;
+             if (fields.size() != 2 || !ParseNumber(fields[0], 10, change.frame) ||
+                 !ParseNumber(fields[1], 0, change.keys) || change.keys > 0x3FF)
+                 return false;
+             o.keys.push_back(change);
+             a = comma == std::string_view::npos ? std::string_view() : a.substr(comma + 1);
+         }
+         std::stable_sort(o.keys.begin(), o.keys.end(),
+                          [](const KeyChange& x, const KeyChange& y) { return x.frame < y.frame; });
+         return true;
+     }},
+    {"--bios", "FILE", "read the BIOS image from FILE instead of GBA.ROM",
+     [](HeadlessOptions& o, std::string_view a) {
+         o.bios = std::string(a);
+         return !a.empty();
      }},
     {"--bench", nullptr, "print frames run, emulation seconds and frames per second",
      [](HeadlessOptions& o, std::string_view) { return o.bench = true; }},

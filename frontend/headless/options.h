@@ -11,6 +11,12 @@ struct MemoryDump {
     std::string file;
 };
 
+// From frame `frame` on, the keypad reports `keys` (1 = pressed).
+struct KeyChange {
+    uint32_t frame;
+    uint32_t keys;
+};
+
 struct HeadlessOptions {
     uint32_t frames = 60;
     bool printRegisters = false;
@@ -20,6 +26,8 @@ struct HeadlessOptions {
     uint32_t untilAddress = 0;
     uint32_t untilValue = 0;
     bool bench = false;
+    std::vector<KeyChange> keys;  // in frame order
+    std::string bios;
     std::string cartridge;
 };
 
