@@ -1,17 +1,475 @@
 #include "cpu/bios.h"
 
+#include <array>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
+#include "cpu/bios_decompress.h"
 #include "cpu/modes.h"
+#include "cpu/run_loop.h"
 #include "game/game.h"
 #include "game/settings.h"
+#include "machine/bus.h"
+#include "machine/interrupts.h"
+#include "machine/io_registers.h"
+#include "machine/page_table.h"
+
+namespace {
+
+// The angle and fixed-point units of the BIOS functions. Pi is deliberately
+// the short 3.1415926, and results depend on it: a quarter turn's sine stays
+// just above -1, so a truncated matrix entry comes out one unit smaller than
+// with a precise pi.
+constexpr double BiosPi = 3.1415926;
+constexpr double Fixed14 = 1.0 / 16384;    // 1.14 fixed point to real
+constexpr double AngleUnit = 1.0 / 32768;  // 0x10000 = a full turn
+
+// HALTCNT is the high byte of the halfword at 0x300 (POSTFLG is the low one).
+constexpr uint32_t HaltcntAddress = 0x04000000 + Io::HALTCNT + 1;
+
+bool Tracing() { return Verbose & VerboseBios; }
+
+int32_t SignExtend16(uint32_t value) { return int16_t(uint16_t(value)); }
+
+// Zeroes a bus range page by page through the write map, so the clear can
+// never run past the host block behind a page.
+void ClearBusRange(uint32_t base, uint32_t length) {
+    for (uint32_t offset = 0; offset < length; offset += PageSize) {
+        const uint32_t chunk = length - offset < PageSize ? length - offset : PageSize;
+        std::memset(PageTable.Write[(base + offset) >> PageShift], 0, chunk);
+    }
+}
+
+// A store to HALTCNT: with an enabled interrupt possible, the register write
+// moves R15 back over the SWI and ends the slice, so the SWI runs again until
+// an interrupt is pending; then it completes once.
+void WaitForInterrupt(uint8_t haltcnt) { BusWrite8(HaltcntAddress, haltcnt); }
+
+// SoftReset and RegisterRamReset share the memory clears.
+void ResetMemories(CpuState& cpu, uint32_t function, const char* kind) {
+    // The BIOS keeps a flag here saying whether the game was started from
+    // external work RAM (multiboot) or from the cartridge.
+    const uint32_t restart = PeekByte(0x03007FFA) ? 0x02000000 : 0x08000000;
+    if (Tracing()) std::printf("BIOS #0x%02X: %sReset(0x%08X)\n", function, kind, cpu.R[0]);
+
+    const uint32_t which = cpu.R[0];
+    if (which & 0x01) ClearBusRange(0x02000000, 256 * 1024);
+    // The top 0x200 bytes of internal work RAM hold the stacks and the BIOS
+    // variables (the interrupt handler pointer among them); both functions
+    // keep them.
+    if (which & 0x02) ClearBusRange(0x03000000, 0x7E00);
+    if (which & 0x04) ClearBusRange(0x05000000, PageSize);
+    if (which & 0x08) ClearBusRange(0x06000000, 96 * 1024);
+    if (which & 0x10) ClearBusRange(0x07000000, PageSize);
+
+    if (function == 0x00) {
+        ResetCpu(cpu);
+        cpu.R[15] = restart;
+        // ResetCpu puts CPSR in ARM state directly. Called from THUMB code,
+        // the THUMB loop would go on decoding the ARM restart code for the
+        // rest of the slice; cutting the slice short makes the run loop pick
+        // the ARM decoder before the next instruction.
+        EndSliceEarly(cpu);
+    }
+}
+
+void SoftReset(CpuState& cpu, uint32_t function) { ResetMemories(cpu, function, "Soft"); }
+void RegisterRamReset(CpuState& cpu, uint32_t function) { ResetMemories(cpu, function, "RegisterRAM"); }
+
+void Halt(CpuState&, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: Halt()\n", function);
+    WaitForInterrupt(0x00);
+}
+
+void Stop(CpuState&, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: Stop()\n", function);
+    WaitForInterrupt(0x80);
+}
+
+// The BIOS's own interrupt check word in internal work RAM: game interrupt
+// handlers OR the flags they have serviced into it, and the waiting
+// functions watch it rather than IF, so that an unrelated interrupt (a
+// timer, HBlank, serial) does not end a wait for the vertical blank.
+constexpr uint32_t InterruptCheckAddress = 0x03007FF8;
+
+// Waits until one of the `wanted` flags appears in the check word, halting
+// in between. Each wake-up runs the SWI again: a run whose flags are still
+// missing halts again instead of completing. The first run is the one that
+// finds the CPU not halted, since every later run comes from the halt
+// protocol moving R15 back over the SWI.
+void WaitForCheckFlags(bool discardOld, uint16_t wanted) {
+    if (HaltState == Halt::Running) {
+        BusWrite16(0x04000000 + Io::IME, 1);
+        if (discardOld) BusWrite16(InterruptCheckAddress, BusRead16(InterruptCheckAddress) & uint16_t(~wanted));
+    }
+    const uint16_t flags = BusRead16(InterruptCheckAddress);
+    if (HaltState == Halt::Woken) HaltState = Halt::Running;
+    if (flags & wanted) {
+        BusWrite16(InterruptCheckAddress, flags & uint16_t(~wanted));
+        return;
+    }
+    WaitForInterrupt(0x00);
+}
+
+void IntrWait(CpuState& cpu, uint32_t) { WaitForCheckFlags(cpu.R[0] != 0, uint16_t(cpu.R[1])); }
+
+void VBlankIntrWait(CpuState& cpu, uint32_t) { WaitForCheckFlags(true, IrqVblank); }
+
+// Signed division truncated toward zero: R0 = quotient, R1 = remainder (with
+// the numerator's sign), R3 = |quotient|. Division by zero changes nothing.
+// The one quotient that does not fit, 0x80000000 / -1, wraps to 0x80000000
+// with remainder 0, as the two's complement arithmetic gives it.
+void Divide(CpuState& cpu, int32_t numerator, int32_t denominator) {
+    if (denominator == 0) return;
+    int32_t quotient = INT32_MIN;
+    int32_t remainder = 0;
+    if (numerator != INT32_MIN || denominator != -1) {
+        quotient = numerator / denominator;
+        remainder = numerator % denominator;
+    }
+    cpu.R[0] = uint32_t(quotient);
+    cpu.R[1] = uint32_t(remainder);
+    cpu.R[3] = quotient < 0 ? 0u - uint32_t(quotient) : uint32_t(quotient);
+}
+
+void Div(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: Div(%d,%d)\n", function, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
+    Divide(cpu, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
+}
+
+void DivArm(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: DivARM(%d,%d)\n", function, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
+    Divide(cpu, int32_t(cpu.R[1]), int32_t(cpu.R[0]));
+}
+
+void Sqrt(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: Sqrt(%u)\n", function, cpu.R[0]);
+    // Bit by bit, exact for every 32-bit value.
+    uint32_t remaining = cpu.R[0];
+    uint32_t root = 0;
+    for (uint32_t place = 1u << 30; place != 0; place >>= 2) {
+        if (remaining >= root + place) {
+            remaining -= root + place;
+            root = (root >> 1) + place;
+        } else {
+            root >>= 1;
+        }
+    }
+    cpu.R[0] = root & 0xFFFF;
+}
+
+// An angle in radians as the BIOS's 16-bit angle: 0x8000 per pi, truncated
+// toward zero, negative angles wrapping to 0x8000-0xFFFF.
+uint32_t BiosAngle(double radians) { return uint32_t(int32_t(radians * 32767 / BiosPi)) & 0xFFFF; }
+
+void ArcTan(CpuState& cpu, uint32_t function) {
+    const double x = SignExtend16(cpu.R[0]) * Fixed14;
+    if (Tracing()) std::printf("BIOS #0x%02X: ArcTan(%f)\n", function, x);
+    cpu.R[0] = BiosAngle(std::atan(x));
+}
+
+void ArcTan2(CpuState& cpu, uint32_t function) {
+    const int32_t x = SignExtend16(cpu.R[0]);
+    const int32_t y = SignExtend16(cpu.R[1]);
+    if (Tracing()) std::printf("BIOS #0x%02X: ArcTan2(%f,%f)\n", function, x * Fixed14, y * Fixed14);
+    if (x == 0) return;
+    cpu.R[0] = BiosAngle(std::atan2(double(y), double(x)));
+}
+
+// CpuSet reads its source straight through the read map (no cycles) and
+// writes through the bus; copy or fill, halfwords or words.
+void CpuSet(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    const uint32_t control = cpu.R[2];
+    const bool words = control & (1u << 26);
+    const uint32_t unit = words ? 4 : 2;
+    const uint32_t addressMask = words ? 0x0FFFFFFC : 0x0FFFFFFE;
+    uint32_t source = cpu.R[0] & ~(unit - 1);
+    uint32_t destination = cpu.R[1] & ~(unit - 1);
+    const uint32_t count = control & 0xFFFF;
+    const uint32_t step = (control & (1u << 24)) ? 0 : unit;
+    if (count == 0) return;
+    if (Tracing())
+        std::printf("CPUSet: %08X-%08X -> %08X-%08X (%dbit)\n", source, source + (count - 1) * step, destination,
+                    destination + (count - 1) * unit, words ? 32 : 16);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (words)
+            BusWrite32(destination, PeekWord(source));
+        else
+            BusWrite16(destination, PeekHalf(source));
+        destination = (destination + unit) & addressMask;
+        source = (source + step) & addressMask;
+    }
+}
+
+// The hardware copies in blocks of eight words and so rounds the count up;
+// here exactly the count of words moves.
+void CpuFastSet(CpuState& cpu, uint32_t function) {
+    if (Tracing())
+        std::printf("BIOS #0x%02X: CPUFastSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    uint32_t source = cpu.R[0] & 0x0FFFFFFC;
+    uint32_t destination = cpu.R[1] & 0x0FFFFFFC;
+    const uint32_t count = cpu.R[2] & 0xFFFF;
+    const uint32_t step = (cpu.R[2] & (1u << 24)) ? 0 : 4;
+    if (count == 0) return;
+    if (Tracing())
+        std::printf("CPUFastSet: %08X-%08X -> %08X-%08X (32bit)\n", source, source + (count - 1) * step, destination,
+                    destination + 4 * count - 4);
+    for (uint32_t i = 0; i < count; ++i) {
+        BusWrite32(destination, PeekWord(source));
+        destination = (destination + 4) & 0x0FFFFFFC;
+        source = (source + step) & 0x0FFFFFFC;
+    }
+}
+
+// The rotation-scaling matrix of scales sx, sy (8.8) and a BIOS angle, as the
+// four 8.8 parameters PA, PB, PC, PD. A scale of 0 means 1.0.
+struct AffineMatrix {
+    int32_t pa, pb, pc, pd;
+};
+
+AffineMatrix RotateScale(int32_t sx, int32_t sy, uint32_t angle) {
+    if (sx == 0) sx = 256;
+    if (sy == 0) sy = 256;
+    const double turn = angle * -BiosPi * AngleUnit;
+    const double c = std::cos(turn);
+    const double s = std::sin(turn);
+    return {int32_t(sx * c), int32_t(sx * s), int32_t(-sy * s), int32_t(sy * c)};
+}
+
+void BgAffineSet(CpuState& cpu, uint32_t function) {
+    if (Tracing())
+        std::printf("BIOS #0x%02X: BgAffineSet(0x%08X,0x%08X,%d)\n", function, cpu.R[0], cpu.R[1], int32_t(cpu.R[2]));
+    uint32_t source = cpu.R[0];
+    uint32_t destination = cpu.R[1];
+    for (uint32_t entry = 0; entry < cpu.R[2]; ++entry, source += 20, destination += 16) {
+        const uint32_t centreX = BusRead32(source);  // 24.8, in the background
+        const uint32_t centreY = BusRead32(source + 4);
+        const uint32_t screenX = uint32_t(SignExtend16(BusRead16(source + 8)));
+        const uint32_t screenY = uint32_t(SignExtend16(BusRead16(source + 10)));
+        const int32_t sx = SignExtend16(BusRead16(source + 12));
+        const int32_t sy = SignExtend16(BusRead16(source + 14));
+        const uint32_t angle = BusRead16(source + 16);
+        const AffineMatrix m = RotateScale(sx, sy, angle);
+        // The reference point is the background position that lands on the
+        // screen's top-left pixel. The arithmetic wraps in 32 bits as the
+        // BIOS's does. Stores in this order: a destination in the I/O area
+        // sees the registers written as the BIOS writes them.
+        const uint32_t pa = uint32_t(m.pa), pb = uint32_t(m.pb), pc = uint32_t(m.pc), pd = uint32_t(m.pd);
+        BusWrite16(destination, uint16_t(pa));
+        BusWrite16(destination + 2, uint16_t(pb));
+        BusWrite32(destination + 8, centreX - screenX * pa - screenY * pb);
+        BusWrite16(destination + 4, uint16_t(pc));
+        BusWrite16(destination + 6, uint16_t(pd));
+        BusWrite32(destination + 12, centreY - screenX * pc - screenY * pd);
+    }
+}
+
+void ObjAffineSet(CpuState& cpu, uint32_t function) {
+    if (Tracing())
+        std::printf("BIOS #0x%02X: ObjAffineSet(0x%08X,0x%08X,%d,%d)\n", function, cpu.R[0], cpu.R[1],
+                    int32_t(cpu.R[2]), int32_t(cpu.R[3]));
+    const uint32_t stride = cpu.R[3];
+    uint32_t source = cpu.R[0];
+    uint32_t destination = cpu.R[1];
+    for (uint32_t entry = 0; entry < cpu.R[2]; ++entry, source += 8, destination += 4 * stride) {
+        const int32_t sx = SignExtend16(BusRead16(source));
+        const int32_t sy = SignExtend16(BusRead16(source + 2));
+        const uint32_t angle = BusRead16(source + 4);
+        const AffineMatrix m = RotateScale(sx, sy, angle);
+        BusWrite16(destination, uint16_t(m.pa));
+        BusWrite16(destination + stride, uint16_t(m.pb));
+        BusWrite16(destination + 2 * stride, uint16_t(m.pc));
+        BusWrite16(destination + 3 * stride, uint16_t(m.pd));
+    }
+}
+
+// The decompressors check the header's type nibble and then use up the rest
+// of the slice: the real BIOS spends many cycles here, and ending the slice
+// lets the scanline driver catch up.
+enum class Compression : uint32_t { Lz77 = 0x10, Huffman = 0x20, RunLength = 0x30 };
+
+void Decompress(CpuState& cpu, Compression kind) {
+    const uint32_t header = BusRead32(cpu.R[0]);
+    if ((header & 0xF0) != uint32_t(kind)) return;
+    const int32_t size = int32_t(header >> 8);
+    const uint32_t source = cpu.R[0] + 4;
+    switch (kind) {
+    case Compression::Lz77: Lz77Unpack(source, cpu.R[1], size); break;
+    case Compression::Huffman: HuffmanUnpack(source, cpu.R[1], size, header & 0x0F); break;
+    case Compression::RunLength: RunLengthUnpack(source, cpu.R[1], size); break;
+    }
+    cpu.Cycles = 0;
+}
+
+// The WRAM and VRAM variants differ on the hardware only in writing bytes or
+// halfwords; every store here goes through the bus, so they are one function.
+char RamKind(uint32_t function, uint32_t vramFunction) { return function == vramFunction ? 'V' : 'W'; }
+
+void Lz77UnComp(CpuState& cpu, uint32_t function) {
+    if (Tracing())
+        std::printf("BIOS #0x%02X: LZ77UnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x12), cpu.R[0],
+                    cpu.R[1]);
+    Decompress(cpu, Compression::Lz77);
+}
+
+void HuffUnComp(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: HuffUnComp(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    Decompress(cpu, Compression::Huffman);
+}
+
+void RlUnComp(CpuState& cpu, uint32_t function) {
+    if (Tracing())
+        std::printf("BIOS #0x%02X: RLUnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x15), cpu.R[0],
+                    cpu.R[1]);
+    Decompress(cpu, Compression::RunLength);
+}
+
+// Functions that are accepted and traced but not emulated: the filters, the
+// sound driver and multiboot. Their registers are left as they are.
+
+void BitUnPack(CpuState& cpu, uint32_t function) {
+    if (Tracing())
+        std::printf("BIOS #0x%02X: BitUnPack(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+}
+
+void Diff8bitUnFilterWram(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: Diff8bitUnFilterWRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+}
+
+void Diff8bitUnFilterVram(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: Diff8bitUnFilterVRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+}
+
+void Diff16bitUnFilter(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: Diff16bitUnFilter(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+}
+
+void SoundBiasChange(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundBiasChange(0x%08X)\n", function, cpu.R[0]);
+}
+
+void SoundDriverInit(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverInit(0x%08X)\n", function, cpu.R[0]);
+}
+
+void SoundDriverMode(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverMode(0x%08X)\n", function, cpu.R[0]);
+}
+
+void SoundDriverMain(CpuState&, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverMain()\n", function);
+}
+
+void SoundDriverVSync(CpuState&, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverVSync()\n", function);
+}
+
+void SoundChannelClear(CpuState&, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundChannelClear()\n", function);
+}
+
+void MidiKey2Freq(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: MIDIKey2Freq(0x%08X,%u,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+}
+
+void MusicPlayerOpen(CpuState& cpu, uint32_t function) {
+    if (Tracing())
+        std::printf("BIOS #0x%02X: MusicPlayerOpen(0x%08X,0x%08X,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+}
+
+void MusicPlayerStart(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerStart(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+}
+
+void MusicPlayerStop(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerStop(0x%08X)\n", function, cpu.R[0]);
+}
+
+void MusicPlayerContinue(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerContinue(0x%08X)\n", function, cpu.R[0]);
+}
+
+void MusicPlayerFadeOut(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n", function, cpu.R[0], cpu.R[1]);
+}
+
+void MultiBoot(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: MultiBoot(0x%08X)\n", function, cpu.R[0]);
+}
+
+void SoundDriverVSyncOff(CpuState&, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverVSyncOff()\n", function);
+}
+
+void SoundDriverVSyncOn(CpuState&, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverVSyncOn()\n", function);
+}
+
+using BiosFunction = void (*)(CpuState& cpu, uint32_t function);
+
+// Indexed by function number; the gaps (0x0D, 0x26, 0x27) are numbers the
+// BIOS does not answer here.
+constexpr std::array<BiosFunction, 0x2A> BiosFunctions = {
+    SoftReset,             // 0x00
+    RegisterRamReset,      // 0x01
+    Halt,                  // 0x02
+    Stop,                  // 0x03
+    IntrWait,              // 0x04
+    VBlankIntrWait,        // 0x05
+    Div,                   // 0x06
+    DivArm,                // 0x07
+    Sqrt,                  // 0x08
+    ArcTan,                // 0x09
+    ArcTan2,               // 0x0A
+    CpuSet,                // 0x0B
+    CpuFastSet,            // 0x0C
+    nullptr,               // 0x0D
+    BgAffineSet,           // 0x0E
+    ObjAffineSet,          // 0x0F
+    BitUnPack,             // 0x10
+    Lz77UnComp,            // 0x11
+    Lz77UnComp,            // 0x12
+    HuffUnComp,            // 0x13
+    RlUnComp,              // 0x14
+    RlUnComp,              // 0x15
+    Diff8bitUnFilterWram,  // 0x16
+    Diff8bitUnFilterVram,  // 0x17
+    Diff16bitUnFilter,     // 0x18
+    SoundBiasChange,       // 0x19
+    SoundDriverInit,       // 0x1A
+    SoundDriverMode,       // 0x1B
+    SoundDriverMain,       // 0x1C
+    SoundDriverVSync,      // 0x1D
+    SoundChannelClear,     // 0x1E
+    MidiKey2Freq,          // 0x1F
+    MusicPlayerOpen,       // 0x20
+    MusicPlayerStart,      // 0x21
+    MusicPlayerStop,       // 0x22
+    MusicPlayerContinue,   // 0x23
+    MusicPlayerFadeOut,    // 0x24
+    MultiBoot,             // 0x25
+    nullptr,               // 0x26
+    nullptr,               // 0x27
+    SoundDriverVSyncOff,   // 0x28
+    SoundDriverVSyncOn,    // 0x29
+};
+
+static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet &&
+              BiosFunctions[0x29] == &SoundDriverVSyncOn);
+
+}  // namespace
 
 void BiosCall(CpuState& cpu, uint32_t function) {
     if (BiosLoaded) {
         EnterSwiException(cpu);
         return;
     }
-    // The host emulation of the BIOS functions is not there yet: the call
-    // returns at once.
-    if (Verbose & VerboseBios) std::printf("BIOS #0x%02X: not emulated\n", function);
+    const BiosFunction handler = function < BiosFunctions.size() ? BiosFunctions[function] : nullptr;
+    if (handler) {
+        handler(cpu, function);
+        return;
+    }
+    if (Tracing()) std::printf("ARM: Called SWI #0x%02X at PC=0x%08X\n", function, cpu.R[15]);
 }

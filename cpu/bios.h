@@ -1,10 +1,15 @@
 #pragma once
 // The BIOS functions reached by SWI. With a real BIOS image loaded the SWI
-// exception is entered; without one the functions are emulated in the host.
+// exception is entered; without one the functions are emulated in the host:
+// arguments come from R0-R3 of the current mode, results go back there, and
+// memory is reached through the bus functions so that every store keeps its
+// side effects.
 
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
 
 // function: the SWI comment field (24 bits in ARM state, 8 in THUMB state).
+// In ARM state only 0x00-0x29 name a function; a number in bits 23-16 does
+// not select one.
 void BiosCall(CpuState& cpu, uint32_t function);

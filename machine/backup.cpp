@@ -12,3 +12,7 @@ void FlashWrite(uint16_t offset, uint8_t value) {
 uint16_t EepromReadBit() { return 1; }  // an idle EEPROM reports ready
 
 void EepromWriteBit(uint8_t) {}
+
+// The decoders keep no state yet, so there is nothing to reset.
+void ResetFlash(uint8_t*, bool) {}
+void ResetEeprom(uint8_t*, bool) {}

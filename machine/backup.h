@@ -11,5 +11,11 @@ void FlashWrite(uint16_t offset, uint8_t value);
 uint16_t EepromReadBit();
 void EepromWriteBit(uint8_t value);
 
+// Power-on state of the two decoders (hardware reset). The FLASH works on
+// the backup RAM block; the EEPROM lays its read stream into bitMirror so
+// that the CPU's direct loads find it. trace prints the protocol.
+void ResetFlash(uint8_t* backupRam, bool trace);
+void ResetEeprom(uint8_t* bitMirror, bool trace);
+
 // The 512 data bytes of a 4 Kbit EEPROM.
 extern uint8_t EepromData[512];

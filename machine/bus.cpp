@@ -41,9 +41,11 @@ uint8_t BusRead8(uint32_t address) {
     return PeekByte(address);
 }
 
-void BusWrite32(uint32_t address, uint32_t value) {
-    address &= BusMask;
-    Cpu.Cycles -= RegionCost32(address);
+// Stores take a fast path when they need no side effect: an aligned store
+// outside the I/O region (and, for bytes, outside the FLASH window) goes
+// straight through the write map. Everything else leaves the hot path.
+
+[[gnu::noinline]] static void SlowWrite32(uint32_t address, uint32_t value) {
     if (address & 3) {
         if (Verbose & VerboseMemory)
             std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, Cpu.R[15]);
@@ -55,12 +57,18 @@ void BusWrite32(uint32_t address, uint32_t value) {
         WriteIoRegister(aligned + 2, uint16_t(value >> 16));
         return;
     }
-    StoreLittle<uint32_t>(PageTable.Write[aligned >> PageShift] + (aligned & PageOffsetMask), value);
+    StoreLittle<uint32_t>(WriteHostAddress(aligned), value);
 }
 
-void BusWrite16(uint32_t address, uint16_t value) {
+void BusWrite32(uint32_t address, uint32_t value) {
     address &= BusMask;
-    Cpu.Cycles -= RegionCost16(address);
+    Cpu.Cycles -= RegionCost32(address);
+    if ((address & 3) || IsIoAddress(address)) [[unlikely]]
+        return SlowWrite32(address, value);
+    StoreLittle<uint32_t>(WriteHostAddress(address), value);
+}
+
+[[gnu::noinline]] static void SlowWrite16(uint32_t address, uint16_t value) {
     if ((address & 1) && (Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", address, value, Cpu.R[15]);
     if (IsEepromAddress(address)) {
@@ -72,23 +80,33 @@ void BusWrite16(uint32_t address, uint16_t value) {
         WriteIoRegister(aligned, value);
         return;
     }
-    StoreLittle<uint16_t>(PageTable.Write[aligned >> PageShift] + (aligned & PageOffsetMask), value);
+    StoreLittle<uint16_t>(WriteHostAddress(aligned), value);
+}
+
+void BusWrite16(uint32_t address, uint16_t value) {
+    address &= BusMask;
+    Cpu.Cycles -= RegionCost16(address);
+    if ((address & 1) || IsIoAddress(address) || IsEepromAddress(address)) [[unlikely]]
+        return SlowWrite16(address, value);
+    StoreLittle<uint16_t>(WriteHostAddress(address), value);
+}
+
+[[gnu::noinline]] static void SlowWrite8(uint32_t address, uint8_t value) {
+    if ((address & 0xFFFF0000u) == 0x0E000000u) {
+        FlashWrite(uint16_t(address), value);
+        return;
+    }
+    // The registers are written a halfword at a time: the other byte is
+    // taken from what is stored for the register.
+    const uint8_t other = IoRegs()[(address ^ 1) & 0x3FFF];
+    const uint16_t half = (address & 1) ? uint16_t(value << 8 | other) : uint16_t(other << 8 | value);
+    WriteIoRegister(address & ~1u, half);
 }
 
 void BusWrite8(uint32_t address, uint8_t value) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost16(address);
-    if ((address & 0xFFFF0000u) == 0x0E000000u) {
-        FlashWrite(uint16_t(address), value);
-        return;
-    }
-    if (IsIoAddress(address)) {
-        // The registers are written a halfword at a time: the other byte is
-        // taken from what is stored for the register.
-        const uint8_t other = IoRegs()[(address ^ 1) & 0x3FFF];
-        const uint16_t half = (address & 1) ? uint16_t(value << 8 | other) : uint16_t(other << 8 | value);
-        WriteIoRegister(address & ~1u, half);
-        return;
-    }
+    if (IsIoAddress(address) || (address & 0xFFFF0000u) == 0x0E000000u) [[unlikely]]
+        return SlowWrite8(address, value);
     *WriteHostAddress(address) = value;
 }

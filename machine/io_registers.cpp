@@ -1,34 +1,305 @@
 #include "machine/io_registers.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+
 #include "cpu/access_cost.h"
 #include "cpu/cpu_state.h"
 #include "cpu/run_loop.h"
 #include "game/game.h"
 #include "game/settings.h"
+#include "machine/backup.h"
+#include "machine/display_registers.h"
+#include "machine/dma.h"
+#include "machine/interrupts.h"
+#include "machine/timers.h"
+#include "sound/sound_chip.h"
 
-void WriteIoRegister(uint32_t address, uint16_t value) {
-    const uint32_t offset = address & 0xFFE;
-    switch (offset) {
-    case 0x204:  // WAITCNT
-        UpdateWaitStates(value);
-        break;
-    default:
-        break;
+std::array<uint32_t, 4> BgOrderList{};
+std::array<AffineBackground, 2> AffineState{};
+BlendFactors BlendCoefficients{};
+Halt HaltState = Halt::Running;
+
+void UpdateBgOrder(uint32_t background, uint16_t value) {
+    const uint32_t entry = uint32_t(value & 3) << 30 | background << 28 | value;
+    auto it = std::find_if(BgOrderList.begin(), BgOrderList.end(),
+                           [&](uint32_t e) { return BgEntryNumber(e) == background; });
+    if (it == BgOrderList.end()) {
+        // Only a damaged snapshot can lose a background: rebuild the list
+        // from the registers.
+        for (uint32_t n = 0; n < 4; ++n) {
+            const uint32_t cnt = n == background ? value : ReadIoHalf(Io::BG0CNT + 2 * n);
+            BgOrderList[n] = (cnt & 3) << 30 | n << 28 | cnt;
+        }
+        std::sort(BgOrderList.begin(), BgOrderList.end(), std::greater<>());
+        return;
+    }
+    size_t i = size_t(it - BgOrderList.begin());
+    if (BgEntryPriority(*it) == BgEntryPriority(entry)) {
+        *it = entry;
+        return;
+    }
+    // One pass of insertion: move towards the front past smaller entries,
+    // then towards the back past larger ones.
+    while (i > 0 && entry > BgOrderList[i - 1]) {
+        BgOrderList[i] = BgOrderList[i - 1];
+        --i;
+    }
+    while (i < 3 && entry < BgOrderList[i + 1]) {
+        BgOrderList[i] = BgOrderList[i + 1];
+        ++i;
+    }
+    BgOrderList[i] = entry;
+}
+
+namespace {
+
+inline int32_t SignExtend16(uint32_t value) { return int16_t(value); }
+inline int32_t SignExtend28(uint32_t value) { return int32_t(value << 4) >> 4; }
+
+// A 5-bit coefficient field: bit 4 set means the full 16/16, whatever the
+// low bits say.
+inline int32_t Coefficient(uint32_t field) { return (field & 0x10) ? 16 : int32_t(field & 0x0F); }
+
+void UpdateIrqPending() {
+    const uint32_t pending = PendingInterrupts();
+    Cpu.IrqPending = pending;
+    // The CPU must see the interrupt before its next instruction, not only
+    // at the end of the slice.
+    if (pending) RequestIrqCheck(Cpu);
+}
+
+// Which SoundRegs index each byte of 0x060-0x09F feeds (255 = none).
+constexpr uint8_t NoSoundRegister = 255;
+constexpr std::array<uint8_t, 64> SoundIndexTable = [] {
+    std::array<uint8_t, 64> table{};
+    table.fill(NoSoundRegister);
+    auto place = [&](uint32_t offset, std::initializer_list<uint8_t> indices) {
+        for (uint8_t index : indices) table[offset++ - Io::SOUND1CNT_L] = index;
+    };
+    place(0x060, {0});               // SOUND1CNT_L: sweep
+    place(0x062, {1, 2, 3, 4});      // SOUND1CNT_H, SOUND1CNT_X
+    place(0x068, {6, 7});            // SOUND2CNT_L
+    place(0x06C, {8, 9});            // SOUND2CNT_H
+    place(0x070, {10});              // SOUND3CNT_L
+    place(0x072, {11, 12, 13, 14});  // SOUND3CNT_H, SOUND3CNT_X
+    place(0x078, {16, 17});          // SOUND4CNT_L
+    place(0x07C, {18, 19});          // SOUND4CNT_H
+    place(0x080, {20, 21});          // SOUNDCNT_L
+    place(0x084, {22});              // SOUNDCNT_X
+    for (uint8_t k = 0; k < 16; ++k) table[Io::WAVE_RAM - Io::SOUND1CNT_L + k] = uint8_t(32 + k);
+    return table;
+}();
+static_assert(SoundIndexTable[0x061 - 0x060] == NoSoundRegister && SoundIndexTable[0x065 - 0x060] == 4);
+static_assert(SoundIndexTable[0x07D - 0x060] == 19 && SoundIndexTable[0x09F - 0x060] == 47);
+
+// ---- register write handlers; each stores the value unless it says otherwise ----
+
+using IoWriteHandler = void (*)(uint32_t offset, uint16_t value);
+
+void Store(uint32_t offset, uint16_t value) { StoreIoHalf(offset, value); }
+
+// VCOUNT and KEYINPUT are driven by the hardware alone.
+void Ignore(uint32_t, uint16_t) {}
+
+// The vertical-blank, horizontal-blank and line-match flags are read-only.
+void WriteDispstat(uint32_t offset, uint16_t value) {
+    StoreIoHalf(offset, uint16_t((value & 0xFFF8) | (ReadIoHalf(offset) & 7)));
+}
+
+void WriteBgControl(uint32_t offset, uint16_t value) {
+    UpdateBgOrder((offset - Io::BG0CNT) / 2, value);
+    StoreIoHalf(offset, value);
+}
+
+AffineBackground& AffineOf(uint32_t offset) { return AffineState[offset >= Io::BG3PA ? 1 : 0]; }
+
+void WriteAffineParameter(uint32_t offset, uint16_t value) {
+    AffineBackground& bg = AffineOf(offset);
+    const int32_t parameter = SignExtend16(value);
+    switch ((offset >> 1) & 3) {
+    case 0: bg.PA = parameter; break;
+    case 1: bg.PB = parameter; break;
+    case 2: bg.PC = parameter; break;
+    case 3: bg.PD = parameter; break;
     }
     StoreIoHalf(offset, value);
 }
 
+// A write to either half of a reference point restarts the drawing from the
+// new point at once, mid-frame as well.
+void WriteAffineReference(uint32_t offset, uint16_t value) {
+    StoreIoHalf(offset, value);
+    AffineBackground& bg = AffineOf(offset);
+    const uint32_t low = offset & ~3u;
+    const int32_t point = SignExtend28(ReadIoWord(low));
+    if (low & 4)
+        bg.RefY = bg.CurY = point;
+    else
+        bg.RefX = bg.CurX = point;
+}
+
+void WriteBlendAlpha(uint32_t offset, uint16_t value) {
+    BlendCoefficients.EVA = Coefficient(value);
+    BlendCoefficients.EVB = Coefficient(value >> 8);
+    StoreIoHalf(offset, value);
+}
+
+void WriteBlendBrightness(uint32_t offset, uint16_t value) {
+    BlendCoefficients.EVY = Coefficient(value);
+    StoreIoHalf(offset, value);
+}
+
+void WriteSound(uint32_t offset, uint16_t value) {
+    const uint32_t byte = offset - Io::SOUND1CNT_L;
+    WriteSoundChip(SoundChip, SoundIndexTable[byte], uint8_t(value));
+    WriteSoundChip(SoundChip, SoundIndexTable[byte + 1], uint8_t(value >> 8));
+    StoreIoHalf(offset, value);
+}
+
+void WriteDmaControl(uint32_t offset, uint16_t value) {
+    StoreIoHalf(offset, value);
+    if ((value & DmaTriggerMask) == DmaArmed(DmaTiming::Immediate)) RunDma((offset - Io::DMA0CNT_H) / 12);
+}
+
+// The count changes at once, not only at the next reload.
+void WriteTimerCounter(uint32_t offset, uint16_t value) {
+    TimerState[(offset - Io::TM0CNT_L) / 4].Counter = value;
+    StoreIoHalf(offset, value);
+}
+
+void WriteTimerControlRegister(uint32_t offset, uint16_t value) {
+    WriteTimerControl((offset - Io::TM0CNT_L) / 4, value);
+    StoreIoHalf(offset, value);
+}
+
+void WriteInterruptEnable(uint32_t offset, uint16_t value) {
+    StoreIoHalf(offset, value);
+    UpdateIrqPending();
+}
+
+// Writing 1 to a request bit acknowledges it.
+void WriteInterruptFlags(uint32_t offset, uint16_t value) {
+    StoreIoHalf(offset, uint16_t(ReadIoHalf(offset) & ~value));
+    UpdateIrqPending();
+}
+
+void WriteWaitControl(uint32_t offset, uint16_t value) {
+    UpdateWaitStates(value);
+    StoreIoHalf(offset, value);
+}
+
+// Any write to HALTCNT halts (stop mode is treated alike) when an interrupt
+// could ever wake the CPU. The halted CPU repeats the storing instruction,
+// ending each slice with it, until the scanline driver marks it woken; the
+// store then completes.
+void WriteHaltControl(uint32_t offset, uint16_t value) {
+    const auto repeatStore = [] {
+        Cpu.R[15] -= (Cpu.CPSR & FlagT) ? 2 : 4;
+        Cpu.Cycles = 0;
+    };
+    switch (HaltState) {
+    case Halt::Running:
+        if ((ReadIoHalf(Io::IME) & 1) && ReadIoHalf(Io::IE) != 0) {
+            repeatStore();
+            HaltState = Halt::Halted;
+        }
+        break;
+    case Halt::Halted: repeatStore(); break;
+    case Halt::Woken: HaltState = Halt::Running; break;
+    }
+    StoreIoHalf(offset, value);
+}
+
+constexpr uint32_t IoRegisterSpan = 0x1000;
+
+// Handler per halfword register offset 0x000-0xFFE.
+constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
+    std::array<IoWriteHandler, IoRegisterSpan / 2> table{};
+    table.fill(&Store);
+    auto set = [&](uint32_t offset, IoWriteHandler handler) { table[offset / 2] = handler; };
+    set(Io::DISPSTAT, &WriteDispstat);
+    set(Io::VCOUNT, &Ignore);
+    for (uint32_t n = 0; n < 4; ++n) set(Io::BG0CNT + 2 * n, &WriteBgControl);
+    for (uint32_t bg : {Io::BG2PA, Io::BG3PA}) {
+        for (uint32_t p = 0; p < 4; ++p) set(bg + 2 * p, &WriteAffineParameter);
+    }
+    for (uint32_t bg : {Io::BG2X_L, Io::BG3X_L}) {
+        for (uint32_t half = 0; half < 4; ++half) set(bg + 2 * half, &WriteAffineReference);
+    }
+    set(Io::BLDALPHA, &WriteBlendAlpha);
+    set(Io::BLDY, &WriteBlendBrightness);
+    for (uint32_t offset = Io::SOUND1CNT_L; offset < Io::FIFO_A; offset += 2) set(offset, &WriteSound);
+    for (uint32_t channel = 0; channel < 4; ++channel) set(Io::DMA0CNT_H + 12 * channel, &WriteDmaControl);
+    for (uint32_t timer = 0; timer < 4; ++timer) {
+        set(Io::TM0CNT_L + 4 * timer, &WriteTimerCounter);
+        set(Io::TM0CNT_L + 4 * timer + 2, &WriteTimerControlRegister);
+    }
+    set(Io::KEYINPUT, &Ignore);
+    set(Io::IE, &WriteInterruptEnable);
+    set(Io::IF, &WriteInterruptFlags);
+    set(Io::WAITCNT, &WriteWaitControl);
+    set(Io::IME, &WriteInterruptEnable);
+    set(Io::HALTCNT, &WriteHaltControl);
+    return table;
+}();
+
+}  // namespace
+
+void WriteIoRegister(uint32_t address, uint16_t value) {
+    const uint32_t offset = address & (IoRegisterSpan - 2);
+    if (Verbose & VerboseIoWrites)
+        std::printf("Wrote %04Xh to IO[%03Xh] at %d\n", value, offset, int(ReadIoHalf(Io::VCOUNT)));
+    IoWriteTable[offset / 2](offset, value);
+}
+
 void ResetHardware() {
-    Cpu.SliceLength = 960;
+    const bool traceBackup = Verbose & VerboseBackup;
+    ResetFlash(PageTable.Read[0x0E000000u >> PageShift], traceBackup);
+    ResetEeprom(DummyRam, traceBackup);
+    ResetSoundChip(SoundChip, SoundRegs.data(), 0);
+    RefreshSoundChip(SoundChip, Settings.UseDrums ? 0x81 : 0x01);
+    ResetTimers();
     Cpu.TraceUndefined = (Verbose & VerboseUndefined) ? 1 : 0;
+    Cpu.SliceLength = 960;
+
+    StoreIoHalf(Io::KEYINPUT, 0xFFFF);  // no key pressed
+    StoreIoHalf(Io::DISPCNT, 0x0080);   // forced blank
+    for (uint32_t offset : {Io::KEYCNT, Io::DISPSTAT, Io::VCOUNT, Io::MOSAIC, Io::BLDCNT, Io::IME, Io::IE, Io::IF,
+                            Io::HALTCNT, Io::WAITCNT, Io::BLDALPHA, Io::BLDY})
+        StoreIoHalf(offset, 0);
+    HaltState = Halt::Running;
     UpdateWaitStates(0);
+    BlendCoefficients = {0, 0, 0};
+
+    for (uint32_t offset = Io::BG0CNT; offset < Io::BG0HOFS + 16; offset += 2) StoreIoHalf(offset, 0);
+    BgOrderList = {0x30000000, 0x20000000, 0x10000000, 0x00000000};  // BG3 at the back, BG0 in front
+
+    // Identity transforms at the origin.
+    for (uint32_t bg : {Io::BG2PA, Io::BG3PA}) {
+        StoreIoHalf(bg + 0, 0x0100);
+        StoreIoHalf(bg + 2, 0);
+        StoreIoHalf(bg + 4, 0);
+        StoreIoHalf(bg + 6, 0x0100);
+        StoreIoWord(bg + 8, 0);
+        StoreIoWord(bg + 12, 0);
+    }
+    AffineState.fill({.RefX = 0, .RefY = 0, .CurX = 0, .CurY = 0, .PA = 0x100, .PB = 0, .PC = 0, .PD = 0x100});
+
     ResetCpu(Cpu);
     if (!BiosLoaded) {
         // Direct boot: the state the BIOS leaves when it jumps to the cartridge.
         Cpu.R[15] = 0x08000000;
         Cpu.R[13] = Cpu.R13_svc = 0x03007FE0;
         Cpu.R13_irq = 0x03007FA0;
-        // The interrupt stub jumps through this pointer; 0x28 returns at once.
+        // The interrupt stub jumps through this pointer; 0x28 is the stub's
+        // own return sequence, so an interrupt before the game installs a
+        // handler returns at once.
         StoreLittle<uint32_t>(WriteHostAddress(0x03007FFC), 0x28);
+        StoreLittle<uint16_t>(WriteHostAddress(0x03007FF8), 0);  // the BIOS's interrupt check flags
+        *WriteHostAddress(0x03007FFA) = 0;
     }
 }

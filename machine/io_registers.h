@@ -7,16 +7,71 @@
 
 #include "machine/page_table.h"
 
+// Register offsets from 0x04000000, named as in the hardware documentation.
+namespace Io {
+inline constexpr uint32_t DISPCNT = 0x000;
+inline constexpr uint32_t DISPSTAT = 0x004;
+inline constexpr uint32_t VCOUNT = 0x006;
+inline constexpr uint32_t BG0CNT = 0x008;
+inline constexpr uint32_t BG1CNT = 0x00A;
+inline constexpr uint32_t BG2CNT = 0x00C;
+inline constexpr uint32_t BG3CNT = 0x00E;
+inline constexpr uint32_t BG0HOFS = 0x010;  // then BG0VOFS, BG1HOFS ... BG3VOFS
+inline constexpr uint32_t BG2PA = 0x020;
+inline constexpr uint32_t BG2PB = 0x022;
+inline constexpr uint32_t BG2PC = 0x024;
+inline constexpr uint32_t BG2PD = 0x026;
+inline constexpr uint32_t BG2X_L = 0x028;
+inline constexpr uint32_t BG2X_H = 0x02A;
+inline constexpr uint32_t BG2Y_L = 0x02C;
+inline constexpr uint32_t BG2Y_H = 0x02E;
+inline constexpr uint32_t BG3PA = 0x030;
+inline constexpr uint32_t BG3PB = 0x032;
+inline constexpr uint32_t BG3PC = 0x034;
+inline constexpr uint32_t BG3PD = 0x036;
+inline constexpr uint32_t BG3X_L = 0x038;
+inline constexpr uint32_t BG3X_H = 0x03A;
+inline constexpr uint32_t BG3Y_L = 0x03C;
+inline constexpr uint32_t BG3Y_H = 0x03E;
+inline constexpr uint32_t WIN0H = 0x040;
+inline constexpr uint32_t WIN1H = 0x042;
+inline constexpr uint32_t WIN0V = 0x044;
+inline constexpr uint32_t WIN1V = 0x046;
+inline constexpr uint32_t WININ = 0x048;
+inline constexpr uint32_t WINOUT = 0x04A;
+inline constexpr uint32_t MOSAIC = 0x04C;
+inline constexpr uint32_t BLDCNT = 0x050;
+inline constexpr uint32_t BLDALPHA = 0x052;
+inline constexpr uint32_t BLDY = 0x054;
+inline constexpr uint32_t SOUND1CNT_L = 0x060;  // first of the sound registers
+inline constexpr uint32_t WAVE_RAM = 0x090;
+inline constexpr uint32_t FIFO_A = 0x0A0;   // first register past them
+inline constexpr uint32_t DMA0SAD = 0x0B0;  // four 12-byte channel blocks follow
+inline constexpr uint32_t DMA0CNT_H = 0x0BA;
+inline constexpr uint32_t DMA3CNT_H = 0x0DE;
+inline constexpr uint32_t TM0CNT_L = 0x100;  // four 4-byte timer blocks follow
+inline constexpr uint32_t KEYINPUT = 0x130;
+inline constexpr uint32_t KEYCNT = 0x132;
+inline constexpr uint32_t IE = 0x200;
+inline constexpr uint32_t IF = 0x202;
+inline constexpr uint32_t WAITCNT = 0x204;
+inline constexpr uint32_t IME = 0x208;
+inline constexpr uint32_t HALTCNT = 0x300;  // with POSTFLG in its low byte
+}  // namespace Io
+
 // The 16 KB register block, found through the read map like every region.
 inline uint8_t* IoRegs() { return PageTable.Read[0x04000000u >> PageShift]; }
 
 inline uint16_t ReadIoHalf(uint32_t offset) { return LoadLittle<uint16_t>(IoRegs() + offset); }
 inline void StoreIoHalf(uint32_t offset, uint16_t value) { StoreLittle<uint16_t>(IoRegs() + offset, value); }
+inline uint32_t ReadIoWord(uint32_t offset) { return LoadLittle<uint32_t>(IoRegs() + offset); }
+inline void StoreIoWord(uint32_t offset, uint32_t value) { StoreLittle<uint32_t>(IoRegs() + offset, value); }
 
 // A 16-bit store anywhere in 0x04000000-0x04FFFFFF; address bits 1-11 select
 // the register, so the registers repeat every 4 KB.
 void WriteIoRegister(uint32_t address, uint16_t value);
 
 // Puts the CPU, the registers and the derived hardware state into their
-// power-on state (with or without a BIOS image).
+// power-on state (with or without a BIOS image). DMA, sound, window and
+// timer registers, and all memories, keep what they hold.
 void ResetHardware();

@@ -1,30 +1,124 @@
 #include "machine/scanline.h"
 
+#include <algorithm>
+
 #include "game/game.h"
+#include "game/settings.h"
+#include "machine/display_registers.h"
+#include "machine/dma.h"
 #include "machine/host.h"
+#include "machine/interrupts.h"
+#include "machine/io_registers.h"
+#include "machine/timers.h"
+#include "sound/sound_chip.h"
+#include "video/render_line.h"
 
-// Each display line is two slices: 960 cycles of drawing and 272 of
-// horizontal blank; 228 lines make a frame.
-static constexpr uint32_t DrawCycles = 960;
-static constexpr uint32_t HblankCycles = 272;
-static constexpr uint32_t SlicesPerFrame = 228 * 2;
-
-static uint32_t SliceInFrame = 0;
+uint32_t FrameSkipCount = 0;
+uint32_t AutoFirePhase = 0;
 uint32_t FrameCount = 0;
 
-void ResetScanline() {
-    SliceInFrame = 0;
-    FrameCount = 0;
+namespace {
+
+// The horizontal blank of a visible line: the line is drawn now, with the
+// affine backgrounds at their current points, which then move on by one
+// line's step (PB, PD).
+void FinishVisibleLine(uint32_t line) {
+    if (FrameSkipCount == 0) {
+        if (line == 0) {
+            for (AffineBackground& bg : AffineState) {
+                bg.CurX = bg.RefX;
+                bg.CurY = bg.RefY;
+            }
+        }
+        RenderLine();
+        for (AffineBackground& bg : AffineState) {
+            bg.CurX += bg.PB;
+            bg.CurY += bg.PD;
+        }
+    }
+    TriggerDma(DmaTiming::Hblank);
 }
 
-uint32_t ScanlineTick(CpuState& cpu) {
-    ++SliceInFrame;
-    cpu.SliceLength = (SliceInFrame & 1) ? HblankCycles : DrawCycles;
-    if (SliceInFrame == SlicesPerFrame) {
-        SliceInFrame = 0;
-        ++FrameCount;
-        Host.PollInput();
-        if (StopRequested) return StopRunLoop;
+// KEYCNT bit 14 enables the keypad interrupt, bits 0-9 select keys, and
+// bit 15 asks for all selected keys at once instead of any of them.
+void CheckKeypadInterrupt(uint16_t keyinput) {
+    const uint16_t keycnt = ReadIoHalf(Io::KEYCNT);
+    if ((keycnt & 0x43FF) <= 0x4000) return;
+    const uint32_t selected = keycnt & 0x3FF;
+    const uint32_t pressed = ~keyinput & selected;
+    const bool holds = (keycnt & 0x8000) ? pressed == selected : pressed != 0;
+    if (holds) RaiseInterrupt(IrqKeypad);
+}
+
+// The start of the vertical blank: present the finished frame, run the
+// vertical-blank DMAs, read the keypad (which also lets the front-end handle
+// its events) and give the sound its frame tick. False when the front-end
+// asked the game run to stop.
+bool BeginVerticalBlank() {
+    ++FrameCount;
+    if (FrameSkipCount != 0) {
+        --FrameSkipCount;
+    } else {
+        Host.WaitFrameTick();
+        Host.PresentFrame(FrameSurface.data());
+        // A period below 1 would wrap the count and stop drawing for ages.
+        FrameSkipCount = uint32_t(std::max(Settings.UpdatePeriod, 1) - 1);
     }
-    return 0;
+    TriggerDma(DmaTiming::Vblank);
+
+    // The front-end reports 1 = pressed; the register reads 0 = pressed, and
+    // its unused top bits read 1.
+    const uint32_t pressed = Host.PollInput();
+    uint16_t keyinput = uint16_t(~pressed | 0xFC00);
+    AutoFirePhase = (AutoFirePhase + 1) & 7;
+    if (AutoFirePhase & 4) keyinput |= uint16_t(Settings.AutoFire);
+    StoreIoHalf(Io::KEYINPUT, keyinput);
+    CheckKeypadInterrupt(keyinput);
+
+    if (StopRequested) return false;
+
+    TickSoundChip(SoundChip, 16);
+    RefreshSoundChip(SoundChip, 2);
+    return true;
+}
+
+}  // namespace
+
+uint32_t ScanlineTick(CpuState& cpu) {
+    // Cycles is 0 or below here: the slice ran its full length plus the
+    // last instruction's overshoot.
+    StepTimers(int32_t(cpu.SliceLength) - cpu.Cycles);
+
+    const uint16_t oldStatus = ReadIoHalf(Io::DISPSTAT);
+    uint16_t status = oldStatus ^ StatusHblank;
+    uint32_t line = ReadIoHalf(Io::VCOUNT);
+
+    if (status & StatusHblank) {
+        cpu.SliceLength = HblankCycles;
+        if (line < VisibleLines) FinishVisibleLine(line);
+    } else {
+        cpu.SliceLength = DrawCycles;
+        line = (line + 1) % LinesPerFrame;
+        StoreIoHalf(Io::VCOUNT, uint16_t(line));
+        status &= ~StatusLineMatch;
+        if (line == uint32_t(status >> 8)) status |= StatusLineMatch;
+        if (line < VisibleLines) {
+            if (line == 0) status &= ~StatusVblank;
+            TriggerDma(DmaTiming::Special);
+        } else if (line == VisibleLines) {
+            status |= StatusVblank;
+            if (!BeginVerticalBlank()) return StopRunLoop;
+        }
+    }
+
+    // A status flag that has just risen requests its interrupt when its
+    // enable bit (three places above it) is set.
+    const uint16_t raised = (oldStatus ^ status) & status & (status >> 3) & 7;
+    RaiseInterrupt(raised);
+    StoreIoHalf(Io::DISPSTAT, status);
+
+    const uint32_t pending = PendingInterrupts();
+    cpu.IrqPending = pending;
+    if (pending && HaltState == Halt::Halted) HaltState = Halt::Woken;
+    return pending;
 }

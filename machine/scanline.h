@@ -1,6 +1,10 @@
 #pragma once
-// The scanline driver: called by the run loop at the end of every slice,
-// it advances the machine's time in half-lines and frames.
+// The scanline driver: called by the run loop at the end of every slice, it
+// advances the machine's time in half-lines. Each display line is two
+// slices, 960 cycles of drawing and 272 of horizontal blank; a frame is 228
+// lines, 160 drawn and 68 of vertical blank. Timers, blanking flags, line
+// rendering, the blanking DMAs, presentation, input and the sound frame tick
+// all happen here, at slice boundaries.
 
 #include <cstdint>
 
@@ -8,12 +12,25 @@
 
 inline constexpr uint32_t StopRunLoop = 0xFFFFFFFF;
 
+inline constexpr uint32_t DrawCycles = 960;
+inline constexpr uint32_t HblankCycles = 272;
+inline constexpr uint32_t VisibleLines = 160;
+inline constexpr uint32_t LinesPerFrame = 228;
+
+// DISPSTAT bits the hardware drives.
+inline constexpr uint16_t StatusVblank = 1u << 0;
+inline constexpr uint16_t StatusHblank = 1u << 1;
+inline constexpr uint16_t StatusLineMatch = 1u << 2;
+
 // Ends one slice: sets the next slice's length and returns the pending
-// interrupt mask, or StopRunLoop when the front-end asked the game to stop.
+// interrupt mask (IE AND IF under IME), or StopRunLoop when the front-end
+// asked the game run to stop.
 uint32_t ScanlineTick(CpuState& cpu);
 
-// Restarts the line and frame counters (hardware reset).
-void ResetScanline();
-
-// Frames completed since the last reset.
+// Frames to skip before the next drawn one; 0 while a frame is drawn.
+// Survives the hardware reset.
+extern uint32_t FrameSkipCount;
+// 0-7, advanced once per frame; autofire keys read released in phases 4-7.
+extern uint32_t AutoFirePhase;
+// Vertical blanks since program start.
 extern uint32_t FrameCount;

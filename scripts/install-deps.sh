@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs everything KORU needs to build and test on Debian 12 (run as root).
 set -e
-PACKAGES="cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libbenchmark-dev \
+PACKAGES="cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev libgtest-dev libbenchmark-dev \
   gcc-arm-none-eabi binutils-arm-none-eabi libnewlib-arm-none-eabi"
 missing=""
 for package in $PACKAGES; do

@@ -1,17 +1,21 @@
 // koru-headless: runs a cartridge without a window, for tests, benchmarks
 // and scripted runs.
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "cpu/cpu_state.h"
 #include "frontend/headless/options.h"
+#include "frontend/headless/screenshot.h"
 #include "game/game.h"
 #include "game/settings.h"
 #include "machine/host.h"
 #include "machine/page_table.h"
 #include "machine/scanline.h"
+#include "video/render_line.h"
 
 namespace {
 
@@ -43,6 +47,26 @@ const char* FailureText(StartFailure failure) {
     return "unknown failure";
 }
 
+// The picture of the last presented frame, kept because the surface itself
+// already holds lines of the next frame when the run stops.
+std::array<uint16_t, SurfaceWidth * SurfaceHeight> LastPresented{};
+uint32_t FramesPresented = 0;
+bool ScreenshotFailed = false;
+
+void CaptureFrame(const uint16_t* surface) {
+    std::copy(surface, surface + LastPresented.size(), LastPresented.begin());
+    ++FramesPresented;
+    if (Options.screenshotEvery && FramesPresented % Options.screenshotEvery == 0) {
+        char number[16];
+        std::snprintf(number, sizeof number, "-%06u.png", FramesPresented);
+        const std::string path = Options.screenshotPrefix + number;
+        if (!WriteScreenshot(path, surface)) {
+            std::fprintf(stderr, "koru-headless: cannot write %s\n", path.c_str());
+            ScreenshotFailed = true;
+        }
+    }
+}
+
 bool WriteDump(const MemoryDump& dump) {
     std::FILE* file = std::fopen(dump.file.c_str(), "wb");
     if (!file) return false;
@@ -69,6 +93,7 @@ int main(int argc, char** argv) {
     }
     Verbose = Options.verbose;
     Host.PollInput = PollHeadlessInput;
+    if (!Options.screenshot.empty() || Options.screenshotEvery) Host.PresentFrame = CaptureFrame;
     if (!Options.bios.empty()) BiosPath = Options.bios.c_str();
 
     const uint32_t exitPc = StartGame(Options.cartridge.c_str());
@@ -85,6 +110,11 @@ int main(int argc, char** argv) {
                 status = 3;
             }
         }
+        if (!Options.screenshot.empty() && !WriteScreenshot(Options.screenshot, LastPresented.data())) {
+            std::fprintf(stderr, "koru-headless: cannot write %s\n", Options.screenshot.c_str());
+            status = 3;
+        }
+        if (ScreenshotFailed) status = 3;
         if (Options.bench) {
             const double seconds = LastRunSeconds;
             std::printf("frames=%u seconds=%.6f fps=%.1f\n", FramesRun, seconds,

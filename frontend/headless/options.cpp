@@ -64,8 +64,8 @@ const OptionSpec OptionTable[] = {
     {"--until", "ADDR:VALUE", "stop after the first frame that leaves the word at hex ADDR equal to hex VALUE",
      [](HeadlessOptions& o, std::string_view a) {
          const auto fields = SplitFields(a, 2);
-         return o.untilSet = fields.size() == 2 && ParseHex(fields[0], o.untilAddress) &&
-                             ParseHex(fields[1], o.untilValue);
+         return o.untilSet =
+                    fields.size() == 2 && ParseHex(fields[0], o.untilAddress) && ParseHex(fields[1], o.untilValue);
      }},
     {"--keys", "F:MASK[,F:MASK...]", "from frame F on, hold the keypad MASK (bit 0 A ... 9 L; hex or decimal)",
      [](HeadlessOptions& o, std::string_view a) {
@@ -87,6 +87,20 @@ const OptionSpec OptionTable[] = {
      [](HeadlessOptions& o, std::string_view a) {
          o.bios = std::string(a);
          return !a.empty();
+     }},
+    {"--screenshot", "FILE.png", "write the last presented frame as a 240x160 RGB PNG",
+     [](HeadlessOptions& o, std::string_view a) {
+         o.screenshot = std::string(a);
+         return !a.empty();
+     }},
+    {"--screenshot-every", "K:PREFIX", "write every K-th presented frame as PREFIX-NNNNNN.png",
+     [](HeadlessOptions& o, std::string_view a) {
+         const auto fields = SplitFields(a, 2);
+         if (fields.size() != 2 || fields[1].empty() || !ParseNumber(fields[0], 10, o.screenshotEvery) ||
+             o.screenshotEvery == 0)
+             return false;
+         o.screenshotPrefix = std::string(fields[1]);
+         return true;
      }},
     {"--bench", nullptr, "print frames run, emulation seconds and frames per second",
      [](HeadlessOptions& o, std::string_view) { return o.bench = true; }},

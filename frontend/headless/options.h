@@ -28,6 +28,9 @@ struct HeadlessOptions {
     bool bench = false;
     std::vector<KeyChange> keys;  // in frame order
     std::string bios;
+    std::string screenshot;        // PNG of the last presented frame
+    uint32_t screenshotEvery = 0;  // every K presented frames, 0 = never
+    std::string screenshotPrefix;  // ...as PREFIX-NNNNNN.png
     std::string cartridge;
 };
 

@@ -46,13 +46,14 @@ int32_t TestMachine::Step() {
         RunThumbSlice(cpu);
     else
         RunArmSlice(cpu);
-    int32_t left = cpu.Cycles;
+    // After an early end the run loop adds the set-aside cycles to what is
+    // left, which also keeps any cycles charged after the break.
+    endedSliceEarly = cpu.SliceBreak;
     if (cpu.SliceBreak) {
-        left = cpu.SavedCycles;
         cpu.SliceBreak = 0;
-        cpu.Cycles = cpu.SavedCycles;
+        cpu.Cycles += cpu.SavedCycles;
     }
-    return 1 - left;
+    return 1 - cpu.Cycles;
 }
 
 void TestMachine::Run(int n) {

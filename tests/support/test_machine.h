@@ -22,7 +22,8 @@ public:
     void LoadThumb(uint32_t address, std::initializer_list<uint16_t> opcodes);
 
     // Runs exactly one instruction in the current state and returns the
-    // cycles it cost (fetch included). Clears any early slice end it caused.
+    // cycles it cost (fetch included). Clears any early slice end it caused,
+    // noting it in endedSliceEarly.
     int32_t Step();
     // Runs n instructions.
     void Run(int n);
@@ -36,4 +37,5 @@ public:
     void Write8(uint32_t address, uint8_t value);
 
     CpuState& cpu;
+    bool endedSliceEarly = false;
 };

@@ -1,0 +1,403 @@
+@ ARM loads and stores: LDR/STR/LDRB/STRB with immediate and shifted
+@ register offsets in all indexing modes, LDRH/STRH/LDRSB/LDRSH, SWP/SWPB,
+@ and LDM/STM in the four modes with write-back. This CPU's documented
+@ choices that the checks rely on:
+@  - a misaligned word load shifts the aligned word right (no rotation), also
+@    for every word of an LDM with a misaligned base;
+@  - halfword loads ignore address bit 0, LDRSH included;
+@  - a loaded base register loses to the write-back;
+@  - STM stores a listed base register with its value before the instruction;
+@  - an empty register list transfers nothing and keeps the base;
+@  - R15 stored as data is the instruction's address + 12.
+
+    .include "check.inc"
+    .equ    FLAG_C, 0x20000000
+    .equ    WORD0, 0x11223344
+    .equ    WORD1, 0x55667788
+    .equ    WORD2, 0x99AABBCC
+    .equ    WORD3, 0xDDEEFF00
+
+    .text
+    .arm
+    .global main
+main:
+    push    {r4-r11, lr}
+    ldr     r4, =buffer
+
+@ --- LDR, LDRB with an immediate offset ------------------------------------------
+    bl      reset_buffer
+    ldr     r0, [r4]
+    check   r0, WORD0
+    ldr     r0, [r4, #4]
+    check   r0, WORD1
+    add     r1, r4, #8
+    ldr     r0, [r1, #-4]
+    check   r0, WORD1
+    check   r1, buffer + 8          @ no write-back
+    mov     r1, r4
+    ldr     r0, [r1, #8]!
+    check   r0, WORD2
+    check   r1, buffer + 8
+    ldr     r0, [r1], #-8
+    check   r0, WORD2
+    check   r1, buffer
+    @ Misaligned words are shifted right: the vacated bytes read zero.
+    ldr     r0, [r4, #1]
+    check   r0, 0x00112233
+    ldr     r0, [r4, #2]
+    check   r0, 0x00001122
+    ldr     r0, [r4, #3]
+    check   r0, 0x00000011
+    ldrb    r0, [r4]
+    check   r0, 0x44
+    ldrb    r0, [r4, #3]
+    check   r0, 0x11
+    ldrb    r0, [r4, #10]
+    check   r0, 0xAA
+    @ The base loaded into itself loses to the write-back.
+    mov     r1, r4
+    .word   0xE4911004              @ LDR r1, [r1], #4
+    check   r1, buffer + 4
+    mov     r1, r4
+    .word   0xE5B11004              @ LDR r1, [r1, #4]!
+    check   r1, buffer + 4
+    mov     r1, r4
+    ldr     r1, [r1, #4]            @ without write-back the load wins
+    check   r1, WORD1
+    @ LDRT behaves as the plain post-indexed load.
+    mov     r1, r4
+    ldrt    r0, [r1], #4
+    check   r0, WORD0
+    check   r1, buffer + 4
+
+@ --- Register offsets ------------------------------------------------------------
+    mov     r2, #2
+    ldr     r0, [r4, r2, lsl #2]
+    check   r0, WORD2
+    add     r1, r4, #12
+    mov     r2, #8
+    ldr     r0, [r1, -r2]
+    check   r0, WORD1
+    mov     r2, #8
+    ldr     r0, [r4, r2, lsr #1]
+    check   r0, WORD1
+    add     r1, r4, #1
+    mov     r2, #0x80000000
+    ldrb    r0, [r1, r2, asr #31]   @ offset -1
+    check   r0, 0x44
+    mov     r2, #0x00000003
+    ldr     r0, [r4, r2, ror #30]   @ offset 12
+    check   r0, WORD3
+    msr     cpsr_f, #0
+    mov     r2, #8
+    ldr     r0, [r4, r2, rrx]       @ offset 4, C clear
+    check   r0, WORD1
+    @ The offset shifter never changes C.
+    msr     cpsr_f, #0
+    mov     r2, #3
+    ldr     r0, [r4, r2, lsr #1]
+    checkf  0x0
+    msr     cpsr_f, #FLAG_C
+    mov     r2, #8
+    ldr     r0, [r4, r2, lsl #31]   @ offset 0, shifted-out bit 0 ignored
+    check   r0, WORD0
+    checkf  0x2
+    mov     r1, r4
+    mov     r2, #12
+    ldr     r0, [r1, r2]!
+    check   r0, WORD3
+    check   r1, buffer + 12
+    mov     r2, #4
+    ldr     r0, [r1], -r2, lsl #1
+    check   r0, WORD3
+    check   r1, buffer + 4
+
+@ --- R15 as base ------------------------------------------------------------------
+    ldr     r0, [pc, #-4]           @ reads the next instruction's word
+    .word   0xE1A00000              @ MOV r0, r0
+    check   r0, 0xE1A00000
+    ldr     r0, [pc]                @ the word two instructions on
+    b       1f
+    .word   0xABCD1234
+1:  check   r0, 0xABCD1234
+    @ LDR into R15 is a jump.
+    ldr     r1, =load_target
+    str     r1, [r4, #16]
+    mov     r0, #0
+    ldr     pc, [r4, #16]
+    mov     r0, #1
+load_target:
+    check   r0, 0
+
+@ --- STR, STRB ----------------------------------------------------------------------
+    bl      reset_buffer
+    ldr     r0, =0xCAFEBABE
+    str     r0, [r4, #4]
+    ldr     r1, [r4, #4]
+    check   r1, 0xCAFEBABE
+    ldr     r0, =0xABCDEFAA
+    strb    r0, [r4, #1]
+    ldr     r1, [r4]
+    check   r1, 0x1122AA44
+    mov     r1, r4
+    ldr     r0, =0x01020304
+    str     r0, [r1, #8]!
+    check   r1, buffer + 8
+    ldr     r2, [r4, #8]
+    check   r2, 0x01020304
+    str     r0, [r1], #-4
+    check   r1, buffer + 4
+    mov     r2, #3
+    strb    r0, [r1, r2, lsl #2]    @ buffer + 16
+    ldrb    r2, [r4, #16]
+    check   r2, 0x04
+    strt    r0, [r1], #8
+    check   r1, buffer + 12
+    ldr     r2, [r4, #4]
+    check   r2, 0x01020304
+    @ The base stored through itself is its old value.
+    mov     r1, r4
+    .word   0xE5A11004              @ STR r1, [r1, #4]!
+    ldr     r2, [r4, #4]
+    check   r2, buffer
+    @ STR R15 stores the instruction's address + 12.
+store_pc:
+    str     pc, [r4]
+    ldr     r0, [r4]
+    check   r0, store_pc + 12
+    @ External work RAM.
+    ldr     r1, =0x02001000
+    ldr     r0, =0x5A5AA5A5
+    str     r0, [r1]
+    ldr     r2, [r1]
+    check   r2, 0x5A5AA5A5
+    ldrb    r2, [r1, #1]
+    check   r2, 0xA5
+
+@ --- Halfword and signed transfers -------------------------------------------------
+    bl      reset_buffer
+    ldrh    r0, [r4]
+    check   r0, 0x3344
+    ldrh    r0, [r4, #2]
+    check   r0, 0x1122
+    ldrh    r0, [r4, #1]            @ bit 0 ignored
+    check   r0, 0x3344
+    ldrsh   r0, [r4, #8]
+    check   r0, 0xFFFFBBCC
+    ldrsh   r0, [r4, #10]
+    check   r0, 0xFFFF99AA
+    ldrsh   r0, [r4, #9]            @ the aligned halfword, not a byte
+    check   r0, 0xFFFFBBCC
+    ldrsh   r0, [r4, #2]
+    check   r0, 0x00001122
+    ldrsb   r0, [r4, #8]
+    check   r0, 0xFFFFFFCC
+    ldrsb   r0, [r4, #11]
+    check   r0, 0xFFFFFF99
+    ldrsb   r0, [r4, #1]
+    check   r0, 0x33
+    mov     r2, #6
+    ldrh    r0, [r4, r2]
+    check   r0, 0x5566
+    add     r1, r4, #8
+    ldrh    r0, [r1, -r2]
+    check   r0, 0x1122
+    mov     r1, r4
+    ldrh    r0, [r1, #6]!
+    check   r0, 0x5566
+    check   r1, buffer + 6
+    ldrsh   r0, [r1], #-4
+    check   r0, 0x5566
+    check   r1, buffer + 2
+    ldrsb   r0, [r1], r2
+    check   r0, 0x22
+    check   r1, buffer + 8
+    mov     r1, r4
+    .word   0xE1F110B2              @ LDRH r1, [r1, #2]!: write-back wins
+    check   r1, buffer + 2
+    ldr     r0, =0x12345678
+    strh    r0, [r4, #2]
+    ldr     r1, [r4]
+    check   r1, 0x56783344
+    mov     r1, r4
+    strh    r0, [r1], #8
+    check   r1, buffer + 8
+    ldr     r2, [r4]
+    check   r2, 0x56785678
+    mov     r2, #4
+    strh    r0, [r1, -r2]!
+    check   r1, buffer + 4
+    ldr     r2, [r4, #4]
+    check   r2, 0x55665678
+store_pc_half:
+    .word   0xE1C4F0B0              @ STRH pc, [r4]
+    ldrh    r0, [r4]
+    ldr     r1, =store_pc_half + 12
+    mov     r1, r1, lsl #16
+    mov     r1, r1, lsr #16
+    checkr  r0, r1
+
+@ --- SWP, SWPB --------------------------------------------------------------------------
+    bl      reset_buffer
+    ldr     r2, =0xA1B2C3D4
+    swp     r0, r2, [r4]
+    check   r0, WORD0
+    ldr     r1, [r4]
+    check   r1, 0xA1B2C3D4
+    add     r1, r4, #4
+    mov     r0, r2
+    swp     r0, r0, [r1]            @ exchange with itself
+    check   r0, WORD1
+    ldr     r3, [r4, #4]
+    check   r3, 0xA1B2C3D4
+    add     r1, r4, #8
+    swpb    r0, r2, [r1]
+    check   r0, 0xCC
+    ldr     r3, [r4, #8]
+    check   r3, 0x99AABBD4
+
+@ --- LDM, STM -------------------------------------------------------------------------------
+    ldr     r1, =0x0000A001
+    ldr     r2, =0x0000B002
+    ldr     r3, =0x0000C003
+    .macro  words4 a, b, c, d
+    ldr     r0, [r4]
+    check   r0, \a
+    ldr     r0, [r4, #4]
+    check   r0, \b
+    ldr     r0, [r4, #8]
+    check   r0, \c
+    ldr     r0, [r4, #12]
+    check   r0, \d
+    .endm
+    bl      reset_buffer
+    mov     r0, r4
+    stmia   r0!, {r1-r3}
+    check   r0, buffer + 12
+    words4  0xA001, 0xB002, 0xC003, WORD3
+    bl      reset_buffer
+    mov     r0, r4
+    stmib   r0!, {r1-r3}
+    check   r0, buffer + 12
+    words4  WORD0, 0xA001, 0xB002, 0xC003
+    bl      reset_buffer
+    add     r0, r4, #12
+    stmda   r0!, {r1-r3}
+    check   r0, buffer
+    words4  WORD0, 0xA001, 0xB002, 0xC003
+    bl      reset_buffer
+    add     r0, r4, #12
+    stmdb   r0!, {r1-r3}
+    check   r0, buffer
+    words4  0xA001, 0xB002, 0xC003, WORD3
+    bl      reset_buffer
+    add     r0, r4, #12
+    stmdb   r0, {r1, r3}            @ no write-back
+    check   r0, buffer + 12
+    words4  WORD0, 0xA001, 0xC003, WORD3
+
+    bl      reset_buffer
+    mov     r0, r4
+    ldmia   r0!, {r1-r3}
+    check   r0, buffer + 12
+    check   r1, WORD0
+    check   r3, WORD2
+    mov     r0, r4
+    ldmib   r0!, {r1-r3}
+    check   r0, buffer + 12
+    check   r1, WORD1
+    check   r3, WORD3
+    add     r0, r4, #12
+    ldmda   r0!, {r1-r3}
+    check   r0, buffer
+    check   r1, WORD1
+    check   r3, WORD3
+    add     r0, r4, #12
+    ldmdb   r0, {r1-r3}
+    check   r0, buffer + 12
+    check   r1, WORD0
+    check   r2, WORD1
+    check   r3, WORD2
+    @ A loaded base register loses to the write-back.
+    mov     r5, r4
+    .word   0xE8B50021              @ LDMIA r5!, {r0, r5}
+    check   r5, buffer + 8
+    check   r0, WORD0
+    mov     r5, r4
+    ldmia   r5, {r0, r5}            @ without write-back the load wins
+    check   r5, WORD1
+    @ A misaligned base gives shifted words.
+    add     r0, r4, #2
+    ldmia   r0, {r1, r2}
+    check   r1, 0x00001122
+    check   r2, 0x00005566
+    @ STM stores a listed base with its value from before the instruction,
+    @ first in the list or not.
+    mov     r0, r4
+    mov     r1, #0x77
+    stmia   r0!, {r0, r1}
+    words4  buffer, 0x77, WORD2, WORD3
+    bl      reset_buffer
+    mov     r1, r4
+    mov     r0, #0x66
+    .word   0xE8A10003              @ STMIA r1!, {r0, r1}
+    check   r1, buffer + 8
+    words4  0x66, buffer, WORD2, WORD3
+    @ R15 in an STM is the instruction's address + 12; in an LDM a jump.
+store_pc_multiple:
+    stmia   r4, {r0, pc}
+    ldr     r0, [r4, #4]
+    check   r0, store_pc_multiple + 12
+    ldr     r0, =ldm_target
+    str     r0, [r4, #4]
+    mov     r0, #0
+    ldmia   r4, {r1, pc}
+    mov     r0, #1
+ldm_target:
+    check   r0, 0
+    @ An empty list transfers nothing and keeps the base.
+    bl      reset_buffer
+    mov     r0, r4
+    .word   0xE8A00000              @ STMIA r0!, {}
+    check   r0, buffer
+    .word   0xE8B00000              @ LDMIA r0!, {}
+    check   r0, buffer
+    words4  WORD0, WORD1, WORD2, WORD3
+    @ The full-descending stack: R0 lowest, R3 at SP - 4.
+    mov     r5, sp
+    ldr     r0, =0x10
+    ldr     r1, =0x11
+    ldr     r2, =0x12
+    ldr     r3, =0x13
+    stmdb   sp!, {r0-r3}
+    mov     r6, sp
+    ldr     r7, [sp]
+    ldr     r8, [sp, #12]
+    ldmia   sp!, {r0-r3}
+    sub     r5, r5, #16
+    checkr  r6, r5
+    check   r7, 0x10
+    check   r8, 0x13
+
+    pop     {r4-r11, lr}
+    bx      lr
+
+reset_buffer:
+    ldr     r0, =WORD0
+    str     r0, [r4]
+    ldr     r0, =WORD1
+    str     r0, [r4, #4]
+    ldr     r0, =WORD2
+    str     r0, [r4, #8]
+    ldr     r0, =WORD3
+    str     r0, [r4, #12]
+    mov     r0, #0
+    str     r0, [r4, #16]
+    bx      lr
+    .pool
+    checks_end
+
+    .bss
+    .balign 4
+buffer:
+    .space  64

@@ -1,0 +1,92 @@
+#include "cpu/bios_decompress.h"
+
+#include "machine/bus.h"
+
+void Lz77Unpack(uint32_t source, uint32_t destination, int32_t size) {
+    while (size > 0) {
+        const uint8_t flags = BusRead8(source++);
+        for (int bit = 7; bit >= 0 && size > 0; --bit) {
+            if (!((flags >> bit) & 1)) {
+                BusWrite8(destination++, BusRead8(source++));
+                --size;
+                continue;
+            }
+            const uint32_t high = BusRead8(source++);
+            const uint32_t low = BusRead8(source++);
+            const uint32_t reference = high << 8 | low;
+            int32_t length = int32_t(reference >> 12) + 3;
+            const uint32_t distance = (reference & 0xFFF) + 1;
+            // Byte by byte through the bus, so a reference that reaches into
+            // the bytes it is producing repeats them, as the hardware's
+            // decoder does for runs.
+            for (; length > 0 && size > 0; --length, --size, ++destination)
+                BusWrite8(destination, BusRead8(destination - distance));
+        }
+    }
+}
+
+void RunLengthUnpack(uint32_t source, uint32_t destination, int32_t size) {
+    while (size > 0) {
+        const uint8_t flag = BusRead8(source++);
+        if (flag & 0x80) {
+            const uint8_t value = BusRead8(source++);
+            for (int32_t run = (flag & 0x7F) + 3; run > 0 && size > 0; --run, --size) BusWrite8(destination++, value);
+        } else {
+            for (int32_t run = (flag & 0x7F) + 1; run > 0 && size > 0; --run, --size)
+                BusWrite8(destination++, BusRead8(source++));
+        }
+    }
+}
+
+void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t bits) {
+    // Units of zero bits would never fill an output word: nothing to decode.
+    if (bits == 0) return;
+    const uint32_t unitMask = (1u << bits) - 1;
+
+    // A valid tree table is at most 512 bytes and every step down the tree
+    // moves at least one node pair forward, so a walk longer than 256 steps
+    // without reaching data means the table is broken (a loop in garbage
+    // memory); decoding stops there rather than running forever.
+    constexpr int MaxTreeDepth = 256;
+
+    const uint32_t treeSize = BusRead8(source);
+    const uint8_t root = BusRead8(source + 1);
+    uint32_t stream = source + 2 * treeSize + 2;
+
+    uint32_t node = source;  // even address of the current node pair
+    uint8_t value = root;
+    int depth = 0;
+    // Units of up to 15 bits may straddle two output words, hence 64 bits.
+    uint64_t output = 0;
+    uint32_t outputBits = 0;
+
+    while (size > 0) {
+        const uint32_t word = BusRead32(stream);
+        stream += 4;
+        for (int bit = 31; bit >= 0 && size > 0; --bit) {
+            const uint32_t direction = (word >> bit) & 1;
+            const uint32_t children = node + (value & 0x3Fu) * 2 + 2;
+            const uint8_t child = BusRead8(children + direction);
+            // Bit 7 of a node marks its 0-child as data, bit 6 its 1-child.
+            const bool isData = (value >> (7 - direction)) & 1;
+            if (!isData) {
+                node = children;
+                value = child;
+                if (++depth > MaxTreeDepth) return;
+                continue;
+            }
+            output |= uint64_t(child & unitMask) << outputBits;
+            outputBits += bits;
+            node = source;
+            value = root;
+            depth = 0;
+            while (outputBits >= 32 && size > 0) {
+                BusWrite32(destination, uint32_t(output));
+                destination += 4;
+                size -= 4;
+                output >>= 32;
+                outputBits -= 32;
+            }
+        }
+    }
+}

@@ -1,0 +1,135 @@
+#pragma once
+// THUMB loads and stores. Loads read host memory straight through the read
+// map and charge their region plus one internal cycle; stores go through the
+// bus functions, which charge their own cycles and carry the side effects of
+// I/O, backup memory and read-only pages.
+
+#include <bit>
+#include <cstdint>
+
+#include "cpu/cpu_state.h"
+#include "cpu/direct_load.h"
+#include "machine/bus.h"
+
+namespace thumb {
+
+enum class Width { Word, Half, Byte, SignedHalf, SignedByte };
+
+// One load of the given width. A misaligned word comes back shifted right;
+// both halfword forms read the halfword at the even address, so a signed
+// halfword from an odd address is still a halfword.
+template <Width W>
+inline uint32_t Load(CpuState& cpu, uint32_t address) {
+    if constexpr (W == Width::Word) return LoadWord(cpu, address);
+    else if constexpr (W == Width::Half) return LoadHalf(cpu, address);
+    else if constexpr (W == Width::Byte) return LoadByte(cpu, address);
+    else if constexpr (W == Width::SignedHalf) return uint32_t(int32_t(int16_t(LoadHalf(cpu, address))));
+    else return uint32_t(int32_t(int8_t(LoadByte(cpu, address))));
+}
+
+template <Width W>
+inline void Store(uint32_t address, uint32_t value) {
+    static_assert(W == Width::Word || W == Width::Half || W == Width::Byte);
+    if constexpr (W == Width::Word) BusWrite32(address, value);
+    else if constexpr (W == Width::Half) BusWrite16(address, uint16_t(value));
+    else BusWrite8(address, uint8_t(value));
+}
+
+// A single load or store of Rd (bits 2-0) at a computed address; loads take
+// one internal cycle beyond the access.
+template <Width W, bool IsLoad>
+inline void Transfer(CpuState& cpu, uint32_t rd, uint32_t address) {
+    if constexpr (IsLoad) {
+        cpu.R[rd] = Load<W>(cpu, address);
+        cpu.Cycles -= 1;
+    } else {
+        Store<W>(address, cpu.R[rd]);
+    }
+}
+
+// STR / STRH / STRB / LDSB / LDR / LDRH / LDRB / LDSH Rd, [Rb, Ro].
+template <Width W, bool IsLoad>
+void RegisterOffsetTransfer(CpuState& cpu, uint32_t opcode) {
+    const uint32_t address = cpu.R[(opcode >> 3) & 7] + cpu.R[(opcode >> 6) & 7];
+    Transfer<W, IsLoad>(cpu, opcode & 7, address);
+}
+
+// STR / LDR / STRB / LDRB / STRH / LDRH Rd, [Rb, #imm5], the offset scaled
+// by the access size.
+template <Width W, bool IsLoad>
+void ImmediateOffsetTransfer(CpuState& cpu, uint32_t opcode) {
+    constexpr uint32_t scale = W == Width::Word ? 4 : W == Width::Half ? 2 : 1;
+    const uint32_t address = cpu.R[(opcode >> 3) & 7] + ((opcode >> 6) & 31) * scale;
+    Transfer<W, IsLoad>(cpu, opcode & 7, address);
+}
+
+// LDR Rd, [PC, #imm8 x 4]: the PC is rounded down to a word first.
+template <uint32_t Rd>
+void LoadPcRelative(CpuState& cpu, uint32_t opcode) {
+    const uint32_t address = ((cpu.R[15] + 2) & ~3u) + (opcode & 0xFF) * 4;
+    Transfer<Width::Word, true>(cpu, Rd, address);
+}
+
+// STR / LDR Rd, [SP, #imm8 x 4].
+template <bool IsLoad, uint32_t Rd>
+void StackRelativeTransfer(CpuState& cpu, uint32_t opcode) {
+    Transfer<Width::Word, IsLoad>(cpu, Rd, cpu.R[13] + (opcode & 0xFF) * 4);
+}
+
+// The block transfers below work on the base rounded down to a word and give
+// the written-back base the low two bits the old one had.
+
+// PUSH {Rlist} / {Rlist, LR}: LR first at the top, then R7 down to R0, so the
+// lowest register lands at the lowest address.
+template <bool WithLinkRegister>
+void Push(CpuState& cpu, uint32_t opcode) {
+    const uint32_t base = cpu.R[13];
+    uint32_t address = base & ~3u;
+    if constexpr (WithLinkRegister) {
+        address -= 4;
+        BusWrite32(address, cpu.R[14]);
+    }
+    for (uint32_t list = opcode & 0xFF; list != 0;) {
+        const uint32_t reg = 31 - std::countl_zero(list);
+        list &= ~(1u << reg);
+        address -= 4;
+        BusWrite32(address, cpu.R[reg]);
+    }
+    cpu.R[13] = address | (base & 3);
+}
+
+// POP {Rlist} / {Rlist, PC}. The popped PC loses bit 0 and the CPU stays in
+// THUMB state. Unlike single loads, no internal cycle is charged.
+template <bool WithProgramCounter>
+void Pop(CpuState& cpu, uint32_t opcode) {
+    const uint32_t base = cpu.R[13];
+    uint32_t address = base & ~3u;
+    for (uint32_t list = opcode & 0xFF; list != 0; list &= list - 1) {
+        cpu.R[std::countr_zero(list)] = LoadWord(cpu, address);
+        address += 4;
+    }
+    if constexpr (WithProgramCounter) {
+        cpu.R[15] = LoadWord(cpu, address) & ~1u;
+        address += 4;
+    }
+    cpu.R[13] = address | (base & 3);
+}
+
+// STMIA / LDMIA Rb!, {Rlist} with Rb (bits 10-8) fixed per handler. The base
+// is written back after the transfers: a stored Rb is its old value, a
+// loaded Rb ends with the written-back address. An empty list changes
+// nothing.
+template <bool IsLoad, uint32_t Rb>
+void MultipleTransfer(CpuState& cpu, uint32_t opcode) {
+    const uint32_t base = cpu.R[Rb];
+    uint32_t address = base & ~3u;
+    for (uint32_t list = opcode & 0xFF; list != 0; list &= list - 1) {
+        const uint32_t reg = std::countr_zero(list);
+        if constexpr (IsLoad) cpu.R[reg] = LoadWord(cpu, address);
+        else BusWrite32(address, cpu.R[reg]);
+        address += 4;
+    }
+    cpu.R[Rb] = address | (base & 3);
+}
+
+}  // namespace thumb

@@ -1,0 +1,111 @@
+#include "machine/dma.h"
+
+#include <array>
+#include <cstdio>
+
+#include "game/settings.h"
+#include "machine/bus.h"
+#include "machine/interrupts.h"
+#include "machine/io_registers.h"
+
+namespace {
+
+// Address lines each channel drives, and the width of its count. Channel 0
+// reaches only internal memory, channel 3 alone can write the cartridge
+// space and move up to 65536 elements.
+struct DmaLimits {
+    uint32_t sourceMask;
+    uint32_t destinationMask;
+    uint32_t countMask;
+};
+
+constexpr std::array<DmaLimits, 4> ChannelLimits{{
+    {0x07FFFFFF, 0x07FFFFFF, 0x3FFF},
+    {0x0FFFFFFF, 0x07FFFFFF, 0x3FFF},
+    {0x0FFFFFFF, 0x07FFFFFF, 0x3FFF},
+    {0x0FFFFFFF, 0x0FFFFFFF, 0xFFFF},
+}};
+
+constexpr std::array<const char*, 4> TimingNames{"Immediate", "VBlank", "HBlank", "Special"};
+
+// Channels whose transfer is in progress. A transfer that writes its own
+// control register would otherwise restart itself from inside the copy loop,
+// without end; such a nested start is dropped.
+uint32_t RunningChannels = 0;
+
+uint32_t ChannelBlock(uint32_t channel) { return Io::DMA0SAD + 12 * channel; }
+
+}  // namespace
+
+void RunDma(uint32_t channel) {
+    const uint32_t busyBit = 1u << channel;
+    if (RunningChannels & busyBit) return;
+    RunningChannels |= busyBit;
+
+    const uint32_t block = ChannelBlock(channel);
+    const DmaLimits& limits = ChannelLimits[channel];
+    const uint32_t countLow = ReadIoHalf(block + 8);
+    const uint32_t control = ReadIoHalf(block + 10);
+
+    const bool wide = control & 0x400;
+    const uint32_t unit = wide ? 4 : 2;
+    // Cut the addresses to the lines the channel drives, aligned to the
+    // element size.
+    uint32_t source = ReadIoWord(block) & (limits.sourceMask + 1 - unit);
+    uint32_t destination = ReadIoWord(block + 4) & (limits.destinationMask + 1 - unit);
+    // A count of 0 means the largest transfer the channel can make.
+    const uint32_t count = countLow ? countLow & limits.countMask : limits.countMask + 1;
+
+    // Destination control 3 increments during the transfer and reloads the
+    // programmed address for the next one; source control 3 is fixed.
+    const uint32_t destinationControl = (control >> 5) & 3;
+    const uint32_t sourceControl = (control >> 7) & 3;
+    constexpr auto Step = [](uint32_t addressControl, uint32_t size) -> uint32_t {
+        return addressControl == 1 ? 0u - size : addressControl == 2 ? 0u : size;
+    };
+    const uint32_t destinationStep = Step(destinationControl, unit);
+    const uint32_t sourceStep = sourceControl == 3 ? 0 : Step(sourceControl, unit);
+    const uint32_t timing = (control >> 12) & 3;
+
+    if (Verbose & VerboseDma) {
+        std::printf("DMA%d: %08X-%08X -> %08X-%08X (%dbit,%s%s%s) at line %d\n", int(channel), source,
+                    source + (count - 1) * sourceStep, destination, destination + (count - 1) * destinationStep,
+                    wide ? 32 : 16, TimingNames[timing], (control & 0x4000) ? ",IRQ" : "",
+                    (control & 0x200) ? ",Repeat" : "", int(ReadIoHalf(Io::VCOUNT)));
+    }
+
+    if (wide) {
+        for (uint32_t i = 0; i < count; ++i) {
+            BusWrite32(destination, BusRead32(source));
+            source = (source + sourceStep) & limits.sourceMask;
+            destination = (destination + destinationStep) & limits.destinationMask;
+        }
+    } else {
+        for (uint32_t i = 0; i < count; ++i) {
+            BusWrite16(destination, BusRead16(source));
+            source = (source + sourceStep) & limits.sourceMask;
+            destination = (destination + destinationStep) & limits.destinationMask;
+        }
+    }
+
+    if (control & 0x4000) RaiseInterrupt(uint16_t(IrqDma0 << channel));
+
+    // The registers are rewritten in place, without the write side effects,
+    // so a repeating channel continues where it stopped.
+    if (destinationControl != 3) StoreIoWord(block + 4, destination);
+    StoreIoWord(block, source);
+    if (!(control & 0x200) || timing == uint32_t(DmaTiming::Immediate))
+        StoreIoHalf(block + 10, uint16_t(ReadIoHalf(block + 10) & 0x7FFF));
+
+    RunningChannels &= ~busyBit;
+}
+
+void TriggerDma(DmaTiming timing) {
+    // On channels 1 and 2 "Special" is the sound FIFO timing, which is not
+    // emulated, and on channel 0 it is prohibited: only channel 3's video
+    // capture timing starts a transfer.
+    const uint32_t first = timing == DmaTiming::Special ? 3 : 0;
+    for (uint32_t channel = first; channel < 4; ++channel) {
+        if ((ReadIoHalf(Io::DMA0CNT_H + 12 * channel) & DmaTriggerMask) == DmaArmed(timing)) RunDma(channel);
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The four DMA channels. A transfer runs to its end in one call, at the
+// moment it starts; every element goes through the bus functions, so it
+// costs the CPU normal access cycles and reaches I/O registers and the
+// EEPROM exactly as a CPU access would.
+
+#include <cstdint>
+
+// DMAxCNT_H start timing (bits 12-13).
+enum class DmaTiming : uint32_t { Immediate = 0, Vblank = 1, Hblank = 2, Special = 3 };
+
+// Enable bit 15 together with the start timing, the test every trigger point
+// makes on DMAxCNT_H.
+inline constexpr uint16_t DmaTriggerMask = 0xB000;
+inline constexpr uint16_t DmaArmed(DmaTiming timing) { return uint16_t(0x8000u | uint32_t(timing) << 12); }
+
+// Carries out one transfer of channel 0-3 as its registers describe it,
+// writes the advanced addresses back and disarms the channel unless it
+// repeats. Does not look at the enable bit: its callers have.
+void RunDma(uint32_t channel);
+
+// Runs every channel (in order 0-3) that is armed for the given timing.
+void TriggerDma(DmaTiming timing);

@@ -1,0 +1,336 @@
+#include "machine/io_registers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cpu/access_cost.h"
+#include "cpu/cpu_state.h"
+#include "game/game.h"
+#include "game/settings.h"
+#include "machine/bus.h"
+#include "machine/display_registers.h"
+#include "machine/interrupts.h"
+#include "machine/timers.h"
+#include "sound/sound_chip.h"
+#include "tests/support/scanline_steps.h"
+#include "tests/support/test_machine.h"
+
+namespace {
+
+constexpr uint32_t IoBase = 0x04000000;
+
+// ---- display registers ----
+
+TEST(IoRegisters, DispstatKeepsTheHardwareFlags) {
+    TestMachine machine;
+    StoreIoHalf(Io::DISPSTAT, 0x0005);  // vertical blank and line match
+    BusWrite16(IoBase + Io::DISPSTAT, 0xFF3A);
+    EXPECT_EQ(ReadIoHalf(Io::DISPSTAT), 0xFF3D);
+}
+
+TEST(IoRegisters, LineCounterAndKeypadCannotBeWritten) {
+    TestMachine machine;
+    StoreIoHalf(Io::VCOUNT, 0x0055);
+    BusWrite8(IoBase + Io::VCOUNT, 0x12);
+    BusWrite16(IoBase + Io::VCOUNT, 0x1234);
+    EXPECT_EQ(ReadIoHalf(Io::VCOUNT), 0x0055);
+    BusWrite16(IoBase + Io::KEYINPUT, 0x0000);
+    EXPECT_EQ(ReadIoHalf(Io::KEYINPUT), 0xFFFF);
+}
+
+struct BgWrite {
+    uint32_t background;
+    uint16_t value;
+};
+
+struct BgOrderCase {
+    const char* name;
+    std::vector<BgWrite> writes;
+    std::array<uint32_t, 4> expected;  // back to front
+};
+
+TEST(IoRegisters, BackgroundOrderFollowsPriorityThenNumber) {
+    const BgOrderCase cases[] = {
+        {"reset order", {}, {0x30000000, 0x20000000, 0x10000000, 0x00000000}},
+        {"BG0 priority 1 goes to the back", {{0, 0x0001}}, {0x40000001, 0x30000000, 0x20000000, 0x10000000}},
+        {"two at priority 3, higher number behind",
+         {{0, 0x0003}, {1, 0x0003}},
+         {0xD0000003, 0xC0000003, 0x30000000, 0x20000000}},
+        {"ties at priority 2 keep number order",
+         {{1, 0x0002}, {2, 0x0002}},
+         {0xA0000002, 0x90000002, 0x30000000, 0x00000000}},
+        {"back to priority 0 moves forward again",
+         {{1, 0x0001}, {1, 0x0000}},
+         {0x30000000, 0x20000000, 0x10000000, 0x00000000}},
+        {"BG3 joins priority 1 behind BG2",
+         {{0, 0x0002}, {1, 0x0002}, {2, 0x0001}, {3, 0x0001}},
+         {0x90000002, 0x80000002, 0x70000001, 0x60000001}},
+        {"same priority, new other bits", {{1, 0x1F08}}, {0x30000000, 0x20000000, 0x10001F08, 0x00000000}},
+    };
+    for (const BgOrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestMachine machine;
+        for (const BgWrite& w : c.writes) BusWrite16(IoBase + Io::BG0CNT + 2 * w.background, w.value);
+        EXPECT_EQ(BgOrderList, c.expected);
+    }
+}
+
+TEST(IoRegisters, AffineParametersAreSignExtended) {
+    TestMachine machine;
+    BusWrite16(IoBase + Io::BG2PA, 0xFF00);  // BG2PA = -1.0
+    BusWrite16(IoBase + Io::BG2PB, 0x0080);  // BG2PB = 0.5
+    BusWrite16(IoBase + Io::BG3PC, 0x8000);  // BG3PC
+    BusWrite16(IoBase + Io::BG3PD, 0x7FFF);  // BG3PD
+    EXPECT_EQ(AffineState[0].PA, -256);
+    EXPECT_EQ(AffineState[0].PB, 128);
+    EXPECT_EQ(AffineState[1].PC, -32768);
+    EXPECT_EQ(AffineState[1].PD, 32767);
+    EXPECT_EQ(ReadIoHalf(Io::BG2PA), 0xFF00);
+}
+
+TEST(IoRegisters, ReferencePointsAreSignExtendedFrom28Bits) {
+    struct Case {
+        uint32_t offset;  // of the low half
+        uint32_t value;   // written as one word
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {0x028, 0x0FFF0000, -65536},      // BG2X
+        {0x02C, 0x07FF1234, 0x07FF1234},  // BG2Y, largest positive range
+        {0x038, 0x08000000, -134217728},  // BG3X, sign bit only
+        {0x03C, 0xF0000100, 0x100},       // BG3Y, bits 28-31 are not wired
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.offset);
+        TestMachine machine;
+        BusWrite32(IoBase + c.offset, c.value);
+        const AffineBackground& bg = AffineState[c.offset >= 0x038 ? 1 : 0];
+        const bool isY = c.offset & 4;
+        EXPECT_EQ(isY ? bg.RefY : bg.RefX, c.expected);
+        EXPECT_EQ(isY ? bg.CurY : bg.CurX, c.expected);
+    }
+}
+
+TEST(IoRegisters, WritingOneHalfOfAReferenceRestartsTheCurrentPoint) {
+    TestMachine machine;
+    BusWrite16(IoBase + Io::BG2X_H, 0x0FFF);  // BG2X_H with BG2X_L = 0
+    EXPECT_EQ(AffineState[0].RefX, -65536);
+    AffineState[0].CurX = 12345;  // as if lines had been drawn
+    BusWrite16(IoBase + Io::BG2X_L, 0x0100);
+    EXPECT_EQ(AffineState[0].RefX, -65536 + 256);
+    EXPECT_EQ(AffineState[0].CurX, -65536 + 256);
+    EXPECT_EQ(AffineState[0].RefY, 0);
+}
+
+TEST(IoRegisters, BlendCoefficientsSaturateAtSixteen) {
+    struct Case {
+        uint16_t bldalpha, bldy;
+        int32_t eva, evb, evy;
+    };
+    const Case cases[] = {
+        {0x1F1F, 0x001F, 16, 16, 16},  // bit 4 wins over the low bits
+        {0x0F0F, 0x000F, 15, 15, 15}, {0x1000, 0x0010, 0, 16, 16},
+        {0x0E05, 0xFFE7, 5, 14, 7},  // bits 5-7 and 13-15 are not part of the fields
+        {0x00E3, 0x0000, 3, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bldalpha);
+        TestMachine machine;
+        BusWrite16(IoBase + Io::BLDALPHA, c.bldalpha);
+        BusWrite16(IoBase + Io::BLDY, c.bldy);
+        EXPECT_EQ(BlendCoefficients.EVA, c.eva);
+        EXPECT_EQ(BlendCoefficients.EVB, c.evb);
+        EXPECT_EQ(BlendCoefficients.EVY, c.evy);
+    }
+}
+
+// ---- interrupts ----
+
+TEST(IoRegisters, WritingOneToARequestBitAcknowledgesIt) {
+    TestMachine machine;
+    StoreIoHalf(Io::IF, 0x0005);
+    BusWrite16(IoBase + Io::IF, 0xFFFF);
+    EXPECT_EQ(ReadIoHalf(Io::IF), 0x0000);
+    StoreIoHalf(Io::IF, 0x1007);
+    BusWrite16(IoBase + Io::IF, 0x0002);
+    EXPECT_EQ(ReadIoHalf(Io::IF), 0x1005);
+}
+
+TEST(IoRegisters, EnablingARequestedInterruptEndsTheSlice) {
+    TestMachine machine;
+    StoreIoHalf(Io::IF, 0x0001);
+    BusWrite16(IoBase + Io::IE, 0x0001);
+    EXPECT_EQ(machine.cpu.IrqPending, 0u) << "IME is still off";
+    EXPECT_EQ(machine.cpu.SliceBreak, 0);
+
+    machine.cpu.Cycles = 500;
+    BusWrite16(IoBase + Io::IME, 0x0001);
+    EXPECT_NE(machine.cpu.IrqPending, 0u);
+    EXPECT_EQ(machine.cpu.SliceBreak, 1);
+    EXPECT_EQ(machine.cpu.Cycles, 0);
+    EXPECT_EQ(machine.cpu.SavedCycles, 499) << "the store itself cost one cycle";
+
+    // Acknowledging the only request leaves nothing pending.
+    BusWrite16(IoBase + Io::IF, 0x0001);
+    EXPECT_EQ(machine.cpu.IrqPending, 0u);
+}
+
+// ---- wait states ----
+
+TEST(IoRegisters, WaitcntSetsCartridgeAccessCosts) {
+    TestMachine machine;
+    BusWrite16(IoBase + Io::WAITCNT, 0x4016);
+    EXPECT_EQ(ReadIoHalf(Io::WAITCNT), 0x4016);
+    EXPECT_EQ(AccessCost16[8], 2);   // THUMB fetch from 0x08000000
+    EXPECT_EQ(AccessCost32[8], 4);   // ARM fetch
+    EXPECT_EQ(AccessCost16[14], 3);  // 8-bit SRAM access
+    EXPECT_EQ(AccessCost32[14], 6);
+    BusWrite16(IoBase + Io::WAITCNT, 0x0000);
+    EXPECT_EQ(AccessCost16[8], 3);
+    EXPECT_EQ(AccessCost32[12], 18);
+}
+
+// ---- sound registers ----
+
+TEST(IoRegisters, SoundBytesReachTheChipRegisters) {
+    TestMachine machine;
+    BusWrite16(IoBase + 0x062, 0xA1B2);             // SOUND1CNT_H: length/duty, envelope
+    BusWrite16(IoBase + Io::SOUND1CNT_L, 0x7F08);   // SOUND1CNT_L: the high byte feeds nothing
+    BusWrite32(IoBase + Io::WAVE_RAM, 0x44332211);  // first word of the wave pattern
+    EXPECT_EQ(SoundRegs[1], 0xB2);
+    EXPECT_EQ(SoundRegs[2], 0xA1);
+    EXPECT_EQ(SoundRegs[0], 0x08);
+    EXPECT_EQ(SoundRegs[5], 0x00);
+    EXPECT_EQ(SoundRegs[32], 0x11);
+    EXPECT_EQ(SoundRegs[35], 0x44);
+    EXPECT_EQ(ReadIoHalf(Io::SOUND1CNT_L), 0x7F08) << "the I/O block keeps what was written";
+}
+
+// ---- the trace and the 4 KB mirror ----
+
+TEST(IoRegisters, WritesRepeatEvery4KbAndAreTraced) {
+    TestMachine machine;
+    StoreIoHalf(Io::VCOUNT, 90);
+    Verbose = VerboseIoWrites;
+    testing::internal::CaptureStdout();
+    BusWrite16(IoBase + 0x1000 + Io::BG0CNT, 0x1234);
+    const std::string trace = testing::internal::GetCapturedStdout();
+    Verbose = 0;
+    EXPECT_EQ(trace, "Wrote 1234h to IO[008h] at 90\n");
+    EXPECT_EQ(ReadIoHalf(Io::BG0CNT), 0x1234);
+    EXPECT_EQ(BgEntryNumber(BgOrderList[3]), 0u);
+    EXPECT_EQ(BgOrderList[3] & 0xFFFF, 0x1234u);
+}
+
+// ---- the halt protocol ----
+
+TEST(Halt, StoreRepeatsUntilAnInterruptIsPending) {
+    TestMachine machine;
+    BusWrite16(IoBase + Io::IME, 1);
+    BusWrite16(IoBase + Io::IE, IrqVblank);
+    machine.cpu.R[1] = 0x04000301;
+    machine.LoadArm(0x03000000, {0xE5C10000});  // strb r0, [r1]
+
+    machine.Step();
+    EXPECT_EQ(machine.cpu.R[15], 0x03000000u);
+    EXPECT_EQ(HaltState, Halt::Halted);
+    EXPECT_EQ(machine.cpu.Cycles, 0) << "the slice ends with the halting store";
+    machine.Step();
+    EXPECT_EQ(machine.cpu.R[15], 0x03000000u);
+
+    // A slice end with an interrupt pending wakes the CPU...
+    StoreIoHalf(Io::IF, IrqVblank);
+    EXPECT_NE(EndSlice(), 0u);
+    EXPECT_EQ(HaltState, Halt::Woken);
+    // ...and the store then completes.
+    machine.Step();
+    EXPECT_EQ(machine.cpu.R[15], 0x03000004u);
+    EXPECT_EQ(HaltState, Halt::Running);
+}
+
+TEST(Halt, NothingHappensWhenNoInterruptCouldWakeTheCpu) {
+    struct Case {
+        uint16_t ime, ie;
+    };
+    for (const Case c : {Case{1, 0}, Case{0, 1}}) {
+        TestMachine machine;
+        BusWrite16(IoBase + Io::IME, c.ime);
+        BusWrite16(IoBase + Io::IE, c.ie);
+        machine.cpu.R[1] = 0x04000301;
+        machine.LoadArm(0x03000000, {0xE5C10000});
+        machine.Step();
+        EXPECT_EQ(machine.cpu.R[15], 0x03000004u);
+        EXPECT_EQ(HaltState, Halt::Running);
+    }
+}
+
+// ---- reset ----
+
+TEST(Reset, DirectBootWithoutBios) {
+    TestMachine machine;
+    // Things the reset must put back...
+    StoreIoHalf(Io::IE, 0x3FFF);
+    StoreIoHalf(Io::WAITCNT, 0x4317);
+    UpdateWaitStates(0x4317);
+    machine.Write32(0x03007FF8, 0xFFFFFFFF);
+    machine.Write32(0x03007FFC, 0xFFFFFFFF);
+    BusWrite16(IoBase + Io::BG0HOFS, 0x0123);  // BG0HOFS
+    BusWrite16(IoBase + Io::BG2X_H, 0x0001);
+    BusWrite16(IoBase + Io::TM0CNT_L + 2, 0x0080);
+    HaltState = Halt::Halted;
+    // ...and things it must leave alone.
+    StoreIoHalf(Io::DMA0SAD, 0xBEEF);
+    StoreIoHalf(Io::WIN0H, 0x10F0);
+    StoreIoHalf(0x104, 0x5555);  // TM1CNT_L
+
+    ResetHardware();
+
+    EXPECT_EQ(machine.cpu.R[15], 0x08000000u);
+    EXPECT_EQ(machine.cpu.R[13], 0x03007FE0u);
+    EXPECT_EQ(machine.cpu.R13_svc, 0x03007FE0u);
+    EXPECT_EQ(machine.cpu.R13_irq, 0x03007FA0u);
+    EXPECT_EQ(machine.cpu.CPSR, 0xD3u);
+    EXPECT_EQ(machine.cpu.SliceLength, 960u);
+    EXPECT_EQ(machine.cpu.Cycles, 960);
+    EXPECT_EQ(machine.Read32(0x03007FFC), 0x00000028u);
+    EXPECT_EQ(machine.Read32(0x03007FF8), 0xFF000000u) << "0x03007FF8-FA cleared, 0x03007FFB kept";
+
+    EXPECT_EQ(ReadIoHalf(Io::DISPCNT), 0x0080);
+    EXPECT_EQ(ReadIoHalf(Io::KEYINPUT), 0xFFFF);
+    EXPECT_EQ(ReadIoHalf(Io::IE), 0);
+    EXPECT_EQ(ReadIoHalf(Io::WAITCNT), 0);
+    EXPECT_EQ(AccessCost16[8], 3);
+    EXPECT_EQ(AccessCost16[14], 5);
+    EXPECT_EQ(ReadIoHalf(Io::BG0HOFS), 0);
+    EXPECT_EQ(ReadIoHalf(Io::BG2PA), 0x0100);
+    EXPECT_EQ(ReadIoHalf(Io::BG2PD), 0x0100);
+    EXPECT_EQ(ReadIoHalf(Io::BG2X_H), 0);
+    EXPECT_EQ(AffineState[0].RefX, 0);
+    EXPECT_EQ(AffineState[1].PD, 256);
+    EXPECT_EQ(AffineState[1].PB, 0);
+    EXPECT_EQ(BgOrderList, (std::array<uint32_t, 4>{0x30000000, 0x20000000, 0x10000000, 0}));
+    EXPECT_EQ(HaltState, Halt::Running);
+    EXPECT_EQ(TimerState[0].Period, 0);
+
+    EXPECT_EQ(ReadIoHalf(Io::DMA0SAD), 0xBEEF);
+    EXPECT_EQ(ReadIoHalf(Io::WIN0H), 0x10F0);
+    EXPECT_EQ(ReadIoHalf(0x104), 0x5555);
+}
+
+TEST(Reset, WithBiosTheBiosBoots) {
+    TestMachine machine;
+    machine.Write32(0x03007FFC, 0x03001234);
+    machine.cpu.R13_irq = 0x11111111;
+    BiosLoaded = true;
+    ResetHardware();
+    BiosLoaded = false;
+    EXPECT_EQ(machine.cpu.R[15], 0u);
+    EXPECT_EQ(machine.cpu.R[13], 0u);
+    EXPECT_EQ(machine.cpu.CPSR, 0xD3u);
+    EXPECT_EQ(machine.cpu.R13_irq, 0x11111111u) << "banked registers are the BIOS's business";
+    EXPECT_EQ(machine.Read32(0x03007FFC), 0x03001234u);
+}
+
+}  // namespace

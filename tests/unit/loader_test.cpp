@@ -1,0 +1,183 @@
+// Loading cartridge images: plain and gzip files through the same reader,
+// rounding to 16 KB pages, the 32 MB limit, empty and missing files, and
+// the save file name beside the image.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "game/cartridge.h"
+#include "game/game.h"
+#include "game/settings.h"
+#include "machine/host.h"
+#include "machine/page_table.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Loader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("koru_loader_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        // The scanline driver polls the host once a frame: stop the run there.
+        Host.PollInput = [] {
+            StopRequested = true;
+            return 0u;
+        };
+    }
+    void TearDown() override {
+        EndGame();
+        Host = HostInterface{};
+        Settings = GameSettings{};
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // An image whose first instruction is "b ." (so a run stays put) and
+    // whose other bytes follow a pattern, with a correct header check byte.
+    static std::vector<uint8_t> MakeImage(size_t size) {
+        std::vector<uint8_t> image(size);
+        for (size_t i = 0; i < size; ++i) image[i] = uint8_t(i * 7 + (i >> 9));
+        const uint8_t branchToSelf[] = {0xFE, 0xFF, 0xFF, 0xEA};
+        for (size_t i = 0; i < 4 && i < size; ++i) image[i] = branchToSelf[i];
+        if (size > 0xBD) {
+            uint8_t check = 0xE7;
+            for (size_t i = 0xA0; i <= 0xBC; ++i) check = uint8_t(check - image[i]);
+            image[0xBD] = check;
+        }
+        return image;
+    }
+
+    std::string WritePlain(const char* name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (dir / name).string();
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return path;
+    }
+
+    std::string WriteGzip(const char* name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (dir / name).string();
+        gzFile file = gzopen(path.c_str(), "wb");
+        EXPECT_NE(file, nullptr);
+        EXPECT_EQ(gzwrite(file, bytes.data(), unsigned(bytes.size())), int(bytes.size()));
+        gzclose(file);
+        return path;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(Loader, GzipAndPlainImagesLoadTheSameBytes) {
+    const std::vector<uint8_t> image = MakeImage(100000);
+    const std::string plain = WritePlain("plain.gba", image);
+    const std::string packed = WriteGzip("packed.gba.gz", image);
+    ASSERT_LT(fs::file_size(packed), image.size()) << "the gzip file really is compressed";
+
+    int32_t plainSize = 0, plainRounded = 0, packedSize = 0, packedRounded = 0;
+    StartFailure failure = StartFailure::None;
+    uint8_t* fromPlain = LoadCartridgeImage(plain.c_str(), plainSize, plainRounded, failure);
+    uint8_t* fromPacked = LoadCartridgeImage(packed.c_str(), packedSize, packedRounded, failure);
+    ASSERT_NE(fromPlain, nullptr);
+    ASSERT_NE(fromPacked, nullptr);
+    EXPECT_EQ(plainSize, 100000);
+    EXPECT_EQ(packedSize, 100000);
+    EXPECT_EQ(plainRounded, 7 * 16384);
+    EXPECT_EQ(packedRounded, 7 * 16384);
+    EXPECT_EQ(std::vector<uint8_t>(fromPlain, fromPlain + plainRounded),
+              std::vector<uint8_t>(fromPacked, fromPacked + packedRounded));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), fromPlain));
+    std::free(fromPlain);
+    std::free(fromPacked);
+}
+
+TEST_F(Loader, StartGameRunsAGzipImageUntilTheStopRequest) {
+    const std::vector<uint8_t> image = MakeImage(20000);
+    const std::string packed = WriteGzip("game.gba", image);
+    EXPECT_EQ(StartGame(packed.c_str()), 0x08000000u) << "the PC of the b . loop";
+    EXPECT_EQ(RomSize, 32768);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), RomImage));
+}
+
+TEST_F(Loader, OddSizeIsPaddedWithZerosToWholePages) {
+    Settings.CheckCRC = 0;
+    const std::vector<uint8_t> image = MakeImage(16385);
+    const std::string path = WritePlain("odd.gba", image);
+    ASSERT_NE(StartGame(path.c_str()), 0u);
+    EXPECT_EQ(RomSize, 32768);
+    EXPECT_EQ(RomImage[16384], image[16384]);
+    for (int32_t i = 16385; i < 32768; ++i) ASSERT_EQ(RomImage[i], 0) << "offset " << i;
+    EXPECT_EQ(PageTable.Read[0x08004000 >> PageShift], RomImage + 16384);
+    EXPECT_EQ(PageTable.Read[0x08008000 >> PageShift], DummyRam);
+    EXPECT_EQ(PageTable.Read[0x0A004000 >> PageShift], RomImage + 16384);
+}
+
+TEST_F(Loader, ThirtyTwoMegabytesIsTheLimit) {
+    std::vector<uint8_t> image(MaxRomSize, 0);
+    const std::string exact = WritePlain("exact.gba", image);
+    image.push_back(0x42);
+    const std::string over = WritePlain("over.gba", image);
+
+    int32_t size = 0, rounded = 0;
+    StartFailure failure = StartFailure::None;
+    uint8_t* loaded = LoadCartridgeImage(exact.c_str(), size, rounded, failure);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(size, MaxRomSize);
+    EXPECT_EQ(rounded, MaxRomSize);
+    std::free(loaded);
+
+    EXPECT_EQ(LoadCartridgeImage(over.c_str(), size, rounded, failure), nullptr);
+    EXPECT_EQ(failure, StartFailure::TooLarge);
+}
+
+TEST_F(Loader, EmptyAndMissingFilesAreRefused) {
+    const std::string empty = WritePlain("empty.gba", {});
+    EXPECT_EQ(StartGame(empty.c_str()), 0u);
+    EXPECT_EQ(LastStartFailure, StartFailure::Empty);
+    EndGame();
+    const std::string missing = (dir / "missing.gba").string();
+    EXPECT_EQ(StartGame(missing.c_str()), 0u);
+    EXPECT_EQ(LastStartFailure, StartFailure::CannotOpen);
+}
+
+TEST_F(Loader, WrongHeaderCheckByteIsRefusedOnlyWhenChecking) {
+    std::vector<uint8_t> image = MakeImage(4096);
+    image[0xBD] ^= 0xFF;
+    const std::string path = WritePlain("bad.gba", image);
+    EXPECT_EQ(StartGame(path.c_str()), 0u);
+    EXPECT_EQ(LastStartFailure, StartFailure::HeaderCheck);
+    EndGame();
+    Settings.CheckCRC = 0;
+    EXPECT_EQ(StartGame(path.c_str()), 0x08000000u);
+}
+
+TEST(SaveFileName, ReplacesTheExtensionOfTheLastComponent) {
+    struct Case {
+        const char* path;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"x.gba", "x.sav"},
+        {"/games.new/tetris", "/games.new/tetris.sav"},
+        {"a\\b.c\\d", "a\\b.c\\d.sav"},
+        {"C:\\games\\zelda.gba.gz", "C:\\games\\zelda.gba.sav"},
+        {"noext", "noext.sav"},
+    };
+    for (const Case& c : cases) {
+        char* name = ReplaceExtension(c.path, ".sav");
+        ASSERT_NE(name, nullptr);
+        EXPECT_STREQ(name, c.expected) << c.path;
+        std::free(name);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+// The run loop: fetch costs, condition codes, wait states, and what happens
+// at slice ends (early ends, the carried overshoot, IRQ entry). The slice-end
+// tests run RunCpu for whole frames and stop it from the host's once-a-frame
+// input poll.
+
+#include "cpu/run_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "cpu/access_cost.h"
+#include "cpu/cpu_state.h"
+#include "game/game.h"
+#include "machine/host.h"
+#include "machine/page_table.h"
+#include "tests/support/test_machine.h"
+
+namespace {
+
+constexpr uint32_t Code = 0x03000100;
+
+// One frame is 228 lines of 960 + 272 cycles.
+constexpr int32_t FrameCycles = 228 * (960 + 272);
+
+TEST(ArmConditions, PassAndFailByFlags) {
+    struct Case {
+        uint32_t cond;
+        uint32_t flags;
+        bool passes;
+    };
+    constexpr uint32_t N = FlagN, Z = FlagZ, C = FlagC, V = FlagV;
+    // clang-format off
+    const Case cases[] = {
+        {0x0, Z, true},     {0x0, 0, false},                                // EQ
+        {0x1, 0, true},     {0x1, Z, false},                                // NE
+        {0x2, C, true},     {0x3, C, false},                                // CS, CC
+        {0x4, N, true},     {0x5, N, false},                                // MI, PL
+        {0x6, V, true},     {0x7, V, false},                                // VS, VC
+        {0x8, C, true},     {0x8, C | Z, false},                            // HI
+        {0x9, C | Z, true}, {0x9, C, false},                                // LS
+        {0xA, N | V, true}, {0xA, N, false},                                // GE
+        {0xB, V, true},     {0xB, 0, false},                                // LT
+        {0xC, N | V, true}, {0xC, Z | N | V, false}, {0xC, N, false},       // GT
+        {0xD, Z, true},     {0xD, N, true},          {0xD, N | V, false},   // LE
+        {0xE, 0, true},                                                     // AL
+        // Never, although the body is a valid instruction.
+        {0xF, N | Z | C | V, false}, {0xF, 0, false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "cond " << c.cond << " flags " << std::hex << c.flags);
+        TestMachine machine;
+        // mov<cond> r0, #1 (moveq r0, #1 = 0x03A00001)
+        machine.LoadArm(Code, {(c.cond << 28) | 0x03A00001});
+        machine.cpu.R[0] = 0;
+        machine.cpu.CPSR = ModeSystem | c.flags;
+        EXPECT_EQ(machine.Step(), 1) << "the fetch is paid either way";
+        EXPECT_EQ(machine.cpu.R[0], c.passes ? 1u : 0u);
+        EXPECT_EQ(machine.cpu.R[15], Code + 4);
+    }
+}
+
+TEST(ArmConditions, FailingInstructionFromCartridgeStillPaysItsFetch) {
+    TestMachine machine;
+    machine.LoadArm(0x08000000, {0x03A00001});  // moveq r0, #1
+    machine.cpu.CPSR = ModeSystem;
+    EXPECT_EQ(machine.Step(), 6);
+}
+
+TEST(WaitStates, WaitcntRewritesCartridgeAndSramCosts) {
+    TestMachine machine;
+    EXPECT_EQ(RegionCost32(0x08000000), 6);
+    EXPECT_EQ(RegionCost16(0x08000000), 3);
+    EXPECT_EQ(RegionCost16(0x0E000000), 5);
+
+    machine.LoadArm(Code, {0xE1C010B0});  // strh r1, [r0]
+    machine.cpu.R[0] = 0x04000204;        // WAITCNT
+    machine.cpu.R[1] = 0x4016;
+    machine.Step();
+
+    // ARM fetch from the cartridge's first window.
+    machine.LoadArm(0x08000000, {0xE1A00000});  // nop (mov r0, r0)
+    EXPECT_EQ(machine.Step(), 4);
+    // 8-bit and 32-bit SRAM loads: fetch + access + internal cycle.
+    machine.LoadArm(Code, {0xE5D10000, 0xE5910000});  // ldrb r0, [r1]; ldr r0, [r1]
+    machine.cpu.R[1] = 0x0E000000;
+    EXPECT_EQ(machine.Step(), 1 + 3 + 1);
+    EXPECT_EQ(machine.Step(), 1 + 6 + 1);
+    // The slower windows keep their first-access waits.
+    EXPECT_EQ(RegionCost32(0x0A000000), 10);
+    EXPECT_EQ(RegionCost32(0x0C000000), 18);
+}
+
+TEST(WaitStates, ThumbFetchUsesTheHalfwordCost) {
+    TestMachine machine;
+    machine.LoadThumb(0x08000000, {0x46C0});  // nop (mov r8, r8)
+    EXPECT_EQ(machine.Step(), 3);
+    UpdateWaitStates(0x4016);
+    machine.LoadThumb(0x08000000, {0x46C0});  // nop (mov r8, r8)
+    EXPECT_EQ(machine.Step(), 2);
+}
+
+// Frame-level harness: Host.PollInput runs once per frame inside the
+// scanline driver; each test gives it a plan for each poll.
+struct FrameHarness {
+    static inline int polls = 0;
+    static inline void (*onPoll)(int poll) = nullptr;
+
+    explicit FrameHarness(void (*plan)(int)) {
+        polls = 0;
+        onPoll = plan;
+        Host.PollInput = [] {
+            onPoll(++polls);
+            return 0u;
+        };
+    }
+    ~FrameHarness() { Host = HostInterface{}; }
+};
+
+void StopAtFirstPoll(int) { StopRequested = true; }
+
+// Fills all of internal work RAM with "add r0, r0, #1". The region mirrors
+// over 16 MB, so straight-line execution from 0x03000000 counts every
+// (1-cycle) instruction in R0 for several frames.
+void FillWithCounters(TestMachine& machine) {
+    for (uint32_t address = 0x03000000; address < 0x03008000; address += 4)
+        machine.Write32(address, 0xE2800001);  // add r0, r0, #1
+}
+
+TEST(SliceEnd, OvershootIsCarriedIntoTheNextSlice) {
+    TestMachine machine;
+    FillWithCounters(machine);
+    machine.cpu.CPSR = ModeSystem | FlagI;
+    machine.cpu.R[15] = 0x03000000;
+    static int32_t cyclesAtSecondPoll;
+    FrameHarness harness([](int poll) {
+        if (poll == 1) {
+            // The slice that just ended overshot by 3 cycles.
+            Cpu.Cycles = -3;
+            Cpu.R[0] = 0;
+        } else {
+            cyclesAtSecondPoll = Cpu.Cycles;
+            StopRequested = true;
+        }
+    });
+    RunCpu(machine.cpu);
+    EXPECT_EQ(cyclesAtSecondPoll, 0);
+    EXPECT_EQ(machine.cpu.R[0], uint32_t(FrameCycles - 3));
+}
+
+TEST(SliceEnd, IrqFromThumbEntersArmAtTheVector) {
+    TestMachine machine;
+    machine.Write32(0x18, 0xEAFFFFFE);  // b . (in place of the BIOS vector code)
+    CpuState& cpu = machine.cpu;
+    cpu.CPSR = FlagC | FlagT | ModeSystem;
+    cpu.R[15] = 0x08000102;  // next THUMB instruction
+    cpu.R[13] = 0x03007F00;
+    cpu.R13_irq = 0x03007FA0;
+    cpu.IrqPending = 1;
+    // An early end is under way: the slice continues after the entry.
+    cpu.Cycles = 0;
+    cpu.SavedCycles = 100;
+    cpu.SliceBreak = 1;
+    FrameHarness harness(StopAtFirstPoll);
+    EXPECT_EQ(RunCpu(cpu), 0x18u);
+    EXPECT_EQ(cpu.CPSR, FlagC | FlagI | ModeIrq);
+    EXPECT_EQ(cpu.SPSR_irq, FlagC | FlagT | ModeSystem);
+    EXPECT_EQ(cpu.R[14], 0x08000106u);
+    EXPECT_EQ(cpu.R[13], 0x03007FA0u);
+    EXPECT_EQ(cpu.R13_usr, 0x03007F00u);
+}
+
+TEST(SliceEnd, NoIrqInSupervisorModeOrWithIMasked) {
+    for (const uint32_t cpsr : {ModeSupervisor, ModeSystem | FlagI}) {
+        SCOPED_TRACE(cpsr);
+        TestMachine machine;
+        machine.LoadArm(Code, {0xEAFFFFFE});  // b .
+        CpuState& cpu = machine.cpu;
+        cpu.CPSR = cpsr;
+        cpu.IrqPending = 1;
+        cpu.Cycles = 0;
+        cpu.SavedCycles = 100;
+        cpu.SliceBreak = 1;
+        FrameHarness harness(StopAtFirstPoll);
+        EXPECT_EQ(RunCpu(cpu), Code);
+        EXPECT_EQ(cpu.CPSR, cpsr);
+    }
+}
+
+TEST(SliceEnd, IrqRequestedMidSliceIsTakenAfterTheStoreWithoutLosingCycles) {
+    // Frame 2 starts with a store that enables IME while IE and IF are set.
+    // The store completes, the IRQ is taken before the next instruction, and
+    // the rest of the frame's cycles go to the counting code: no cycles are
+    // lost and no extra slice is consumed by the early end.
+    TestMachine machine;
+    FillWithCounters(machine);
+    machine.Write32(0x02000000, 0xE5812000);  // str r2, [r1]
+    machine.Write32(0x18, 0xE51FF004);        // ldr pc, [pc, #-4]
+    machine.Write32(0x1C, 0x03000000);
+    machine.cpu.CPSR = ModeSystem | FlagI;
+    machine.cpu.R[15] = 0x03000000;
+    static uint32_t cpsrAtStop, spsrAtStop, r14AtStop;
+    FrameHarness harness([](int poll) {
+        if (poll == 1) {
+            Cpu.CPSR = ModeSystem;  // I clear from here on
+            Cpu.R[15] = 0x02000000;
+            Cpu.R[0] = 0;
+            Cpu.R[1] = 0x04000208;  // IME
+            Cpu.R[2] = 1;
+            Cpu.Cycles = 0;
+            uint8_t* io = PageTable.Read[0x04000000 >> PageShift];
+            io[0x200] = 1;  // IE: VBlank
+            io[0x202] = 1;  // IF: VBlank
+        } else {
+            cpsrAtStop = Cpu.CPSR;
+            spsrAtStop = Cpu.SPSR_irq;
+            r14AtStop = Cpu.R[14];
+            StopRequested = true;
+        }
+    });
+    RunCpu(machine.cpu);
+    EXPECT_EQ(cpsrAtStop & 0xFF, FlagI | ModeIrq);
+    EXPECT_EQ(spsrAtStop, ModeSystem);
+    EXPECT_EQ(r14AtStop, 0x02000008u);
+    // str from external work RAM: 6-cycle fetch + 1-cycle I/O write;
+    // ldr pc from the BIOS area: 1 + 1 + 1; every add: 1.
+    EXPECT_EQ(machine.cpu.R[0], uint32_t(FrameCycles - 7 - 3));
+}
+
+TEST(SliceEnd, RequestIrqCheckSetsTheCyclesAside) {
+    TestMachine machine;
+    CpuState& cpu = machine.cpu;
+    cpu.Cycles = 500;
+    cpu.SliceBreak = 0;
+    RequestIrqCheck(cpu);
+    EXPECT_EQ(cpu.IrqPending, 1u);
+    EXPECT_EQ(cpu.SliceBreak, 1);
+    EXPECT_EQ(cpu.SavedCycles, 500);
+    EXPECT_EQ(cpu.Cycles, 0);
+    // A second request during the same break keeps the first saving.
+    RequestIrqCheck(cpu);
+    EXPECT_EQ(cpu.SavedCycles, 500);
+}
+
+}  // namespace

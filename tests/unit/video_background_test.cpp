@@ -1,0 +1,279 @@
+// Tiled, rotation-scaling and bitmap backgrounds, one line at a time.
+
+#include "machine/display_registers.h"
+#include "video/line_buffers.h"
+#include "video_fixture.h"
+
+namespace {
+
+constexpr uint32_t MOSAIC = 0x04C, BLDCNT = 0x050, BLDALPHA = 0x052;
+constexpr uint32_t BG2PA = 0x020, BG2PB = 0x022, BG2PC = 0x024, BG2PD = 0x026;
+constexpr uint32_t BG2X_L = 0x028, BG2X_H = 0x02A, BG2Y_L = 0x02C, BG2Y_H = 0x02E;
+
+// Palette entry i holds handheld colour i (so its surface pixel tells which
+// colour index was drawn); entry 0 (the backdrop) is white.
+class BackgroundTest : public VideoTest {
+protected:
+    BackgroundTest() {
+        for (uint32_t i = 1; i < 256; ++i) SetPalette(i, uint16_t(i));
+        SetPalette(0, HandheldWhite);
+    }
+    static uint16_t Shown(uint32_t index) {  // surface pixel of palette entry index
+        return uint16_t((index & 0x1F) << 10 | (index & 0x3E0));
+    }
+    // 16-colour tile whose pixel k of every row has index k + first.
+    void RampTile16(uint32_t charOffset, uint32_t first) {
+        for (uint32_t row = 0; row < 8; ++row)
+            for (uint32_t k = 0; k < 8; k += 2)
+                SetVram8(charOffset + row * 4 + k / 2, uint8_t((first + k) | (first + k + 1) << 4));
+    }
+    void SetBg2Reference(int32_t x, int32_t y) {
+        SetIo(BG2X_L, uint16_t(x));
+        SetIo(BG2X_H, uint16_t(uint32_t(x) >> 16));
+        SetIo(BG2Y_L, uint16_t(y));
+        SetIo(BG2Y_H, uint16_t(uint32_t(y) >> 16));
+    }
+    // The scanline driver's part: the start point of line n.
+    void RenderAffineLine(uint32_t line) {
+        AffineState[0].CurX = AffineState[0].RefX + int32_t(line) * AffineState[0].PB;
+        AffineState[0].CurY = AffineState[0].RefY + int32_t(line) * AffineState[0].PD;
+        Render(line);
+    }
+};
+
+// Text backgrounds: BG0 with characters at 0 and the map at screen block 8
+// (0x4000) unless a test says otherwise.
+
+TEST_F(BackgroundTest, FineScrollShiftsIntoTheGuard) {
+    RampTile16(32, 1);  // tile 1: indexes 1..8
+    RampTile16(64, 8);  // tile 2: indexes 8..15
+    for (uint32_t i = 0; i < 32; ++i) SetVram16(0x4000 + 2 * i, uint16_t(1 + (i & 1)));
+    SetIo(Io::BG0CNT, 8 << 8);
+    SetIo(Io::BG0HOFS, 3);
+    SetIo(Io::DISPCNT, 0x0100);
+    // Neighbouring lines must not change: the guards take what spills.
+    for (uint32_t i = 0; i < 3 * SurfaceWidth; ++i) FrameSurface[3 * SurfaceWidth + i] = 0x1234;
+    Render(4);
+    EXPECT_EQ(Pixel(0, 4), Shown(4));     // tile pixel 3
+    EXPECT_EQ(Pixel(4, 4), Shown(8));     // last pixel of the first tile
+    EXPECT_EQ(Pixel(5, 4), Shown(8));     // first of the next
+    EXPECT_EQ(Pixel(236, 4), Shown(15));  // column 29 (tile 2), pixel 7
+    EXPECT_EQ(Pixel(237, 4), Shown(1));   // column 30 (tile 1), pixel 0
+    EXPECT_EQ(Pixel(239, 4), Shown(3));
+    for (int32_t x = -130; x < 370; ++x) {
+        ASSERT_EQ(Pixel(x, 3), 0x1234) << x;
+        ASSERT_EQ(Pixel(x, 5), 0x1234) << x;
+    }
+}
+
+TEST_F(BackgroundTest, SixteenColourFlipsAndBanks) {
+    RampTile16(32, 1);
+    for (uint32_t k = 0; k < 4; ++k) SetVram8(32 + 5 * 4 + k, 0xEE);  // row 5: index 14
+    SetVram16(0x4000, 0x0001);                                        // plain
+    SetVram16(0x4002, 0x0401);                                        // horizontal flip
+    SetVram16(0x4004, 0x0801);                                        // vertical flip
+    SetVram16(0x4006, 0x2C01);                                        // both flips, palette bank 2
+    SetIo(Io::BG0CNT, 8 << 8);
+    SetIo(Io::DISPCNT, 0x0100);
+    Render(2);
+    EXPECT_EQ(Pixel(1, 2), Shown(2));
+    EXPECT_EQ(Pixel(9, 2), Shown(7));    // pixel 6
+    EXPECT_EQ(Pixel(17, 2), Shown(14));  // row 5
+    EXPECT_EQ(Pixel(25, 2), Shown(32 + 14));
+}
+
+TEST_F(BackgroundTest, TwoHundredFiftySixColourFlips) {
+    for (uint32_t row = 0; row < 8; ++row)
+        for (uint32_t k = 0; k < 8; ++k) SetVram8(64 + row * 8 + k, uint8_t(16 * row + k + 1));
+    SetVram16(0x4000, 0x0001);
+    SetVram16(0x4002, 0xFC01);  // both flips; the bank bits mean nothing here
+    SetIo(Io::BG0CNT, 0x80 | 8 << 8);
+    SetIo(Io::DISPCNT, 0x0100);
+    Render(2);
+    EXPECT_EQ(Pixel(1, 2), Shown(16 * 2 + 2));
+    EXPECT_EQ(Pixel(9, 2), Shown(16 * 5 + 7));  // row 5, pixel 6
+}
+
+TEST_F(BackgroundTest, LargeMapsTakeTheirQuartersFromTheNextScreenBlocks) {
+    struct Case {
+        const char* name;
+        uint16_t sizeBits;
+        uint16_t hofs, vofs;
+        uint32_t block;  // screen block (after 8) that must be shown
+    };
+    const Case cases[] = {
+        {"512x512 lower right", 0xC000, 256, 256, 3}, {"512x512 upper right", 0xC000, 256, 0, 1},
+        {"512x512 lower left", 0xC000, 0, 256, 2},    {"256x512 lower half", 0x8000, 0, 256, 1},
+        {"512x256 right half", 0x4000, 256, 0, 1},    {"256x256 wraps", 0x0000, 256, 256, 0},
+    };
+    for (uint32_t block = 0; block < 4; ++block) {
+        FillVram(32 * (block + 1), 32, uint8_t(0x11 * (block + 1)));
+        for (uint32_t i = 0; i < 1024; ++i) SetVram16(0x4000 + block * 0x800 + 2 * i, uint16_t(block + 1));
+    }
+    SetIo(Io::DISPCNT, 0x0100);
+    for (const Case& c : cases) {
+        SetIo(Io::BG0CNT, uint16_t(8 << 8 | c.sizeBits));
+        SetIo(Io::BG0HOFS, c.hofs);
+        SetIo(Io::BG0HOFS + 2, c.vofs);
+        Render(0);
+        EXPECT_EQ(Pixel(0, 0), Shown(c.block + 1)) << c.name;
+        EXPECT_EQ(Pixel(239, 0), Shown(c.block + 1)) << c.name;
+    }
+}
+
+TEST_F(BackgroundTest, MosaicHoldsPixelsAndRows) {
+    RampTile16(32, 1);
+    for (uint32_t i = 0; i < 1024; ++i) SetVram16(0x4000 + 2 * i, 1);
+    // Tile 1's row 5 differs from its row 0, so a held row shows.
+    for (uint32_t k = 0; k < 4; ++k) SetVram8(32 + 5 * 4 + k, 0xEE);
+    SetIo(Io::BG0CNT, 0x40 | 8 << 8);
+    SetIo(Io::DISPCNT, 0x0100);
+
+    SetIo(MOSAIC, 0x0003);  // blocks 4 pixels wide
+    Render(5);
+    EXPECT_EQ(Pixel(0, 5), Shown(14));  // row 5 itself without vertical mosaic
+    SetIo(MOSAIC, 0x0073);              // and 8 lines high
+    Render(5);
+    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(Pixel(x, 5), Shown(1)) << x;
+    for (int32_t x = 4; x < 8; ++x) EXPECT_EQ(Pixel(x, 5), Shown(5)) << x;
+    Render(13);  // line 13 shows row 8, which is tile row 0 again
+    EXPECT_EQ(Pixel(0, 13), Shown(1));
+
+    // The blocks start at the first drawn pixel, x = -HOFS mod 8.
+    SetIo(Io::BG0HOFS, 2);
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), Shown(1));  // block -2..1 holds pixel 0's index
+    EXPECT_EQ(Pixel(2, 0), Shown(5));  // block 2..5 holds tile pixel 4
+}
+
+TEST_F(BackgroundTest, ColourIndexZeroIsTransparent) {
+    for (uint32_t i = 0; i < 1024; ++i) SetVram16(0x4000 + 2 * i, 1);  // tile 1 all zero
+    SetIo(Io::BG0CNT, 8 << 8);
+    SetIo(Io::BG0CNT + 2, 0x80 | 8 << 8);
+    SetIo(Io::DISPCNT, 0x0300);
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), SurfaceWhite);
+}
+
+// Rotation-scaling backgrounds: BG2 in mode 2, 128 x 128 map at screen block
+// 8, tile n (256 colours) at 0x8000 + 64 n filled with index n, map tile
+// number = column + 16 x row for the first row.
+
+class AffineTest : public BackgroundTest {
+protected:
+    AffineTest() {
+        for (uint32_t tile = 0; tile < 256; ++tile) FillVram(0x8000 + 64 * tile, 64, uint8_t(tile));
+        for (uint32_t i = 0; i < 16 * 16; ++i) SetVram8(0x4000 + i, uint8_t(i + 1 > 255 ? 255 : i + 1));
+        SetIo(Io::DISPCNT, 0x0402);
+    }
+};
+
+TEST_F(AffineTest, IdentityShowsTheMapUnscaled) {
+    SetIo(Io::BG0CNT + 4, 2 << 2 | 8 << 8);
+    RenderAffineLine(0);
+    EXPECT_EQ(Pixel(0, 0), Shown(1));
+    EXPECT_EQ(Pixel(127, 0), Shown(16));
+    EXPECT_EQ(Pixel(128, 0), SurfaceWhite);  // off the map without wrap-around
+    RenderAffineLine(8);
+    EXPECT_EQ(Pixel(9, 8), Shown(18));
+}
+
+TEST_F(AffineTest, WrapAroundRepeatsAlsoForNegativeCoordinates) {
+    SetBg2Reference(-8 * 256, -8 * 256);
+    SetIo(Io::BG0CNT + 4, 2 << 2 | 8 << 8);
+    RenderAffineLine(8);  // texture row 0
+    EXPECT_EQ(Pixel(7, 8), SurfaceWhite);
+    EXPECT_EQ(Pixel(8, 8), Shown(1));
+    RenderAffineLine(0);  // texture row -8: off the map
+    EXPECT_EQ(Pixel(8, 0), SurfaceWhite);
+
+    SetIo(Io::BG0CNT + 4, 0x2000 | 2 << 2 | 8 << 8);
+    RenderAffineLine(8);
+    EXPECT_EQ(Pixel(7, 8), Shown(16));       // x = -8 is column 120
+    EXPECT_EQ(Pixel(8 + 128, 8), Shown(1));  // and the map repeats
+    RenderAffineLine(0);                     // row -8 is texture row 120: map row 15 starts with tile 241
+    EXPECT_EQ(Pixel(8, 0), Shown(241));
+}
+
+TEST_F(AffineTest, ScalingAndTheLargestMap) {
+    SetIo(BG2PA, 0x0200);  // two texels per pixel
+    SetIo(Io::BG0CNT + 4, 2 << 2 | 8 << 8);
+    RenderAffineLine(0);
+    EXPECT_EQ(Pixel(3, 0), Shown(1));
+    EXPECT_EQ(Pixel(4, 0), Shown(2));
+
+    // 1024 x 1024: 128 tile numbers per map row, so map row 1 starts at 128.
+    SetIo(BG2PA, 0x0100);
+    SetVram8(0x4000 + 128 + 2, 77);
+    SetIo(Io::BG0CNT + 4, 0xC000 | 2 << 2 | 8 << 8);
+    RenderAffineLine(8);
+    EXPECT_EQ(Pixel(16, 8), Shown(77));
+}
+
+TEST_F(AffineTest, MosaicWorksOnTextureCoordinates) {
+    SetIo(BG2PA, 0x0080);  // half a texel per pixel: texel 8 at x = 16
+    SetIo(MOSAIC, 0x0003);
+    SetIo(Io::BG0CNT + 4, 0x40 | 2 << 2 | 8 << 8);
+    RenderAffineLine(0);
+    EXPECT_EQ(Pixel(16, 0), Shown(2));  // texel 8
+    EXPECT_EQ(Pixel(31, 0), Shown(2));  // texel 15 -> 12, still tile 1 of the map row
+    EXPECT_EQ(Pixel(15, 0), Shown(1));  // texel 7 -> 4
+}
+
+// Bitmaps.
+
+TEST_F(BackgroundTest, Mode3DrawsDirectColourAndIgnoresAlpha) {
+    SetVram16(2 * (240 * 7 + 5), HandheldRed);
+    SetIo(BLDALPHA, 0x0008);
+    SetIo(BLDCNT, 0x2044);       // BG2 first target for alpha, backdrop second
+    SetIo(Io::DISPCNT, 0x0413);  // mode 3; frame select means nothing here
+    RenderAffineLine(7);
+    EXPECT_EQ(Pixel(5, 7), SurfaceRed);
+    EXPECT_EQ(Pixel(6, 7), 0x0000);  // a black pixel is drawn too
+}
+
+TEST_F(BackgroundTest, Mode4PageFlipAndIndexZero) {
+    SetPalette(0, HandheldGreen);
+    SetVram8(240 * 3 + 10, 7);
+    SetVram8(0xA000 + 240 * 3 + 10, 9);
+    SetIo(Io::DISPCNT, 0x0404);
+    RenderAffineLine(3);
+    EXPECT_EQ(Pixel(10, 3), Shown(7));
+    EXPECT_EQ(Pixel(11, 3), SurfaceGreen);  // index 0 is palette entry 0, drawn
+    SetIo(Io::DISPCNT, 0x0414);
+    RenderAffineLine(3);
+    EXPECT_EQ(Pixel(10, 3), Shown(9));
+}
+
+TEST_F(BackgroundTest, Mode5IsCentred) {
+    for (uint32_t i = 0; i < 160 * 128; ++i) SetVram16(0xA000 + 2 * i, HandheldRed);
+    SetVram16(0xA000, HandheldBlue);  // bitmap (0, 0)
+    SetIo(Io::DISPCNT, 0x0415);
+    RenderAffineLine(10);
+    EXPECT_EQ(Pixel(100, 10), SurfaceWhite);
+    RenderAffineLine(16);
+    EXPECT_EQ(Pixel(39, 16), SurfaceWhite);
+    EXPECT_EQ(Pixel(40, 16), SurfaceBlue);
+    EXPECT_EQ(Pixel(41, 16), SurfaceRed);
+    EXPECT_EQ(Pixel(199, 16), SurfaceRed);
+    EXPECT_EQ(Pixel(200, 16), SurfaceWhite);
+    RenderAffineLine(143);
+    EXPECT_EQ(Pixel(100, 143), SurfaceRed);
+    RenderAffineLine(144);
+    EXPECT_EQ(Pixel(100, 144), SurfaceWhite);
+}
+
+TEST_F(BackgroundTest, BitmapMosaicRoundsNegativeCoordinatesToZero) {
+    SetVram16(0, HandheldRed);
+    SetVram16(2 * 4, HandheldBlue);
+    SetBg2Reference(-2 * 256, 0);
+    SetIo(MOSAIC, 0x0003);
+    SetIo(Io::BG0CNT + 4, 0x40);
+    SetIo(Io::DISPCNT, 0x0403);
+    RenderAffineLine(0);
+    EXPECT_EQ(Pixel(0, 0), SurfaceRed);   // x -2 -> 0
+    EXPECT_EQ(Pixel(5, 0), SurfaceRed);   // x 3 -> 0
+    EXPECT_EQ(Pixel(6, 0), SurfaceBlue);  // x 4
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+// Line composition: the colour effects and their saturation, the drawing
+// order of backgrounds and sprite levels, the blend partner, the backdrop,
+// the windows and the layer hide mask.
+
+#include <array>
+
+#include "video/colour_tables.h"
+#include "video/line_buffers.h"
+#include "video_fixture.h"
+
+namespace {
+
+constexpr uint32_t BLDCNT = 0x050, BLDALPHA = 0x052, BLDY = 0x054;
+constexpr uint32_t WIN0H = 0x040, WIN1H = 0x042, WIN0V = 0x044, WIN1V = 0x046, WININ = 0x048, WINOUT = 0x04A;
+
+struct EffectCase {
+    const char* name;
+    uint16_t colour, partner;
+    uint32_t eva, evb, evy;
+    EffectVariant variant;
+    uint16_t expected;  // surface pixel, worked out by hand
+};
+
+// Components in sixteenths: 31 x 8 = 248 -> 15; 16 x 16 + 16 x 16 = 512 is
+// the first sum with bit 9 set and clips to 31.
+const EffectCase EffectCases[] = {
+    {"HalfRedOverHalfBlue", HandheldRed, HandheldBlue, 8, 8, 0, EffectVariant::Blend, 0x3C0F},
+    {"SixteenPlusSixteenClips", 0x0010, 0x0010, 16, 16, 0, EffectVariant::Blend, 0x7C00},
+    {"FifteenPlusSixteenDoesNotClip", 0x000F, 0x0010, 16, 16, 0, EffectVariant::Blend, 0x7C00},
+    {"FifteenPlusFifteen", 0x000F, 0x000F, 16, 15, 0, EffectVariant::Blend, 0x7400},  // 240+225=465 -> 29
+    {"GreenClipsAloneBlueStays", 0x0280 | 0x2800, 0x0280, 16, 16, 0, EffectVariant::Blend, 0x03E0 | 0x000A},
+    {"NoPartnerIsBlack", HandheldWhite, 0, 4, 16, 0, EffectVariant::Blend, 0x1CE7},  // 31x4=124 -> 7
+    {"BrightenBlackFully", 0x0000, 0, 0, 0, 16, EffectVariant::Brighten, SurfaceWhite},
+    {"BrightenHalfway", 0x000A, 0, 0, 0, 8, EffectVariant::Brighten, 0x51EF},     // red 10 -> 20, others 15
+    {"DarkenQuarter", HandheldWhite, 0, 0, 0, 4, EffectVariant::Darken, 0x5EF7},  // 31 x 12 = 372 -> 23
+    {"DarkenFully", HandheldWhite, 0, 0, 0, 16, EffectVariant::Darken, 0x0000},
+    {"PlainSwapsRedAndBlue", 0x0C21, 0, 0, 0, 0, EffectVariant::None, 0x0403 | 0x0020},
+};
+
+uint16_t Finish(const EffectCase& c) {
+    const EffectFactors factors{c.eva, c.evb, c.evy};
+    switch (c.variant) {
+    case EffectVariant::None: return FinishPixel<EffectVariant::None>(c.colour, c.partner, factors);
+    case EffectVariant::Blend: return FinishPixel<EffectVariant::Blend>(c.colour, c.partner, factors);
+    case EffectVariant::Brighten: return FinishPixel<EffectVariant::Brighten>(c.colour, c.partner, factors);
+    case EffectVariant::Darken: return FinishPixel<EffectVariant::Darken>(c.colour, c.partner, factors);
+    }
+    return 0;
+}
+
+TEST(ColourEffects, WorkedExamples) {
+    for (const EffectCase& c : EffectCases) {
+        EXPECT_EQ(Finish(c), c.expected) << c.name;
+        // Bit 15 of a handheld colour is not part of the colour.
+        EffectCase high = c;
+        high.colour |= 0x8000;
+        high.partner |= c.partner ? 0x8000 : 0;
+        EXPECT_EQ(Finish(high), c.expected) << c.name << " with bit 15";
+    }
+}
+
+// Four backgrounds that cover the whole screen, each in one solid colour:
+// BG b shows tile b + 1 from its own screen block, filled with colour index
+// b + 1 (16-colour tiles, bank 0).
+class CompositionTest : public VideoTest {
+protected:
+    CompositionTest() {
+        HideAllSprites();
+        for (uint32_t b = 0; b < 4; ++b) {
+            FillVram(32 * (b + 1), 32, uint8_t(0x11 * (b + 1)));
+            for (uint32_t i = 0; i < 1024; ++i) SetVram16(ScreenBlock(b) + 2 * i, uint16_t(b + 1));
+        }
+        // A sprite tile (tile 0 of sprite memory) of colour index 1.
+        FillVram(0x10000, 32, 0x11);
+    }
+    static uint32_t ScreenBlock(uint32_t b) { return (28 + b) * 0x800; }
+    void Background(uint32_t b, uint32_t priority, uint16_t colour) {
+        SetPalette(b + 1, colour);
+        SetIo(Io::BG0CNT + 2 * b, uint16_t(priority | (28 + b) << 8));
+    }
+    // An 8x8 sprite of sprite palette colour 1 at (x, 0).
+    void Sprite(uint32_t n, int32_t x, uint32_t priority, uint32_t mode = 0) {
+        SetOam(n, uint16_t(mode << 10), uint16_t(x & 0x1FF), uint16_t(priority << 10));
+    }
+};
+
+TEST_F(CompositionTest, EqualPrioritiesPutTheLowerBackgroundAndThenSpritesInFront) {
+    Background(0, 1, HandheldRed);
+    Background(1, 1, HandheldGreen);
+    Background(2, 2, HandheldBlue);
+    SetPalette(257, HandheldWhite);
+    Sprite(0, 0, 1);   // same priority as BG0 and BG1: in front of both
+    Sprite(1, 16, 2);  // behind BG0 and BG1, in front of BG2
+    SetIo(Io::DISPCNT, 0x1700);
+    Render(3);
+    EXPECT_EQ(Pixel(0, 3), SurfaceWhite);
+    EXPECT_EQ(Pixel(8, 3), SurfaceRed);
+    EXPECT_EQ(Pixel(16, 3), SurfaceRed);
+
+    // Without BG0 and BG1 the priority-2 sprite beats BG2 of equal priority.
+    SetIo(Io::DISPCNT, 0x1400);
+    Render(3);
+    EXPECT_EQ(Pixel(16, 3), SurfaceWhite);
+    EXPECT_EQ(Pixel(8, 3), SurfaceBlue);
+}
+
+TEST_F(CompositionTest, BlendPartnerIsTheMostRecentSecondTargetPixel) {
+    Background(3, 3, HandheldRed);
+    Background(2, 2, HandheldGreen);
+    Background(0, 0, HandheldBlue);
+    SetIo(Io::DISPCNT, 0x0D00);
+    SetIo(BLDALPHA, 0x0808);
+    // BG0 blends; only BG3 is a second target, so BG2 in between is ignored.
+    SetIo(BLDCNT, 0x0800 | 0x0040 | 0x0001);
+    Render(0);
+    EXPECT_EQ(Pixel(100, 0), 0x3C0F);  // red 15, blue 15
+
+    // With BG2 a second target too, it is the more recent one.
+    SetIo(BLDCNT, 0x0C00 | 0x0040 | 0x0001);
+    Render(0);
+    EXPECT_EQ(Pixel(100, 0), 0x01EF);  // green 15, blue 15
+}
+
+TEST_F(CompositionTest, FirstAndSecondTargetLayerBlendsAndThenServesAsPartner) {
+    Background(3, 3, HandheldRed);
+    Background(1, 1, HandheldGreen);
+    Background(0, 0, HandheldBlue);
+    SetIo(Io::DISPCNT, 0x0B00);
+    SetIo(BLDALPHA, 0x0808);
+    // BG0 and BG1 are first targets; BG1 and BG3 second targets.
+    SetIo(BLDCNT, 0x0A00 | 0x0040 | 0x0003);
+    Render(0);
+    // BG1 was drawn as red 15 + green 15, but BG0 blends with BG1's own
+    // colour: green 15, blue 15.
+    EXPECT_EQ(Pixel(0, 0), 0x01EF);
+    SetIo(Io::DISPCNT, 0x0A00);
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), 0x3DE0);
+}
+
+TEST_F(CompositionTest, AlphaBlendWithoutPartnerScalesByEva) {
+    Background(0, 0, HandheldRed);
+    SetIo(Io::DISPCNT, 0x0100);
+    SetIo(BLDALPHA, 0x1008);
+    SetIo(BLDCNT, 0x0041);
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), 0x3C00);
+}
+
+TEST_F(CompositionTest, BackdropAndItsEffects) {
+    SetPalette(0, HandheldWhite);
+    Background(0, 0, HandheldRed);
+    SetIo(BLDY, 8);
+    SetIo(BLDALPHA, 0x0010);
+
+    SetIo(Io::DISPCNT, 0x0106);  // mode 6 draws nothing but the backdrop
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), SurfaceWhite);
+    EXPECT_EQ(Pixel(239, 0), SurfaceWhite);
+
+    SetIo(Io::DISPCNT, 0x0080);  // forced blank is not honoured
+    SetIo(BLDCNT, 0x00E0);       // darken the backdrop by half
+    Render(1);
+    EXPECT_EQ(Pixel(10, 1), 0x3DEF);
+
+    SetPalette(0, 0);
+    SetIo(BLDCNT, 0x00A0);  // brighten
+    Render(2);
+    EXPECT_EQ(Pixel(10, 2), 0x3DEF);
+
+    SetIo(BLDCNT, 0x0060);  // alpha leaves the backdrop alone
+    Render(3);
+    EXPECT_EQ(Pixel(10, 3), 0x0000);
+}
+
+TEST_F(CompositionTest, HidingLayersLeavesTheGameRegistersAndTheObjWindow) {
+    Background(0, 0, HandheldRed);
+    Background(1, 1, HandheldGreen);
+    SetPalette(257, HandheldWhite);
+    Sprite(0, 0, 0);
+    Sprite(1, 100, 0, 2);   // an OBJ-window sprite
+    SetIo(WINOUT, 0x0013);  // outside: BG0, BG1, sprites; inside the OBJ window: nothing
+    SetIo(Io::DISPCNT, 0x9300);
+    LayerHideMask = 0x11;  // hide BG0 and the sprites
+    Render(0);
+    EXPECT_EQ(Io16(Io::DISPCNT), 0x9300);
+    EXPECT_EQ(Pixel(0, 0), SurfaceGreen);    // the sprite is gone, BG0 too
+    EXPECT_EQ(Pixel(100, 0), 0x0000);        // the OBJ window still cuts BG1 away
+    EXPECT_EQ(Pixel(108, 0), SurfaceGreen);  // and ends with the sprite
+}
+
+struct WindowCase {
+    const char* name;
+    uint16_t dispcnt, win0h, win0v, win1h, win1v;
+    uint32_t line;
+    // Expected bytes as runs: from x on (until the next run), value.
+    std::array<std::pair<uint32_t, uint8_t>, 5> runs;
+};
+
+// WININ = 0x2A15 (window 0: 0x15, window 1: 0x2A), WINOUT bits 0-7 = 0x03.
+const WindowCase WindowCases[] = {
+    {"TwoWindowsApart",
+     0x6000,
+     10 << 8 | 50,
+     0x00A0,
+     100 << 8 | 150,
+     0x00A0,
+     5,
+     {{{0, 0x03}, {10, 0x15}, {50, 0x03}, {100, 0x2A}, {150, 0x03}}}},
+    {"Window0WinsOverlapWindow1ToTheEdge",
+     0x6000,
+     50 << 8 | 120,
+     0x00A0,
+     100 << 8 | 240,
+     0x00A0,
+     5,
+     {{{0, 0x03}, {50, 0x15}, {120, 0x2A}, {240, 0}, {240, 0}}}},
+    {"RightEdgeClampsTo240",
+     0x2000,
+     200 << 8 | 255,
+     0x00A0,
+     0,
+     0,
+     5,
+     {{{0, 0x03}, {200, 0x15}, {240, 0}, {240, 0}, {240, 0}}}},
+    {"LeftBeyondRightIsEmpty",
+     0x2000,
+     200 << 8 | 20,
+     0x00A0,
+     0,
+     0,
+     5,
+     {{{0, 0x03}, {240, 0}, {240, 0}, {240, 0}, {240, 0}}}},
+    {"TopBelowBottomIsEmpty",
+     0x2000,
+     0x00F0,
+     80 << 8 | 40,
+     0,
+     0,
+     60,
+     {{{0, 0x03}, {240, 0}, {240, 0}, {240, 0}, {240, 0}}}},
+    {"BottomLineIsOutside",
+     0x2000,
+     0x00F0,
+     10 << 8 | 60,
+     0,
+     0,
+     60,
+     {{{0, 0x03}, {240, 0}, {240, 0}, {240, 0}, {240, 0}}}},
+    {"TopLineIsInside", 0x2000, 0x00F0, 60 << 8 | 61, 0, 0, 60, {{{0, 0x15}, {240, 0}, {240, 0}, {240, 0}, {240, 0}}}},
+    {"DisabledWindowsLetEverythingDraw",
+     0x0000,
+     0x00F0,
+     0x00A0,
+     0,
+     0,
+     5,
+     {{{0, 0xFF}, {240, 0}, {240, 0}, {240, 0}, {240, 0}}}},
+    {"ObjWindowAloneMakesTheOutside",
+     0x8000,
+     0x00F0,
+     0x00A0,
+     0,
+     0,
+     5,
+     {{{0, 0x03}, {240, 0}, {240, 0}, {240, 0}, {240, 0}}}},
+};
+
+TEST_F(CompositionTest, WindowLine) {
+    SetIo(WININ, 0x2A15);
+    SetIo(WINOUT, 0x0003);
+    for (const WindowCase& c : WindowCases) {
+        SetIo(Io::DISPCNT, c.dispcnt);
+        SetIo(WIN0H, c.win0h);
+        SetIo(WIN0V, c.win0v);
+        SetIo(WIN1H, c.win1h);
+        SetIo(WIN1V, c.win1v);
+        PrepareLine(c.line);
+        for (size_t r = 0; r < c.runs.size(); ++r) {
+            const uint32_t end = r + 1 < c.runs.size() ? c.runs[r + 1].first : 240;
+            for (uint32_t x = c.runs[r].first; x < end; ++x)
+                ASSERT_EQ(WindowMaskLine[LineGuard + x], c.runs[r].second) << c.name << " at x " << x;
+        }
+    }
+}
+
+TEST_F(CompositionTest, WindowsGateBackgroundsAndSprites) {
+    Background(0, 0, HandheldRed);
+    Background(1, 1, HandheldGreen);
+    SetPalette(257, HandheldWhite);
+    Sprite(0, 16, 0);
+    SetIo(WIN0H, 16 << 8 | 32);
+    SetIo(WIN0V, 0x00A0);
+    SetIo(WININ, 0x0002);   // inside: BG1 only
+    SetIo(WINOUT, 0x0011);  // outside: BG0 and sprites
+    SetIo(Io::DISPCNT, 0x3300);
+    Render(0);
+    EXPECT_EQ(Pixel(15, 0), SurfaceRed);
+    EXPECT_EQ(Pixel(16, 0), SurfaceGreen);  // the sprite and BG0 are cut away
+    EXPECT_EQ(Pixel(31, 0), SurfaceGreen);
+    EXPECT_EQ(Pixel(32, 0), SurfaceRed);
+}
+
+}  // namespace

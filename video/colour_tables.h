@@ -1,0 +1,79 @@
+#pragma once
+// The colour formats of the picture and the three colour effects.
+//
+// The handheld stores colours as 5-5-5 with red in the low bits; the frame
+// surface wants the host's 5-5-5 with red in the high bits. Colour effects
+// work on a "spread" form that gives each component ten bits of room, so a
+// blend is two multiplies and an add on one 32-bit word, and saturation is a
+// test of one bit per component.
+
+#include <array>
+#include <cstdint>
+
+#include "machine/display_registers.h"
+
+// Surface pixel of each handheld colour (red and blue exchanged). Bit 15 of
+// the handheld value is ignored, so both halves of the table agree.
+extern const std::array<uint16_t, 65536> DisplayColourTable;
+
+// Spread form of each handheld colour: red in bits 0-4, green in 10-14, blue
+// in 20-24. Two components scaled by up to 16 and summed stay below 1024,
+// so nothing spills into the next component.
+extern const std::array<uint32_t, 65536> SpreadColourTable;
+
+// White in the spread form: every component at 31.
+inline constexpr uint32_t SpreadWhite = 0x1F07C1F;
+
+// The colour effect a layer is drawn with on this line (BLDCNT bits 6-7 when
+// the layer is a first target, else None).
+enum class EffectVariant : uint32_t { None = 0, Blend = 1, Brighten = 2, Darken = 3 };
+
+// The coefficients in sixteenths, read once per line.
+struct EffectFactors {
+    uint32_t eva, evb, evy;
+};
+
+inline EffectFactors CurrentEffectFactors() {
+    return {uint32_t(BlendCoefficients.EVA), uint32_t(BlendCoefficients.EVB), uint32_t(BlendCoefficients.EVY)};
+}
+
+// Turns a spread sum (each component in sixteenths) back into a surface
+// pixel. A component of 32 or more has bit 9 of its field set: it clips to
+// 31. Sums never reach 1024, so that one bit is the whole overflow test.
+inline uint32_t NarrowComponent(uint32_t sum, uint32_t shift) {
+    const uint32_t overflow = (sum >> (shift + 5)) & 1;
+    return ((sum >> shift) & 31) | ((0u - overflow) & 31);
+}
+
+inline uint16_t NarrowSpread(uint32_t sum) {
+    return DisplayColourTable[NarrowComponent(sum, 4) | NarrowComponent(sum, 14) << 5 | NarrowComponent(sum, 24) << 10];
+}
+
+inline uint16_t PlainPixel(uint16_t colour) { return DisplayColourTable[colour]; }
+
+// Alpha blend of colour (weight EVA) over partner (weight EVB). A partner
+// of 0 is black and adds nothing.
+inline uint16_t BlendPixel(uint16_t colour, uint16_t partner, const EffectFactors& factors) {
+    return NarrowSpread(SpreadColourTable[colour] * factors.eva + SpreadColourTable[partner] * factors.evb);
+}
+
+// Moves each component EVY sixteenths of the way towards 31.
+inline uint16_t BrightenPixel(uint16_t colour, const EffectFactors& factors) {
+    const uint32_t spread = SpreadColourTable[colour];
+    return NarrowSpread(spread * 16 + (SpreadWhite - spread) * factors.evy);
+}
+
+// Moves each component EVY sixteenths of the way towards 0.
+inline uint16_t DarkenPixel(uint16_t colour, const EffectFactors& factors) {
+    return NarrowSpread(SpreadColourTable[colour] * (16 - factors.evy));
+}
+
+// The finishing step every layer renderer applies at a pixel, chosen at
+// compile time so a renderer's inner loop holds no effect test.
+template <EffectVariant Variant>
+inline uint16_t FinishPixel(uint16_t colour, uint16_t partner, const EffectFactors& factors) {
+    if constexpr (Variant == EffectVariant::Blend) return BlendPixel(colour, partner, factors);
+    if constexpr (Variant == EffectVariant::Brighten) return BrightenPixel(colour, factors);
+    if constexpr (Variant == EffectVariant::Darken) return DarkenPixel(colour, factors);
+    if constexpr (Variant == EffectVariant::None) return PlainPixel(colour);
+}

@@ -1,0 +1,160 @@
+#include "video/render_line.h"
+
+#include <algorithm>
+
+#include "machine/display_registers.h"
+#include "machine/io_registers.h"
+#include "video/affine_background.h"
+#include "video/bitmap_background.h"
+#include "video/colour_tables.h"
+#include "video/line_buffers.h"
+#include "video/sprites.h"
+#include "video/text_background.h"
+#include "video/windows.h"
+
+std::array<uint16_t, SurfaceWidth * SurfaceHeight> FrameSurface{};
+std::array<uint8_t, SurfaceWidth> WindowMaskLine{};
+std::array<uint16_t, SurfaceWidth> SecondTargetLine{};
+uint8_t LayerHideMask = 0;
+
+namespace {
+
+using enum EffectVariant;
+
+}  // namespace
+
+const std::array<LineRenderer, 24> LineRendererTable = {
+    &TextBgRenderer<None>,
+    &TextBgRenderer<Blend>,
+    &TextBgRenderer<Brighten>,
+    &TextBgRenderer<Darken>,
+    &AffineBgRenderer<None>,
+    &AffineBgRenderer<Blend>,
+    &AffineBgRenderer<Brighten>,
+    &AffineBgRenderer<Darken>,
+    // Bitmaps are never alpha blended: their blend entry is the plain one.
+    &BitmapBgRenderer<3, None>,
+    &BitmapBgRenderer<3, None>,
+    &BitmapBgRenderer<3, Brighten>,
+    &BitmapBgRenderer<3, Darken>,
+    &BitmapBgRenderer<4, None>,
+    &BitmapBgRenderer<4, None>,
+    &BitmapBgRenderer<4, Brighten>,
+    &BitmapBgRenderer<4, Darken>,
+    &BitmapBgRenderer<5, None>,
+    &BitmapBgRenderer<5, None>,
+    &BitmapBgRenderer<5, Brighten>,
+    &BitmapBgRenderer<5, Darken>,
+    &SpriteRenderer<None>,
+    &SpriteRenderer<Blend>,
+    &SpriteRenderer<Brighten>,
+    &SpriteRenderer<Darken>,
+};
+
+namespace {
+
+constexpr uint16_t DISPCNT_FRAME_SELECT = 0x0010;
+constexpr uint16_t DISPCNT_OBJ_ON = 0x1000;
+constexpr uint16_t DISPCNT_OBJ_WINDOW = 0x8000;
+constexpr uint32_t SecondFrameOffset = 0xA000;
+
+// The effect a layer is drawn with: BLDCNT's effect when the layer's
+// first-target bit (0-3 BG0-BG3, 4 OBJ, 5 backdrop) is set.
+uint32_t VariantOf(uint16_t bldcnt, uint32_t layer) { return (bldcnt >> layer) & 1 ? (bldcnt >> 6) & 3 : 0; }
+
+// Which renderer family draws background b in a tiled display mode, if any.
+bool TiledKindOf(uint32_t mode, uint32_t background, LayerKind& kind) {
+    switch (mode) {
+    case 0: kind = LayerKind::TextBg; return true;
+    case 1:
+        if (background == 3) return false;
+        kind = background == 2 ? LayerKind::AffineBg : LayerKind::TextBg;
+        return true;
+    case 2: kind = LayerKind::AffineBg; return background >= 2;
+    default: return false;
+    }
+}
+
+// Sprite priority levels are drawn from the back (3) to the front (0), each
+// once per line, right after the last background of the same priority.
+struct SpriteLevels {
+    bool enabled;
+    LineRenderer renderer;
+
+    // Draws levels from down to to, both included; nothing when to > from.
+    void Draw(uint32_t line, int32_t from, int32_t to) const {
+        if (!enabled) return;
+        for (int32_t level = from; level >= to; --level) renderer(line, uint32_t(level));
+    }
+};
+
+}  // namespace
+
+void PrepareLine(uint32_t line) {
+    const uint16_t dispcnt = ReadIoHalf(Io::DISPCNT);
+    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
+
+    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) GatherLineSprites(line);
+    BuildWindowLine(line, dispcnt);
+    // The OBJ window follows the game's DISPCNT: hiding the sprites from
+    // view leaves the window they shape in place.
+    if (dispcnt & DISPCNT_OBJ_WINDOW) ObjWindowOverlay(line);
+
+    // The backdrop may be brightened or darkened but is never alpha blended
+    // itself, and the windows do not gate its effect.
+    const uint16_t backdrop = PaletteColour(PaletteRam(), 0);
+    const EffectFactors factors = CurrentEffectFactors();
+    uint16_t pixel = PlainPixel(backdrop);
+    const uint32_t variant = VariantOf(bldcnt, 5);
+    if (variant == uint32_t(EffectVariant::Brighten)) pixel = BrightenPixel(backdrop, factors);
+    if (variant == uint32_t(EffectVariant::Darken)) pixel = DarkenPixel(backdrop, factors);
+
+    uint16_t* out = SurfaceLine(line);
+    std::fill(out, out + ScreenWidth, pixel);
+    uint16_t* partners = SecondTargets();
+    std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? backdrop : uint16_t(0));
+}
+
+void RenderLine() {
+    const uint32_t line = ReadIoHalf(Io::VCOUNT);
+    // Only lines 0-159 exist on the screen; anything else would write past
+    // the surface.
+    if (line >= SurfaceHeight) return;
+    const uint16_t gameDispcnt = ReadIoHalf(Io::DISPCNT);
+    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
+    const uint16_t dispcnt = uint16_t(gameDispcnt & ~((LayerHideMask & 0x1F) << 8));
+
+    PrepareLine(line);
+
+    const uint32_t mode = dispcnt & 7;
+    const SpriteLevels sprites{bool(dispcnt & DISPCNT_OBJ_ON), LayerRenderer(LayerKind::Sprites, VariantOf(bldcnt, 4))};
+
+    if (mode <= 2) {
+        sprites.Draw(line, 3, int32_t(BgEntryPriority(BgOrderList[0])) + 1);
+        for (uint32_t i = 0; i < 4; ++i) {
+            uint32_t entry = BgOrderList[i];
+            const uint32_t background = BgEntryNumber(entry);
+            LayerKind kind;
+            if (TiledKindOf(mode, background, kind) && (dispcnt & (0x100u << background))) {
+                entry = (entry & ~(1u << 27)) | uint32_t((bldcnt >> (8 + background)) & 1) << 27;
+                BgOrderList[i] = entry;
+                LayerRenderer(kind, VariantOf(bldcnt, background))(line, entry);
+            }
+            const int32_t nextPriority = i < 3 ? int32_t(BgEntryPriority(BgOrderList[i + 1])) : -1;
+            sprites.Draw(line, int32_t(BgEntryPriority(entry)), nextPriority + 1);
+        }
+    } else if (mode <= 5) {
+        const int32_t priority = ReadIoHalf(Io::BG0CNT + 4) & 3;
+        sprites.Draw(line, 3, priority + 1);
+        if (dispcnt & 0x400) {
+            const LayerKind kind = mode == 3   ? LayerKind::Mode3Bitmap
+                                   : mode == 4 ? LayerKind::Mode4Bitmap
+                                               : LayerKind::Mode5Bitmap;
+            const uint32_t frame =
+                VramBusBase + (mode != 3 && (gameDispcnt & DISPCNT_FRAME_SELECT) ? SecondFrameOffset : 0);
+            LayerRenderer(kind, VariantOf(bldcnt, 2))(line, frame);
+        }
+        sprites.Draw(line, priority, 0);
+    }
+    // Modes 6 and 7 show the backdrop alone.
+}

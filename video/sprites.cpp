@@ -1,0 +1,310 @@
+#include "video/sprites.h"
+
+#include <array>
+#include <type_traits>
+
+#include "machine/io_registers.h"
+#include "video/line_buffers.h"
+
+const SpriteShape SpriteShapeTable[4][4] = {
+    {{1, 1, 0}, {2, 2, 1}, {4, 4, 2}, {8, 8, 3}},  // square
+    {{2, 1, 1}, {4, 1, 2}, {4, 2, 2}, {8, 4, 3}},  // wide
+    {{1, 2, 0}, {1, 4, 0}, {2, 4, 1}, {4, 8, 2}},  // tall
+    {{1, 1, 0}, {2, 2, 1}, {4, 4, 2}, {8, 8, 3}},  // shape 3 draws as square
+};
+
+namespace {
+
+constexpr uint32_t BLDCNT_OBJ_SECOND = 1u << 12;
+constexpr uint32_t WINOUT = 0x04A;
+constexpr uint32_t SpritePaletteBase = 256;
+
+// Sprite modes (attr0 bits 10-11).
+enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWindow = 2, ModeHidden = 3 };
+
+// What stays the same for every sprite of a line.
+struct SpriteContext {
+    const uint8_t* vram;
+    const uint8_t* oam;
+    // Sprite tiles live in the top 32 KB of VRAM, or only its top 16 KB in
+    // the bitmap modes, where the bitmaps take the rest. Every tile address
+    // is wrapped into that area, so no register value reaches outside it.
+    uint32_t tileArea;
+    uint32_t tileAreaMask;
+    uint32_t tileNumberMask;
+    bool oneDimensional;
+    uint32_t mosaic;
+};
+
+SpriteContext MakeContext() {
+    const uint16_t dispcnt = ReadIoHalf(Io::DISPCNT);
+    const bool bitmapMode = (dispcnt & 7) >= 3;
+    return {Vram(),
+            Oam(),
+            bitmapMode ? 0x14000u : 0x10000u,
+            bitmapMode ? 0x3FFFu : 0x7FFFu,
+            bitmapMode ? 0x1FFu : 0x3FFu,
+            bool(dispcnt & 0x40),
+            ReadIoHalf(Io::MOSAIC)};
+}
+
+// One OAM entry as it covers the current line.
+struct Sprite {
+    uint32_t attr0, attr1, attr2;
+    uint32_t priority, mode;
+    int32_t x, y;
+    int32_t textureWidth, textureHeight;  // pixels
+    int32_t boxWidth, boxHeight;          // twice the texture for double size
+    uint32_t widthShift;                  // log2 of the texture width in tiles
+    bool colour256;
+    uint32_t tileOffset;  // first tile, in bytes from the tile area
+};
+
+// The sprites of the line being drawn, in drawing order (OAM entry 127
+// first, so that lower-numbered sprites end up in front). OAM cannot change
+// while a line is rendered, so one pass over it serves the OBJ window and
+// all four priority levels.
+struct LineSprites {
+    SpriteContext context;
+    uint32_t count = 0;
+    std::array<Sprite, 128> sprites;
+};
+
+LineSprites Gathered;
+
+// Decodes OAM entry n; false when it is switched off, never drawn, or its
+// bounding box misses the line. Nothing is clipped: a box that reaches past
+// the screen edges runs into the guard.
+bool SpriteOnLine(const SpriteContext& context, uint32_t n, uint32_t line, Sprite& sprite) {
+    const uint8_t* entry = context.oam + 8 * n;
+    const uint32_t attr0 = HalfAt(entry);
+    const uint32_t attr1 = HalfAt(entry + 2);
+    // Bit 9 without bit 8 switches a straight sprite off.
+    if ((attr0 & 0x300) == 0x200 || ((attr0 >> 10) & 3) == ModeHidden) return false;
+    sprite.y = int32_t(attr0 & 0xFF);
+    if (sprite.y > 192) sprite.y -= 256;
+    const SpriteShape& shape = SpriteShapeTable[attr0 >> 14][attr1 >> 14];
+    const int32_t boxScale = (attr0 & 0x300) == 0x300 ? 2 : 1;
+    sprite.textureHeight = shape.heightTiles * 8;
+    sprite.boxHeight = sprite.textureHeight * boxScale;
+    if (uint32_t(int32_t(line) - sprite.y) >= uint32_t(sprite.boxHeight)) return false;
+    sprite.textureWidth = shape.widthTiles * 8;
+    sprite.boxWidth = sprite.textureWidth * boxScale;
+    sprite.x = int32_t(attr1 & 0x1FF);
+    if (sprite.x > 448) sprite.x -= 512;
+    if (sprite.x >= ScreenWidth || sprite.x + sprite.boxWidth <= 0) return false;
+
+    const uint32_t attr2 = HalfAt(entry + 4);
+    sprite.attr0 = attr0;
+    sprite.attr1 = attr1;
+    sprite.attr2 = attr2;
+    sprite.priority = (attr2 >> 10) & 3;
+    sprite.mode = (attr0 >> 10) & 3;
+    sprite.widthShift = shape.widthShift;
+    sprite.colour256 = attr0 & 0x2000;
+    uint32_t tile = attr2 & context.tileNumberMask;
+    // In two-dimensional mapping a 256-colour tile takes two 32-byte
+    // tile slots, so the number is counted in pairs.
+    if (sprite.colour256 && !context.oneDimensional) tile &= ~1u;
+    sprite.tileOffset = tile * 32;
+    return true;
+}
+
+// Pixel writers: what happens to an opaque sprite pixel at x with palette
+// index colourIndex (0-255, within the sprite palette).
+template <EffectVariant Variant, bool SecondTarget>
+struct NormalPixels {
+    const uint8_t* palette;
+    uint16_t* out;
+    const uint8_t* windows;
+    uint16_t* partners;
+    EffectFactors factors;
+
+    void Put(int32_t x, uint32_t colourIndex) const {
+        if (!(windows[x] & WindowObjBit)) return;
+        const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
+        out[x] = FinishPixel<Variant>(colour, partners[x], factors);
+        if constexpr (SecondTarget) partners[x] = colour;
+    }
+};
+
+// Semi-transparent sprites blend with whatever second target lies beneath
+// them, whatever the effect selected for OBJ, and are drawn plain where
+// there is none.
+template <bool SecondTarget>
+struct SemiTransparentPixels {
+    const uint8_t* palette;
+    uint16_t* out;
+    const uint8_t* windows;
+    uint16_t* partners;
+    EffectFactors factors;
+
+    void Put(int32_t x, uint32_t colourIndex) const {
+        if (!(windows[x] & WindowObjBit)) return;
+        const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
+        const uint16_t partner = partners[x];
+        out[x] = partner ? BlendPixel(colour, partner, factors) : PlainPixel(colour);
+        if constexpr (SecondTarget) partners[x] = colour;
+    }
+};
+
+struct WindowPixels {
+    uint8_t* windows;
+    uint8_t value;
+
+    void Put(int32_t x, uint32_t) const { windows[x] = value; }
+};
+
+// A straight sprite row: whole tile rows of 8 pixels, left to right on the
+// screen. With the horizontal flip the tiles are taken from the last one
+// back, and the pixels of each from its end.
+template <bool Colour256, bool FlipX, typename Pixels>
+void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite, uint32_t line) {
+    constexpr uint32_t bytesPerRow = Colour256 ? 8 : 4;
+    constexpr uint32_t bytesPerTile = bytesPerRow * 8;
+    int32_t row = int32_t(line) - sprite.y;
+    if (sprite.attr1 & 0x2000) row = sprite.textureHeight - 1 - row;
+    const uint32_t tileRowShift = context.oneDimensional ? sprite.widthShift + (Colour256 ? 3 : 2) : 7;
+    const int32_t tiles = sprite.textureWidth / 8;
+
+    uint32_t offset = sprite.tileOffset + (uint32_t(row & ~7) << tileRowShift) + uint32_t(row & 7) * bytesPerRow;
+    uint32_t step = bytesPerTile;
+    if constexpr (FlipX) {
+        offset += uint32_t(tiles - 1) * bytesPerTile;
+        step = 0u - bytesPerTile;
+    }
+    const uint8_t* area = context.vram + context.tileArea;
+    int32_t x = sprite.x;
+    for (int32_t tile = 0; tile < tiles; ++tile, offset += step, x += 8) {
+        const uint8_t* bytes = area + (offset & context.tileAreaMask);
+        // Sprites are mostly cut out of empty tiles: skip a blank row whole.
+        using RowBits = std::conditional_t<Colour256, uint64_t, uint32_t>;
+        if (LoadLittle<RowBits>(bytes) == 0) continue;
+        for (int32_t k = 0; k < 8; ++k) {
+            const int32_t pixel = FlipX ? 7 - k : k;
+            uint32_t index;
+            if constexpr (Colour256) {
+                index = bytes[pixel];
+            } else {
+                index = (bytes[pixel >> 1] >> ((pixel & 1) * 4)) & 15;
+                if (index) index += (sprite.attr2 >> 12) * 16;
+            }
+            if (index) pixels.Put(x + k, index);
+        }
+    }
+}
+
+// A rotation-scaling sprite row: every column of the bounding box is mapped
+// back into the texture through the matrix of its parameter group, centred
+// on the middle of the box.
+template <bool Colour256, bool Mosaic, typename Pixels>
+void DrawAffineRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite, uint32_t line) {
+    const uint8_t* group = context.oam + 32 * ((sprite.attr1 >> 9) & 31);
+    const int32_t pa = int16_t(HalfAt(group + 6));
+    const int32_t pb = int16_t(HalfAt(group + 14));
+    const int32_t pc = int16_t(HalfAt(group + 22));
+    const int32_t pd = int16_t(HalfAt(group + 30));
+
+    const int32_t d = (int32_t(line) - sprite.y) - sprite.boxHeight / 2;
+    int32_t textureX = pb * d - (pa * sprite.boxWidth) / 2;
+    int32_t textureY = pd * d - (pc * sprite.boxWidth) / 2;
+    const int32_t halfWidth = sprite.textureWidth / 2;
+    const int32_t halfHeight = sprite.textureHeight / 2;
+    const uint32_t tileRowShift = context.oneDimensional ? sprite.widthShift + (Colour256 ? 3 : 2) : 7;
+    const int32_t mosaicWidth = int32_t((context.mosaic >> 8) & 15) + 1;
+    const int32_t mosaicHeight = int32_t((context.mosaic >> 12) & 15) + 1;
+    const uint32_t bank = (sprite.attr2 >> 12) * 16;
+    const uint8_t* area = context.vram + context.tileArea;
+
+    for (int32_t column = 0; column < sprite.boxWidth; ++column) {
+        int32_t tx = (textureX >> 8) + halfWidth;
+        int32_t ty = (textureY >> 8) + halfHeight;
+        textureX += pa;
+        textureY += pc;
+        if (uint32_t(tx) >= uint32_t(sprite.textureWidth) || uint32_t(ty) >= uint32_t(sprite.textureHeight)) continue;
+        if constexpr (Mosaic) {
+            tx -= tx % mosaicWidth;
+            ty -= ty % mosaicHeight;
+        }
+        const uint32_t rowOffset = sprite.tileOffset + (uint32_t(ty & ~7) << tileRowShift);
+        uint32_t index;
+        if constexpr (Colour256) {
+            index = area[(rowOffset + uint32_t(ty & 7) * 8 + uint32_t(tx & ~7) * 8 + uint32_t(tx & 7)) &
+                         context.tileAreaMask];
+        } else {
+            const uint8_t pair =
+                area[(rowOffset + uint32_t(ty & 7) * 4 + uint32_t(tx & ~7) * 4 + uint32_t(tx & 7) / 2) &
+                     context.tileAreaMask];
+            index = (tx & 1) ? pair >> 4 : pair & 15;
+            if (index) index += bank;
+        }
+        if (index) pixels.Put(sprite.x + column, index);
+    }
+}
+
+// Picks the row path for one sprite; everything per pixel is fixed from here.
+template <typename Pixels>
+void DrawSpriteRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite, uint32_t line) {
+    if (sprite.attr0 & 0x100) {
+        const bool mosaic = sprite.attr0 & 0x1000;
+        if (sprite.colour256)
+            mosaic ? DrawAffineRow<true, true>(pixels, context, sprite, line)
+                   : DrawAffineRow<true, false>(pixels, context, sprite, line);
+        else
+            mosaic ? DrawAffineRow<false, true>(pixels, context, sprite, line)
+                   : DrawAffineRow<false, false>(pixels, context, sprite, line);
+        return;
+    }
+    const bool flipX = sprite.attr1 & 0x1000;
+    if (sprite.colour256)
+        flipX ? DrawStraightRow<true, true>(pixels, context, sprite, line)
+              : DrawStraightRow<true, false>(pixels, context, sprite, line);
+    else
+        flipX ? DrawStraightRow<false, true>(pixels, context, sprite, line)
+              : DrawStraightRow<false, false>(pixels, context, sprite, line);
+}
+
+template <EffectVariant Variant, bool SecondTarget>
+void DrawSprites(uint32_t line, uint32_t priority) {
+    const uint8_t* palette = PaletteRam();
+    const EffectFactors factors = CurrentEffectFactors();
+    const NormalPixels<Variant, SecondTarget> normal{palette, SurfaceLine(line), WindowLine(), SecondTargets(),
+                                                     factors};
+    const SemiTransparentPixels<SecondTarget> semiTransparent{palette, SurfaceLine(line), WindowLine(), SecondTargets(),
+                                                              factors};
+    for (uint32_t i = 0; i < Gathered.count; ++i) {
+        const Sprite& sprite = Gathered.sprites[i];
+        if (sprite.priority != priority) continue;
+        if (sprite.mode == ModeNormal) DrawSpriteRow(normal, Gathered.context, sprite, line);
+        if (sprite.mode == ModeSemiTransparent) DrawSpriteRow(semiTransparent, Gathered.context, sprite, line);
+    }
+}
+
+}  // namespace
+
+template <EffectVariant Variant>
+void SpriteRenderer(uint32_t line, uint32_t priority) {
+    if (ReadIoHalf(Io::BLDCNT) & BLDCNT_OBJ_SECOND)
+        DrawSprites<Variant, true>(line, priority & 3);
+    else
+        DrawSprites<Variant, false>(line, priority & 3);
+}
+
+template void SpriteRenderer<EffectVariant::None>(uint32_t, uint32_t);
+template void SpriteRenderer<EffectVariant::Blend>(uint32_t, uint32_t);
+template void SpriteRenderer<EffectVariant::Brighten>(uint32_t, uint32_t);
+template void SpriteRenderer<EffectVariant::Darken>(uint32_t, uint32_t);
+
+void GatherLineSprites(uint32_t line) {
+    Gathered.context = MakeContext();
+    Gathered.count = 0;
+    for (int32_t n = 127; n >= 0; --n)
+        if (SpriteOnLine(Gathered.context, uint32_t(n), line, Gathered.sprites[Gathered.count])) ++Gathered.count;
+}
+
+void ObjWindowOverlay(uint32_t line) {
+    const WindowPixels marks{WindowLine(), uint8_t(ReadIoHalf(WINOUT) >> 8)};
+    for (uint32_t i = 0; i < Gathered.count; ++i)
+        if (Gathered.sprites[i].mode == ModeObjWindow)
+            DrawSpriteRow(marks, Gathered.context, Gathered.sprites[i], line);
+}

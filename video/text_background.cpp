@@ -1,0 +1,108 @@
+#include "video/text_background.h"
+
+#include "machine/io_registers.h"
+#include "video/line_buffers.h"
+
+namespace {
+
+// The map is read once per tile; the tile row's pixels are then unrolled.
+// Colour depth, mosaic and whether the layer is a blend partner for later
+// layers are fixed for the line, so each combination is its own loop.
+template <EffectVariant Variant, bool Colour256, bool Mosaic, bool SecondTarget>
+void DrawTextLine(uint32_t line, uint32_t entry) {
+    const uint8_t* vram = Vram();
+    const uint8_t* palette = PaletteRam();
+    const EffectFactors factors = CurrentEffectFactors();
+
+    const uint32_t control = entry & 0xFFFF;
+    const uint32_t background = (entry >> 28) & 3;
+    const uint8_t layerBit = uint8_t(1u << background);
+    const uint32_t charBase = ((control >> 2) & 3) * 0x4000;
+    const uint32_t screenBase = ((control >> 8) & 31) * 0x800;
+    const bool wide = control & 0x4000;
+    const bool tall = control & 0x8000;
+    const uint32_t hofs = ReadIoHalf(Io::BG0HOFS + 4 * background);
+    const uint32_t vofs = ReadIoHalf(Io::BG0HOFS + 2 + 4 * background);
+    const uint32_t mosaic = ReadIoHalf(Io::MOSAIC);
+
+    uint32_t y = (vofs + line) & (tall ? 511 : 255);
+    if constexpr (Mosaic) y -= y % (((mosaic >> 4) & 15) + 1);
+    // The lower half of a tall map is the next screen block, or the one
+    // after the right-hand pair when the map is also wide.
+    uint32_t mapRow = screenBase + (y & 0xF8) * 8;
+    if (y > 255) mapRow += wide ? 0x1000 : 0x800;
+    const uint32_t tileRow = y & 7;
+
+    const uint32_t columnMask = wide ? 63 : 31;
+    uint32_t column = (hofs >> 3) & columnMask;
+    const int32_t fine = int32_t(hofs & 7);
+
+    // Everything is indexed from x = -fine, the first pixel drawn.
+    uint16_t* out = SurfaceLine(line) - fine;
+    const uint8_t* windows = WindowLine() - fine;
+    uint16_t* partners = SecondTargets() - fine;
+
+    constexpr uint32_t bytesPerRow = Colour256 ? 8 : 4;
+    const uint32_t holdLength = Mosaic ? (mosaic & 15) : 0;
+    uint32_t hold = 0;
+    uint32_t index = 0;
+
+    for (int32_t tileX = 0; tileX < 248; tileX += 8) {
+        const uint32_t mapEntry = HalfAt(vram + mapRow + 2 * ((column & 32 ? 1024 : 0) + (column & 31)));
+        column = (column + 1) & columnMask;
+        const uint32_t rowInTile = (mapEntry & 0x800) ? 7 - tileRow : tileRow;
+        const uint8_t* row =
+            vram + MirrorVramOffset(charBase + (mapEntry & 0x3FF) * bytesPerRow * 8 + rowInTile * bytesPerRow);
+        const uint32_t flip = (mapEntry & 0x400) ? 7 : 0;
+        const uint32_t bank = Colour256 ? 0 : (mapEntry >> 12) * 16;
+
+        for (int32_t k = 0; k < 8; ++k) {
+            if (!Mosaic || hold == 0) {
+                const uint32_t pixel = uint32_t(k) ^ flip;
+                if constexpr (Colour256)
+                    index = row[pixel];
+                else
+                    index = (row[pixel >> 1] >> ((pixel & 1) * 4)) & 15;
+                hold = holdLength;
+            } else {
+                --hold;
+            }
+            // Transparency and the window decide by selection rather than
+            // by branching: real tiles mix transparent and opaque pixels in
+            // no order a branch predictor could learn.
+            const int32_t x = tileX + k;
+            const bool drawn = index != 0 && (windows[x] & layerBit);
+            const uint16_t colour = PaletteColour(palette, index + bank);
+            const uint16_t finished = FinishPixel<Variant>(colour, partners[x], factors);
+            out[x] = drawn ? finished : out[x];
+            if constexpr (SecondTarget) partners[x] = drawn ? colour : partners[x];
+        }
+    }
+}
+
+template <EffectVariant Variant, bool Colour256>
+void DrawTextLineFor(uint32_t line, uint32_t entry) {
+    const bool mosaic = entry & 0x40;
+    const bool secondTarget = entry & (1u << 27);
+    if (mosaic)
+        secondTarget ? DrawTextLine<Variant, Colour256, true, true>(line, entry)
+                     : DrawTextLine<Variant, Colour256, true, false>(line, entry);
+    else
+        secondTarget ? DrawTextLine<Variant, Colour256, false, true>(line, entry)
+                     : DrawTextLine<Variant, Colour256, false, false>(line, entry);
+}
+
+}  // namespace
+
+template <EffectVariant Variant>
+void TextBgRenderer(uint32_t line, uint32_t entry) {
+    if (entry & 0x80)
+        DrawTextLineFor<Variant, true>(line, entry);
+    else
+        DrawTextLineFor<Variant, false>(line, entry);
+}
+
+template void TextBgRenderer<EffectVariant::None>(uint32_t, uint32_t);
+template void TextBgRenderer<EffectVariant::Blend>(uint32_t, uint32_t);
+template void TextBgRenderer<EffectVariant::Brighten>(uint32_t, uint32_t);
+template void TextBgRenderer<EffectVariant::Darken>(uint32_t, uint32_t);
