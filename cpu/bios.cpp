@@ -114,7 +114,7 @@ void WaitForCheckFlags(bool discardOld, uint16_t wanted) {
 
 void IntrWait(CpuState& cpu, uint32_t) { WaitForCheckFlags(cpu.R[0] != 0, uint16_t(cpu.R[1])); }
 
-void VBlankIntrWait(CpuState& cpu, uint32_t) { WaitForCheckFlags(true, IrqVblank); }
+void VBlankIntrWait(CpuState&, uint32_t) { WaitForCheckFlags(true, IrqVblank); }
 
 // Signed division truncated toward zero: R0 = quotient, R1 = remainder (with
 // the numerator's sign), R3 = |quotient|. Division by zero changes nothing.

@@ -1,6 +1,173 @@
 #include "game/battery.h"
 
-// The backup memory formats arrive with the FLASH and EEPROM emulation;
-// until then a game run neither reads nor writes a battery file.
-bool LoadBatteryFile() { return false; }
-bool WriteBatteryFile() { return false; }
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "game/game.h"
+#include "game/settings.h"
+#include "machine/backup.h"
+#include "machine/page_table.h"
+
+bool BatteryFileEnabled = true;
+
+namespace {
+
+constexpr uint32_t BackupRamSize = 0x10000;
+constexpr uint32_t BatteryCheckInterval = 4;  // frames between two looks at the memories
+
+// The backup RAM block, or null when the machine has none mapped.
+uint8_t* BackupRam() {
+    uint8_t* block = PageTable.Write[0x0E000000u >> PageShift];
+    return block == DummyRam ? nullptr : block;
+}
+
+bool HasData(std::span<const uint8_t> bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+}
+
+// What the game saved, as the file keeps it: while the FLASH shows its
+// identifier in bytes 0 and 1, the game's own bytes are held aside.
+struct BackupImage {
+    uint8_t head[2];
+    std::span<const uint8_t> rest;
+};
+
+BackupImage SavedBackupRam(const uint8_t* backup) {
+    BackupImage image{{backup[0], backup[1]}, std::span<const uint8_t>(backup + 2, BackupRamSize - 2)};
+    if (Flash.IdentifyMode) {
+        image.head[0] = uint8_t(Flash.SavedBytes);
+        image.head[1] = uint8_t(Flash.SavedBytes >> 8);
+    }
+    return image;
+}
+
+// The memories as BatteryFrameTick last saw them, and whether they changed
+// since the file was last read or written.
+struct BatteryWatch {
+    bool armed = false;
+    bool changed = false;
+    uint32_t framesToCheck = 0;
+    uint32_t quietFrames = 0;
+    std::vector<uint8_t> lastSeen;
+};
+BatteryWatch Watch;
+
+// Both memories side by side in one buffer, for comparing.
+void TakePicture(std::vector<uint8_t>& picture) {
+    picture.resize(BackupRamSize + EepromSize);
+    std::memcpy(picture.data(), BackupRam(), BackupRamSize);
+    std::memcpy(picture.data() + BackupRamSize, EepromData, EepromSize);
+}
+
+bool MatchesPicture(const std::vector<uint8_t>& picture) {
+    return picture.size() == BackupRamSize + EepromSize &&
+           std::memcmp(picture.data(), BackupRam(), BackupRamSize) == 0 &&
+           std::memcmp(picture.data() + BackupRamSize, EepromData, EepromSize) == 0;
+}
+
+void ArmWatch() {
+    TakePicture(Watch.lastSeen);
+    Watch.changed = false;
+    Watch.quietFrames = 0;
+    Watch.framesToCheck = BatteryCheckInterval;
+    Watch.armed = true;
+}
+
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes = bytes.subspan(size_t(written));
+    }
+    return true;
+}
+
+// A new file gets the permissions an ordinary create would give it (the
+// temporary file is private), a replaced one keeps its own.
+mode_t NewFileMode(const char* path) {
+    struct stat old {};
+    if (::stat(path, &old) == 0) return old.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool ReplaceFile(const char* path, std::initializer_list<std::span<const uint8_t>> blocks) {
+    std::string temporary = std::string(path) + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return false;
+    bool ok = true;
+    for (std::span<const uint8_t> block : blocks) ok = ok && WriteAll(fd, block);
+    ::fchmod(fd, NewFileMode(path));
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temporary.c_str(), path) == 0;
+    if (!ok) ::unlink(temporary.c_str());
+    return ok;
+}
+
+bool LoadBatteryFile() {
+    Watch.armed = false;
+    uint8_t* backup = BackupRam();
+    if (!BatteryFileEnabled || !SaveFileName || !backup) return false;
+    if (Verbose) std::printf("Opening %s...", SaveFileName);
+    std::FILE* file = std::fopen(SaveFileName, "rb");
+    if (!file) {
+        if (Verbose) std::printf("FAILED\n");
+        ArmWatch();
+        return false;
+    }
+    if (Verbose) std::printf("reading...");
+    bool complete = std::fread(backup, 1, BackupRamSize, file) == BackupRamSize;
+    // A file of the EEPROM block alone: start again for the EEPROM.
+    if (!complete) std::rewind(file);
+    complete = std::fread(EepromData, 1, EepromSize, file) == EepromSize || complete;
+    std::fclose(file);
+    if (Verbose) std::printf(complete ? "OK\n" : "FAILED\n");
+    ArmWatch();
+    return complete;
+}
+
+bool WriteBatteryFile() {
+    const uint8_t* backup = BackupRam();
+    if (!BatteryFileEnabled || !SaveFileName || !backup) return false;
+    const BackupImage ram = SavedBackupRam(backup);
+    const bool ramHasData = ram.head[0] || ram.head[1] || HasData(ram.rest);
+    const bool eepromHasData = HasData(EepromData);
+    if (!ramHasData && !eepromHasData) return true;
+
+    if (Verbose) std::printf("\nOpening %s...writing...", SaveFileName);
+    const std::span<const uint8_t> none;
+    const bool ok = ReplaceFile(SaveFileName, {ramHasData ? std::span<const uint8_t>(ram.head) : none,
+                                               ramHasData ? ram.rest : none, eepromHasData ? EepromData : none});
+    if (Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
+    return ok;
+}
+
+void BatteryFrameTick() {
+    if (!Watch.armed || !BatteryFileEnabled || !SaveFileName || !BackupRam()) return;
+    if (--Watch.framesToCheck != 0) return;
+    Watch.framesToCheck = BatteryCheckInterval;
+    if (!MatchesPicture(Watch.lastSeen)) {
+        TakePicture(Watch.lastSeen);
+        Watch.changed = true;
+        Watch.quietFrames = 0;
+        return;
+    }
+    Watch.quietFrames += BatteryCheckInterval;
+    if (!Watch.changed || Watch.quietFrames < BatteryQuietFrames) return;
+    // A failed write is tried again after the next quiet spell.
+    Watch.quietFrames = 0;
+    if (WriteBatteryFile()) Watch.changed = false;
+}

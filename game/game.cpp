@@ -27,6 +27,8 @@ char* StateFileName = nullptr;
 bool StopRequested = false;
 StartFailure LastStartFailure = StartFailure::None;
 double LastRunSeconds = 0;
+bool LoadDefaultState = true;
+void (*StartHook)() = nullptr;
 
 // Without a BIOS image the interrupt vector at 0x18 holds a small dispatcher:
 // save the scratch registers, call the handler whose address the game keeps
@@ -132,7 +134,7 @@ bool AllocateMachine() {
         MapRegion(block, region.size, region.busBase, region.span, region.writable);
     }
     BiosImage = PageTable.Read[0];
-    std::memset(EepromData, 0, sizeof EepromData);
+    PowerOnBackupMemory();
     LoadBiosImage();
     return true;
 }
@@ -170,7 +172,9 @@ uint32_t StartGame(const char* cartridgePath) {
     ResetHardware();
 
     StateFileName = ReplaceExtension(cartridgePath, ".sta");
-    if (StateFileName && LoadState(StateFileName) && Verbose) std::printf("loaded %s...", StateFileName);
+    if (StateFileName && LoadDefaultState && LoadState(StateFileName) && Verbose)
+        std::printf("loaded %s...", StateFileName);
+    if (StartHook) StartHook();
 
     FillPageHoles();
     Progress("OK\nStarting CPU...\n");

@@ -25,6 +25,13 @@ extern bool StopRequested;
 enum class StartFailure { None, OutOfMemory, CannotOpen, Empty, TooLarge, ReadError, HeaderCheck };
 extern StartFailure LastStartFailure;
 
+// Front-end choices for the game runs. Clearing LoadDefaultState skips the
+// automatic load of StateFileName at start-up. StartHook, when set, runs
+// once the machine is reset and the default snapshot is loaded, just before
+// the CPU starts (the headless runner loads a snapshot it was given there).
+extern bool LoadDefaultState;
+extern void (*StartHook)();
+
 // Wall-clock seconds the last game run spent inside the run loop.
 extern double LastRunSeconds;
 

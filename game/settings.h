@@ -7,8 +7,8 @@
 struct GameSettings {
     int32_t ClientWidth = 240;
     int32_t ClientHeight = 160;
-    int32_t UpdatePeriod = 3;   // present one frame in this many
-    int32_t TimerPeriod = 0;    // frame pacing in Hz, 0 = none
+    int32_t UpdatePeriod = 1;   // present one frame in this many
+    int32_t TimerPeriod = 60;   // frame pacing in Hz, 0 = none
     uint8_t SaveCPU = 1;        // pause while the window is inactive
     int32_t AutoFire = 0;       // keypad bits with automatic repeat
     int32_t CheckCRC = 1;       // refuse a cartridge whose header complement is wrong
@@ -18,6 +18,7 @@ struct GameSettings {
     int32_t SoundBuffers = 16;
     int32_t SoundRate = 1;      // 0 none, 1..8191 MIDI, 8192+ PCM at that rate
     char SoundLogFile[251] = "LOG.MID";
+    char SoundFont[256] = "";   // General MIDI soundfont for the MIDI synthesiser; empty = the system's
     char Cartridge[256] = "CART.GBA";
     char IniPath[216] = "KORU.ini";
     char GameSection[13] = "UNKNOWN";

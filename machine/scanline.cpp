@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "game/battery.h"
 #include "game/game.h"
 #include "game/settings.h"
 #include "machine/display_registers.h"
@@ -10,6 +11,7 @@
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
 #include "machine/timers.h"
+#include "sound/midi_log.h"
 #include "sound/sound_chip.h"
 #include "video/render_line.h"
 
@@ -69,6 +71,7 @@ bool BeginVerticalBlank() {
     // The front-end reports 1 = pressed; the register reads 0 = pressed, and
     // its unused top bits read 1.
     const uint32_t pressed = Host.PollInput();
+    BatteryFrameTick();
     uint16_t keyinput = uint16_t(~pressed | 0xFC00);
     AutoFirePhase = (AutoFirePhase + 1) & 7;
     if (AutoFirePhase & 4) keyinput |= uint16_t(Settings.AutoFire);
@@ -77,6 +80,7 @@ bool BeginVerticalBlank() {
 
     if (StopRequested) return false;
 
+    AdvanceMidiLog(16);
     TickSoundChip(SoundChip, 16);
     RefreshSoundChip(SoundChip, 2);
     return true;

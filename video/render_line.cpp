@@ -17,39 +17,20 @@ std::array<uint8_t, SurfaceWidth> WindowMaskLine{};
 std::array<uint16_t, SurfaceWidth> SecondTargetLine{};
 uint8_t LayerHideMask = 0;
 
-namespace {
-
 using enum EffectVariant;
 
-}  // namespace
-
+// One row per layer kind, one column per effect variant.
+// clang-format off
 const std::array<LineRenderer, 24> LineRendererTable = {
-    &TextBgRenderer<None>,
-    &TextBgRenderer<Blend>,
-    &TextBgRenderer<Brighten>,
-    &TextBgRenderer<Darken>,
-    &AffineBgRenderer<None>,
-    &AffineBgRenderer<Blend>,
-    &AffineBgRenderer<Brighten>,
-    &AffineBgRenderer<Darken>,
+    &TextBgRenderer<None>,       &TextBgRenderer<Blend>,      &TextBgRenderer<Brighten>,       &TextBgRenderer<Darken>,
+    &AffineBgRenderer<None>,     &AffineBgRenderer<Blend>,    &AffineBgRenderer<Brighten>,     &AffineBgRenderer<Darken>,
     // Bitmaps are never alpha blended: their blend entry is the plain one.
-    &BitmapBgRenderer<3, None>,
-    &BitmapBgRenderer<3, None>,
-    &BitmapBgRenderer<3, Brighten>,
-    &BitmapBgRenderer<3, Darken>,
-    &BitmapBgRenderer<4, None>,
-    &BitmapBgRenderer<4, None>,
-    &BitmapBgRenderer<4, Brighten>,
-    &BitmapBgRenderer<4, Darken>,
-    &BitmapBgRenderer<5, None>,
-    &BitmapBgRenderer<5, None>,
-    &BitmapBgRenderer<5, Brighten>,
-    &BitmapBgRenderer<5, Darken>,
-    &SpriteRenderer<None>,
-    &SpriteRenderer<Blend>,
-    &SpriteRenderer<Brighten>,
-    &SpriteRenderer<Darken>,
+    &BitmapBgRenderer<3, None>,  &BitmapBgRenderer<3, None>,  &BitmapBgRenderer<3, Brighten>,  &BitmapBgRenderer<3, Darken>,
+    &BitmapBgRenderer<4, None>,  &BitmapBgRenderer<4, None>,  &BitmapBgRenderer<4, Brighten>,  &BitmapBgRenderer<4, Darken>,
+    &BitmapBgRenderer<5, None>,  &BitmapBgRenderer<5, None>,  &BitmapBgRenderer<5, Brighten>,  &BitmapBgRenderer<5, Darken>,
+    &SpriteRenderer<None>,       &SpriteRenderer<Blend>,      &SpriteRenderer<Brighten>,       &SpriteRenderer<Darken>,
 };
+// clang-format on
 
 namespace {
 

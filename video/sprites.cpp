@@ -110,8 +110,10 @@ bool SpriteOnLine(const SpriteContext& context, uint32_t n, uint32_t line, Sprit
     return true;
 }
 
-// Pixel writers: what happens to an opaque sprite pixel at x with palette
-// index colourIndex (0-255, within the sprite palette).
+// Pixel writers: what a sprite pixel at x with palette index colourIndex
+// (0-255, within the sprite palette) does when it is opaque. Like the
+// background renderers they select rather than branch on transparency and
+// the window, which follow no pattern a branch predictor could learn.
 template <EffectVariant Variant, bool SecondTarget>
 struct NormalPixels {
     const uint8_t* palette;
@@ -120,11 +122,12 @@ struct NormalPixels {
     uint16_t* partners;
     EffectFactors factors;
 
-    void Put(int32_t x, uint32_t colourIndex) const {
-        if (!(windows[x] & WindowObjBit)) return;
+    void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
+        const bool drawn = opaque && (windows[x] & WindowObjBit);
         const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
-        out[x] = FinishPixel<Variant>(colour, partners[x], factors);
-        if constexpr (SecondTarget) partners[x] = colour;
+        const uint16_t finished = FinishPixel<Variant>(colour, partners[x], factors);
+        out[x] = drawn ? finished : out[x];
+        if constexpr (SecondTarget) partners[x] = drawn ? colour : partners[x];
     }
 };
 
@@ -139,12 +142,15 @@ struct SemiTransparentPixels {
     uint16_t* partners;
     EffectFactors factors;
 
-    void Put(int32_t x, uint32_t colourIndex) const {
-        if (!(windows[x] & WindowObjBit)) return;
+    void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
+        const bool drawn = opaque && (windows[x] & WindowObjBit);
         const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
         const uint16_t partner = partners[x];
-        out[x] = partner ? BlendPixel(colour, partner, factors) : PlainPixel(colour);
-        if constexpr (SecondTarget) partners[x] = colour;
+        const uint16_t blended = BlendPixel(colour, partner, factors);
+        const uint16_t plain = PlainPixel(colour);
+        const uint16_t finished = partner ? blended : plain;
+        out[x] = drawn ? finished : out[x];
+        if constexpr (SecondTarget) partners[x] = drawn ? colour : partners[x];
     }
 };
 
@@ -152,7 +158,7 @@ struct WindowPixels {
     uint8_t* windows;
     uint8_t value;
 
-    void Put(int32_t x, uint32_t) const { windows[x] = value; }
+    void Put(int32_t x, uint32_t, bool opaque) const { windows[x] = opaque ? value : windows[x]; }
 };
 
 // A straight sprite row: whole tile rows of 8 pixels, left to right on the
@@ -174,6 +180,7 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
         step = 0u - bytesPerTile;
     }
     const uint8_t* area = context.vram + context.tileArea;
+    const uint32_t bank = (sprite.attr2 >> 12) * 16;
     int32_t x = sprite.x;
     for (int32_t tile = 0; tile < tiles; ++tile, offset += step, x += 8) {
         const uint8_t* bytes = area + (offset & context.tileAreaMask);
@@ -182,14 +189,13 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
         if (LoadLittle<RowBits>(bytes) == 0) continue;
         for (int32_t k = 0; k < 8; ++k) {
             const int32_t pixel = FlipX ? 7 - k : k;
-            uint32_t index;
             if constexpr (Colour256) {
-                index = bytes[pixel];
+                const uint32_t index = bytes[pixel];
+                pixels.Put(x + k, index, index != 0);
             } else {
-                index = (bytes[pixel >> 1] >> ((pixel & 1) * 4)) & 15;
-                if (index) index += (sprite.attr2 >> 12) * 16;
+                const uint32_t index = (bytes[pixel >> 1] >> ((pixel & 1) * 4)) & 15;
+                pixels.Put(x + k, bank | index, index != 0);
             }
-            if (index) pixels.Put(x + k, index);
         }
     }
 }
@@ -213,7 +219,7 @@ void DrawAffineRow(const Pixels& pixels, const SpriteContext& context, const Spr
     const uint32_t tileRowShift = context.oneDimensional ? sprite.widthShift + (Colour256 ? 3 : 2) : 7;
     const int32_t mosaicWidth = int32_t((context.mosaic >> 8) & 15) + 1;
     const int32_t mosaicHeight = int32_t((context.mosaic >> 12) & 15) + 1;
-    const uint32_t bank = (sprite.attr2 >> 12) * 16;
+    const uint32_t bank = Colour256 ? 0 : (sprite.attr2 >> 12) * 16;
     const uint8_t* area = context.vram + context.tileArea;
 
     for (int32_t column = 0; column < sprite.boxWidth; ++column) {
@@ -236,9 +242,8 @@ void DrawAffineRow(const Pixels& pixels, const SpriteContext& context, const Spr
                 area[(rowOffset + uint32_t(ty & 7) * 4 + uint32_t(tx & ~7) * 4 + uint32_t(tx & 7) / 2) &
                      context.tileAreaMask];
             index = (tx & 1) ? pair >> 4 : pair & 15;
-            if (index) index += bank;
         }
-        if (index) pixels.Put(sprite.x + column, index);
+        if (index) pixels.Put(sprite.x + column, bank | index, true);
     }
 }
 

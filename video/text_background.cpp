@@ -1,5 +1,7 @@
 #include "video/text_background.h"
 
+#include <type_traits>
+
 #include "machine/io_registers.h"
 #include "video/line_buffers.h"
 
@@ -51,18 +53,21 @@ void DrawTextLine(uint32_t line, uint32_t entry) {
         const uint32_t mapEntry = HalfAt(vram + mapRow + 2 * ((column & 32 ? 1024 : 0) + (column & 31)));
         column = (column + 1) & columnMask;
         const uint32_t rowInTile = (mapEntry & 0x800) ? 7 - tileRow : tileRow;
-        const uint8_t* row =
-            vram + MirrorVramOffset(charBase + (mapEntry & 0x3FF) * bytesPerRow * 8 + rowInTile * bytesPerRow);
+        // The whole tile row in one register: pixel p is bits 4p-4p+3
+        // (16 colours) or 8p-8p+7 (256 colours).
+        using RowBits = std::conditional_t<Colour256, uint64_t, uint32_t>;
+        const RowBits rowBits = LoadLittle<RowBits>(
+            vram + MirrorVramOffset(charBase + (mapEntry & 0x3FF) * bytesPerRow * 8 + rowInTile * bytesPerRow));
+        // A blank tile row draws nothing, unless mosaic carries a pixel of
+        // the previous tile into it.
+        if (!Mosaic && rowBits == 0) continue;
         const uint32_t flip = (mapEntry & 0x400) ? 7 : 0;
         const uint32_t bank = Colour256 ? 0 : (mapEntry >> 12) * 16;
 
         for (int32_t k = 0; k < 8; ++k) {
             if (!Mosaic || hold == 0) {
                 const uint32_t pixel = uint32_t(k) ^ flip;
-                if constexpr (Colour256)
-                    index = row[pixel];
-                else
-                    index = (row[pixel >> 1] >> ((pixel & 1) * 4)) & 15;
+                index = uint32_t(rowBits >> (pixel * (Colour256 ? 8 : 4))) & (Colour256 ? 0xFF : 0xF);
                 hold = holdLength;
             } else {
                 --hold;

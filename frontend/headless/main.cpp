@@ -10,11 +10,16 @@
 #include "cpu/cpu_state.h"
 #include "frontend/headless/options.h"
 #include "frontend/headless/screenshot.h"
+#include "frontend/headless/wav_capture.h"
+#include "game/battery.h"
 #include "game/game.h"
 #include "game/settings.h"
+#include "game/snapshot.h"
 #include "machine/host.h"
 #include "machine/page_table.h"
 #include "machine/scanline.h"
+#include "sound/midi_log.h"
+#include "sound/sound_output.h"
 #include "video/render_line.h"
 
 namespace {
@@ -25,6 +30,7 @@ uint32_t FramesRun = 0;
 // Called once per frame at the start of vertical blank: counts frames and
 // asks for the stop when the run has reached its end.
 uint32_t PollHeadlessInput() {
+    AdvanceWavCapture();
     uint32_t keys = 0;
     for (const KeyChange& change : Options.keys)
         if (change.frame <= FramesRun) keys = change.keys;
@@ -74,6 +80,39 @@ bool WriteDump(const MemoryDump& dump) {
     return std::fclose(file) == 0;
 }
 
+// Runs inside StartGame once the machine is reset: loads the snapshot named
+// by --load-state, or stops the run at its first frame when that fails.
+bool StateLoadFailed = false;
+
+void LoadRequestedState() {
+    if (LoadState(Options.loadState.c_str())) return;
+    StateLoadFailed = true;
+    StopRequested = true;
+}
+
+// The runner has no audio device of its own: PCM sound goes to the --wav
+// file or nowhere, and the MIDI log records whatever the device plays.
+bool StartSound() {
+    const bool pcmDefault = !Options.wav.empty() && !Options.soundRateSet;
+    Settings.SoundRate = pcmDefault ? 22050 : int32_t(Options.soundRate);
+    if (!Options.wav.empty() && !StartWavCapture(Options.wav, Settings.SoundRate)) {
+        std::fprintf(stderr, "koru-headless: cannot write %s\n", Options.wav.c_str());
+        return false;
+    }
+    if (!Options.midiLog.empty()) {
+        std::snprintf(Settings.SoundLogFile, sizeof Settings.SoundLogFile, "%s", Options.midiLog.c_str());
+        // As the F2 key would: the game start then begins the file anew.
+        InitMidiLog(Settings.SoundLogFile);
+        if (!SetMidiLog(1)) {
+            std::fprintf(stderr, "koru-headless: cannot write %s\n", Options.midiLog.c_str());
+            return false;
+        }
+    }
+    OpenSoundDevice(Settings.SoundRate, Settings.SoundBuffers);
+    SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch);
+    return true;
+}
+
 void PrintRegisters() {
     for (int reg = 0; reg < 16; ++reg) std::printf("R%d=%08X ", reg, Cpu.R[reg]);
     std::printf("CPSR=%08X\n", Cpu.CPSR);
@@ -95,6 +134,10 @@ int main(int argc, char** argv) {
     Host.PollInput = PollHeadlessInput;
     if (!Options.screenshot.empty() || Options.screenshotEvery) Host.PresentFrame = CaptureFrame;
     if (!Options.bios.empty()) BiosPath = Options.bios.c_str();
+    LoadDefaultState = Options.defaultState;
+    BatteryFileEnabled = Options.battery;
+    if (!Options.loadState.empty()) StartHook = LoadRequestedState;
+    if (!StartSound()) return 3;
 
     const uint32_t exitPc = StartGame(Options.cartridge.c_str());
     int status = 0;
@@ -102,8 +145,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "koru-headless: cannot start %s: %s\n", Options.cartridge.c_str(),
                      FailureText(LastStartFailure));
         status = 1;
+    } else if (StateLoadFailed) {
+        std::fprintf(stderr, "koru-headless: cannot load the snapshot %s\n", Options.loadState.c_str());
+        status = 1;
     } else {
         if (Options.printRegisters) PrintRegisters();
+        if (!Options.saveState.empty() && !SaveState(Options.saveState.c_str())) {
+            std::fprintf(stderr, "koru-headless: cannot write the snapshot %s\n", Options.saveState.c_str());
+            status = 3;
+        }
         for (const MemoryDump& dump : Options.dumps) {
             if (!WriteDump(dump)) {
                 std::fprintf(stderr, "koru-headless: cannot write %s\n", dump.file.c_str());
@@ -122,5 +172,10 @@ int main(int argc, char** argv) {
         }
     }
     EndGame();
+    CloseSoundDevice();
+    if (!FinishWavCapture()) {
+        std::fprintf(stderr, "koru-headless: cannot write %s\n", Options.wav.c_str());
+        status = 3;
+    }
     return status;
 }

@@ -102,6 +102,40 @@ const OptionSpec OptionTable[] = {
          o.screenshotPrefix = std::string(fields[1]);
          return true;
      }},
+    {"--save-state", "FILE", "write a state snapshot to FILE after the last frame",
+     [](HeadlessOptions& o, std::string_view a) {
+         o.saveState = std::string(a);
+         return !a.empty();
+     }},
+    {"--load-state", "FILE", "load the state snapshot FILE right after the start-up",
+     [](HeadlessOptions& o, std::string_view a) {
+         o.loadState = std::string(a);
+         return !a.empty();
+     }},
+    {"--no-default-state", nullptr, "do not load the cartridge's .sta snapshot at start-up",
+     [](HeadlessOptions& o, std::string_view) {
+         o.defaultState = false;
+         return true;
+     }},
+    {"--no-battery", nullptr, "neither read nor write the cartridge's .sav battery file",
+     [](HeadlessOptions& o, std::string_view) {
+         o.battery = false;
+         return true;
+     }},
+    {"--sound-rate", "N", "sound device: 0 none (default), 1-8191 MIDI, 8192+ PCM at N Hz (the rate of --wav)",
+     [](HeadlessOptions& o, std::string_view a) {
+         return o.soundRateSet = ParseNumber(a, 10, o.soundRate) && o.soundRate <= 0x7FFFFFFF;
+     }},
+    {"--wav", "FILE", "render the PCM sound in emulated time into FILE (8-bit mono WAV, 22050 Hz by default)",
+     [](HeadlessOptions& o, std::string_view a) {
+         o.wav = std::string(a);
+         return !a.empty();
+     }},
+    {"--midi-log", "FILE", "record the music into the MIDI file FILE from the start",
+     [](HeadlessOptions& o, std::string_view a) {
+         o.midiLog = std::string(a);
+         return !a.empty() && a.size() <= 250;
+     }},
     {"--bench", nullptr, "print frames run, emulation seconds and frames per second",
      [](HeadlessOptions& o, std::string_view) { return o.bench = true; }},
 };
@@ -152,6 +186,10 @@ bool ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& options, std::
     }
     if (options.cartridge.empty()) {
         error = "no cartridge given";
+        return false;
+    }
+    if (!options.wav.empty() && options.soundRateSet && options.soundRate < 8192) {
+        error = "--wav needs a --sound-rate of 8192 or more";
         return false;
     }
     return true;

@@ -31,6 +31,14 @@ struct HeadlessOptions {
     std::string screenshot;        // PNG of the last presented frame
     uint32_t screenshotEvery = 0;  // every K presented frames, 0 = never
     std::string screenshotPrefix;  // ...as PREFIX-NNNNNN.png
+    std::string saveState;         // snapshot written after the last frame
+    std::string loadState;         // snapshot loaded right after the start-up
+    bool defaultState = true;      // load the cartridge's own .sta at start-up
+    bool battery = true;           // read and write the cartridge's .sav
+    uint32_t soundRate = 0;    // SoundRate for the run: 0 none, 1-8191 MIDI, 8192+ PCM
+    bool soundRateSet = false;
+    std::string wav;           // PCM sound rendered offline into this WAV file
+    std::string midiLog;       // MIDI log recorded from the start
     std::string cartridge;
 };
 

@@ -2,14 +2,27 @@
 # CTest as `cmake -D... -P run_cartridge.cmake`.
 #
 #   HEADLESS, CARTRIDGE, WORK (a scratch directory), FRAMES
+#   OPTIONS (optional) further koru-headless options, as one command-line
+#                    string, e.g. "--keys 10:1,20:3" or "--bios FILE"
 #   MODE = SELF      our own test cartridges: the result block at 0x03000000
 #                    (cartridges/README.md) must show every check passed
 #   MODE = REGISTER  REGISTER (R0-R15) must hold EXPECT after the run; the
 #                    public suites leave the number of their first failing
 #                    test there (0 when all passed)
+#   MODE = MEMORY    LENGTH bytes of bus memory from hex ADDRESS must read
+#                    as the hex string EXPECT (two digits a byte, in order)
+#   MODE = HASH      the same bytes must have the SHA-256 EXPECT (for a
+#                    screen whose picture was checked by eye once)
 #   MODE = RECORD    FuzzARM-style mismatch record at 0x02000000: it must
 #                    start with TAG (ASCII), show the same R3/R4 got and
 #                    expected, and the CPSRs GOT_CPSR and EXPECTED_CPSR (hex)
+#   MODE = SAVE      a test cartridge that saves: a copy runs in a fresh
+#                    folder of its own, once per entry of PHASES, its battery
+#                    file kept between runs. Each run must pass every check
+#                    (as SELF) and leave the phase word at 0x03000100 equal
+#                    to its entry of PHASES (comma-separated); the .sav must
+#                    then be as long as the matching entry of SIZES. A last run with --no-battery
+#                    must start fresh (phase 0) and leave the .sav alone.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -23,7 +36,8 @@ if(NOT EXISTS "${CARTRIDGE}")
 endif()
 file(MAKE_DIRECTORY "${WORK}")
 get_filename_component(stem "${CARTRIDGE}" NAME_WE)
-set(dump "${WORK}/${stem}.bin")
+# DUMP_SUFFIX (optional) keeps apart the dumps of two tests of one cartridge.
+set(dump "${WORK}/${stem}${DUMP_SUFFIX}.bin")
 file(REMOVE "${dump}")
 
 # The little-endian word at byte OFFSET of a hex string (two digits a byte).
@@ -39,8 +53,10 @@ function(word_at hex offset result)
   set(${result} "${value}" PARENT_SCOPE)
 endfunction()
 
+separate_arguments(extra_options UNIX_COMMAND "${OPTIONS}")
+
 function(run_headless)
-  execute_process(COMMAND "${HEADLESS}" --frames ${FRAMES} ${ARGN} "${CARTRIDGE}"
+  execute_process(COMMAND "${HEADLESS}" --frames ${FRAMES} ${extra_options} ${ARGN} "${CARTRIDGE}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "koru-headless failed (${status}): ${errors}${output}")
@@ -48,8 +64,8 @@ function(run_headless)
   set(run_output "${output}" PARENT_SCOPE)
 endfunction()
 
-if(MODE STREQUAL "SELF")
-  run_headless(--until 03000000:600DC0DE --dump 03000000:32:${dump})
+# Judges the result block dumped to ${dump} (see cartridges/README.md).
+function(check_result_block)
   file(READ "${dump}" block HEX)
   word_at("${block}" 0 marker)
   word_at("${block}" 4 run)
@@ -73,7 +89,59 @@ if(MODE STREQUAL "SELF")
   if(total EQUAL 0 OR NOT run EQUAL total OR NOT passed EQUAL total)
     message(FATAL_ERROR "${stem}: ${run} checks run and ${passed} passed, but the program has ${total}")
   endif()
-  message(STATUS "${stem}: all ${total} checks passed")
+  set(result_block "${block}" PARENT_SCOPE)
+endfunction()
+
+if(MODE STREQUAL "SELF")
+  run_headless(--until 03000000:600DC0DE --dump 03000000:32:${dump})
+  check_result_block()
+  message(STATUS "${stem}: all checks passed")
+
+elseif(MODE STREQUAL "SAVE")
+  # The battery file lands beside the cartridge: run a copy in a folder of its own.
+  set(folder "${WORK}/${stem}-save")
+  file(REMOVE_RECURSE "${folder}")
+  file(MAKE_DIRECTORY "${folder}")
+  file(COPY "${CARTRIDGE}" DESTINATION "${folder}")
+  get_filename_component(name "${CARTRIDGE}" NAME)
+  set(CARTRIDGE "${folder}/${name}")
+  set(save "${folder}/${stem}.sav")
+  set(dump "${folder}/result.bin")
+  string(REPLACE "," ";" PHASES "${PHASES}")
+  string(REPLACE "," ";" SIZES "${SIZES}")
+  list(LENGTH PHASES runs)
+  math(EXPR last "${runs} - 1")
+  foreach(run RANGE ${last})
+    list(GET PHASES ${run} want_phase)
+    list(GET SIZES ${run} want_size)
+    run_headless(--no-default-state --until 03000000:600DC0DE --dump 03000000:0x104:${dump})
+    check_result_block()
+    word_at("${result_block}" 256 phase)
+    math(EXPR phase "0x${phase}")
+    if(NOT phase EQUAL want_phase)
+      message(FATAL_ERROR "${stem}: run ${run} found phase ${phase}, expected ${want_phase}")
+    endif()
+    if(NOT EXISTS "${save}")
+      message(FATAL_ERROR "${stem}: run ${run} left no battery file")
+    endif()
+    file(SIZE "${save}" size)
+    if(NOT size EQUAL want_size)
+      message(FATAL_ERROR "${stem}: after run ${run} the battery file has ${size} bytes, expected ${want_size}")
+    endif()
+  endforeach()
+  file(SHA256 "${save}" before)
+  run_headless(--no-battery --no-default-state --until 03000000:600DC0DE --dump 03000000:0x104:${dump})
+  check_result_block()
+  word_at("${result_block}" 256 phase)
+  file(SHA256 "${save}" after)
+  if(NOT phase STREQUAL "00000000" OR NOT before STREQUAL after)
+    message(FATAL_ERROR "${stem}: with --no-battery the run saw phase ${phase} or changed the battery file")
+  endif()
+  file(GLOB leftovers "${folder}/*.sav.*")
+  if(leftovers)
+    message(FATAL_ERROR "${stem}: temporary files left: ${leftovers}")
+  endif()
+  message(STATUS "${stem}: ${runs} runs saved and loaded their battery file")
 
 elseif(MODE STREQUAL "REGISTER")
   run_headless(--regs)
@@ -108,6 +176,20 @@ elseif(MODE STREQUAL "RECORD")
                         "for ${EXPECTED_CPSR}): record ${record}")
   endif()
   message(STATUS "${stem}: first mismatch is the expected ${TAG} flag difference")
+
+elseif(MODE STREQUAL "MEMORY" OR MODE STREQUAL "HASH")
+  run_headless(--dump ${ADDRESS}:${LENGTH}:${dump})
+  if(MODE STREQUAL "MEMORY")
+    file(READ "${dump}" got HEX)
+    string(TOLOWER "${EXPECT}" want)
+  else()
+    file(SHA256 "${dump}" got)
+    set(want "${EXPECT}")
+  endif()
+  if(NOT got STREQUAL want)
+    message(FATAL_ERROR "${stem}: memory at ${ADDRESS} (${LENGTH} bytes) reads ${got}, expected ${want}")
+  endif()
+  message(STATUS "${stem}: memory at ${ADDRESS} as expected")
 
 else()
   message(FATAL_ERROR "run_cartridge: unknown MODE ${MODE}")

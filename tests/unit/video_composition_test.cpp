@@ -3,7 +3,9 @@
 // the windows and the layer hide mask.
 
 #include <array>
+#include <random>
 
+#include "machine/display_registers.h"
 #include "video/colour_tables.h"
 #include "video/line_buffers.h"
 #include "video_fixture.h"
@@ -299,6 +301,38 @@ TEST_F(CompositionTest, WindowsGateBackgroundsAndSprites) {
     EXPECT_EQ(Pixel(16, 0), SurfaceGreen);  // the sprite and BG0 are cut away
     EXPECT_EQ(Pixel(31, 0), SurfaceGreen);
     EXPECT_EQ(Pixel(32, 0), SurfaceRed);
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever the registers, OAM and VRAM hold, every renderer must stay
+// inside VRAM, palette RAM, OAM and the frame surface. Most telling under
+// the sanitizer build, which turns any stray access into a failure.
+TEST_F(VideoTest, AnyRegisterContentsStayInsideTheMemories) {
+    std::mt19937 random(7);
+    for (uint32_t round = 0; round < 48; ++round) {
+        for (uint32_t offset = 0; offset < 0x18000; offset += 4) machine.Write32(0x06000000 + offset, random());
+        for (uint32_t offset = 0; offset < 0x400; offset += 4) {
+            machine.Write32(0x05000000 + offset, random());
+            machine.Write32(0x07000000 + offset, random());
+        }
+        for (uint32_t offset = 0x008; offset < 0x056; offset += 2) SetIo(offset, uint16_t(random()));
+        SetIo(Io::DISPCNT, uint16_t(random() & ~7u) | uint16_t(round % 8));
+        LayerHideMask = uint8_t(random());
+        for (uint32_t line = 0; line < 160; ++line) {
+            // The scanline driver's affine walk: 28-bit reference points
+            // stepped by up to 160 lines.
+            for (AffineBackground& bg : AffineState) {
+                bg.CurX = bg.RefX + int32_t(line) * bg.PB;
+                bg.CurY = bg.RefY + int32_t(line) * bg.PD;
+            }
+            Render(line);
+        }
+    }
+    Render(200);  // not a screen line: nothing happens
+    SUCCEED();
 }
 
 }  // namespace

@@ -1,0 +1,306 @@
+/* The BIOS functions: arithmetic, copies, rotation-scaling matrices and
+ * decompression, called from THUMB code.
+ *
+ * The expected angles and matrices follow the BIOS's own units: an angle
+ * of 0x10000 is a full turn, results are truncated toward zero, and pi is
+ * taken as 3.1415926, which leaves the sine of a quarter turn a hair above
+ * -1 (-255 rather than -256 at scale 1.0). They were worked out with that
+ * arithmetic, e.g. ArcTan(0.5) = trunc(0.4636476 x 32767 / 3.1415926) =
+ * 4835 = 0x12E3. The decompression data come from tools/gba_compress.cpp,
+ * an encoder of our own, and must decode to its plain block. */
+#include "system.h"
+
+#define PLAIN_SIZE 1024
+extern const uint8_t CompressPlain[PLAIN_SIZE];
+extern const uint8_t CompressLz77[];
+extern const uint8_t CompressRunLength[];
+extern const uint8_t CompressHuffman8[];
+extern const uint8_t CompressHuffman4[];
+
+static uint32_t Regs[4];
+
+static void Load(uint32_t r0, uint32_t r1, uint32_t r2, uint32_t r3) {
+    Regs[0] = r0;
+    Regs[1] = r1;
+    Regs[2] = r2;
+    Regs[3] = r3;
+}
+
+static void Arithmetic(void) {
+    Load(-7, 2, 0x12345678, 0);
+    BiosSwi6(Regs);
+    CHECK(Regs[0], -3);
+    CHECK(Regs[1], -1);
+    CHECK(Regs[2], 0x12345678);
+    CHECK(Regs[3], 3);
+    Load(7, -2, 0, 0);
+    BiosSwi6(Regs);
+    CHECK(Regs[0], -3);
+    CHECK(Regs[1], 1);
+    CHECK(Regs[3], 3);
+    /* The quotient that does not fit wraps: -2^31 again, remainder 0. */
+    Load(0x80000000, -1, 0, 0);
+    BiosSwi6(Regs);
+    CHECK(Regs[0], 0x80000000);
+    CHECK(Regs[1], 0);
+    CHECK(Regs[3], 0x80000000);
+
+    /* DivArm takes the denominator in R0. */
+    Load(2, 7, 0, 0);
+    BiosSwi7(Regs);
+    CHECK(Regs[0], 3);
+    CHECK(Regs[1], 1);
+    CHECK(Regs[3], 3);
+    Load(-1, 0x80000000, 0, 0);
+    BiosSwi7(Regs);
+    CHECK(Regs[0], 0x80000000);
+    CHECK(Regs[1], 0);
+    CHECK(Regs[3], 0x80000000);
+
+    Load(0xFFFFFFFF, 0x11, 0x22, 0x33);
+    BiosSwi8(Regs);
+    CHECK(Regs[0], 0xFFFF);
+    CHECK(Regs[1], 0x11);
+    CHECK(Regs[3], 0x33);
+    Load(1000000, 0, 0, 0);
+    BiosSwi8(Regs);
+    CHECK(Regs[0], 1000);
+    Load(12345678, 0, 0, 0);
+    BiosSwi8(Regs);
+    CHECK(Regs[0], 3513);
+    Load(99, 0, 0, 0);
+    BiosSwi8(Regs);
+    CHECK(Regs[0], 9);
+}
+
+static void Angles(void) {
+    /* ArcTan of a 1.14 fixed-point tangent. */
+    static const uint32_t Tangents[5] = {0x4000, 0xFFFFC000, 0x2000, 0x1000, 0};
+    static const uint32_t Expected[5] = {0x1FFF, 0xE001, 0x12E3, 0x09FB, 0};
+    uint32_t wrong = 0;
+    for (uint32_t i = 0; i < 5; ++i) {
+        Load(Tangents[i], 0, 0, 0);
+        BiosSwi9(Regs);
+        if (Regs[0] != Expected[i]) wrong |= 1u << i;
+    }
+    CHECK(wrong, 0);
+
+    /* ArcTan2 of a point (x in R0, y in R1), all four quadrants. */
+    static const uint32_t Points[5][2] = {
+        {0x4000, 0x4000}, {0xC000, 0}, {0x4000, 0xC000}, {0x100, 0x300}, {0xF000, 0xF000}};
+    static const uint32_t Angles2[5] = {0x1FFF, 0x7FFF, 0xE001, 0x32E3, 0xA001};
+    wrong = 0;
+    for (uint32_t i = 0; i < 5; ++i) {
+        Load(Points[i][0], Points[i][1], 0, 0);
+        BiosSwi10(Regs);
+        if (Regs[0] != Angles2[i]) wrong |= 1u << i;
+    }
+    CHECK(wrong, 0);
+}
+
+static const uint32_t Source[8] = {0x11111111, 0x22222222, 0x33333333, 0x44444444,
+                                   0x55555555, 0x66666666, 0x77777777, 0x88888888};
+static volatile uint32_t Copy[10];
+
+static void ClearCopy(void) {
+    for (uint32_t i = 0; i < 10; ++i) Copy[i] = 0xEEEEEEEE;
+}
+
+static void Copies(void) {
+    const volatile uint16_t* const copy16 = (const volatile uint16_t*)Copy;
+
+    /* CpuSet: 5 halfwords. */
+    ClearCopy();
+    Load((uint32_t)Source, (uint32_t)Copy, 5, 0);
+    BiosSwi11(Regs);
+    CHECK(copy16[0], 0x1111);
+    CHECK(copy16[4], 0x3333);
+    CHECK(copy16[5], 0xEEEE);
+
+    /* 3 words, to a destination rounded down to the word. */
+    ClearCopy();
+    Load((uint32_t)Source, (uint32_t)Copy + 2, 1u << 26 | 3, 0);
+    BiosSwi11(Regs);
+    CHECK(Copy[0], 0x11111111);
+    CHECK(Copy[2], 0x33333333);
+    CHECK(Copy[3], 0xEEEEEEEE);
+
+    /* Fills, words and halfwords; a count of 0 writes nothing. */
+    ClearCopy();
+    Load((uint32_t)&Source[1], (uint32_t)Copy, 1u << 26 | 1u << 24 | 4, 0);
+    BiosSwi11(Regs);
+    CHECK(Copy[3], 0x22222222);
+    CHECK(Copy[4], 0xEEEEEEEE);
+    Load((uint32_t)&Source[2], (uint32_t)&Copy[5], 1u << 24 | 3, 0);
+    BiosSwi11(Regs);
+    CHECK(Copy[5], 0x33333333);
+    CHECK(Copy[6], 0xEEEE3333);
+    Load((uint32_t)Source, (uint32_t)&Copy[9], 1u << 26, 0);
+    BiosSwi11(Regs);
+    CHECK(Copy[9], 0xEEEEEEEE);
+
+    /* CpuFastSet moves exactly the words asked for. */
+    ClearCopy();
+    Load((uint32_t)Source, (uint32_t)Copy, 3, 0);
+    BiosSwi12(Regs);
+    CHECK(Copy[2], 0x33333333);
+    CHECK(Copy[3], 0xEEEEEEEE);
+    ClearCopy();
+    Load((uint32_t)&Source[7], (uint32_t)Copy, 1u << 24 | 8, 0);
+    BiosSwi12(Regs);
+    CHECK(Copy[0], 0x88888888);
+    CHECK(Copy[7], 0x88888888);
+    CHECK(Copy[8], 0xEEEEEEEE);
+}
+
+struct BgAffineSource {
+    int32_t centreX, centreY; /* 24.8, in the background */
+    int16_t screenX, screenY;
+    int16_t scaleX, scaleY; /* 8.8 */
+    uint16_t angle, unused;
+};
+
+struct BgAffineDestination {
+    int16_t pa, pb, pc, pd;
+    int32_t x, y;
+};
+
+static const struct BgAffineSource BgSources[3] = {
+    {0x8000, 0x4000, 120, 80, 0x100, 0x100, 0, 0},
+    {0x8000, 0x4000, 120, 80, 0x200, 0x80, 0x2000, 0}, /* an eighth of a turn */
+    {0x8000, 0x4000, 120, 80, 0, 0, 0, 0},             /* scale 0 is 1.0 */
+};
+static volatile struct BgAffineDestination BgResults[3];
+
+struct ObjAffineSource {
+    int16_t scaleX, scaleY;
+    uint16_t angle, unused;
+};
+
+static const struct ObjAffineSource ObjSources[3] = {
+    {0x100, 0x200, 0x1000, 0}, {0x180, 0x100, 0xC000, 0}, {0x100, 0x100, 0x4000, 0}};
+static volatile int16_t ObjResults[12];
+
+static void Affine(void) {
+    /* Start = centre - screen x (PA, PC) - screen y (PB, PD): with scale
+     * 1 and no turn, 0x8000 - 120 x 256 = 0x800 and 0x4000 - 80 x 256 =
+     * -0x1000. At an eighth of a turn with scales 2 and 0.5:
+     * PA = 362, PB = -362, PC = 90, PD = 90. */
+    Load((uint32_t)BgSources, (uint32_t)BgResults, 3, 0);
+    BiosSwi14(Regs);
+    CHECK(BgResults[0].pa, 0x100);
+    CHECK(BgResults[0].pb, 0);
+    CHECK(BgResults[0].pc, 0);
+    CHECK(BgResults[0].pd, 0x100);
+    CHECK(BgResults[0].x, 0x800);
+    CHECK(BgResults[0].y, -0x1000);
+    CHECK(BgResults[1].pa, 362);
+    CHECK(BgResults[1].pb, -362);
+    CHECK(BgResults[1].pc, 90);
+    CHECK(BgResults[1].pd, 90);
+    CHECK(BgResults[1].x, 0x4770);
+    CHECK(BgResults[1].y, -0x650);
+    CHECK(BgResults[2].pa, 0x100);
+    CHECK(BgResults[2].pd, 0x100);
+
+    /* Straight into BG2's registers. */
+    Load((uint32_t)&BgSources[1], 0x04000020, 1, 0);
+    BiosSwi14(Regs);
+    CHECK(REG16(0x020), 362);
+    CHECK(REG16(0x022), (uint16_t)-362);
+    CHECK(REG16(0x026), 90);
+    CHECK(REG32(0x028), 0x4770);
+    CHECK(REG32(0x02C), -0x650);
+
+    /* ObjAffineSet with stride 2 (consecutive) and 8 (OAM's layout). */
+    Load((uint32_t)ObjSources, (uint32_t)ObjResults, 3, 2);
+    BiosSwi15(Regs);
+    CHECK(ObjResults[0], 236);
+    CHECK(ObjResults[1], -97);
+    CHECK(ObjResults[2], 195);
+    CHECK(ObjResults[3], 473);
+    CHECK(ObjResults[5], 383);
+    CHECK(ObjResults[6], -255);
+    CHECK(ObjResults[8], 0);
+    CHECK(ObjResults[9], -255);
+    CHECK(ObjResults[10], 255);
+    volatile int16_t* const oam = (volatile int16_t*)0x07000000;
+    oam[2] = 0x7777;
+    Load((uint32_t)ObjSources, 0x07000006, 2, 8);
+    BiosSwi15(Regs);
+    CHECK(oam[3], 236);
+    CHECK(oam[7], -97);
+    CHECK(oam[11], 195);
+    CHECK(oam[15], 473);
+    CHECK(oam[23], 383);
+    CHECK(oam[27], -255);
+    CHECK(oam[2], 0x7777);
+}
+
+/* The first position where the output differs from the plain block, or
+ * PLAIN_SIZE when all agree; the byte after the block must be untouched. */
+static uint32_t FirstDifference(const volatile uint8_t* output) {
+    for (uint32_t i = 0; i < PLAIN_SIZE; ++i)
+        if (output[i] != CompressPlain[i]) return i;
+    return output[PLAIN_SIZE] == 0xEE ? PLAIN_SIZE : PLAIN_SIZE + 1;
+}
+
+static void Prepare(volatile uint8_t* output) {
+    volatile uint16_t* const output16 = (volatile uint16_t*)output;
+    for (uint32_t i = 0; i < PLAIN_SIZE / 2 + 16; ++i) output16[i] = 0xEEEE;
+}
+
+static void Decompress(void (*function)(uint32_t*), const uint8_t* stream, volatile uint8_t* output) {
+    Prepare(output);
+    Load((uint32_t)stream, (uint32_t)output, 0, 0);
+    function(Regs);
+}
+
+/* One literal 'A', then a reference one byte back of length 18: 19 'A's. */
+static const uint8_t Lz77Run[8] __attribute__((aligned(4))) = {0x10, 19, 0, 0, 0x40, 'A', 0xF0, 0x00};
+/* A run of 5 'B', then 3 literals. */
+static const uint8_t RunLengthMixed[12] __attribute__((aligned(4))) = {0x30, 8, 0, 0, 0x82, 'B', 0x02, 'x', 'y', 'z'};
+/* Type nibble 4 is no compression at all: nothing is written. */
+static const uint8_t WrongType[8] __attribute__((aligned(4))) = {0x40, 8, 0, 0, 1, 2, 3, 4};
+
+static void Decompression(void) {
+    volatile uint8_t* const work = (volatile uint8_t*)0x02000000;
+    volatile uint8_t* const video = (volatile uint8_t*)0x06000000;
+    Decompress(BiosSwi17, CompressLz77, work);
+    CHECK(FirstDifference(work), PLAIN_SIZE);
+    Decompress(BiosSwi18, CompressLz77, video);
+    CHECK(FirstDifference(video), PLAIN_SIZE);
+    Decompress(BiosSwi20, CompressRunLength, work);
+    CHECK(FirstDifference(work), PLAIN_SIZE);
+    Decompress(BiosSwi21, CompressRunLength, video);
+    CHECK(FirstDifference(video), PLAIN_SIZE);
+    Decompress(BiosSwi19, CompressHuffman8, work);
+    CHECK(FirstDifference(work), PLAIN_SIZE);
+    Decompress(BiosSwi19, CompressHuffman4, work);
+    CHECK(FirstDifference(work), PLAIN_SIZE);
+
+    Decompress(BiosSwi17, Lz77Run, work);
+    uint32_t as = 0;
+    for (uint32_t i = 0; i < 20; ++i) as += work[i] == 'A';
+    CHECK(as, 19);
+    CHECK(work[19], 0xEE);
+    Decompress(BiosSwi20, RunLengthMixed, work);
+    CHECK(work[0], 'B');
+    CHECK(work[4], 'B');
+    CHECK(work[5], 'x');
+    CHECK(work[7], 'z');
+    CHECK(work[8], 0xEE);
+    Decompress(BiosSwi17, WrongType, work);
+    CHECK(work[0], 0xEE);
+}
+
+int main(void) {
+    Arithmetic();
+    Angles();
+    Copies();
+    Affine();
+    Decompression();
+    return 0;
+}
+
+CHECKS_END();

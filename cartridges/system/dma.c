@@ -1,0 +1,204 @@
+/* DMA in every start timing and address mode.
+ *
+ * A transfer runs whole at the moment it starts: at the control write
+ * ("Immediate"), at the start of line 160 (VBlank), at the horizontal
+ * blank of each drawn line 0-159 (HBlank) and, on channel 3 only, at the
+ * start of each drawn line (Special). Sources and destinations are cut to
+ * the channel's address lines and aligned to the element size; the
+ * advanced addresses are written back to the registers, except a
+ * destination with control 3, which starts again at the programmed
+ * address on every repeat. Reading VCOUNT as a fixed source logs the line
+ * each transfer ran in. */
+#include "system.h"
+
+static const uint16_t Table[8] = {0x1111, 0x2222, 0x3333, 0x4444, 0x5555, 0x6666, 0x7777, 0x8888};
+static const uint32_t Fill = 0xCAFEF00D;
+/* Channel 0 drives only 27 address lines: it cannot read the cartridge. */
+static volatile uint32_t FillInRam = 0xCAFEF00D;
+
+#define SENTINEL 0xEEEE
+static volatile uint16_t Buffer[16];
+static volatile uint32_t Words[8];
+static volatile uint16_t LineLog[170];
+static volatile uint16_t SpecialLog[170];
+static volatile uint16_t Unused[2];
+
+static void StartDma(uint32_t channel, const volatile void* source, const volatile void* destination, uint32_t count,
+                     uint32_t control) {
+    DMASAD(channel) = (uint32_t)source;
+    DMADAD(channel) = (uint32_t)destination;
+    DMACNT_L(channel) = (uint16_t)count;
+    DMACNT_H(channel) = (uint16_t)(DMA_ENABLE | control);
+}
+
+static void ClearBuffer(void) {
+    for (uint32_t i = 0; i < 16; ++i) Buffer[i] = SENTINEL;
+}
+
+/* How many of the n halfwords differ from Table[first + step * i]. */
+static uint32_t TableMismatches(uint32_t offset, uint32_t n, uint32_t first, int32_t step) {
+    uint32_t wrong = 0;
+    for (uint32_t i = 0; i < n; ++i)
+        if (Buffer[offset + i] != Table[first + step * (int32_t)i]) ++wrong;
+    return wrong;
+}
+
+/* How many entries of a line log differ from their index, over lines 0-159. */
+static uint32_t LogMismatches(const volatile uint16_t* log) {
+    uint32_t wrong = 0;
+    for (uint32_t i = 0; i < 160; ++i)
+        if (log[i] != i) ++wrong;
+    return wrong;
+}
+
+static void Immediate(void) {
+    /* 8 halfwords forwards; the enable bit drops, both addresses move on. */
+    ClearBuffer();
+    StartDma(3, Table, Buffer, 8, DMA_NOW);
+    CHECK(TableMismatches(0, 8, 0, 1), 0);
+    CHECK(Buffer[8], SENTINEL);
+    CHECK(DMACNT_H(3) & DMA_ENABLE, 0);
+    CHECK(DMASAD(3), (uint32_t)Table + 16);
+    CHECK(DMADAD(3), (uint32_t)Buffer + 16);
+
+    /* Source counting down from the last entry: a reversed copy, and the
+     * source ends one element below the table. */
+    ClearBuffer();
+    StartDma(2, &Table[7], Buffer, 8, DMA_NOW | DMA_SRC_DEC);
+    CHECK(TableMismatches(0, 8, 7, -1), 0);
+    CHECK(DMASAD(2), (uint32_t)Table - 2);
+
+    /* Destination counting down. */
+    ClearBuffer();
+    StartDma(1, Table, &Buffer[9], 8, DMA_NOW | DMA_DEST_DEC);
+    CHECK(TableMismatches(2, 8, 7, -1), 0);
+    CHECK(Buffer[1], SENTINEL);
+    CHECK(Buffer[10], SENTINEL);
+
+    /* Fixed destination: every element lands on one halfword, the last
+     * one stays; the destination register does not move. */
+    ClearBuffer();
+    StartDma(2, Table, &Buffer[3], 8, DMA_NOW | DMA_DEST_FIXED);
+    CHECK(Buffer[3], 0x8888);
+    CHECK(Buffer[2], SENTINEL);
+    CHECK(Buffer[4], SENTINEL);
+    CHECK(DMADAD(2), (uint32_t)&Buffer[3]);
+
+    /* Fixed source, 32-bit: a fill. The misaligned destination is aligned
+     * down to the word. */
+    for (uint32_t i = 0; i < 8; ++i) Words[i] = 0;
+    StartDma(1, &Fill, (const volatile uint8_t*)Words + 2, 6, DMA_NOW | DMA_SRC_FIXED | DMA_32);
+    uint32_t filled = 0;
+    for (uint32_t i = 0; i < 8; ++i) filled += Words[i] == Fill;
+    CHECK(filled, 6);
+    CHECK(Words[0], Fill);
+    CHECK(Words[6], 0);
+
+    /* Source control 3 behaves as fixed. */
+    for (uint32_t i = 0; i < 8; ++i) Words[i] = 0;
+    StartDma(3, &Fill, Words, 2, DMA_NOW | DMA_SRC_FIXED | DMA_SRC_DEC | DMA_32);
+    CHECK(Words[1], Fill);
+    CHECK(DMASAD(3), (uint32_t)&Fill);
+}
+
+static void CountZero(void) {
+    /* A count of 0 is the largest transfer: 0x10000 halfwords (128 KB) on
+     * channel 3, 0x4000 elements (here words, 64 KB) on channel 0. */
+    volatile uint16_t* const ewram16 = (volatile uint16_t*)0x02000000;
+    volatile uint32_t* const ewram32 = (volatile uint32_t*)0x02000000;
+    ewram16[0xFFFF] = 0;
+    ewram16[0x10000] = 0x5A5A;
+    StartDma(3, &Fill, ewram16, 0, DMA_NOW | DMA_SRC_FIXED);
+    CHECK(ewram16[0], 0xF00D);
+    CHECK(ewram16[0xFFFF], 0xF00D);
+    CHECK(ewram16[0x10000], 0x5A5A);
+
+    ewram32[0xBFFF] = 0;
+    ewram32[0xC000] = 0x5A5A5A5A;
+    StartDma(0, &FillInRam, &ewram32[0x8000], 0, DMA_NOW | DMA_SRC_FIXED | DMA_32);
+    CHECK(ewram32[0xBFFF], Fill);
+    CHECK(ewram32[0xC000], 0x5A5A5A5A);
+}
+
+static void AtVblank(void) {
+    /* Armed just after this frame's vertical blank began: nothing moves
+     * until the next one. */
+    ClearBuffer();
+    VBlankIntrWait();
+    StartDma(1, Table, Buffer, 4, DMA_AT_VBLANK);
+    const uint32_t early = Buffer[0];
+    VBlankIntrWait();
+    CHECK(early, SENTINEL);
+    CHECK(TableMismatches(0, 4, 0, 1), 0);
+    CHECK(Buffer[4], SENTINEL);
+    CHECK(DMACNT_H(1) & DMA_ENABLE, 0);
+
+    /* Repeating, one element each time to one place: each vertical blank
+     * brings the next entry, and the channel stays armed. */
+    ClearBuffer();
+    StartDma(2, Table, Buffer, 1, DMA_AT_VBLANK | DMA_REPEAT | DMA_DEST_FIXED);
+    VBlankIntrWait();
+    const uint32_t first = Buffer[0];
+    VBlankIntrWait();
+    const uint32_t second = Buffer[0];
+    VBlankIntrWait();
+    const uint32_t third = Buffer[0], control = DMACNT_H(2);
+    DMACNT_H(2) = 0;
+    CHECK(first, 0x1111);
+    CHECK(second, 0x2222);
+    CHECK(third, 0x3333);
+    CHECK(control & DMA_ENABLE, DMA_ENABLE);
+    CHECK(Buffer[1], SENTINEL);
+}
+
+static void AtHblankAndSpecial(void) {
+    /* From line 160 to the next line 160: channel 0 logs VCOUNT at every
+     * horizontal blank of the drawn lines (none in the vertical blank);
+     * channel 1 writes it twice per line to the same two halfwords
+     * (destination control 3); channel 3 logs it at the start of each
+     * drawn line. Channel 2 armed for "Special" never runs. */
+    for (uint32_t i = 0; i < 170; ++i) LineLog[i] = SpecialLog[i] = SENTINEL;
+    ClearBuffer();
+    Unused[0] = SENTINEL;
+    VBlankIntrWait();
+    StartDma(0, &VCOUNT, LineLog, 1, DMA_AT_HBLANK | DMA_REPEAT | DMA_SRC_FIXED);
+    StartDma(1, &VCOUNT, Buffer, 2, DMA_AT_HBLANK | DMA_REPEAT | DMA_SRC_FIXED | DMA_DEST_RELOAD);
+    StartDma(2, &VCOUNT, Unused, 1, DMA_SPECIAL | DMA_REPEAT | DMA_SRC_FIXED);
+    StartDma(3, &VCOUNT, SpecialLog, 1, DMA_SPECIAL | DMA_REPEAT | DMA_SRC_FIXED);
+    VBlankIntrWait();
+    for (uint32_t channel = 0; channel < 4; ++channel) DMACNT_H(channel) = 0;
+
+    CHECK(LogMismatches(LineLog), 0);
+    CHECK(LineLog[160], SENTINEL);
+    CHECK(DMADAD(0), (uint32_t)&LineLog[160]);
+    CHECK(Buffer[0], 159);
+    CHECK(Buffer[1], 159);
+    CHECK(Buffer[2], SENTINEL);
+    CHECK(DMADAD(1), (uint32_t)Buffer);
+    CHECK(LogMismatches(SpecialLog), 0);
+    CHECK(SpecialLog[160], SENTINEL);
+    CHECK(Unused[0], SENTINEL);
+}
+
+static void EndInterrupt(void) {
+    /* The end-of-transfer request of channel 2: IF bit 10. */
+    ClearBuffer();
+    const uint32_t count0 = IrqCount[10];
+    StartDma(2, Table, Buffer, 2, DMA_NOW | DMA_IRQ);
+    IntrWait(0, IRQ_DMA(2));
+    CHECK(IrqCount[10] - count0, 1);
+    CHECK(Buffer[1], 0x2222);
+}
+
+int main(void) {
+    DISPSTAT = STAT_VBLANK_IRQ;
+    StartInterrupts(IRQ_VBLANK | IRQ_DMA(2));
+    Immediate();
+    CountZero();
+    AtVblank();
+    AtHblankAndSpecial();
+    EndInterrupt();
+    return 0;
+}
+
+CHECKS_END();

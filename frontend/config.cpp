@@ -1,0 +1,200 @@
+#include "frontend/config.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "frontend/frame_timer.h"
+#include "frontend/ini_file.h"
+#include "frontend/main_window.h"
+#include "game/cartridge.h"
+#include "game/game.h"
+#include "game/header.h"
+#include "game/settings.h"
+#include "platform/qt/dialog.h"
+#include "sound/midi_log.h"
+#include "sound/sound_output.h"
+
+namespace {
+
+// Copies text into a fixed buffer, cut after MaxPathLength characters.
+template <size_t Size>
+void CopyPath(char (&buffer)[Size], const std::string& text) {
+    static_assert(Size > MaxPathLength);
+    const size_t length = std::min(text.size(), MaxPathLength);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = 0;
+}
+
+std::string IniPath() { return Settings.IniPath; }
+
+const char* Flag(int32_t value) { return value ? "1" : "0"; }
+
+// The ten integer keys, read in this order from each section.
+void ReadIntegerKeys(const IniFile& file, const char* section) {
+    Settings.UpdatePeriod = GetIniInt(file, section, "UpdatePeriod", Settings.UpdatePeriod);
+    Settings.TimerPeriod = GetIniInt(file, section, "TimerPeriod", Settings.TimerPeriod);
+    // A flag is any nonzero value; stored in a byte, 256 would read as off.
+    Settings.SaveCPU = GetIniInt(file, section, "SaveCPU", Settings.SaveCPU) != 0;
+    Settings.AutoFire = GetIniInt(file, section, "AutoFire", Settings.AutoFire);
+    Settings.CheckCRC = GetIniInt(file, section, "CheckCRC", Settings.CheckCRC);
+    Settings.UseDrums = GetIniInt(file, section, "UseDrums", Settings.UseDrums);
+    Settings.SoundSwitch = GetIniInt(file, section, "SoundSwitch", Settings.SoundSwitch);
+    Settings.SoundVolume = GetIniInt(file, section, "SoundVolume", Settings.SoundVolume);
+    Settings.SoundBuffers = GetIniInt(file, section, "SoundBuffers", Settings.SoundBuffers);
+    Settings.SoundRate = GetIniInt(file, section, "SoundRate", Settings.SoundRate);
+}
+
+}  // namespace
+
+void BuildIniPath(const char* directory) {
+    std::string path = IniFileName;
+    if (directory && *directory) {
+        const std::string folder = directory;
+        path = folder.back() == '/' ? folder + IniFileName : folder + "/" + IniFileName;
+    }
+    if (path.size() >= sizeof Settings.IniPath) path = IniFileName;
+    std::memcpy(Settings.IniPath, path.c_str(), path.size() + 1);
+}
+
+void FindGameSection(const char* cartridgePath) {
+    std::array<uint8_t, 512> header{};
+    if (ReadCartridgePrefix(cartridgePath, header.data(), int32_t(header.size())) != int32_t(header.size())) {
+        std::strcpy(Settings.GameSection, "UNKNOWN");
+        return;
+    }
+    // The title becomes a section header line: characters that would end the
+    // line or the name early are replaced.
+    const char* title = GetGameTitle(header.data());
+    size_t length = 0;
+    for (; length < sizeof Settings.GameSection - 1 && title[length]; ++length) {
+        const uint8_t c = uint8_t(title[length]);
+        Settings.GameSection[length] = (c < 0x20 || c >= 0x7F || c == '[' || c == ']') ? '_' : char(c);
+    }
+    Settings.GameSection[length] = 0;
+}
+
+void ReadWindowSettings(const char* commandLine) {
+    Settings.ClientWidth = 240;
+    Settings.ClientHeight = 160;
+    std::array<char, 4096> directory{};
+    BuildIniPath(getcwd(directory.data(), directory.size()));
+
+    const IniFile file = ReadIniFile(IniPath());
+    Settings.ClientWidth = std::clamp(GetIniInt(file, GlobalSection, "Width", 240), 1, MaxClientSize);
+    Settings.ClientHeight = std::clamp(GetIniInt(file, GlobalSection, "Height", 160), 1, MaxClientSize);
+    const int x = GetIniInt(file, GlobalSection, "X", 50);
+    const int y = GetIniInt(file, GlobalSection, "Y", 50);
+    ResizeClient(Settings.ClientWidth, Settings.ClientHeight);
+    MoveWindowTo(x, y);
+
+    if (!commandLine || !*commandLine) {
+        const auto stored = FindIniValue(file, GlobalSection, "Cartridge");
+        CopyPath(Settings.Cartridge, stored ? *stored : std::string("CART.GBA"));
+    } else {
+        CopyPath(Settings.Cartridge, commandLine);
+    }
+}
+
+void ReadGameSettings(const char* cartridgePath) {
+    FindGameSection(cartridgePath);
+    const IniFile file = ReadIniFile(IniPath());
+    const GameSettings builtIn;
+    Settings.UpdatePeriod = builtIn.UpdatePeriod;
+    Settings.TimerPeriod = builtIn.TimerPeriod;
+    Settings.SaveCPU = builtIn.SaveCPU;
+    Settings.AutoFire = builtIn.AutoFire;
+    Settings.CheckCRC = builtIn.CheckCRC;
+    Settings.UseDrums = builtIn.UseDrums;
+    Settings.SoundSwitch = builtIn.SoundSwitch;
+    Settings.SoundVolume = builtIn.SoundVolume;
+    Settings.SoundBuffers = builtIn.SoundBuffers;
+    Settings.SoundRate = builtIn.SoundRate;
+    ReadIntegerKeys(file, GlobalSection);
+    const auto logFile = FindIniValue(file, GlobalSection, "SoundLogFile");
+    CopyPath(Settings.SoundLogFile, logFile ? *logFile : std::string(builtIn.SoundLogFile));
+    const auto soundFont = FindIniValue(file, GlobalSection, "SoundFont");
+    CopyPath(Settings.SoundFont, soundFont ? *soundFont : std::string());
+    ReadIntegerKeys(file, Settings.GameSection);
+
+    // Below 1 the frame-skip count would never run out; the settings dialog
+    // offers no more than 20.
+    Settings.UpdatePeriod = std::clamp(Settings.UpdatePeriod, MinUpdatePeriod, MaxUpdatePeriod);
+    Settings.TimerPeriod = std::clamp(Settings.TimerPeriod, 0, MaxTimerPeriod);
+}
+
+int LoadGameSettings(const char* cartridgePath) {
+    ReadGameSettings(cartridgePath);
+    ResizeClient(Settings.ClientWidth, Settings.ClientHeight);
+    OpenSoundDevice(Settings.SoundRate, Settings.SoundBuffers);
+    SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch);
+    if (!StartFrameTimer(Settings.TimerPeriod)) Settings.TimerPeriod = 0;
+
+    FrontEnd.GameRunning = true;
+    const uint32_t exitPc = StartGame(cartridgePath);
+    FrontEnd.GameRunning = false;
+    EndGame();
+    return exitPc != 0;
+}
+
+void SaveSettingsFromDialog(Dialog* dialog) {
+    Settings.SaveCPU = IsChecked(dialog, 124);
+    Settings.UseDrums = IsChecked(dialog, 119);
+    Settings.AutoFire = (IsChecked(dialog, 120) ? 0x001 : 0) | (IsChecked(dialog, 121) ? 0x002 : 0) |
+                        (IsChecked(dialog, 122) ? 0x200 : 0) | (IsChecked(dialog, 123) ? 0x100 : 0);
+    // The cartridge check decides whether the game may run at all, so a
+    // change restarts it under the new rule.
+    const bool checkCrc = IsChecked(dialog, 127);
+    if (checkCrc != (Settings.CheckCRC != 0)) {
+        Settings.CheckCRC = checkCrc;
+        StopRequested = true;
+    }
+    SetMidiLog(IsChecked(dialog, 126) ? 1 : 0);
+    CopyPath(Settings.SoundLogFile, GetControlText(dialog, 140));
+    Settings.UpdatePeriod = GetScrollPosition(dialog, 100);
+    Settings.TimerPeriod = GetScrollPosition(dialog, 101);
+    Settings.SoundSwitch = 0x8000;
+    for (int channel = 0; channel < 4; ++channel)
+        if (IsChecked(dialog, 134 + channel)) Settings.SoundSwitch |= 1 << channel;
+    Settings.SoundVolume = GetScrollPosition(dialog, 102);
+    Settings.SoundBuffers = GetScrollPosition(dialog, 103);
+    Settings.SoundRate = IsChecked(dialog, 125) ? 1 : GetScrollPosition(dialog, 104);
+
+    OpenSoundDevice(Settings.SoundRate, Settings.SoundBuffers);
+    SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch);
+
+    IniFile file = ReadIniFile(IniPath());
+    SetIniValue(file, GlobalSection, "SoundRate", std::to_string(Settings.SoundRate));
+    SetIniValue(file, GlobalSection, "SoundBuffers", std::to_string(Settings.SoundBuffers));
+    SetIniValue(file, GlobalSection, "SoundVolume", std::to_string(Settings.SoundVolume));
+    SetIniValue(file, GlobalSection, "SaveCPU", Flag(Settings.SaveCPU));
+    SetIniValue(file, GlobalSection, "CheckCRC", Flag(Settings.CheckCRC));
+    SetIniValue(file, GlobalSection, "UpdatePeriod", std::to_string(Settings.UpdatePeriod));
+    SetIniValue(file, GlobalSection, "TimerPeriod", std::to_string(Settings.TimerPeriod));
+    SetIniValue(file, GlobalSection, "SoundLogFile", Settings.SoundLogFile);
+    SetIniValue(file, Settings.GameSection, "SoundSwitch", std::to_string(Settings.SoundSwitch));
+    SetIniValue(file, Settings.GameSection, "AutoFire", std::to_string(Settings.AutoFire));
+    SetIniValue(file, Settings.GameSection, "UseDrums", Flag(Settings.UseDrums));
+    WriteIniFile(IniPath(), file);
+
+    // The dialog offers up to 120 Hz, which the timer refuses: the value
+    // stays in the file and the next game start reads it as 60.
+    if (!StartFrameTimer(Settings.TimerPeriod)) Settings.TimerPeriod = 0;
+}
+
+void SaveWindowPlacement() {
+    int x = 0, y = 0;
+    if (!GetMainWindowPosition(x, y)) return;
+    IniFile file = ReadIniFile(IniPath());
+    SetIniValue(file, GlobalSection, "Width", std::to_string(Settings.ClientWidth));
+    SetIniValue(file, GlobalSection, "Height", std::to_string(Settings.ClientHeight));
+    SetIniValue(file, GlobalSection, "X", std::to_string(x));
+    SetIniValue(file, GlobalSection, "Y", std::to_string(y));
+    WriteIniFile(IniPath(), file);
+}
+
+void SaveCartridgePath() { WriteIniString(IniPath(), GlobalSection, "Cartridge", Settings.Cartridge); }

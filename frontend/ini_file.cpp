@@ -1,0 +1,167 @@
+#include "frontend/ini_file.h"
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    const size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The name of a "[Section]" line, or nothing for any other line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[') return std::nullopt;
+    const size_t close = line.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trim(line.substr(1, close - 1));
+}
+
+// The key of a "Key=Value" line, or nothing for comments and other lines.
+std::optional<std::string_view> KeyName(std::string_view line) {
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '[') return std::nullopt;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    return Trim(line.substr(0, equals));
+}
+
+// The lines of a section's body: [begin, end), where end is the next
+// section's header or the end of the file. Nothing when it is missing.
+std::optional<std::pair<size_t, size_t>> FindSection(const IniFile& file, std::string_view section) {
+    const std::string_view wanted = Trim(section);
+    for (size_t i = 0; i < file.Lines.size(); ++i) {
+        const auto name = SectionName(file.Lines[i]);
+        if (!name || !SameName(*name, wanted)) continue;
+        size_t end = i + 1;
+        while (end < file.Lines.size() && !SectionName(file.Lines[end])) ++end;
+        return std::pair{i + 1, end};
+    }
+    return std::nullopt;
+}
+
+std::string_view OneLine(std::string_view value) { return value.substr(0, value.find_first_of("\r\n")); }
+
+}  // namespace
+
+IniFile ReadIniFile(const std::string& path) {
+    IniFile file;
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) return file;
+    std::string line;
+    while (std::getline(stream, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+            file.WindowsLineEnds = true;
+        }
+        file.Lines.push_back(line);
+    }
+    return file;
+}
+
+bool WriteIniFile(const std::string& path, const IniFile& file) {
+    // Written beside the old file and then put in its place, so that a failed
+    // write never leaves half a file behind.
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
+        if (!stream) return false;
+        const char* lineEnd = file.WindowsLineEnds ? "\r\n" : "\n";
+        for (const std::string& line : file.Lines) stream << line << lineEnd;
+        stream.flush();
+        if (!stream) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> FindIniValue(const IniFile& file, std::string_view section, std::string_view key) {
+    const auto body = FindSection(file, section);
+    if (!body) return std::nullopt;
+    const std::string_view wanted = Trim(key);
+    for (size_t i = body->first; i < body->second; ++i) {
+        const std::string_view line = file.Lines[i];
+        const auto name = KeyName(line);
+        if (name && SameName(*name, wanted)) return std::string(Trim(line.substr(line.find('=') + 1)));
+    }
+    return std::nullopt;
+}
+
+void SetIniValue(IniFile& file, std::string_view section, std::string_view key, std::string_view value) {
+    std::string line = std::string(Trim(key)) + "=" + std::string(OneLine(value));
+    const auto body = FindSection(file, section);
+    if (!body) {
+        if (!file.Lines.empty() && !Trim(file.Lines.back()).empty()) file.Lines.emplace_back();
+        std::string header = "[";
+        header += Trim(section);
+        header += ']';
+        file.Lines.push_back(std::move(header));
+        file.Lines.push_back(std::move(line));
+        return;
+    }
+    const std::string_view wanted = Trim(key);
+    size_t insertAt = body->first;
+    for (size_t i = body->first; i < body->second; ++i) {
+        const auto name = KeyName(file.Lines[i]);
+        if (name && SameName(*name, wanted)) {
+            file.Lines[i] = std::move(line);
+            return;
+        }
+        // New keys go after the section's last non-blank line, ahead of the
+        // blank lines that separate it from the next section.
+        if (!Trim(file.Lines[i]).empty()) insertAt = i + 1;
+    }
+    file.Lines.insert(file.Lines.begin() + std::ptrdiff_t(insertAt), std::move(line));
+}
+
+int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_view key, int32_t fallback) {
+    const auto value = FindIniValue(file, section, key);
+    if (!value || value->empty()) return fallback;
+    const char* first = value->data();
+    const char* last = first + value->size();
+    if (*first == '+') ++first;
+    int32_t number = 0;
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end != last) return fallback;
+    return number;
+}
+
+int32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t fallback) {
+    return GetIniInt(ReadIniFile(path), section, key, fallback);
+}
+
+std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view fallback) {
+    const auto value = FindIniValue(ReadIniFile(path), section, key);
+    return value ? *value : std::string(fallback);
+}
+
+void WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+    IniFile file = ReadIniFile(path);
+    SetIniValue(file, section, key, value);
+    WriteIniFile(path, file);
+}
+
+void WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value) {
+    WriteIniString(path, section, key, std::to_string(value));
+}

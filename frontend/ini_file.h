@@ -1,0 +1,41 @@
+#pragma once
+// A settings file in the classic INI layout: "[Section]" lines followed by
+// "Key=Value" lines; lines starting with ';' are comments. Section and key
+// names compare without regard to case. Writing a key changes only its own
+// line (or adds one), so everything else in the file stays as it was.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct IniFile {
+    std::vector<std::string> Lines;
+    bool WindowsLineEnds = false;  // the file came with CR LF line ends
+};
+
+// Reads the file; a missing or unreadable file gives an empty one.
+IniFile ReadIniFile(const std::string& path);
+// Replaces the file with the new contents; false when it cannot be written.
+bool WriteIniFile(const std::string& path, const IniFile& file);
+
+// The value of a key (spaces around it removed), or nothing when the
+// section or the key is missing.
+std::optional<std::string> FindIniValue(const IniFile& file, std::string_view section, std::string_view key);
+
+// Sets a key, adding the section at the end of the file when it is new.
+// A value is one line: anything from a line break on is dropped.
+void SetIniValue(IniFile& file, std::string_view section, std::string_view key, std::string_view value);
+
+// A decimal integer key. A missing key, or a value that is not a decimal
+// number within the 32-bit range, gives the default.
+int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_view key, int32_t fallback);
+
+// The usual one-key operations on the file itself: each reads the file anew,
+// and each write rewrites it.
+int32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t fallback);
+std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view fallback);
+void WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
+void WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value);

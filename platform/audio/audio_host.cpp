@@ -1,0 +1,49 @@
+#include "platform/audio/audio_host.h"
+
+#include "game/settings.h"
+#include "machine/host.h"
+#include "platform/audio/midi_synth.h"
+#include "platform/audio/pcm_output.h"
+
+namespace {
+
+MidiSynth Midi;
+
+// The synthesiser's output rate; its audio driver converts as needed.
+constexpr double MidiSampleRate = 44100.0;
+
+bool OpenMidiOutput() {
+    DestroyMidiSynth(Midi);
+    if (!CreateMidiSynth(Midi, MidiSampleRate, Settings.SoundFont)) return false;
+    if (!StartMidiSynthOutput(Midi)) {
+        DestroyMidiSynth(Midi);
+        return false;
+    }
+    return true;
+}
+
+void SendMidiMessage(uint32_t message) {
+    if (Midi.Synth) PlayMidiMessage(Midi.Synth, message);
+}
+
+void SetMidiVolume(int32_t volume) {
+    if (Midi.Synth) SetMidiSynthVolume(Midi.Synth, volume);
+}
+
+void CloseMidiOutput() {
+    if (Midi.Synth) fluid_synth_all_sounds_off(Midi.Synth, -1);
+    DestroyMidiSynth(Midi);
+}
+
+}  // namespace
+
+void InstallAudioHost(HostInterface& host) {
+    host.OpenMidiOutput = OpenMidiOutput;
+    host.SendMidiMessage = SendMidiMessage;
+    host.SetMidiVolume = SetMidiVolume;
+    host.CloseMidiOutput = CloseMidiOutput;
+    host.OpenPcmOutput = OpenSdlPcmOutput;
+    host.PausePcmOutput = PauseSdlPcmOutput;
+    host.SetPcmVolume = SetSdlPcmVolume;
+    host.ClosePcmOutput = CloseSdlPcmOutput;
+}

@@ -1,0 +1,171 @@
+#include "sound/pcm_synth.h"
+
+#include <algorithm>
+#include <array>
+
+#include "machine/host.h"
+#include "sound/sound_output.h"
+
+namespace {
+
+constexpr auto Relaxed = std::memory_order_relaxed;
+
+// The mix of one buffer; all zero between renderings. Owned by whoever
+// renders (the sound thread, or the offline renderer).
+std::array<int32_t, PcmBufferSamples> Mix{};
+
+// A square wave: the phase is 16.16 fixed point and its bit 15 the output
+// level. A sample in which the edge falls averages to 0, so a tone at
+// exactly half the rate, which has an edge in every sample, is silent.
+void AddSquare(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+    const uint32_t step = uint32_t((int64_t(frequency) << 16) / rate);
+    uint32_t phase = channel.Phase.load(Relaxed);
+    for (int32_t& mixed : Mix) {
+        const uint32_t next = phase + step;
+        const bool highBefore = phase & 0x8000;
+        const bool highAfter = next & 0x8000;
+        if (highBefore == highAfter) mixed += highBefore ? volume : -volume;
+        phase = next;
+    }
+    channel.Phase.store(phase, Relaxed);
+}
+
+// Noise from a 32-bit shift register, stepped once each time the phase
+// passes a whole period (at most once a sample); its bit 0 is the level.
+void AddNoise(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+    const uint32_t step = uint32_t((int64_t(frequency) << 16) / rate);
+    uint32_t phase = channel.Phase.load(Relaxed);
+    uint32_t noise = SoundDevice.NoiseRegister;
+    for (int32_t& mixed : Mix) {
+        phase += step;
+        if (phase & 0xFFFF0000u) {
+            noise <<= 1;
+            if (noise & 0x80000000u) noise ^= 0x08000001u;
+            phase &= 0xFFFF;
+        }
+        mixed += (noise & 1) ? volume : -volume;
+    }
+    SoundDevice.NoiseRegister = noise;
+    channel.Phase.store(phase, Relaxed);
+}
+
+// A looped waveform of `length` samples, stretched over the output by linear
+// interpolation. `span` is the number of output samples per waveform sample
+// in units of 1/32768 and `sub` the position inside the current waveform
+// sample in the same units; positions carry over from buffer to buffer.
+void AddWaveform(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+    const int32_t length = channel.WaveLength.load(Relaxed);
+    if (length <= 0) return;
+    const int64_t span = (int64_t(rate) << 15) / (int64_t(length) * frequency);
+    if (span <= 0) return;
+    auto sample = [&](int32_t index) { return volume * channel.Waveform[index].load(Relaxed); };
+
+    int32_t position = channel.WavePosition.load(Relaxed) % length;
+    if (position < 0) position += length;
+    int64_t sub = channel.Phase.load(Relaxed);
+    int32_t current = sample(position);
+    int32_t next = 0;
+    int64_t step = 0;   // j: the output sample's place in this waveform sample
+    int64_t steps = 1;  // n: output samples across it
+    if (sub < span) {
+        next = sample((position + 1) % length);
+        step = (sub >> 15) + 1;
+        steps = ((span - (sub & 0x7FFF)) >> 15) + 1;
+    }
+    for (int32_t& mixed : Mix) {
+        if (sub < span) {
+            mixed += int32_t((current + (next - current) * step / steps) >> 7);
+            sub += 0x8000;
+            ++step;
+        } else {
+            position = int32_t((position + sub / span) % length);
+            sub = sub % span + 0x8000;
+            current = sample(position);
+            mixed += current >> 7;
+            if (sub < span) {
+                next = sample((position + 1) % length);
+                steps = ((span - sub) >> 15) + 1;
+                step = 1;
+            }
+        }
+    }
+    channel.WavePosition.store(position, Relaxed);
+    channel.Phase.store(uint32_t(sub), Relaxed);
+}
+
+}  // namespace
+
+bool OpenPcmDevice(int32_t rate, int32_t buffers) {
+    SoundDevice.Mode.store(0, Relaxed);
+    SoundDevice.StopFlag.store(0, Relaxed);
+    // The mode must be the rate before the first refill can come back.
+    SoundDevice.Mode.store(rate, Relaxed);
+    if (!Host.OpenPcmOutput(rate, std::clamp(buffers, 2, 32), FillPcmBuffer)) {
+        SoundDevice.Mode.store(0, Relaxed);
+        return false;
+    }
+    return true;
+}
+
+void ClosePcmDevice() { Host.ClosePcmOutput(); }
+
+// Tones above half the rate cannot be represented and are silent when
+// rendered; noise is kept whatever its clock, because its register steps
+// at most once a sample anyway (the noise channel's 8192 Hz would otherwise
+// be lost at every rate below 16384).
+void PcmPlayTone(int32_t channel, int32_t frequency, int32_t volume) {
+    if (frequency < 0) frequency = 0;
+    OutputChannel& output = SoundDevice.Channels[channel];
+    output.Frequency.store(frequency, Relaxed);
+    output.Volume.store(std::clamp(volume, 0, 255), Relaxed);
+}
+
+void PcmLoadWaveform(int32_t channel, const int8_t* samples, int32_t count) {
+    if (channel < 0 || channel >= OutputChannelCount || count < 1 || count > 256) return;
+    OutputChannel& output = SoundDevice.Channels[channel];
+    for (int32_t i = 0; i < count; ++i) output.Waveform[i].store(samples[i], Relaxed);
+    output.WaveLength.store(count, Relaxed);
+    output.Voice.store(VoiceWaveform, Relaxed);
+    output.WavePosition.store(0, Relaxed);
+    output.Phase.store(0, Relaxed);
+}
+
+void PcmSetMasterVolume(int32_t volume, int32_t oldSwitch, int32_t newSwitch) {
+    if (newSwitch == 0 && oldSwitch != 0) Host.PausePcmOutput(true);
+    if (newSwitch != 0 && oldSwitch == 0) Host.PausePcmOutput(false);
+    Host.SetPcmVolume(volume);
+}
+
+void RenderPcmBuffer(uint8_t* samples) {
+    const int32_t rate = SoundDevice.Mode.load(Relaxed);
+    const int32_t channelSwitch = SoundDevice.Switch.load(Relaxed);
+    for (int32_t index = 0; index < OutputChannelCount; ++index) {
+        OutputChannel& channel = SoundDevice.Channels[index];
+        // Each field is read once: the emulation thread may change it while
+        // this buffer is being rendered.
+        const int32_t frequency = channel.Frequency.load(Relaxed);
+        const int32_t volume = channel.Volume.load(Relaxed);
+        if (frequency <= 0 || volume == 0 || !(channelSwitch & (1 << index)) || rate <= 0) continue;
+        const int32_t voice = channel.Voice.load(Relaxed);
+        if (voice == VoiceNoise) {
+            AddNoise(channel, rate, frequency, volume);
+        } else if (frequency <= rate / 2) {
+            if (voice == VoiceWaveform)
+                AddWaveform(channel, rate, frequency, volume);
+            else
+                AddSquare(channel, rate, frequency, volume);
+        }
+    }
+    // One square at full volume swings 255 / 20 = 12 steps either side of
+    // the 0x80 centre, so several channels fit before the mix clips.
+    for (int32_t i = 0; i < PcmBufferSamples; ++i) {
+        samples[i] = uint8_t(std::clamp(Mix[i] / 20, -128, 127) + 128);
+        Mix[i] = 0;
+    }
+}
+
+bool FillPcmBuffer(uint8_t* samples) {
+    if (SoundDevice.StopFlag.load(Relaxed) || SoundDevice.Mode.load(Relaxed) < FirstPcmRate) return false;
+    RenderPcmBuffer(samples);
+    return true;
+}

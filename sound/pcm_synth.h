@@ -1,0 +1,28 @@
+#pragma once
+// The PCM synthesiser: the sixteen output channels rendered as square
+// waves, noise or looped waveforms, mixed in integers and converted to
+// unsigned 8-bit mono samples, one 1024-sample buffer at a time. The
+// buffers are rendered on the host's sound thread, which keeps a fixed
+// number of them queued and refills each as soon as it has been played;
+// the emulation thread only changes channel parameters.
+
+#include <cstdint>
+
+// Opens the host's PCM output at `rate` with `buffers` (clamped to 2-32)
+// queued. False when there is none; the device mode then stays 0.
+bool OpenPcmDevice(int32_t rate, int32_t buffers);
+void ClosePcmDevice();
+
+// The PCM synthesiser's share of the device operations (PCM mode only).
+void PcmPlayTone(int32_t channel, int32_t frequency, int32_t volume);
+void PcmLoadWaveform(int32_t channel, const int8_t* samples, int32_t count);
+// Pauses the output while the switch is 0, resumes it when it is set again,
+// and sets the gain.
+void PcmSetMasterVolume(int32_t volume, int32_t oldSwitch, int32_t newSwitch);
+
+// Renders the next PcmBufferSamples samples of every enabled channel at the
+// device's rate. Runs on the sound thread (or, offline, on the caller's).
+void RenderPcmBuffer(uint8_t* samples);
+// The host's refill: renders into the buffer unless the device is closing
+// or no longer in PCM mode, in which case it returns false.
+bool FillPcmBuffer(uint8_t* samples);

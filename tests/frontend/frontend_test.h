@@ -1,0 +1,57 @@
+#pragma once
+// Shared pieces of the desktop front-end's tests: each test class runs in a
+// scratch working directory (KORU.ini lives in the working directory), and
+// modal dialogs are answered from a timer inside their event loop.
+
+#include <QApplication>
+#include <QDir>
+#include <QMainWindow>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "frontend/config.h"
+#include "game/settings.h"
+
+int RunIniFileTests(int argc, char** argv);
+int RunConfigTests(int argc, char** argv);
+int RunInputTests(int argc, char** argv);
+int RunMainWindowTests(int argc, char** argv);
+int RunDialogsTests(int argc, char** argv);
+
+// The status the quit path ended the process with, -1 when it did not.
+extern int RecordedExitStatus;
+
+// The cartridge the smoke test uses: title "SMOKE", a valid header, writes
+// backup RAM and shows a still picture.
+inline const char* SmokeCartridge = KORU_SMOKE_CARTRIDGE;
+
+class ScratchDirectory {
+public:
+    ScratchDirectory() : previous_(QDir::currentPath()) {
+        QDir::setCurrent(directory_.path());
+        Settings = GameSettings{};
+        BuildIniPath(directory_.path().toLocal8Bit().constData());
+    }
+    ~ScratchDirectory() { QDir::setCurrent(previous_); }
+    QString Path(const char* name) const { return directory_.filePath(name); }
+
+private:
+    QTemporaryDir directory_;
+    QString previous_;
+};
+
+std::string ReadText(const QString& path);
+void WriteText(const QString& path, const std::string& text);
+
+// Runs check on the modal dialog as soon as it is on screen.
+void WhenDialogOpens(std::function<void(QWidget* dialog)> check);
+
+template <typename Control>
+Control* FindControl(QWidget* dialog, int id) {
+    return dialog->findChild<Control*>(QString("control%1").arg(id));
+}
+
+QMainWindow* MainWindowWidget();

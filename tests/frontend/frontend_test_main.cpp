@@ -1,0 +1,53 @@
+// The front-end tests run on Qt's offscreen platform, one test class after
+// the other in the one application they share.
+
+#include <QFile>
+#include <cstdlib>
+
+#include "frontend/main_window.h"
+#include "frontend_test.h"
+#include "platform/qt/desktop.h"
+
+int RecordedExitStatus = -1;
+
+std::string ReadText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+void WriteText(const QString& path, const std::string& text) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(text.data(), qint64(text.size()));
+}
+
+void WhenDialogOpens(std::function<void(QWidget* dialog)> check) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, check] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        check(dialog);
+    });
+    poll->start(5);
+}
+
+QMainWindow* MainWindowWidget() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<QMainWindow*>(widget); window && window->isVisible()) return window;
+    return nullptr;
+}
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!OpenDesktop(argc, argv)) return 1;
+    EndProcess = [](int status) { RecordedExitStatus = status; };
+    int failures = 0;
+    failures += RunIniFileTests(argc, argv);
+    failures += RunConfigTests(argc, argv);
+    failures += RunInputTests(argc, argv);
+    failures += RunMainWindowTests(argc, argv);
+    failures += RunDialogsTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}

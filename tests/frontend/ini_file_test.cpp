@@ -1,0 +1,81 @@
+// The INI reader and writer: what a read finds, and that a write changes
+// only the line of its key.
+
+#include <QTest>
+
+#include "frontend/ini_file.h"
+#include "frontend_test.h"
+
+class IniFileTest : public QObject {
+    Q_OBJECT
+
+    ScratchDirectory scratch;
+
+    IniFile Parse(const std::string& text) {
+        WriteText(scratch.Path("t.ini"), text);
+        return ReadIniFile(scratch.Path("t.ini").toStdString());
+    }
+
+    std::string Rewrite(const std::string& text, const char* section, const char* key, const char* value) {
+        IniFile file = Parse(text);
+        SetIniValue(file, section, key, value);
+        WriteIniFile(scratch.Path("t.ini").toStdString(), file);
+        return ReadText(scratch.Path("t.ini"));
+    }
+
+private slots:
+    void MissingFileSectionOrKeyGivesTheDefault() {
+        const IniFile none = ReadIniFile(scratch.Path("absent.ini").toStdString());
+        QCOMPARE(GetIniInt(none, "KORU", "Width", 240), 240);
+        const IniFile file = Parse("[KORU]\nWidth=480\n");
+        QCOMPARE(GetIniInt(file, "Other", "Width", 7), 7);
+        QCOMPARE(GetIniInt(file, "KORU", "Height", 160), 160);
+        QCOMPARE(GetIniInt(file, "KORU", "Width", 240), 480);
+    }
+
+    void NamesIgnoreCaseAndSpaces() {
+        const IniFile file = Parse("; settings\n[ koru ]\n  width = 480 \r\nSoundLogFile= my log.mid \n");
+        QCOMPARE(GetIniInt(file, "KORU", "Width", 0), 480);
+        QCOMPARE(FindIniValue(file, "KORU", "SOUNDLOGFILE").value(), std::string("my log.mid"));
+    }
+
+    void IntegersAreDecimalAndOthersFallBack() {
+        const IniFile file =
+            Parse("[S]\nneg=-12\nplus=+7\nhex=0x10\ntrail=12abc\nempty=\nhuge=99999999999\nword=abc\n");
+        QCOMPARE(GetIniInt(file, "S", "neg", 0), -12);
+        QCOMPARE(GetIniInt(file, "S", "plus", 0), 7);
+        for (const char* key : {"hex", "trail", "empty", "huge", "word"}) QCOMPARE(GetIniInt(file, "S", key, 5), 5);
+    }
+
+    void ReplacingAKeyKeepsEveryOtherLine() {
+        const std::string before = "; my comment\n[KORU]\nWidth=240\n\nodd line\n[GAME]\nAutoFire=1\n";
+        QCOMPARE(Rewrite(before, "koru", "width", "480"),
+                 std::string("; my comment\n[KORU]\nwidth=480\n\nodd line\n[GAME]\nAutoFire=1\n"));
+    }
+
+    void NewKeysGoAtTheEndOfTheirSection() {
+        QCOMPARE(Rewrite("[KORU]\nWidth=240\n\n[GAME]\nA=1\n", "KORU", "Height", "160"),
+                 std::string("[KORU]\nWidth=240\nHeight=160\n\n[GAME]\nA=1\n"));
+        QCOMPARE(Rewrite("[KORU]\nWidth=240\n", "TETRIS", "AutoFire", "3"),
+                 std::string("[KORU]\nWidth=240\n\n[TETRIS]\nAutoFire=3\n"));
+        QCOMPARE(Rewrite("", "KORU", "X", "-5"), std::string("[KORU]\nX=-5\n"));
+    }
+
+    void WindowsLineEndsStay() {
+        QCOMPARE(Rewrite("[KORU]\r\nWidth=240\r\n", "KORU", "Height", "160"),
+                 std::string("[KORU]\r\nWidth=240\r\nHeight=160\r\n"));
+    }
+
+    // A value with a line break in it must not add lines of its own.
+    void AValueIsOneLine() {
+        QCOMPARE(Rewrite("[KORU]\n", "KORU", "Cartridge", "a.gba\n[KORU]\nCheckCRC=0"),
+                 std::string("[KORU]\nCartridge=a.gba\n"));
+    }
+};
+
+int RunIniFileTests(int argc, char** argv) {
+    IniFileTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ini_file_test.moc"

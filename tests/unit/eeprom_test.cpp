@@ -1,0 +1,133 @@
+// The serial EEPROM: request bit streams through 16-bit bus accesses, the
+// read stream with its four dummy bits, the copy of that stream the CPU's
+// own loads find in DummyRam, and DMA 3 moving whole requests.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "machine/backup.h"
+#include "machine/bus.h"
+#include "machine/io_registers.h"
+#include "tests/support/test_machine.h"
+
+namespace {
+
+constexpr uint32_t EepromPort = 0x0D000000;
+constexpr uint64_t Pattern = 0x0123456789ABCDEFull;
+
+// Request streams as a game sends them, one bit per halfword.
+std::vector<uint16_t> ReadRequest(uint32_t block) {
+    std::vector<uint16_t> bits{1, 1};
+    for (int bit = 5; bit >= 0; --bit) bits.push_back(uint16_t(block >> bit & 1));
+    bits.push_back(0);
+    return bits;
+}
+
+std::vector<uint16_t> WriteRequest(uint32_t block, uint64_t value) {
+    std::vector<uint16_t> bits{1, 0};
+    for (int bit = 5; bit >= 0; --bit) bits.push_back(uint16_t(block >> bit & 1));
+    for (int bit = 63; bit >= 0; --bit) bits.push_back(uint16_t(value >> bit & 1));
+    bits.push_back(0);
+    return bits;
+}
+
+class EepromBus : public ::testing::Test {
+protected:
+    TestMachine machine;
+
+    void Send(const std::vector<uint16_t>& bits) {
+        for (uint16_t bit : bits) BusWrite16(EepromPort, bit);
+    }
+};
+
+TEST_F(EepromBus, WrittenBlockLandsLittleEndianAndReadsBackAfterFourDummyBits) {
+    Send(WriteRequest(3, Pattern));
+    const uint8_t stored[8] = {0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(EepromData[24 + i], stored[i]) << "byte " << 24 + i;
+    for (int i : {16, 23, 32}) EXPECT_EQ(EepromData[i], 0) << "neighbour byte " << i;
+    EXPECT_EQ(BusRead16(EepromPort), 1) << "ready after the write";
+
+    Send(ReadRequest(3));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(BusRead16(EepromPort), 0) << "dummy bit " << i;
+    uint64_t value = 0;
+    for (int i = 0; i < 64; ++i) value = value << 1 | BusRead16(EepromPort);
+    EXPECT_EQ(value, Pattern);
+    EXPECT_EQ(BusRead16(EepromPort), 1) << "the 69th read";
+    EXPECT_EQ(BusRead16(0x09FFFFFE), 1) << "every EEPROM window answers";
+}
+
+TEST_F(EepromBus, CpuLoadsFindTheReadStreamInTheUnmappedWindow) {
+    Send(WriteRequest(63, Pattern));
+    EXPECT_EQ(machine.Read16(EepromPort), 1) << "a direct load sees the write finished";
+    Send(ReadRequest(63));
+    for (uint32_t k = 0; k < 4; ++k) EXPECT_EQ(machine.Read16(EepromPort + 2 * k), 0) << k;
+    for (uint32_t k = 4; k < 68; ++k)
+        EXPECT_EQ(machine.Read16(EepromPort + 2 * k), uint16_t(Pattern >> (63 - (k - 4)) & 1)) << k;
+    // A real load instruction: ldrh r0, [r1] with r1 = the sixth halfword.
+    machine.cpu.R[1] = EepromPort + 2 * 6;  // data bit 2 of 0x0123...: 0
+    machine.cpu.R[0] = 0xFFFF;
+    machine.LoadArm(0x02000000, {0xE1D100B0});
+    machine.Step();
+    EXPECT_EQ(machine.cpu.R[0], 0u);
+    machine.cpu.R[1] = EepromPort + 2 * 11;  // data bit 7: 1
+    machine.LoadArm(0x02000000, {0xE1D100B0});
+    machine.Step();
+    EXPECT_EQ(machine.cpu.R[0], 1u);
+}
+
+TEST_F(EepromBus, IdleZerosAreIgnoredAndResetKeepsTheData) {
+    Send({0, 0, 0});
+    Send(WriteRequest(0, 0x8000000000000001ull));
+    EXPECT_EQ(EepromData[0], 0x01);
+    EXPECT_EQ(EepromData[7], 0x80);
+    Send({1, 1, 0, 0});  // half a read request
+    ResetHardware();
+    EXPECT_EQ(EepromData[7], 0x80) << "the data survive a reset";
+    EXPECT_EQ(BusRead16(EepromPort), 1) << "the output register is all ones after a reset";
+    Send(ReadRequest(0));
+    for (int i = 0; i < 4; ++i) BusRead16(EepromPort);
+    EXPECT_EQ(BusRead16(EepromPort), 1) << "bit 63 first";
+    EXPECT_EQ(BusRead16(EepromPort), 0);
+}
+
+TEST_F(EepromBus, DmaThreeCarriesWholeRequests) {
+    // Requests laid out in external work RAM, one bit per halfword, as games
+    // prepare them.
+    const auto place = [&](uint32_t address, const std::vector<uint16_t>& bits) {
+        for (size_t i = 0; i < bits.size(); ++i) machine.Write16(address + 2 * uint32_t(i), bits[i]);
+    };
+    const auto dma3 = [](uint32_t source, uint32_t destination, uint16_t count) {
+        BusWrite32(0x040000D4, source);
+        BusWrite32(0x040000D8, destination);
+        BusWrite16(0x040000DC, count);
+        BusWrite16(0x040000DE, 0x8000);  // enable, start now, 16-bit, both addresses increment
+    };
+    place(0x02000000, WriteRequest(5, Pattern));
+    dma3(0x02000000, EepromPort, 73);
+    EXPECT_EQ(EepromData[40], 0xEF);
+    EXPECT_EQ(EepromData[47], 0x01);
+    place(0x02000200, ReadRequest(5));
+    dma3(0x02000200, EepromPort, 9);
+    dma3(EepromPort, 0x02000400, 68);
+    uint64_t value = 0;
+    for (uint32_t i = 0; i < 68; ++i) {
+        const uint16_t bit = machine.Read16(0x02000400 + 2 * i);
+        if (i < 4)
+            EXPECT_EQ(bit, 0) << "dummy bit " << i;
+        else
+            value = value << 1 | bit;
+    }
+    EXPECT_EQ(value, Pattern);
+}
+
+TEST_F(EepromBus, TracePrintsBitsAndRequests) {
+    Eeprom.Trace = 1;
+    testing::internal::CaptureStdout();
+    Send(ReadRequest(2));
+    BusRead16(EepromPort);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "11000010 READ(2) OUT=0000000000000000 0#");
+}
+
+}  // namespace

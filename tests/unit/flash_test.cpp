@@ -1,0 +1,151 @@
+// The FLASH command decoder behind 0x0E000000: erase, program, the chip's
+// identification mode, and broken command sequences given back as stores.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "machine/backup.h"
+#include "machine/bus.h"
+#include "machine/io_registers.h"
+#include "tests/support/test_machine.h"
+
+namespace {
+
+using Store = std::pair<uint16_t, uint8_t>;  // offset, byte
+
+class FlashChip : public ::testing::Test {
+protected:
+    TestMachine machine;
+
+    void Send(std::initializer_list<Store> stores) {
+        for (const auto& [offset, value] : stores) BusWrite8(0x0E000000u + offset, value);
+    }
+    uint8_t At(uint16_t offset) const { return machine.Read8(0x0E000000u + offset); }
+    void Fill(uint8_t value) {
+        for (uint32_t i = 0; i < 0x10000; ++i) machine.Write8(0x0E000000u + i, value);
+    }
+    static constexpr Store Unlock1{0x5555, 0xAA};
+    static constexpr Store Unlock2{0x2AAA, 0x55};
+};
+
+TEST_F(FlashChip, SectorEraseFillsOnlyTheAddressedFourKilobytes) {
+    Fill(0x11);
+    Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x3123, 0x30}});
+    EXPECT_EQ(At(0x2FFF), 0x11);
+    for (uint32_t i = 0x3000; i <= 0x3FFF; ++i) ASSERT_EQ(At(uint16_t(i)), 0xFF) << std::hex << i;
+    EXPECT_EQ(At(0x4000), 0x11);
+    EXPECT_EQ(At(0x5555), 0x11) << "the command bytes are not stored";
+    EXPECT_EQ(At(0x2AAA), 0x11);
+}
+
+TEST_F(FlashChip, ChipEraseFillsTheWholeBlock) {
+    Fill(0x00);
+    Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x5555, 0x10}});
+    for (uint32_t i = 0; i < 0x10000; ++i) ASSERT_EQ(At(uint16_t(i)), 0xFF) << std::hex << i;
+    // The decoder is idle again: the next store is an ordinary one.
+    Send({{0x0040, 0x5A}});
+    EXPECT_EQ(At(0x0040), 0x5A);
+}
+
+TEST_F(FlashChip, ProgrammingCanOnlyClearBits) {
+    machine.Write8(0x0E000010, 0xF3);
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0x0F}});
+    EXPECT_EQ(At(0x0010), 0x03);
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0xFC}});
+    EXPECT_EQ(At(0x0010), 0x00) << "0x03 AND 0xFC";
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0xFF}});
+    EXPECT_EQ(At(0x0010), 0x00) << "only an erase sets bits again";
+    // One program command programs one byte.
+    Send({{0x0011, 0x42}});
+    EXPECT_EQ(At(0x0011), 0x42);
+}
+
+TEST_F(FlashChip, IdentificationShowsTheChipAndGivesTheBytesBack) {
+    machine.Write8(0x0E000000, 0xC4);
+    machine.Write8(0x0E000001, 0x7E);
+    Send({Unlock1, Unlock2, {0x5555, 0x90}});
+    EXPECT_EQ(At(0), 0x32) << "maker";
+    EXPECT_EQ(At(1), 0x1B) << "device";
+    // Erase and program are ignored while the chip identifies itself.
+    machine.Write8(0x0E000100, 0x66);
+    Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x0123, 0x30}});
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0100, 0x00}});
+    EXPECT_EQ(At(0x0100), 0x66);
+    // A second identify command must not save the identifier as the data.
+    Send({Unlock1, Unlock2, {0x5555, 0x90}});
+    EXPECT_EQ(At(0), 0x32);
+    Send({{0x1234, 0xF0}});  // a bare 0xF0 anywhere leaves the mode
+    EXPECT_EQ(At(0), 0xC4);
+    EXPECT_EQ(At(1), 0x7E);
+    EXPECT_EQ(At(0x1234), 0x00) << "the exit byte is not stored";
+
+    // The long exit command works as well; outside the mode it changes nothing.
+    Send({Unlock1, Unlock2, {0x5555, 0x90}, Unlock1, Unlock2, {0x5555, 0xF0}});
+    EXPECT_EQ(At(0), 0xC4);
+    Send({Unlock1, Unlock2, {0x5555, 0xF0}});
+    EXPECT_EQ(At(0), 0xC4);
+    EXPECT_EQ(At(1), 0x7E);
+}
+
+TEST_F(FlashChip, ResetLeavesIdentificationWithoutLosingTheBytes) {
+    machine.Write8(0x0E000000, 0xAB);
+    machine.Write8(0x0E000001, 0xCD);
+    Send({Unlock1, Unlock2, {0x5555, 0x90}});
+    ResetHardware();
+    EXPECT_EQ(At(0), 0xAB);
+    EXPECT_EQ(At(1), 0xCD);
+    Send({Unlock1, Unlock2, {0x5555, 0x90}});
+    EXPECT_EQ(At(0) | At(1) << 8, 0x1B32) << "the identifier after a reset";
+}
+
+TEST_F(FlashChip, BrokenSequencesAreReplayedAsStores) {
+    struct Case {
+        const char* name;
+        std::vector<Store> stores;
+        std::vector<Store> expected;  // bytes that must hold these values afterwards
+    };
+    const Case cases[] = {
+        {"AA then a plain store", {Unlock1, {0x0100, 0x12}}, {{0x5555, 0xAA}, {0x0100, 0x12}}},
+        {"AA 55 then a store elsewhere",
+         {Unlock1, Unlock2, {0x1234, 0x77}},
+         {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x1234, 0x77}}},
+        {"AA 55 80 then a store: the swallowed bytes are not replayed",
+         {Unlock1, Unlock2, {0x5555, 0x80}, {0x0010, 0x66}},
+         {{0x5555, 0x00}, {0x2AAA, 0x00}, {0x0010, 0x66}}},
+        {"AA 55 80 AA then a store",
+         {Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, {0x0020, 0x44}},
+         {{0x5555, 0xAA}, {0x2AAA, 0x00}, {0x0020, 0x44}}},
+        {"AA 55 80 AA 55 then a store elsewhere",
+         {Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x0030, 0x21}},
+         {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x0030, 0x21}}},
+        {"unknown command byte is swallowed",
+         {Unlock1, Unlock2, {0x5555, 0x33}, {0x0040, 0x09}},
+         {{0x5555, 0x00}, {0x0040, 0x09}}},
+        {"plain static-RAM stores pass", {{0x0000, 0xAA}, {0xFFFF, 0x55}}, {{0x0000, 0xAA}, {0xFFFF, 0x55}}},
+    };
+    for (const Case& c : cases) {
+        Fill(0x00);
+        ResetHardware();
+        for (const auto& [offset, value] : c.stores) BusWrite8(0x0E000000u + offset, value);
+        for (const auto& [offset, value] : c.expected) EXPECT_EQ(At(offset), value) << c.name << " at " << offset;
+    }
+}
+
+TEST_F(FlashChip, TracePrintsTheProtocol) {
+    ::Flash.Trace = 1;
+    machine.Write8(0x0E000010, 0xF3);
+    testing::internal::CaptureStdout();
+    Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x3123, 0x30}});
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0x0F}});
+    Send({Unlock1, {0x0100, 0x12}});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "FLASH: Erasing page 0x3000-0x3FFF.\n"
+              "FLASH: Writing to 0x0010: 0x0F AND 0xF3 ==> 0x03.\n"
+              "FLASH: 0xAA 0x12?\n");
+}
+
+}  // namespace

@@ -1,0 +1,341 @@
+// State snapshots: the file layout, a round trip through a busy machine,
+// and every kind of bad file refused with the machine left untouched.
+
+#include "game/snapshot.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cpu/cpu_state.h"
+#include "game/game.h"
+#include "machine/backup.h"
+#include "machine/bus.h"
+#include "machine/display_registers.h"
+#include "machine/interrupts.h"
+#include "machine/io_registers.h"
+#include "machine/page_table.h"
+#include "machine/timers.h"
+#include "tests/support/test_machine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// The writable memories and their file offsets, worked out from the sizes:
+// 16 header + 188 CPU + 12 FLASH + 544 EEPROM + 1024 register block = 1784.
+struct Region {
+    uint32_t busBase, size, fileOffset;
+};
+constexpr Region Regions[] = {
+    {0x03000000, 0x8000, 1784},    {0x02000000, 0x40000, 34552},  {0x04000000, 0x4000, 296696},
+    {0x05000000, 0x4000, 313080},  {0x06000000, 0x18000, 329464}, {0x07000000, 0x4000, 427768},
+    {0x0E000000, 0x10000, 444152},
+};
+
+uint8_t* Block(uint32_t busBase) { return PageTable.Write[busBase >> PageShift]; }
+
+class Snapshot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("koru_snapshot_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        file = (dir / "game.sta").string();
+        RomImage[0xBD] = 0x5C;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // Everything a snapshot may change, and the timers' counters, which it
+    // must not; FNV-1a over the bytes.
+    static uint64_t MachineHash(bool withCounters = true) {
+        uint64_t hash = 0xCBF29CE484222325ull;
+        const auto add = [&](const void* data, size_t size) {
+            const auto* bytes = static_cast<const uint8_t*>(data);
+            for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+        };
+        for (const Region& region : Regions) add(Block(region.busBase), region.size);
+        add(DummyRam, PageSize);
+        add(&Cpu, sizeof Cpu);
+        add(&Flash, sizeof Flash);
+        add(&Eeprom, sizeof Eeprom);
+        const RegisterBlock block = BuildRegisterBlock();
+        add(block.data(), sizeof block);
+        add(&BlendCoefficients, sizeof BlendCoefficients);
+        for (const HardwareTimer& timer : TimerState) {
+            add(&timer.Period, 4);
+            add(&timer.Countdown, 4);
+            if (withCounters) add(&timer.Counter, 4);
+        }
+        add(&FlashMemory, sizeof FlashMemory);
+        add(&EepromBitMirror, sizeof EepromBitMirror);
+        return hash;
+    }
+
+    // A machine caught in the middle of things: patterned memories, a FLASH
+    // command and an EEPROM request half received, a woken CPU, blending,
+    // reordered backgrounds, running timers and moved affine backgrounds.
+    void MakeBusy(uint8_t seed) {
+        for (const Region& region : Regions) {
+            uint8_t* block = Block(region.busBase);
+            for (uint32_t i = 0; i < region.size; ++i) block[i] = uint8_t(seed + i * 7 + (i >> 10) + region.size);
+        }
+        for (int r = 0; r < 16; ++r) Cpu.R[r] = 0x1000u * seed + uint32_t(r);
+        Cpu.CPSR = 0x6000001F;
+        Cpu.SPSR_irq = 0x80000012;
+        Cpu.R13_irq = 0x03007FA0 + seed;
+        Cpu.SliceLength = 272;
+        Cpu.Cycles = -3;
+        WriteIoRegister(0x04000008, 0x0003);  // BG0 priority 3
+        WriteIoRegister(0x0400000A, 0x0001);
+        WriteIoRegister(0x0400000C, 0x0002);
+        WriteIoRegister(0x0400000E, 0x0000);
+        WriteIoRegister(0x04000052, 0x0A05);  // EVA 5, EVB 10
+        WriteIoRegister(0x04000054, 0x0003);  // EVY 3
+        StoreIoHalf(Io::WAITCNT, 0);
+        HaltState = Halt::Woken;
+        WriteTimerControl(0, 0x81);  // every 64 cycles
+        TimerState[0].Countdown = 17;
+        TimerState[0].Counter = 0x1234;
+        WriteTimerControl(1, 0x84);  // counts timer 0's overflows
+        AffineState[0] = {0x100, -0x200, 0x1100, -0x1200, 0x80, 3, -4, 0x90};
+        AffineState[1] = {7, 8, 9, 10, 11, 12, 13, 14};
+        BusWrite8(0x0E005555, 0xAA);
+        BusWrite8(0x0E002AAA, 0x55);
+        for (uint16_t bit : {1, 0, 0, 0}) BusWrite16(0x0D000000, bit);
+    }
+
+    Bytes Decompressed(const std::string& path) const {
+        gzFile in = gzopen(path.c_str(), "rb");
+        Bytes bytes;
+        uint8_t chunk[65536];
+        int count;
+        while ((count = gzread(in, chunk, sizeof chunk)) > 0) bytes.insert(bytes.end(), chunk, chunk + count);
+        gzclose(in);
+        return bytes;
+    }
+    Bytes RawFile(const std::string& path) const {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    void Put(const std::string& path, const Bytes& bytes) const {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    static uint32_t WordAt(const Bytes& bytes, size_t offset) {
+        uint32_t word;
+        std::memcpy(&word, bytes.data() + offset, 4);
+        return word;
+    }
+    static void SetWord(Bytes& bytes, size_t offset, uint32_t word) { std::memcpy(bytes.data() + offset, &word, 4); }
+
+    TestMachine machine;
+    fs::path dir;
+    std::string file;
+};
+
+TEST_F(Snapshot, FileFollowsTheLayout) {
+    MakeBusy(1);
+    ASSERT_TRUE(SaveState(file.c_str()));
+    const Bytes image = Decompressed(file);
+    ASSERT_EQ(image.size(), 509688u);
+    EXPECT_LT(RawFile(file).size(), 100000u) << "gzip-compressed";
+    const uint8_t header[16] = {'S', 'T', 'D', 0x1A, 0x02, 0x5C};
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + 16), Bytes(header, header + 16));
+    EXPECT_EQ(WordAt(image, 16), 0x6000001Fu) << "CPSR";
+    EXPECT_EQ(WordAt(image, 20), 0x1000u) << "R0";
+    EXPECT_EQ(WordAt(image, 80), 0x100Fu) << "R15";
+    EXPECT_EQ(WordAt(image, 16 + 4 * 26), 0x80000012u) << "SPSR_irq";
+    EXPECT_EQ(WordAt(image, 16 + 4 * 41), 272u) << "SliceLength";
+    EXPECT_EQ(WordAt(image, 204), 0u) << "FLASH pointer slot";
+    EXPECT_EQ(image[208], 2) << "FLASH command state after 0xAA 0x55";
+    EXPECT_EQ(image[212] | image[213] << 8, 0x1B32) << "identifier";
+    EXPECT_EQ(WordAt(image, 216), 0b1000u) << "EEPROM input register after 1, 0, 0, 0";
+    EXPECT_EQ(WordAt(image, 224), 0xFFFFFFFFu) << "EEPROM output register low word";
+    EXPECT_EQ(image[744], 4) << "EEPROM command bits still to come";
+    EXPECT_EQ(WordAt(image, 756), 0u) << "EEPROM pointer slot";
+    const int32_t registers[] = {2,
+                                 3,
+                                 5,
+                                 10,
+                                 int32_t(0xC0000003),
+                                 int32_t(0xA0000002),
+                                 0x50000001,
+                                 0x30000000,
+                                 64,
+                                 1,
+                                 0,
+                                 0,
+                                 17,
+                                 0,
+                                 0,
+                                 0,
+                                 0x100,
+                                 -0x200,
+                                 0x1100,
+                                 -0x1200,
+                                 0x80,
+                                 3,
+                                 -4,
+                                 0x90,
+                                 7,
+                                 8,
+                                 9,
+                                 10,
+                                 11,
+                                 12,
+                                 13,
+                                 14};
+    for (size_t word = 0; word < std::size(registers); ++word)
+        EXPECT_EQ(int32_t(WordAt(image, 760 + 4 * word)), registers[word]) << "RegisterBlock word " << word;
+    for (size_t word = 32; word < 256; ++word) ASSERT_EQ(WordAt(image, 760 + 4 * word), 0u) << word;
+    for (const Region& region : Regions)
+        EXPECT_EQ(std::memcmp(image.data() + region.fileOffset, Block(region.busBase), region.size), 0)
+            << std::hex << region.busBase;
+}
+
+TEST_F(Snapshot, RoundTripRestoresEverythingButTheTimerCounters) {
+    MakeBusy(1);
+    const uint64_t saved = MachineHash(false);
+    const CpuState savedCpu = Cpu;
+    ASSERT_TRUE(SaveState(file.c_str()));
+
+    ResetHardware();
+    MakeBusy(2);
+    WriteIoRegister(0x0400000C, 0x0003);
+    TimerState[0].Counter = 0x4321;
+    TimerState[2].Counter = 0x0077;
+    ASSERT_NE(MachineHash(false), saved);
+
+    ASSERT_TRUE(LoadState(file.c_str()));
+    EXPECT_EQ(MachineHash(false), saved);
+    EXPECT_EQ(std::memcmp(&Cpu, &savedCpu, sizeof Cpu), 0);
+    EXPECT_EQ(TimerState[0].Counter, 0x4321);
+    EXPECT_EQ(TimerState[2].Counter, 0x0077);
+    // The half-received requests go on where they were.
+    BusWrite8(0x0E005555, 0xA0);
+    BusWrite8(0x0E000123, 0x00);
+    EXPECT_EQ(machine.Read8(0x0E000123), 0x00) << "programmed";
+    EXPECT_EQ(Eeprom.CommandBits, 4);
+}
+
+TEST_F(Snapshot, UncompressedFileAndAnotherCartridgeWithTheSameCheckByteLoad) {
+    MakeBusy(1);
+    ASSERT_TRUE(SaveState(file.c_str()));
+    const uint64_t saved = MachineHash(false);
+    const std::string plain = (dir / "plain.sta").string();
+    Put(plain, Decompressed(file));
+    MakeBusy(3);
+    RomImage[0xA0] = 'Z';  // another title, the same byte at 0xBD
+    ASSERT_TRUE(LoadState(plain.c_str()));
+    EXPECT_EQ(MachineHash(false), saved);
+}
+
+TEST_F(Snapshot, SavingReplacesAnOldFileOnlyWhenComplete) {
+    MakeBusy(1);
+    ASSERT_TRUE(SaveState(file.c_str()));
+    const Bytes first = RawFile(file);
+    EXPECT_FALSE(SaveState((dir / "missing-folder" / "x.sta").string().c_str()));
+    MakeBusy(4);
+    ASSERT_TRUE(SaveState(file.c_str()));
+    EXPECT_NE(RawFile(file), first);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file";
+}
+
+TEST_F(Snapshot, BadFilesAreRefusedWithoutAnyChange) {
+    MakeBusy(1);
+    ASSERT_TRUE(SaveState(file.c_str()));
+    const Bytes good = Decompressed(file);
+    const Bytes packed = RawFile(file);
+    MakeBusy(5);
+    const uint64_t before = MachineHash();
+    const std::string bad = (dir / "bad.sta").string();
+
+    const auto refused = [&](const Bytes& bytes, const std::string& what) {
+        Put(bad, bytes);
+        EXPECT_FALSE(LoadState(bad.c_str())) << what;
+        EXPECT_EQ(MachineHash(), before) << what;
+    };
+
+    const struct {
+        const char* name;
+        std::function<void(Bytes&)> damage;
+    } cases[] = {
+        {"wrong magic", [](Bytes& b) { b[2] = 'X'; }},
+        {"version 3", [](Bytes& b) { b[4] = 0x03; }},
+        {"another cartridge", [](Bytes& b) { b[5] = 0x5D; }},
+        {"SliceLength 500", [](Bytes& b) { SetWord(b, 180, 500); }},
+        {"FLASH command state 7", [](Bytes& b) { b[208] = 7; }},
+        {"EEPROM command counter 8", [](Bytes& b) { b[744] = 8; }},
+        {"EEPROM write counter 65", [](Bytes& b) { b[745] = 65; }},
+        {"EEPROM dummy counter 5", [](Bytes& b) { b[746] = 5; }},
+        {"EEPROM address past the data", [](Bytes& b) { SetWord(b, 748, 520); }},
+        {"EEPROM address off a block", [](Bytes& b) { SetWord(b, 748, 3); }},
+        {"EEPROM write with no block left",
+         [](Bytes& b) {
+             SetWord(b, 748, 512);
+             b[745] = 10;
+         }},
+        {"HaltState 3", [](Bytes& b) { SetWord(b, 760, 3); }},
+        {"HaltState -1", [](Bytes& b) { SetWord(b, 760, 0xFFFFFFFF); }},
+        {"EVY 17", [](Bytes& b) { SetWord(b, 764, 17); }},
+        {"timer period 2", [](Bytes& b) { SetWord(b, 792, 2); }},
+        {"countdown above the period", [](Bytes& b) { SetWord(b, 808, 65); }},
+        {"negative countdown", [](Bytes& b) { SetWord(b, 808, 0xFFFFFFFF); }},
+        {"stopped timer counting down", [](Bytes& b) { SetWord(b, 816, 1); }},
+        {"background listed twice", [](Bytes& b) { SetWord(b, 780, WordAt(b, 776)); }},
+        {"priority not the entry's own", [](Bytes& b) { SetWord(b, 776, 0x80000003); }},
+        {"priority not the saved BG0CNT", [](Bytes& b) { b[296696 + 8] = 0x01; }},
+        {"list out of drawing order",
+         [](Bytes& b) {
+             const uint32_t first = WordAt(b, 776);
+             SetWord(b, 776, WordAt(b, 788));
+             SetWord(b, 788, first);
+         }},
+    };
+    for (const auto& c : cases) {
+        Bytes bytes = good;
+        c.damage(bytes);
+        refused(bytes, c.name);
+    }
+
+    // Cut short: at every block boundary and beside it, and every 4 KB.
+    std::vector<size_t> cuts;
+    for (size_t boundary : {0, 16, 204, 216, 760, 1784, 34552, 296696, 313080, 329464, 427768, 444152, 509688}) {
+        for (int delta : {-1, 0, 1})
+            if (boundary + delta > 0 && boundary + delta < good.size()) cuts.push_back(boundary + delta);
+    }
+    for (size_t cut = 5; cut < good.size(); cut += 4093) cuts.push_back(cut);
+    for (size_t cut : cuts)
+        refused(Bytes(good.begin(), good.begin() + long(cut)), "plain cut at " + std::to_string(cut));
+    for (size_t cut :
+         {size_t(10), size_t(100), packed.size() / 2, packed.size() - 9, packed.size() - 4, packed.size() - 1})
+        refused(Bytes(packed.begin(), packed.begin() + long(cut)), "gzip cut at " + std::to_string(cut));
+
+    // Damaged compressed data, and a damaged checksum alone.
+    Bytes corrupt = packed;
+    corrupt[packed.size() / 2] ^= 0x55;
+    refused(corrupt, "flipped bits in the deflate stream");
+    Bytes checksum = packed;
+    checksum[packed.size() - 8] ^= 0x01;
+    refused(checksum, "wrong CRC");
+    refused({}, "empty file");
+
+    EXPECT_FALSE(LoadState((dir / "none.sta").string().c_str()));
+    EXPECT_EQ(MachineHash(), before);
+    Put(bad, good);
+    EXPECT_TRUE(LoadState(bad.c_str())) << "the undamaged file still loads";
+}
+
+}  // namespace
