@@ -39,6 +39,18 @@ inline void SetSubFlags(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
     cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (r & FlagN) | (r == 0 ? FlagZ : 0) | (carry << 29) | (overflow << 28);
 }
 
+// The same flags for an addition or subtraction without a carry in, where
+// the carry out reduces to one unsigned comparison (no borrow: a >= b).
+inline void SetFlagsNZCV(CpuState& cpu, uint32_t r, uint32_t carry, uint32_t overflow) {
+    cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (r & FlagN) | (r == 0 ? FlagZ : 0) | (carry << 29) | (overflow << 28);
+}
+inline void SetAddFlagsNoCarry(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
+    SetFlagsNZCV(cpu, r, r < a, ((a ^ r) & (b ^ r)) >> 31);
+}
+inline void SetSubFlagsNoBorrow(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
+    SetFlagsNZCV(cpu, r, a >= b, ((a ^ r) & ((0u - b) ^ r)) >> 31);
+}
+
 enum ShiftType : uint32_t { ShiftLSL = 0, ShiftLSR = 1, ShiftASR = 2, ShiftROR = 3 };
 
 struct Shifted {

@@ -81,9 +81,12 @@ void DataProcessing(CpuState& cpu, uint32_t opcode) {
         return;
     }
     if constexpr (IsLogical(Op)) SetNZ(cpu, result);
-    else if constexpr (Op == OpSUB || Op == OpCMP || Op == OpSBC) SetSubFlags(cpu, rn, op2, result);
-    else if constexpr (Op == OpRSB || Op == OpRSC) SetSubFlags(cpu, op2, rn, result);
-    else SetAddFlags(cpu, rn, op2, result);
+    else if constexpr (Op == OpSUB || Op == OpCMP) SetSubFlagsNoBorrow(cpu, rn, op2, result);
+    else if constexpr (Op == OpSBC) SetSubFlags(cpu, rn, op2, result);
+    else if constexpr (Op == OpRSB) SetSubFlagsNoBorrow(cpu, op2, rn, result);
+    else if constexpr (Op == OpRSC) SetSubFlags(cpu, op2, rn, result);
+    else if constexpr (Op == OpADC) SetAddFlags(cpu, rn, op2, result);
+    else SetAddFlagsNoCarry(cpu, rn, op2, result);
 }
 
 // MRS Rd, CPSR / SPSR. Without a saved status register Rd is left alone.

@@ -39,14 +39,22 @@ constexpr ThumbHandler SelectHandler() {
     } else if constexpr (Top < 0x60) {
         // Bits 11-9 choose the width and direction of a register-offset transfer.
         constexpr uint32_t kind = (Top >> 1) & 7;
-        if constexpr (kind == 0) return &RegisterOffsetTransfer<Width::Word, false>;
-        else if constexpr (kind == 1) return &RegisterOffsetTransfer<Width::Half, false>;
-        else if constexpr (kind == 2) return &RegisterOffsetTransfer<Width::Byte, false>;
-        else if constexpr (kind == 3) return &RegisterOffsetTransfer<Width::SignedByte, true>;
-        else if constexpr (kind == 4) return &RegisterOffsetTransfer<Width::Word, true>;
-        else if constexpr (kind == 5) return &RegisterOffsetTransfer<Width::Half, true>;
-        else if constexpr (kind == 6) return &RegisterOffsetTransfer<Width::Byte, true>;
-        else return &RegisterOffsetTransfer<Width::SignedHalf, true>;
+        if constexpr (kind == 0)
+            return &RegisterOffsetTransfer<Width::Word, false>;
+        else if constexpr (kind == 1)
+            return &RegisterOffsetTransfer<Width::Half, false>;
+        else if constexpr (kind == 2)
+            return &RegisterOffsetTransfer<Width::Byte, false>;
+        else if constexpr (kind == 3)
+            return &RegisterOffsetTransfer<Width::SignedByte, true>;
+        else if constexpr (kind == 4)
+            return &RegisterOffsetTransfer<Width::Word, true>;
+        else if constexpr (kind == 5)
+            return &RegisterOffsetTransfer<Width::Half, true>;
+        else if constexpr (kind == 6)
+            return &RegisterOffsetTransfer<Width::Byte, true>;
+        else
+            return &RegisterOffsetTransfer<Width::SignedHalf, true>;
     } else if constexpr (Top < 0x70) {
         return &ImmediateOffsetTransfer<Width::Word, bool(Top & 8)>;
     } else if constexpr (Top < 0x80) {
@@ -93,14 +101,15 @@ constexpr std::array<ThumbHandler, 256> ThumbHandlerTable = thumb::BuildTable(st
 
 // Spot checks of the decoding against assembler output.
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x0848)] == &thumb::ShiftImmediate<ShiftLSR>);  // lsrs r0, r1, #1
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x1A88)] == &thumb::AddSubtract<true, false>);   // subs r0, r1, r2
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x1C48)] == &thumb::AddSubtract<false, true>);   // adds r0, r1, #1
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x2D10)] == &thumb::ImmediateOperation<thumb::ImmCMP, 5>);  // cmp r5, #16
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x41C8)] == &thumb::AluGroup<1>);                // rors r0, r1
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x1A88)] == &thumb::AddSubtract<true, false>);  // subs r0, r1, r2
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x1C48)] == &thumb::AddSubtract<false, true>);  // adds r0, r1, #1
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x2D10)] ==
+              &thumb::ImmediateOperation<thumb::ImmCMP, 5>);                                            // cmp r5, #16
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x41C8)] == &thumb::AluGroup<1>);                       // rors r0, r1
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x4770)] == &thumb::HiRegisterOperation<thumb::HiBX>);  // bx lr
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x4B01)] == &thumb::LoadPcRelative<3>);          // ldr r3, [pc, #4]
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x4B01)] == &thumb::LoadPcRelative<3>);  // ldr r3, [pc, #4]
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x5E88)] ==
-              &thumb::RegisterOffsetTransfer<thumb::Width::SignedHalf, true>);                   // ldrsh r0, [r1, r2]
+              &thumb::RegisterOffsetTransfer<thumb::Width::SignedHalf, true>);  // ldrsh r0, [r1, r2]
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x8848)] ==
               &thumb::ImmediateOffsetTransfer<thumb::Width::Half, true>);                        // ldrh r0, [r1, #2]
 static_assert(ThumbHandlerTable[ThumbTableIndex(0xA901)] == &thumb::AddressGenerate<true, 1>);   // add r1, sp, #4
@@ -121,31 +130,41 @@ constexpr bool KeepsProgramCounter(uint32_t top) {
     const bool isStore = (top >= 0x50 && top < 0x56) || (top >= 0x60 && top < 0x68) || (top >= 0x70 && top < 0x78) ||
                          (top >= 0x80 && top < 0x88) || (top >= 0x90 && top < 0x98);
     if (isStore) return false;
-    if (top < 0x44) return true;                 // shifts, add/subtract, immediates, ALU group
-    if (top < 0x48) return false;                // hi-register operations and BX
-    if (top < 0xB0) return true;                 // loads and address generation
+    if (top < 0x44) return true;                  // shifts, add/subtract, immediates, ALU group
+    if (top < 0x48) return false;                 // hi-register operations and BX
+    if (top < 0xB0) return true;                  // loads and address generation
     if (top == 0xB0 || top == 0xBC) return true;  // stack adjust, POP without PC
-    if (top >= 0xC8 && top < 0xD0) return true;  // LDMIA
-    if (top >= 0xF0 && top < 0xF8) return true;  // first half of BL
+    if (top >= 0xC8 && top < 0xD0) return true;   // LDMIA
+    if (top >= 0xF0 && top < 0xF8) return true;   // first half of BL
     return false;
 }
 
+// Handlers that read R15 as an operand without being able to change it.
+constexpr bool ReadsProgramCounter(uint32_t top) {
+    return (top >= 0x48 && top < 0x50) || (top >= 0xA0 && top < 0xA8) || (top >= 0xF0 && top < 0xF8);
+}
+
 // Runs the handler for one top byte, known at compile time so that it is
-// inlined into the slice loop. Returns whether R15 may have changed.
+// inlined into the slice loop. R15 in CpuState is brought up to date only
+// for the handlers that look at it or may change it; the loop's own copy is
+// taken back after those that may change it, and then true is returned.
 template <uint32_t Top>
-[[gnu::always_inline]] inline bool Execute(CpuState& cpu, uint32_t opcode) {
+[[gnu::always_inline]] inline bool Execute(CpuState& cpu, uint32_t opcode, uint32_t& pc) {
     constexpr ThumbHandler handler = ThumbHandlerTable[Top];
+    constexpr bool keepsPc = KeepsProgramCounter(Top);
+    if constexpr (!keepsPc || ReadsProgramCounter(Top)) cpu.R[15] = pc;
     handler(cpu, opcode);
-    return !KeepsProgramCounter(Top);
+    if constexpr (!keepsPc) pc = cpu.R[15];
+    return !keepsPc;
 }
 
 // A chain of comparisons against every top byte, which the compiler turns
 // into one jump table: the 256-way switch of the decoder.
 template <size_t... Top>
-[[gnu::always_inline]] inline bool Dispatch(CpuState& cpu, uint32_t opcode, std::index_sequence<Top...>) {
+[[gnu::always_inline]] inline bool Dispatch(CpuState& cpu, uint32_t opcode, uint32_t& pc, std::index_sequence<Top...>) {
     const uint32_t top = ThumbTableIndex(opcode);
     bool jumped = false;
-    (void)((top == Top && (jumped = Execute<Top>(cpu, opcode), true)) || ...);
+    (void)((top == Top && (jumped = Execute<Top>(cpu, opcode, pc), true)) || ...);
     return jumped;
 }
 
@@ -164,9 +183,9 @@ inline FetchWindow OpenFetchWindow(uint32_t pc) {
 }  // namespace thumb
 
 // The loop keeps its own copy of R15 and of the fetch page in registers,
-// which spares every instruction a round trip through memory. R15 in
-// CpuState is still written before each handler runs, for the handlers that
-// read it and for everything that looks at the CPU between slices.
+// which spares most instructions a round trip through memory; R15 in
+// CpuState is exact whenever a handler that needs it runs and when the slice
+// ends.
 [[gnu::flatten]] void RunThumbSlice(CpuState& cpu) {
     uint32_t pc = cpu.R[15];
     thumb::FetchWindow window = thumb::OpenFetchWindow(pc);
@@ -174,12 +193,8 @@ inline FetchWindow OpenFetchWindow(uint32_t pc) {
         cpu.Cycles -= window.cost;
         const uint32_t opcode = LoadLittle<uint16_t>(window.page + (pc & 0x3FFE));
         pc += 2;
-        cpu.R[15] = pc;
-        if (thumb::Dispatch(cpu, opcode, std::make_index_sequence<256>{})) {
-            pc = cpu.R[15];
+        if (thumb::Dispatch(cpu, opcode, pc, std::make_index_sequence<256>{}) || (pc & 0x3FFE) == 0)
             window = thumb::OpenFetchWindow(pc);
-        } else if ((pc & 0x3FFE) == 0) {
-            window = thumb::OpenFetchWindow(pc);
-        }
     }
+    cpu.R[15] = pc;
 }

@@ -1,8 +1,10 @@
 #pragma once
-// THUMB state: 16-bit instructions dispatched on their top eight bits through
-// a 256-entry handler table generated at compile time. Register numbers and
-// operations held in the top byte are template constants of each handler; the
-// slice loop (RunThumbSlice, run_loop.h) fetches and dispatches.
+// THUMB state: 16-bit instructions decoded on their top eight bits. The
+// decoder is a 256-entry handler table generated at compile time, with the
+// operation and any register number held in the top byte fixed in each
+// handler. The slice loop (RunThumbSlice, run_loop.h) turns the table into
+// one switch with every handler inlined, so R15 and the fetch page can stay
+// in host registers between instructions.
 
 #include <array>
 #include <cstdint>

@@ -34,8 +34,10 @@ void AddSubtract(CpuState& cpu, uint32_t opcode) {
     const uint32_t b = Immediate ? field : cpu.R[field];
     const uint32_t result = Subtract ? a - b : a + b;
     cpu.R[opcode & 7] = result;
-    if constexpr (Subtract) SetSubFlags(cpu, a, b, result);
-    else SetAddFlags(cpu, a, b, result);
+    if constexpr (Subtract)
+        SetSubFlagsNoBorrow(cpu, a, b, result);
+    else
+        SetAddFlagsNoCarry(cpu, a, b, result);
 }
 
 enum ImmediateOp : uint32_t { ImmMOV, ImmCMP, ImmADD, ImmSUB };
@@ -50,19 +52,33 @@ void ImmediateOperation(CpuState& cpu, uint32_t opcode) {
         cpu.R[Rd] = imm;
         SetNZ(cpu, imm);
     } else if constexpr (Op == ImmCMP) {
-        SetSubFlags(cpu, a, imm, a - imm);
+        SetSubFlagsNoBorrow(cpu, a, imm, a - imm);
     } else if constexpr (Op == ImmADD) {
         cpu.R[Rd] = a + imm;
-        SetAddFlags(cpu, a, imm, a + imm);
+        SetAddFlagsNoCarry(cpu, a, imm, a + imm);
     } else {
         cpu.R[Rd] = a - imm;
-        SetSubFlags(cpu, a, imm, a - imm);
+        SetSubFlagsNoBorrow(cpu, a, imm, a - imm);
     }
 }
 
 enum AluOp : uint32_t {
-    AluAND, AluEOR, AluLSL, AluLSR, AluASR, AluADC, AluSBC, AluROR,
-    AluTST, AluNEG, AluCMP, AluCMN, AluORR, AluMUL, AluBIC, AluMVN
+    AluAND,
+    AluEOR,
+    AluLSL,
+    AluLSR,
+    AluASR,
+    AluADC,
+    AluSBC,
+    AluROR,
+    AluTST,
+    AluNEG,
+    AluCMP,
+    AluCMN,
+    AluORR,
+    AluMUL,
+    AluBIC,
+    AluMVN
 };
 
 // One of the sixteen two-register ALU operations, Rd op= Rs.
@@ -103,11 +119,11 @@ inline void AluOperation(CpuState& cpu, uint32_t opcode) {
         // A subtraction from zero; with this CPU's V rule V is always clear.
         const uint32_t result = 0u - s;
         cpu.R[rd] = result;
-        SetSubFlags(cpu, 0, s, result);
+        SetSubFlagsNoBorrow(cpu, 0, s, result);
     } else if constexpr (Op == AluCMP) {
-        SetSubFlags(cpu, d, s, d - s);
+        SetSubFlagsNoBorrow(cpu, d, s, d - s);
     } else if constexpr (Op == AluCMN) {
-        SetAddFlags(cpu, d, s, d + s);
+        SetAddFlagsNoCarry(cpu, d, s, d + s);
     } else if constexpr (Op == AluMUL) {
         const uint32_t result = d * s;
         cpu.R[rd] = result;
@@ -117,11 +133,16 @@ inline void AluOperation(CpuState& cpu, uint32_t opcode) {
         SetNZ(cpu, d & s);
     } else {
         uint32_t result;
-        if constexpr (Op == AluAND) result = d & s;
-        else if constexpr (Op == AluEOR) result = d ^ s;
-        else if constexpr (Op == AluORR) result = d | s;
-        else if constexpr (Op == AluBIC) result = d & ~s;
-        else result = ~s;
+        if constexpr (Op == AluAND)
+            result = d & s;
+        else if constexpr (Op == AluEOR)
+            result = d ^ s;
+        else if constexpr (Op == AluORR)
+            result = d | s;
+        else if constexpr (Op == AluBIC)
+            result = d & ~s;
+        else
+            result = ~s;
         cpu.R[rd] = result;
         SetNZ(cpu, result);
     }
@@ -142,9 +163,7 @@ void AluGroup(CpuState& cpu, uint32_t opcode) {
 enum HiOp : uint32_t { HiADD, HiCMP, HiMOV, HiBX };
 
 // A hi-register operand: R15 reads as the PC.
-inline uint32_t ReadHiRegister(const CpuState& cpu, uint32_t reg) {
-    return cpu.R[reg] + (reg == 15 ? 2 : 0);
-}
+inline uint32_t ReadHiRegister(const CpuState& cpu, uint32_t reg) { return cpu.R[reg] + (reg == 15 ? 2 : 0); }
 
 // ADD / CMP / MOV / BX on any registers: the destination is bits 2-0 with H1
 // (bit 7) as bit 3, the source bits 5-3 with H2 (bit 6) as bit 3. With both
@@ -167,7 +186,7 @@ void HiRegisterOperation(CpuState& cpu, uint32_t opcode) {
     const uint32_t rd = (opcode & 7) | ((opcode >> 4) & 8);
     if constexpr (Op == HiCMP) {
         const uint32_t a = ReadHiRegister(cpu, rd);
-        SetSubFlags(cpu, a, source, a - source);
+        SetSubFlagsNoBorrow(cpu, a, source, a - source);
     } else {
         // A write to R15 is a jump that stays in THUMB state: the halfword
         // alignment is forced whatever the destination was.

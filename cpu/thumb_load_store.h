@@ -20,19 +20,27 @@ enum class Width { Word, Half, Byte, SignedHalf, SignedByte };
 // halfword from an odd address is still a halfword.
 template <Width W>
 inline uint32_t Load(CpuState& cpu, uint32_t address) {
-    if constexpr (W == Width::Word) return LoadWord(cpu, address);
-    else if constexpr (W == Width::Half) return LoadHalf(cpu, address);
-    else if constexpr (W == Width::Byte) return LoadByte(cpu, address);
-    else if constexpr (W == Width::SignedHalf) return uint32_t(int32_t(int16_t(LoadHalf(cpu, address))));
-    else return uint32_t(int32_t(int8_t(LoadByte(cpu, address))));
+    if constexpr (W == Width::Word)
+        return LoadWord(cpu, address);
+    else if constexpr (W == Width::Half)
+        return LoadHalf(cpu, address);
+    else if constexpr (W == Width::Byte)
+        return LoadByte(cpu, address);
+    else if constexpr (W == Width::SignedHalf)
+        return uint32_t(int32_t(int16_t(LoadHalf(cpu, address))));
+    else
+        return uint32_t(int32_t(int8_t(LoadByte(cpu, address))));
 }
 
 template <Width W>
 inline void Store(uint32_t address, uint32_t value) {
     static_assert(W == Width::Word || W == Width::Half || W == Width::Byte);
-    if constexpr (W == Width::Word) BusWrite32(address, value);
-    else if constexpr (W == Width::Half) BusWrite16(address, uint16_t(value));
-    else BusWrite8(address, uint8_t(value));
+    if constexpr (W == Width::Word)
+        BusWrite32(address, value);
+    else if constexpr (W == Width::Half)
+        BusWrite16(address, uint16_t(value));
+    else
+        BusWrite8(address, uint8_t(value));
 }
 
 // A single load or store of Rd (bits 2-0) at a computed address; loads take
@@ -125,8 +133,10 @@ void MultipleTransfer(CpuState& cpu, uint32_t opcode) {
     uint32_t address = base & ~3u;
     for (uint32_t list = opcode & 0xFF; list != 0; list &= list - 1) {
         const uint32_t reg = std::countr_zero(list);
-        if constexpr (IsLoad) cpu.R[reg] = LoadWord(cpu, address);
-        else BusWrite32(address, cpu.R[reg]);
+        if constexpr (IsLoad)
+            cpu.R[reg] = LoadWord(cpu, address);
+        else
+            BusWrite32(address, cpu.R[reg]);
         address += 4;
     }
     cpu.R[Rb] = address | (base & 3);

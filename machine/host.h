@@ -35,8 +35,8 @@ struct HostInterface {
     // soon as one has been played; the buffer is queued again when fill
     // returns true and left out of the queue when it returns false. Open
     // returns false when there is no audio output.
-    bool (*OpenPcmOutput)(int32_t rate, int32_t buffers, bool (*fill)(uint8_t* samples)) =
-        [](int32_t, int32_t, bool (*)(uint8_t*)) { return false; };
+    bool (*OpenPcmOutput)(int32_t rate, int32_t buffers,
+                          bool (*fill)(uint8_t* samples)) = [](int32_t, int32_t, bool (*)(uint8_t*)) { return false; };
     // A paused output keeps its queue and plays nothing.
     void (*PausePcmOutput)(bool paused) = [](bool) {};
     // Output gain, 0 (silent) to 255 (full).

@@ -60,9 +60,7 @@ bool OpenMidiDevice() {
 
 void CloseMidiDevice() { Host.CloseMidiOutput(); }
 
-void MidiSetVoice(int32_t channel, int32_t voice) {
-    Send(ProgramChange, channel, uint32_t(ProgramOfVoice(voice)));
-}
+void MidiSetVoice(int32_t channel, int32_t voice) { Send(ProgramChange, channel, uint32_t(ProgramOfVoice(voice))); }
 
 void MidiPlayTone(int32_t channel, int32_t frequency, int32_t volume) {
     OutputChannel& output = SoundDevice.Channels[channel];

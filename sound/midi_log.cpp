@@ -16,11 +16,11 @@ struct MidiLogState {
     std::FILE* File = nullptr;
     int32_t PendingDelta = 0;  // ticks (ms) since the last event
     int32_t RunningStatus = -1;
-    std::array<int32_t, OutputChannelCount> LastNote{};      // -1 = none sounding
+    std::array<int32_t, OutputChannelCount> LastNote{};  // -1 = none sounding
     std::array<int32_t, OutputChannelCount> LastVelocity{};
-    std::array<int32_t, OutputChannelCount> LastBend{};      // -1 = none written
-    std::array<int32_t, OutputChannelCount> LastVoice{};     // -1 = none written
-    std::array<int32_t, OutputChannelCount> Voice{};         // as the output layer last set it
+    std::array<int32_t, OutputChannelCount> LastBend{};   // -1 = none written
+    std::array<int32_t, OutputChannelCount> LastVoice{};  // -1 = none written
+    std::array<int32_t, OutputChannelCount> Voice{};      // as the output layer last set it
 };
 MidiLogState Log;
 
@@ -179,8 +179,7 @@ void LogTone(int32_t channel, int32_t frequency, int32_t volume) {
     const int32_t velocity = (volume & 0xFF) / 2;
     const NoteEntry& entry = NoteTable[frequency / 3];
     if (entry.Note == Log.LastNote[channel]) {
-        if (velocity != Log.LastVelocity[channel])
-            WriteChannelEvent(0xA0, channel, entry.Note, uint32_t(velocity));
+        if (velocity != Log.LastVelocity[channel]) WriteChannelEvent(0xA0, channel, entry.Note, uint32_t(velocity));
     } else {
         StopLoggedNote(channel);
         WriteChannelEvent(0x90, channel, entry.Note, uint32_t(velocity));

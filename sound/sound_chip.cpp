@@ -21,9 +21,7 @@ constexpr uint32_t DrumRequest = 0x80;
 // The drum struck on request: General MIDI percussion note 28 (slap).
 constexpr int32_t RequestDrum = DrumNote | 28;
 
-bool IsOn(const SoundChipState& chip, int32_t channel) {
-    return chip.Regs[SoundReg::Master] & (1u << channel);
-}
+bool IsOn(const SoundChipState& chip, int32_t channel) { return chip.Regs[SoundReg::Master] & (1u << channel); }
 
 void MarkChanged(SoundChipState& chip, int32_t channel) { chip.ChangedMask |= uint8_t(1u << channel); }
 

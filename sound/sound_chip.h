@@ -16,7 +16,7 @@ inline constexpr uint32_t SoundRegisterCount = 48;
 inline constexpr int32_t SoundChannelCount = 4;
 
 // Register indices of the legacy layout (channel c's five registers start
-// at 5c; the wave pattern is 16 bytes from WavePatternRegister).
+// at 5c; the wave pattern is the 16 bytes from WavePattern on).
 namespace SoundReg {
 inline constexpr uint32_t Sweep = 0;
 inline constexpr uint32_t WaveOn = 10;
@@ -35,11 +35,11 @@ inline constexpr uint32_t WavePattern = 32;
 struct SoundChipState {
     uint8_t* Regs = nullptr;  // the register image, SoundRegs
     // Per channel.
-    std::array<int32_t, SoundChannelCount> LengthTime{};   // ms since trigger; -1 = no length
-    std::array<int32_t, SoundChannelCount> LengthLimit{};  // ms
-    std::array<int32_t, SoundChannelCount> Frequency{};    // Hz; 0 = silent
-    std::array<int32_t, SoundChannelCount> Volume{};       // 0-15
-    std::array<int32_t, SoundChannelCount> Factor{};       // routing factor 0-14
+    std::array<int32_t, SoundChannelCount> LengthTime{};         // ms since trigger; -1 = no length
+    std::array<int32_t, SoundChannelCount> LengthLimit{};        // ms
+    std::array<int32_t, SoundChannelCount> Frequency{};          // Hz; 0 = silent
+    std::array<int32_t, SoundChannelCount> Volume{};             // 0-15
+    std::array<int32_t, SoundChannelCount> Factor{};             // routing factor 0-14
     std::array<int32_t, SoundChannelCount> EnvelopeTime{};       // ms accumulated
     std::array<int32_t, SoundChannelCount> EnvelopePeriod{};     // 0 = none
     std::array<int32_t, SoundChannelCount> EnvelopeDirection{};  // +1 or -1

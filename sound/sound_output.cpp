@@ -32,8 +32,7 @@ bool IsMidiMode() { return SoundDevice.Mode.load(std::memory_order_relaxed) == 1
 // device or the PCM synthesiser.
 
 void DeviceSetVoice(int32_t channel, int32_t voice) {
-    if (SoundDevice.Mode.load(std::memory_order_relaxed) == 0 || channel < 0 || channel >= OutputChannelCount)
-        return;
+    if (SoundDevice.Mode.load(std::memory_order_relaxed) == 0 || channel < 0 || channel >= OutputChannelCount) return;
     SoundDevice.Channels[channel].Voice.store(voice, std::memory_order_relaxed);
     if (IsMidiMode()) MidiSetVoice(channel, voice);
 }

@@ -28,8 +28,8 @@ void PutLittleEndian(uint8_t* at, uint32_t value, int bytes) {
 
 // RIFF header of unsigned 8-bit mono PCM.
 void WriteHeader() {
-    std::array<uint8_t, WavHeaderSize> header{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                              'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0};
+    std::array<uint8_t, WavHeaderSize> header{'R', 'I', 'F', 'F', 0,  0, 0, 0, 'W', 'A', 'V', 'E',
+                                              'f', 'm', 't', ' ', 16, 0, 0, 0, 1,   0,   1,   0};
     PutLittleEndian(&header[4], 36 + Capture.Samples, 4);
     PutLittleEndian(&header[24], uint32_t(Capture.Rate), 4);  // sample rate
     PutLittleEndian(&header[28], uint32_t(Capture.Rate), 4);  // bytes per second

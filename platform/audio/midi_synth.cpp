@@ -39,7 +39,8 @@ bool CreateMidiSynth(MidiSynth& midi, double sampleRate, const char* configuredS
         DestroyMidiSynth(midi);
         return false;
     }
-    for (int channel = 0; channel < 16; ++channel) fluid_synth_pitch_wheel_sens(midi.Synth, channel, BendRangeSemitones);
+    for (int channel = 0; channel < 16; ++channel)
+        fluid_synth_pitch_wheel_sens(midi.Synth, channel, BendRangeSemitones);
     return true;
 }
 

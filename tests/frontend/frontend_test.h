@@ -43,7 +43,9 @@ private:
     QString previous_;
 };
 
-std::string ReadText(const QString& path);
+// The file's bytes as text; empty when it cannot be read.
+QString ReadText(const QString& path);
+inline QString Q(const char* text) { return QString::fromUtf8(text); }
 void WriteText(const QString& path, const std::string& text);
 
 // Runs check on the modal dialog as soon as it is on screen.

@@ -10,10 +10,10 @@
 
 int RecordedExitStatus = -1;
 
-std::string ReadText(const QString& path) {
+QString ReadText(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll().toStdString();
+    return QString::fromUtf8(file.readAll());
 }
 
 void WriteText(const QString& path, const std::string& text) {

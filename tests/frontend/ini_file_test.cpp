@@ -16,7 +16,7 @@ class IniFileTest : public QObject {
         return ReadIniFile(scratch.Path("t.ini").toStdString());
     }
 
-    std::string Rewrite(const std::string& text, const char* section, const char* key, const char* value) {
+    QString Rewrite(const std::string& text, const char* section, const char* key, const char* value) {
         IniFile file = Parse(text);
         SetIniValue(file, section, key, value);
         WriteIniFile(scratch.Path("t.ini").toStdString(), file);
@@ -36,7 +36,7 @@ private slots:
     void NamesIgnoreCaseAndSpaces() {
         const IniFile file = Parse("; settings\n[ koru ]\n  width = 480 \r\nSoundLogFile= my log.mid \n");
         QCOMPARE(GetIniInt(file, "KORU", "Width", 0), 480);
-        QCOMPARE(FindIniValue(file, "KORU", "SOUNDLOGFILE").value(), std::string("my log.mid"));
+        QCOMPARE(Q(FindIniValue(file, "KORU", "SOUNDLOGFILE").value().c_str()), Q("my log.mid"));
     }
 
     void IntegersAreDecimalAndOthersFallBack() {
@@ -50,26 +50,26 @@ private slots:
     void ReplacingAKeyKeepsEveryOtherLine() {
         const std::string before = "; my comment\n[KORU]\nWidth=240\n\nodd line\n[GAME]\nAutoFire=1\n";
         QCOMPARE(Rewrite(before, "koru", "width", "480"),
-                 std::string("; my comment\n[KORU]\nwidth=480\n\nodd line\n[GAME]\nAutoFire=1\n"));
+                 Q("; my comment\n[KORU]\nwidth=480\n\nodd line\n[GAME]\nAutoFire=1\n"));
     }
 
     void NewKeysGoAtTheEndOfTheirSection() {
         QCOMPARE(Rewrite("[KORU]\nWidth=240\n\n[GAME]\nA=1\n", "KORU", "Height", "160"),
-                 std::string("[KORU]\nWidth=240\nHeight=160\n\n[GAME]\nA=1\n"));
+                 Q("[KORU]\nWidth=240\nHeight=160\n\n[GAME]\nA=1\n"));
         QCOMPARE(Rewrite("[KORU]\nWidth=240\n", "TETRIS", "AutoFire", "3"),
-                 std::string("[KORU]\nWidth=240\n\n[TETRIS]\nAutoFire=3\n"));
-        QCOMPARE(Rewrite("", "KORU", "X", "-5"), std::string("[KORU]\nX=-5\n"));
+                 Q("[KORU]\nWidth=240\n\n[TETRIS]\nAutoFire=3\n"));
+        QCOMPARE(Rewrite("", "KORU", "X", "-5"), Q("[KORU]\nX=-5\n"));
     }
 
     void WindowsLineEndsStay() {
         QCOMPARE(Rewrite("[KORU]\r\nWidth=240\r\n", "KORU", "Height", "160"),
-                 std::string("[KORU]\r\nWidth=240\r\nHeight=160\r\n"));
+                 Q("[KORU]\r\nWidth=240\r\nHeight=160\r\n"));
     }
 
     // A value with a line break in it must not add lines of its own.
     void AValueIsOneLine() {
         QCOMPARE(Rewrite("[KORU]\n", "KORU", "Cartridge", "a.gba\n[KORU]\nCheckCRC=0"),
-                 std::string("[KORU]\nCartridge=a.gba\n"));
+                 Q("[KORU]\nCartridge=a.gba\n"));
     }
 };
 

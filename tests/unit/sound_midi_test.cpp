@@ -13,7 +13,6 @@ namespace {
 
 std::vector<uint32_t> Sent;
 std::vector<int32_t> VolumesSet;
-int Closes = 0;
 bool PortAvailable = true;
 
 constexpr uint32_t Message(uint32_t status, uint32_t first, uint32_t second = 0) {
@@ -26,14 +25,12 @@ protected:
         savedHost = Host;
         Sent.clear();
         VolumesSet.clear();
-        Closes = 0;
         PortAvailable = true;
         Host.OpenMidiOutput = [] { return PortAvailable; };
         Host.SendMidiMessage = [](uint32_t message) { Sent.push_back(message); };
         Host.SetMidiVolume = [](int32_t volume) { VolumesSet.push_back(volume); };
-        Host.CloseMidiOutput = [] { ++Closes; };
-        for (int32_t channel = 0; channel < OutputChannelCount; ++channel)
-            SoundDevice.Channels[channel].Voice.store(0);
+        Host.CloseMidiOutput = [] {};
+        for (int32_t channel = 0; channel < OutputChannelCount; ++channel) SoundDevice.Channels[channel].Voice.store(0);
         ASSERT_EQ(OpenSoundDevice(1, 16), 1);
         SetMasterVolume(200, 0xFFFF);
         Sent.clear();
@@ -55,12 +52,12 @@ TEST(NoteTable, NearestNoteAndBend) {
         int32_t bend;
     };
     const Case cases[] = {
-        {3, 3, 8358},      // 10 Hz: e = 3.487
-        {146, 69, 8178},   // 439 Hz: just below A
-        {293, 81, 8192},   // 880 Hz: exactly A, no bend
-        {87, 60, 8200},    // 262 Hz: just above middle C
-        {170, 72, 8051},   // 511 Hz: e = 71.590, nearer 72
-        {4095, 127, 8069}, // 12286 Hz
+        {3, 3, 8358},       // 10 Hz: e = 3.487
+        {146, 69, 8178},    // 439 Hz: just below A
+        {293, 81, 8192},    // 880 Hz: exactly A, no bend
+        {87, 60, 8200},     // 262 Hz: just above middle C
+        {170, 72, 8051},    // 511 Hz: e = 71.590, nearer 72
+        {4095, 127, 8069},  // 12286 Hz
     };
     for (const Case& c : cases) {
         EXPECT_EQ(NoteTable[c.index].Note, c.note) << "index " << c.index;
@@ -68,67 +65,43 @@ TEST(NoteTable, NearestNoteAndBend) {
     }
 }
 
-TEST(MidiDeviceOpen, SetsEveryChannelVolumeThenReplaysTheVoices) {
-    const HostInterface savedHost = Host;
+TEST_F(MidiDeviceTest, OpenSetsEveryChannelVolumeThenReplaysTheVoices) {
+    SetVoice(3, VoiceNoise);
+    SetVoice(15, VoiceProgram | 0x85);  // bits 0-6 used unchanged
+    CloseSoundDevice();
+    SetVoice(1, VoiceNoise);  // lost: no device open
     Sent.clear();
-    Host.OpenMidiOutput = [] { return true; };
-    Host.SendMidiMessage = [](uint32_t message) { Sent.push_back(message); };
-    Host.CloseMidiOutput = [] {};
-    for (int32_t channel = 0; channel < OutputChannelCount; ++channel) SoundDevice.Channels[channel].Voice.store(0);
-    SoundDevice.Channels[3].Voice.store(VoiceNoise);
-    SoundDevice.Channels[15].Voice.store(VoiceProgram | 5);
-
     ASSERT_EQ(OpenSoundDevice(100, 16), 1) << "any rate below 8192 is MIDI";
     ASSERT_EQ(Sent.size(), 32u);
     for (uint32_t channel = 0; channel < 16; ++channel)
         EXPECT_EQ(Sent[channel], Message(0xB0 | channel, 7, 100)) << "channel volume " << channel;
-    EXPECT_EQ(Sent[16], Message(0xC0, 80)) << "tone: square lead";
+    EXPECT_EQ(Sent[17], Message(0xC1, 80)) << "tone: square lead";
     EXPECT_EQ(Sent[19], Message(0xC3, 122)) << "noise: seashore";
     EXPECT_EQ(Sent[25], Message(0xCA, 80)) << "output channel 9 plays on MIDI channel 10";
-    EXPECT_EQ(Sent[31], Message(0xC9, 5)) << "output channel 15 on the percussion channel, program used unchanged";
-    CloseSoundDevice();
-    Host = savedHost;
-}
+    EXPECT_EQ(Sent[31], Message(0xC9, 5)) << "output channel 15 on the percussion channel";
 
-TEST(MidiDeviceOpen, MissingPortLeavesTheDeviceSilent) {
-    const HostInterface savedHost = Host;
+    PortAvailable = false;
     Sent.clear();
-    Host.OpenMidiOutput = [] { return false; };
-    Host.SendMidiMessage = [](uint32_t message) { Sent.push_back(message); };
     EXPECT_EQ(OpenSoundDevice(1, 16), 0);
-    EXPECT_EQ(SoundDevice.Mode.load(), 0);
     PlayTone(0, 440, 200);
-    SetVoice(0, 1);
-    EXPECT_TRUE(Sent.empty());
-    Host = savedHost;
+    EXPECT_TRUE(Sent.empty()) << "no port: silence";
 }
 
-TEST_F(MidiDeviceTest, FirstToneSendsNoteOnAndOneBendThenNothingWhenRepeated) {
+TEST_F(MidiDeviceTest, OnlyRealChangesAreSent) {
     PlayTone(2, 440, 200);
-    // 440 / 3 = entry 146 (439 Hz): note 69, bend 8178 or 8179.
+    // 440 / 3 = entry 146 (439 Hz): note 69, velocity 100, bend 8178 or so.
     ASSERT_EQ(Sent.size(), 2u);
     EXPECT_EQ(Sent[0], Message(0x92, 69, 100));
     EXPECT_EQ(Sent[1] & 0xFF, 0xE2u);
     EXPECT_NEAR(int32_t((Sent[1] >> 8 & 0x7F) | (Sent[1] >> 16 & 0x7F) << 7), 8178, 1);
-
     Sent.clear();
-    PlayTone(2, 440, 200);
-    PlayTone(2, 439, 201);  // same entry, same velocity (201 / 2 = 100)
+    PlayTone(2, 439, 201);  // same entry, same velocity
     EXPECT_TRUE(Sent.empty());
-}
-
-TEST_F(MidiDeviceTest, LoudnessChangeAloneSendsKeyPressure) {
-    PlayTone(2, 440, 200);
-    Sent.clear();
-    PlayTone(2, 440, 100);
+    PlayTone(2, 440, 100);  // loudness alone: key pressure
     EXPECT_EQ(Sent, std::vector<uint32_t>{Message(0xA2, 69, 50)});
-}
-
-TEST_F(MidiDeviceTest, NewNoteStopsTheOldOneFirst) {
-    PlayTone(0, 440, 200);
     Sent.clear();
-    PlayTone(0, 880, 200);  // A an octave up, exactly: bend 8192 = 0x2000
-    const std::vector<uint32_t> expected = {Message(0x80, 69, 0), Message(0x90, 81, 100), Message(0xE0, 0, 64)};
+    PlayTone(2, 880, 100);  // a new note stops the old one; 880 Hz needs no bend
+    const std::vector<uint32_t> expected = {Message(0x82, 69, 0), Message(0x92, 81, 50), Message(0xE2, 0, 64)};
     EXPECT_EQ(Sent, expected);
 }
 
@@ -139,24 +112,14 @@ TEST_F(MidiDeviceTest, FrequencyOutsideTheTableStopsTheNote) {
         PlayTone(1, frequency, 200);
         EXPECT_EQ(Sent, std::vector<uint32_t>{Message(0x81, 69, 0)}) << frequency << " Hz";
     }
-    Sent.clear();
-    PlayTone(1, 9, 200);  // the lowest frequency that still sounds: entry 3, note 3
-    ASSERT_FALSE(Sent.empty());
-    EXPECT_EQ(Sent[0], Message(0x91, 3, 100));
 }
 
 TEST_F(MidiDeviceTest, ChannelsMapAroundThePercussionChannel) {
     PlayTone(15, 880, 254);
     PlayTone(9, 880, 254);
-    PlayTone(14, 880, 254);
-    ASSERT_EQ(Sent.size(), 6u);
+    ASSERT_EQ(Sent.size(), 4u);
     EXPECT_EQ(Sent[0], Message(0x99, 81, 127));
     EXPECT_EQ(Sent[2], Message(0x9A, 81, 127));
-    EXPECT_EQ(Sent[4], Message(0x9F, 81, 127));
-    Sent.clear();
-    PlayTone(16, 880, 200);
-    PlayTone(-1, 880, 200);
-    EXPECT_TRUE(Sent.empty());
 }
 
 TEST_F(MidiDeviceTest, SwitchingAChannelOffStopsItsNoteUntilTheNextTone) {
@@ -166,14 +129,11 @@ TEST_F(MidiDeviceTest, SwitchingAChannelOffStopsItsNoteUntilTheNextTone) {
     SetMasterVolume(150, 0xFFFB);
     EXPECT_EQ(Sent, std::vector<uint32_t>{Message(0x82, 81, 0)});
     EXPECT_EQ(VolumesSet.back(), 150);
-
     Sent.clear();
-    PlayTone(2, 440, 200);  // stored, not sent, while switched off
     SetMasterVolume(150, 0xFFFF);
     EXPECT_TRUE(Sent.empty()) << "switching on does not restart the note";
-    PlayTone(2, 440, 200);
-    ASSERT_FALSE(Sent.empty());
-    EXPECT_EQ(Sent[0], Message(0x92, 69, 100));
+    PlayTone(2, 880, 200);
+    EXPECT_EQ(Sent, std::vector<uint32_t>{Message(0x92, 81, 100)});
 }
 
 TEST_F(MidiDeviceTest, DrumsNeedSwitchBit15) {
@@ -185,24 +145,6 @@ TEST_F(MidiDeviceTest, DrumsNeedSwitchBit15) {
     HitDrum(DrumNote | 28, 1000);
     const std::vector<uint32_t> expected = {Message(0x99, 77, 127), Message(0x99, 28, 127)};
     EXPECT_EQ(Sent, expected);
-}
-
-TEST_F(MidiDeviceTest, VoicesBecomeProgramChangesAndSurviveAClose) {
-    SetVoice(3, VoiceNoise);
-    SetVoice(0, VoiceProgram | 0x85);  // bits 0-6 only
-    SetVoice(2, VoiceWaveform);
-    const std::vector<uint32_t> expected = {Message(0xC3, 122), Message(0xC0, 5), Message(0xC2, 80)};
-    EXPECT_EQ(Sent, expected);
-
-    CloseSoundDevice();
-    EXPECT_EQ(Closes, 1);
-    SetVoice(1, VoiceNoise);  // lost: no device open
-    Sent.clear();
-    ASSERT_EQ(OpenSoundDevice(1, 16), 1);
-    ASSERT_EQ(Sent.size(), 32u);
-    EXPECT_EQ(Sent[16], Message(0xC0, 5));
-    EXPECT_EQ(Sent[17], Message(0xC1, 80));
-    EXPECT_EQ(Sent[19], Message(0xC3, 122));
 }
 
 }  // namespace

