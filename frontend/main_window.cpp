@@ -70,7 +70,7 @@ void WindowActivationChanged(bool active, bool minimised) {
     }
 }
 
-void WindowMenuLoop(bool entered) { SetActive(entered ? 0 : 1); }
+void WindowMenuLoop(bool entered) {
 
 // The keyboard's auto-repeat sends more key-downs for a held key (and, from
 // the X server, a key-up before each); neither is a real change of the key.

@@ -35,9 +35,9 @@ uint32_t RunningChannels = 0;
 
 uint32_t ChannelBlock(uint32_t channel) { return Io::DMA0SAD + 12 * channel; }
 
-}  // namespace
-
-void RunDma(uint32_t channel) {
+// One transfer. A sound FIFO refill (`fifo`) always moves four words to a
+// fixed destination, whatever the count, size and destination control say.
+void Transfer(uint32_t channel, bool fifo) {
     const uint32_t busyBit = 1u << channel;
     if (RunningChannels & busyBit) return;
     RunningChannels |= busyBit;
@@ -47,18 +47,18 @@ void RunDma(uint32_t channel) {
     const uint32_t countLow = ReadIoHalf(block + 8);
     const uint32_t control = ReadIoHalf(block + 10);
 
-    const bool wide = control & 0x400;
+    const bool wide = fifo || (control & 0x400);
     const uint32_t unit = wide ? 4 : 2;
     // Cut the addresses to the lines the channel drives, aligned to the
     // element size.
     uint32_t source = ReadIoWord(block) & (limits.sourceMask + 1 - unit);
     uint32_t destination = ReadIoWord(block + 4) & (limits.destinationMask + 1 - unit);
     // A count of 0 means the largest transfer the channel can make.
-    const uint32_t count = countLow ? countLow & limits.countMask : limits.countMask + 1;
+    const uint32_t count = fifo ? 4 : countLow ? countLow & limits.countMask : limits.countMask + 1;
 
     // Destination control 3 increments during the transfer and reloads the
     // programmed address for the next one; source control 3 is fixed.
-    const uint32_t destinationControl = (control >> 5) & 3;
+    const uint32_t destinationControl = fifo ? 2 : (control >> 5) & 3;
     const uint32_t sourceControl = (control >> 7) & 3;
     constexpr auto Step = [](uint32_t addressControl, uint32_t size) -> uint32_t {
         return addressControl == 1 ? 0u - size : addressControl == 2 ? 0u : size;
@@ -100,10 +100,22 @@ void RunDma(uint32_t channel) {
     RunningChannels &= ~busyBit;
 }
 
+}  // namespace
+
+void RunDma(uint32_t channel) { Transfer(channel, false); }
+
+void RunFifoDma(uint32_t fifoAddress) {
+    for (uint32_t channel = 1; channel <= 2; ++channel) {
+        const uint32_t block = ChannelBlock(channel);
+        if ((ReadIoHalf(block + 10) & DmaTriggerMask) != DmaArmed(DmaTiming::Special)) continue;
+        if ((ReadIoWord(block + 4) & ChannelLimits[channel].destinationMask) == fifoAddress) Transfer(channel, true);
+    }
+}
+
 void TriggerDma(DmaTiming timing) {
-    // On channels 1 and 2 "Special" is the sound FIFO timing, which is not
-    // emulated, and on channel 0 it is prohibited: only channel 3's video
-    // capture timing starts a transfer.
+    // On channels 1 and 2 "Special" is the sound FIFO timing (RunFifoDma
+    // starts those), and on channel 0 it is prohibited: here only channel 3's
+    // video capture timing starts a transfer.
     const uint32_t first = timing == DmaTiming::Special ? 3 : 0;
     for (uint32_t channel = first; channel < 4; ++channel) {
         if ((ReadIoHalf(Io::DMA0CNT_H + 12 * channel) & DmaTriggerMask) == DmaArmed(timing)) RunDma(channel);

@@ -20,4 +20,12 @@ inline constexpr uint16_t DmaArmed(DmaTiming timing) { return uint16_t(0x8000u |
 void RunDma(uint32_t channel);
 
 // Runs every channel (in order 0-3) that is armed for the given timing.
+// Channels 1 and 2 with the "Special" timing serve the sound FIFOs and are
+// started only by RunFifoDma.
 void TriggerDma(DmaTiming timing);
+
+// A sound FIFO at `fifoAddress` (0x040000A0 or 0x040000A4) has fallen to
+// half full: channel 1 and then channel 2, when armed with the "Special"
+// timing and aimed at that FIFO, move four words into it. The count and the
+// element size of the channel are ignored and the destination stays put.
+void RunFifoDma(uint32_t fifoAddress);

@@ -16,6 +16,7 @@
 #include "machine/dma.h"
 #include "machine/interrupts.h"
 #include "machine/timers.h"
+#include "sound/sample_channels.h"
 #include "sound/sound_chip.h"
 
 std::array<uint32_t, 4> BgOrderList{};
@@ -160,6 +161,33 @@ void WriteSound(uint32_t offset, uint16_t value) {
     StoreIoHalf(offset, value);
 }
 
+// SOUNDCNT_H: the sample channels' volumes, outputs, timers and FIFO
+// resets. None of its bytes reaches the tone channels' registers.
+void WriteSampleControlRegister(uint32_t offset, uint16_t value) {
+    WriteSampleControl(value);
+    StoreIoHalf(offset, SampleChannels.Control);
+}
+
+// SOUNDCNT_X: the master enable reaches the tone channels and the sample
+// channels alike (the tone channels see it first, so that a switch-off has
+// reset them before the sample channels fall silent).
+void WriteSoundMaster(uint32_t offset, uint16_t value) {
+    WriteSound(offset, value);
+    WriteSampleMaster(uint8_t(value));
+}
+
+void WriteSoundBias(uint32_t offset, uint16_t value) {
+    WriteSampleBias(value);
+    StoreIoHalf(offset, value);
+}
+
+// FIFO_A at 0x0A0-0x0A3, FIFO_B at 0x0A4-0x0A7: every halfword written
+// (a word arrives as two) is two more samples.
+void WriteFifo(uint32_t offset, uint16_t value) {
+    PushFifo(offset >= Io::FIFO_A + 4 ? 1 : 0, value);
+    StoreIoHalf(offset, value);
+}
+
 void WriteDmaControl(uint32_t offset, uint16_t value) {
     StoreIoHalf(offset, value);
     if ((value & DmaTriggerMask) == DmaArmed(DmaTiming::Immediate)) RunDma((offset - Io::DMA0CNT_H) / 12);
@@ -172,7 +200,9 @@ void WriteTimerCounter(uint32_t offset, uint16_t value) {
 }
 
 void WriteTimerControlRegister(uint32_t offset, uint16_t value) {
-    WriteTimerControl((offset - Io::TM0CNT_L) / 4, value);
+    const uint32_t timer = (offset - Io::TM0CNT_L) / 4;
+    SampleTimerControl(timer, ReadIoHalf(offset), value);
+    WriteTimerControl(timer, value);
     StoreIoHalf(offset, value);
 }
 
@@ -233,6 +263,10 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
     set(Io::BLDALPHA, &WriteBlendAlpha);
     set(Io::BLDY, &WriteBlendBrightness);
     for (uint32_t offset = Io::SOUND1CNT_L; offset < Io::FIFO_A; offset += 2) set(offset, &WriteSound);
+    set(Io::SOUNDCNT_H, &WriteSampleControlRegister);
+    set(Io::SOUNDCNT_X, &WriteSoundMaster);
+    set(Io::SOUNDBIAS, &WriteSoundBias);
+    for (uint32_t offset = Io::FIFO_A; offset < Io::FIFO_A + 8; offset += 2) set(offset, &WriteFifo);
     for (uint32_t channel = 0; channel < 4; ++channel) set(Io::DMA0CNT_H + 12 * channel, &WriteDmaControl);
     for (uint32_t timer = 0; timer < 4; ++timer) {
         set(Io::TM0CNT_L + 4 * timer, &WriteTimerCounter);
@@ -301,5 +335,9 @@ void ResetHardware() {
         StoreLittle<uint32_t>(WriteHostAddress(0x03007FFC), 0x28);
         StoreLittle<uint16_t>(WriteHostAddress(0x03007FF8), 0);  // the BIOS's interrupt check flags
         *WriteHostAddress(0x03007FFA) = 0;
+        // The BIOS centres the sound output: without this bias every
+        // negative sample of the sample channels would clip.
+        StoreIoHalf(Io::SOUNDBIAS, 0x200);
     }
+    ResetSampleChannels();
 }

@@ -12,6 +12,7 @@
 #include "machine/io_registers.h"
 #include "machine/timers.h"
 #include "sound/midi_log.h"
+#include "sound/sample_channels.h"
 #include "sound/sound_chip.h"
 #include "video/render_line.h"
 
@@ -72,6 +73,8 @@ bool BeginVerticalBlank() {
     // its unused top bits read 1.
     const uint32_t pressed = Host.PollInput();
     BatteryFrameTick();
+    // The front-end may have loaded a snapshot or reset the machine.
+    SyncSampleChannels();
     uint16_t keyinput = uint16_t(~pressed | 0xFC00);
     AutoFirePhase = (AutoFirePhase + 1) & 7;
     if (AutoFirePhase & 4) keyinput |= uint16_t(Settings.AutoFire);
@@ -91,7 +94,9 @@ bool BeginVerticalBlank() {
 uint32_t ScanlineTick(CpuState& cpu) {
     // Cycles is 0 or below here: the slice ran its full length plus the
     // last instruction's overshoot.
-    StepTimers(int32_t(cpu.SliceLength) - cpu.Cycles);
+    const int32_t elapsed = int32_t(cpu.SliceLength) - cpu.Cycles;
+    StepTimers(elapsed);
+    SampleClockTick(elapsed);
 
     const uint16_t oldStatus = ReadIoHalf(Io::DISPSTAT);
     uint16_t status = oldStatus ^ StatusHblank;

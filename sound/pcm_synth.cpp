@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "machine/host.h"
+#include "sound/sample_channels.h"
 #include "sound/sound_output.h"
 
 namespace {
@@ -100,14 +102,21 @@ bool OpenPcmDevice(int32_t rate, int32_t buffers) {
     SoundDevice.StopFlag.store(0, Relaxed);
     // The mode must be the rate before the first refill can come back.
     SoundDevice.Mode.store(rate, Relaxed);
+    // The output also plays the sample channels' streams, so they are
+    // written from now on.
+    ConnectSampleStreams();
     if (!Host.OpenPcmOutput(rate, std::clamp(buffers, 2, 32), FillPcmBuffer)) {
+        DisconnectSampleStreams();
         SoundDevice.Mode.store(0, Relaxed);
         return false;
     }
     return true;
 }
 
-void ClosePcmDevice() { Host.ClosePcmOutput(); }
+void ClosePcmDevice() {
+    Host.ClosePcmOutput();
+    DisconnectSampleStreams();
+}
 
 // Tones above half the rate cannot be represented and are silent when
 // rendered; noise is kept whatever its clock, because its register steps
@@ -168,4 +177,11 @@ bool FillPcmBuffer(uint8_t* samples) {
     if (SoundDevice.StopFlag.load(Relaxed) || SoundDevice.Mode.load(Relaxed) < FirstPcmRate) return false;
     RenderPcmBuffer(samples);
     return true;
+}
+
+void MixSamplesIntoPcm(uint8_t* pcm, const float* samples, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t added = int32_t(std::lround(samples[i] * SampleChannelPcmScale));
+        pcm[i] = uint8_t(std::clamp(pcm[i] - 128 + added, -128, 127) + 128);
+    }
 }

@@ -26,3 +26,11 @@ void RenderPcmBuffer(uint8_t* samples);
 // The host's refill: renders into the buffer unless the device is closing
 // or no longer in PCM mode, in which case it returns false.
 bool FillPcmBuffer(uint8_t* samples);
+
+// Adds the sample channels, resampled to the device's rate (full scale =
+// 1.0), to `count` unsigned 8-bit samples of the tone channels. The
+// hardware's whole output range spans the whole 8-bit range, so one sample
+// channel at 100 % on both sides swings half of it.
+void MixSamplesIntoPcm(uint8_t* pcm, const float* samples, int32_t count);
+// The same scale for mixers of their own: 8-bit steps per unit of full scale.
+inline constexpr float SampleChannelPcmScale = 128.0f;

@@ -4,6 +4,7 @@
 #include "machine/host.h"
 #include "platform/audio/midi_synth.h"
 #include "platform/audio/pcm_output.h"
+#include "platform/audio/sample_stream.h"
 
 namespace {
 
@@ -19,6 +20,9 @@ bool OpenMidiOutput() {
         DestroyMidiSynth(Midi);
         return false;
     }
+    // The sample channels play beside the synthesiser on a stream of their
+    // own; without one, the music plays without them.
+    OpenSampleStreamOutput(int32_t(MidiSampleRate));
     return true;
 }
 
@@ -28,9 +32,11 @@ void SendMidiMessage(uint32_t message) {
 
 void SetMidiVolume(int32_t volume) {
     if (Midi.Synth) SetMidiSynthVolume(Midi.Synth, volume);
+    SetSampleStreamVolume(volume);
 }
 
 void CloseMidiOutput() {
+    CloseSampleStreamOutput();
     if (Midi.Synth) fluid_synth_all_sounds_off(Midi.Synth, -1);
     DestroyMidiSynth(Midi);
 }

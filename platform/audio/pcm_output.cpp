@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "machine/host.h"
+#include "platform/audio/sample_stream.h"
+#include "sound/pcm_synth.h"
 
 namespace {
 
@@ -61,17 +63,23 @@ void PlayQueuedBuffers(void*, Uint8* stream, int length) {
     }
 }
 
-// The sound thread refills each buffer as soon as it has been played. It
+// The sound thread refills each buffer as soon as it has been played: the
+// tone channels, then the sample channels resampled to the same rate. It
 // asks for the highest priority; where the system refuses, it runs on at
 // normal priority.
 int RenderPlayedBuffers(void*) {
     SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL);
+    std::array<float, PcmBufferSamples> samples;
     for (;;) {
         SDL_SemWait(Pcm.Played);
         if (Pcm.Quit.load(std::memory_order_acquire)) break;
         const int32_t index = Pcm.RefillBuffer;
         Pcm.RefillBuffer = (index + 1) % Pcm.BufferCount;
-        if (Pcm.Fill(Pcm.Buffers[index].data())) Pcm.Queued[index].store(true, std::memory_order_release);
+        uint8_t* buffer = Pcm.Buffers[index].data();
+        if (!Pcm.Fill(buffer)) continue;
+        RenderSampleStreams(samples.data(), PcmBufferSamples);
+        MixSamplesIntoPcm(buffer, samples.data(), PcmBufferSamples);
+        Pcm.Queued[index].store(true, std::memory_order_release);
     }
     return 0;
 }
@@ -100,6 +108,8 @@ bool OpenSdlPcmOutput(int32_t rate, int32_t buffers, bool (*fill)(uint8_t* sampl
     SDL_AudioSpec obtained{};
     Pcm.Played = SDL_CreateSemaphore(0);
     if (Pcm.Played) Pcm.Device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    // Without resamplers the sample channels stay silent; the tones play on.
+    if (Pcm.Device) OpenSampleStreamPlayer(obtained.freq);
     if (Pcm.Device) Pcm.Thread = SDL_CreateThread(RenderPlayedBuffers, "koru-sound", nullptr);
     if (!Pcm.Thread) {
         CloseSdlPcmOutput();
@@ -124,6 +134,7 @@ void CloseSdlPcmOutput() {
         SDL_SemPost(Pcm.Played);
         SDL_WaitThread(Pcm.Thread, nullptr);
     }
+    CloseSampleStreamPlayer();
     if (Pcm.Played) SDL_DestroySemaphore(Pcm.Played);
     if (Pcm.AudioStarted) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     Pcm.Device = 0;

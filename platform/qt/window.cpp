@@ -124,7 +124,6 @@ private:
 MainWindow* Window = nullptr;
 
 void MenuOpened() {
-    fprintf(stderr, "DBG open %d\n", Window->OpenMenus);
     ++Window->OpenMenus;
     if (Window->InMenuLoop) return;
     Window->InMenuLoop = true;
@@ -135,7 +134,6 @@ void MenuOpened() {
 // other opens; the menu loop ends only when none has opened again by the
 // time the queued check runs.
 void MenuClosed() {
-    fprintf(stderr, "DBG close %d\n", Window->OpenMenus);
     if (Window->OpenMenus > 0) --Window->OpenMenus;
     QTimer::singleShot(0, Window, [] {
         if (Window && Window->OpenMenus == 0 && Window->InMenuLoop) {

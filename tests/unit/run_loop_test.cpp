@@ -1,7 +1,6 @@
-// The run loop: fetch costs, condition codes, wait states, and what happens
-// at slice ends (early ends, the carried overshoot, IRQ entry). The slice-end
-// tests run RunCpu for whole frames and stop it from the host's once-a-frame
-// input poll.
+// The run loop: wait states, and what happens at slice ends (early ends, the
+// carried overshoot, IRQ entry). The slice-end tests run RunCpu for whole
+// frames and stop it from the host's once-a-frame input poll.
 
 #include "cpu/run_loop.h"
 
@@ -9,10 +8,10 @@
 
 #include <cstdint>
 
-#include "cpu/access_cost.h"
 #include "cpu/cpu_state.h"
 #include "game/game.h"
 #include "machine/host.h"
+#include "machine/io_registers.h"
 #include "machine/page_table.h"
 #include "tests/support/test_machine.h"
 
@@ -23,82 +22,40 @@ constexpr uint32_t Code = 0x03000100;
 // One frame is 228 lines of 960 + 272 cycles.
 constexpr int32_t FrameCycles = 228 * (960 + 272);
 
-TEST(ArmConditions, PassAndFailByFlags) {
-    struct Case {
-        uint32_t cond;
-        uint32_t flags;
-        bool passes;
+TEST(WaitStates, WaitcntSetsTheCartridgeAndSramCosts) {
+    // A fetch or 16-bit access pays the first-access wait of its window (3,
+    // 5 and 9, or 2 when the window's bit 4, 7 or 10 is set); a 32-bit one
+    // twice that. SRAM pays 5, 4, 3 or 9 by bits 0-1.
+    const struct {
+        uint16_t waitcnt;
+        int32_t window0, window1, window2, sram;
+    } cases[] = {
+        {0x0000, 3, 5, 9, 5},
+        {0x4016, 2, 5, 9, 3},
+        {0x0491, 2, 2, 2, 4},
+        {0x0003, 3, 5, 9, 9},
     };
-    constexpr uint32_t N = FlagN, Z = FlagZ, C = FlagC, V = FlagV;
-    // clang-format off
-    const Case cases[] = {
-        {0x0, Z, true},     {0x0, 0, false},                                // EQ
-        {0x1, 0, true},     {0x1, Z, false},                                // NE
-        {0x2, C, true},     {0x3, C, false},                                // CS, CC
-        {0x4, N, true},     {0x5, N, false},                                // MI, PL
-        {0x6, V, true},     {0x7, V, false},                                // VS, VC
-        {0x8, C, true},     {0x8, C | Z, false},                            // HI
-        {0x9, C | Z, true}, {0x9, C, false},                                // LS
-        {0xA, N | V, true}, {0xA, N, false},                                // GE
-        {0xB, V, true},     {0xB, 0, false},                                // LT
-        {0xC, N | V, true}, {0xC, Z | N | V, false}, {0xC, N, false},       // GT
-        {0xD, Z, true},     {0xD, N, true},          {0xD, N | V, false},   // LE
-        {0xE, 0, true},                                                     // AL
-        // Never, although the body is a valid instruction.
-        {0xF, N | Z | C | V, false}, {0xF, 0, false},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "cond " << c.cond << " flags " << std::hex << c.flags);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.waitcnt);
         TestMachine machine;
-        // mov<cond> r0, #1 (moveq r0, #1 = 0x03A00001)
-        machine.LoadArm(Code, {(c.cond << 28) | 0x03A00001});
-        machine.cpu.R[0] = 0;
-        machine.cpu.CPSR = ModeSystem | c.flags;
-        EXPECT_EQ(machine.Step(), 1) << "the fetch is paid either way";
-        EXPECT_EQ(machine.cpu.R[0], c.passes ? 1u : 0u);
-        EXPECT_EQ(machine.cpu.R[15], Code + 4);
+        machine.LoadArm(Code, {0xE1C010B0});  // strh r1, [r0]
+        machine.cpu.R[0] = 0x04000204;        // WAITCNT
+        machine.cpu.R[1] = c.waitcnt;
+        machine.Step();
+        EXPECT_EQ(ReadIoHalf(Io::WAITCNT), c.waitcnt);
+
+        machine.LoadArm(0x08000000, {0xE1A00000});  // nop (mov r0, r0)
+        EXPECT_EQ(machine.Step(), 2 * c.window0);
+        machine.LoadThumb(0x0A000000, {0x46C0});  // nop (mov r8, r8)
+        EXPECT_EQ(machine.Step(), c.window1);
+        machine.LoadArm(0x0C000000, {0xE1A00000});  // nop
+        EXPECT_EQ(machine.Step(), 2 * c.window2);
+        // 8-bit and 32-bit SRAM loads: fetch + access + internal cycle.
+        machine.LoadArm(Code, {0xE5D10000, 0xE5910000});  // ldrb r0, [r1]; ldr r0, [r1]
+        machine.cpu.R[1] = 0x0E000000;
+        EXPECT_EQ(machine.Step(), 1 + c.sram + 1);
+        EXPECT_EQ(machine.Step(), 1 + 2 * c.sram + 1);
     }
-}
-
-TEST(ArmConditions, FailingInstructionFromCartridgeStillPaysItsFetch) {
-    TestMachine machine;
-    machine.LoadArm(0x08000000, {0x03A00001});  // moveq r0, #1
-    machine.cpu.CPSR = ModeSystem;
-    EXPECT_EQ(machine.Step(), 6);
-}
-
-TEST(WaitStates, WaitcntRewritesCartridgeAndSramCosts) {
-    TestMachine machine;
-    EXPECT_EQ(RegionCost32(0x08000000), 6);
-    EXPECT_EQ(RegionCost16(0x08000000), 3);
-    EXPECT_EQ(RegionCost16(0x0E000000), 5);
-
-    machine.LoadArm(Code, {0xE1C010B0});  // strh r1, [r0]
-    machine.cpu.R[0] = 0x04000204;        // WAITCNT
-    machine.cpu.R[1] = 0x4016;
-    machine.Step();
-
-    // ARM fetch from the cartridge's first window.
-    machine.LoadArm(0x08000000, {0xE1A00000});  // nop (mov r0, r0)
-    EXPECT_EQ(machine.Step(), 4);
-    // 8-bit and 32-bit SRAM loads: fetch + access + internal cycle.
-    machine.LoadArm(Code, {0xE5D10000, 0xE5910000});  // ldrb r0, [r1]; ldr r0, [r1]
-    machine.cpu.R[1] = 0x0E000000;
-    EXPECT_EQ(machine.Step(), 1 + 3 + 1);
-    EXPECT_EQ(machine.Step(), 1 + 6 + 1);
-    // The slower windows keep their first-access waits.
-    EXPECT_EQ(RegionCost32(0x0A000000), 10);
-    EXPECT_EQ(RegionCost32(0x0C000000), 18);
-}
-
-TEST(WaitStates, ThumbFetchUsesTheHalfwordCost) {
-    TestMachine machine;
-    machine.LoadThumb(0x08000000, {0x46C0});  // nop (mov r8, r8)
-    EXPECT_EQ(machine.Step(), 3);
-    UpdateWaitStates(0x4016);
-    machine.LoadThumb(0x08000000, {0x46C0});  // nop (mov r8, r8)
-    EXPECT_EQ(machine.Step(), 2);
 }
 
 // Frame-level harness: Host.PollInput runs once per frame inside the
