@@ -51,15 +51,20 @@ function(add_gba_cartridge NAME)
     get_filename_component(extension ${path} EXT)
     set(object ${work}/${stem}.o)
     if(extension STREQUAL ".c")
-      set(language_flags -std=c11 -O2 -ffreestanding -Wall -Wextra)
+      # The compiler writes the headers a source includes into a depfile, so
+      # editing a shared header rebuilds every cartridge that uses it.
+      set(language_flags -std=c11 -O2 -ffreestanding -Wall -Wextra -MMD -MF ${object}.d)
+      set(depfile DEPFILE ${object}.d)
     else()
       set(language_flags -x assembler)
+      set(depfile)
     endif()
     add_custom_command(
       OUTPUT ${object}
       COMMAND ${ARM_GCC} ${KORU_CARTRIDGE_FLAGS} ${language_flags} -I${KORU_CARTRIDGE_COMMON}
               -I${CMAKE_CURRENT_SOURCE_DIR} -c ${path} -o ${object}
       DEPENDS ${path} ${KORU_CARTRIDGE_COMMON}/check.inc
+      ${depfile}
       COMMENT "Cartridge ${NAME}: ${stem}"
       VERBATIM)
     list(APPEND objects ${object})

@@ -12,20 +12,17 @@
 
 InputState Input;
 
+// clang-format off
 const std::array<KeyBinding, 35> KeyTable = {{
-    {0x0D, KeyStart},  // Enter
-    {0x09, KeySelect}, // Tab
-    {0x11, KeyB},      // Ctrl
-    {0x20, KeyA},      // Space
-    {0x28, KeyDown},   {0x26, KeyUp},     {0x25, KeyLeft},   {0x27, KeyRight},
-    {'Z', KeyB},       {'X', KeyB},       {'C', KeyB},       {'V', KeyB},
-    {'B', KeyB},       {'N', KeyB},       {'M', KeyB},       {'A', KeyA},
-    {'S', KeyA},       {'D', KeyA},       {'F', KeyA},       {'G', KeyA},
-    {'H', KeyA},       {'J', KeyA},       {'K', KeyA},       {'L', KeyA},
-    {'Q', KeyL},       {'E', KeyL},       {'T', KeyL},       {'U', KeyL},
-    {'O', KeyL},       {'W', KeyR},       {'R', KeyR},       {'Y', KeyR},
-    {'I', KeyR},       {'P', KeyR},       {0, 0},
+    {0x0D, KeyStart}, {0x09, KeySelect}, {0x11, KeyB}, {0x20, KeyA},  // Enter, Tab, Ctrl, Space
+    {0x28, KeyDown}, {0x26, KeyUp}, {0x25, KeyLeft}, {0x27, KeyRight},  // the arrows
+    {'Z', KeyB}, {'X', KeyB}, {'C', KeyB}, {'V', KeyB}, {'B', KeyB}, {'N', KeyB}, {'M', KeyB},
+    {'A', KeyA}, {'S', KeyA}, {'D', KeyA}, {'F', KeyA}, {'G', KeyA}, {'H', KeyA}, {'J', KeyA}, {'K', KeyA}, {'L', KeyA},
+    {'Q', KeyL}, {'E', KeyL}, {'T', KeyL}, {'U', KeyL}, {'O', KeyL},
+    {'W', KeyR}, {'R', KeyR}, {'Y', KeyR}, {'I', KeyR}, {'P', KeyR},
+    {0, 0},
 }};
+// clang-format on
 
 namespace {
 

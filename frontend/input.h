@@ -28,9 +28,9 @@ struct KeyBinding {
 extern const std::array<KeyBinding, 35> KeyTable;
 
 struct InputState {
-    int32_t Active = 1;             // 0 while a menu is open or the window is inactive
-    uint16_t KeyboardState = 0;     // keypad bits held on the keyboard
-    uint8_t JoystickCount = 0;      // 0 = no joystick
+    int32_t Active = 1;          // 0 while a menu is open or the window is inactive
+    uint16_t KeyboardState = 0;  // keypad bits held on the keyboard
+    uint8_t JoystickCount = 0;   // 0 = no joystick
     JoystickRange Joystick;
 };
 extern InputState Input;

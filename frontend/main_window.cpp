@@ -12,6 +12,7 @@
 #include "game/settings.h"
 #include "game/snapshot.h"
 #include "machine/host.h"
+#include "platform/audio/audio_host.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/joystick.h"
 #include "sound/midi_log.h"
@@ -28,13 +29,17 @@ void ExitNow(int status) {
 }
 
 const MenuItem FileMenu[] = {
-    {CommandOpen, "打开(&N)"},      {CommandSettings, "设置(&E)"},  {0, nullptr},
+    {CommandOpen, "打开(&N)"},          {CommandSettings, "设置(&E)"},      {0, nullptr},
     {CommandLoadState, "读取状态(&L)"}, {CommandSaveState, "记忆状态(&S)"}, {0, nullptr},
     {CommandQuit, "退出(&Q)"},
 };
 const MenuItem SizeMenu[] = {
-    {CommandSize1, "1:1 (240x160)"},     {CommandSize1 + 1, "2:1 (480x320)"}, {CommandSize1 + 2, "3:1 (720x480)"},
-    {CommandSize1 + 3, "4:1 (960x640)"}, {0, nullptr},                     {CommandRememberSize, "快照(&S)"},
+    {CommandSize1, "1:1 (240x160)"},
+    {CommandSize1 + 1, "2:1 (480x320)"},
+    {CommandSize1 + 2, "3:1 (720x480)"},
+    {CommandSize1 + 3, "4:1 (960x640)"},
+    {0, nullptr},
+    {CommandRememberSize, "快照(&S)"},
 };
 const MenuItem HelpMenu[] = {
     {CommandGameInfo, "讯息(&I)"},
@@ -70,7 +75,7 @@ void WindowActivationChanged(bool active, bool minimised) {
     }
 }
 
-void WindowMenuLoop(bool entered) {
+void WindowMenuLoop(bool entered) { SetActive(entered ? 0 : 1); }
 
 // The keyboard's auto-repeat sends more key-downs for a held key (and, from
 // the X server, a key-up before each); neither is a real change of the key.
@@ -223,6 +228,7 @@ int RunProgram(int argc, char** argv) {
     Host.PollInput = PollInput;
     Host.PresentFrame = PresentFrame;
     Host.WaitFrameTick = WaitFrameTick;
+    InstallAudioHost(Host);
     if (!CreateMainWindow()) {
         CleanUp();
         return 1;

@@ -17,6 +17,7 @@
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
 #include "machine/timers.h"
+#include "sound/sample_channels.h"
 
 namespace {
 
@@ -260,5 +261,8 @@ bool SaveState(const char* fileName) {
 bool LoadState(const char* fileName) {
     if (!MachineIsRunning() || !ReadSnapshotFile(fileName) || !SnapshotIsValid()) return false;
     ApplySnapshot();
+    // The FIFOs of the sample channels are not part of a snapshot: they start
+    // empty, and the game's DMA refills them within a frame.
+    ResetSampleChannels();
     return true;
 }

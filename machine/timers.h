@@ -2,7 +2,9 @@
 // The four 16-bit timers. They advance at slice boundaries only: each
 // scanline tick hands them the cycles the slice took, and a timer ticks at
 // most once per slice whatever its prescaler, so the faster prescalers run
-// slow. That is enough for the periodic interrupts games use them for.
+// slow. That is enough for the periodic interrupts games use them for; the
+// sound sample channels, which need every overflow of timers 0 and 1 at its
+// exact cycle, keep clocks of their own (sound/sample_channels.h).
 
 #include <array>
 #include <cstdint>

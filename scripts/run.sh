@@ -1,10 +1,9 @@
 #!/bin/sh
-# Builds KORU and runs a cartridge headless (our own demo when none is given).
+# Builds KORU and opens the desktop program on a cartridge (our own demo when
+# none is given). KORU.ini is read from and written to the current folder.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
-CARTRIDGE="${1:-build/cartridges/demo.gba}"
-[ $# -gt 0 ] && shift
-exec build/frontend/headless/koru-headless --regs --bench "$@" "$CARTRIDGE"
+exec build/frontend/koru "${1:-build/cartridges/demo.gba}"

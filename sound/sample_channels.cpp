@@ -108,9 +108,11 @@ void PushSample(uint32_t stream, uint64_t time, uint32_t period, int32_t value) 
 // FIFO that is down to half full has its DMA channel refill it.
 void TakeSamples(uint32_t timer, uint64_t time, uint32_t period) {
     SampleChannelState& state = SampleChannels;
-    int32_t left = 0, right = 0;
+    const uint16_t control = state.Control;
+    bool clocked[2];
     for (uint32_t channel = 0; channel < 2; ++channel) {
-        if (!ChannelOn(state.Control, channel) || TimerOf(state.Control, channel) != timer) continue;
+        clocked[channel] = ChannelOn(control, channel) && TimerOf(control, channel) == timer;
+        if (!clocked[channel]) continue;
         SampleFifo& fifo = state.Fifos[channel];
         // An empty FIFO leaves the last sample on the output.
         if (fifo.Count) {
@@ -119,14 +121,18 @@ void TakeSamples(uint32_t timer, uint64_t time, uint32_t period) {
             --fifo.Count;
         }
         if (fifo.Count <= FifoRefillLevel) RunFifoDma(channel == 0 ? FifoAddressA : FifoAddressB);
-        const uint16_t bits = ChannelBits(state.Control, channel);
+    }
+    if (!Connected.load(std::memory_order_relaxed)) return;
+    int32_t left = 0, right = 0;
+    for (uint32_t channel = 0; channel < 2; ++channel) {
+        if (!clocked[channel]) continue;
         const uint16_t fullVolume = channel == 0 ? SampleControl::FullVolumeA : SampleControl::FullVolumeB;
-        const int32_t sample = fifo.Output * ((state.Control & fullVolume) ? 2 : 1);
+        const int32_t sample = state.Fifos[channel].Output * ((control & fullVolume) ? 2 : 1);
+        const uint16_t bits = ChannelBits(control, channel);
         if (bits & SampleControl::LeftA) left += sample;
         if (bits & SampleControl::RightA) right += sample;
     }
-    if (Connected.load(std::memory_order_relaxed))
-        PushSample(timer, time, period, (MixSide(left) + MixSide(right)) / 2);
+    PushSample(timer, time, period, (MixSide(left) + MixSide(right)) / 2);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 // the sound output layer. It is modelled in the register layout of the
 // handheld's older sound unit: 48 one-byte registers. The I/O register layer
 // translates each byte written to the sound registers into one of these.
-// The two DMA sample channels are not rendered.
+// The two DMA sample channels are a separate block (sample_channels.h).
 
 #include <array>
 #include <cstdint>

@@ -177,5 +177,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "koru-headless: cannot write %s\n", Options.wav.c_str());
         status = 3;
     }
+    if (exitPc == 0) {
+        // Nothing ran: leave no empty recordings behind.
+        if (!Options.wav.empty()) std::remove(Options.wav.c_str());
+        if (!Options.midiLog.empty()) std::remove(Options.midiLog.c_str());
+    }
     return status;
 }

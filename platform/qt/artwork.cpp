@@ -57,7 +57,7 @@ QImage DrawLogo() {
 
     QFont font;
     font.setFamilies({"DejaVu Sans", "Sans Serif"});
-    font.setPixelSize(22);
+    font.setPixelSize(17);
     font.setBold(true);
     painter.setFont(font);
     painter.setPen(QColor(0xFF, 0xD8, 0x60));

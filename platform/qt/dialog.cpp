@@ -164,7 +164,8 @@ QWidget* MakeControl(Dialog* dialog, const DialogControl& control) {
             button->setDefault(true);
             dialog->DefaultId = id;
         }
-        QObject::connect(button, &QPushButton::clicked, [dialog, id] { dialog->Widget->Send(DialogEvent::Command, id); });
+        QObject::connect(button, &QPushButton::clicked,
+                         [dialog, id] { dialog->Widget->Send(DialogEvent::Command, id); });
         widget = button;
         break;
     }
@@ -223,6 +224,8 @@ int RunDialog(const DialogTemplate& layout, DialogProcedure procedure) {
     procedure(&dialog, DialogEvent::Open, 0, ScrollCode::LineLeft, 0);
     if (dialog.Ended) return dialog.Result;
     widget.exec();
+    // Without a window manager nobody hands the focus back to the owner.
+    if (owner) owner->activateWindow();
     return dialog.Result;
 }
 

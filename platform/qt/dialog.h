@@ -11,15 +11,15 @@
 #include <string>
 
 enum class ControlKind {
-    Bitmap,         // the text names the picture: "Logo"
+    Bitmap,  // the text names the picture: "Logo"
     GroupBox,
-    CheckBox,       // toggles itself when clicked, then sends its command
+    CheckBox,  // toggles itself when clicked, then sends its command
     Edit,
     HScrollBar,
-    Label,          // left-aligned static text
+    Label,  // left-aligned static text
     RightLabel,
     CentredLabel,
-    SunkenLabel,    // centred text in a sunken frame
+    SunkenLabel,  // centred text in a sunken frame
     EtchedFrame,
     DefaultButton,  // Enter presses it
     Button,

@@ -7,18 +7,25 @@
 
 bool AskOpenFileName(char* path, std::size_t capacity, std::span<const FileFilter> filters) {
     if (capacity == 0) return false;
-    // Qt writes its patterns space-separated inside the description.
+    // Qt reads the patterns from the parentheses at the end of the
+    // description, separated by spaces.
     QStringList nameFilters;
     for (const FileFilter& filter : filters) {
+        QString description = QString::fromUtf8(filter.Description);
+        if (description.endsWith(')') && description.contains('(')) description.truncate(description.lastIndexOf('('));
         const QString pattern = QString::fromUtf8(filter.Pattern).replace(';', ' ');
-        nameFilters << QString::fromUtf8(filter.Description) + " (" + pattern + ")";
+        nameFilters << description.trimmed() + " (" + pattern + ")";
     }
-    QFileDialog dialog(QApplication::activeWindow());
+    QWidget* owner = QApplication::activeWindow();
+    QFileDialog dialog(owner);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(nameFilters);
     if (*path) dialog.selectFile(QString::fromLocal8Bit(path));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    // Without a window manager nobody hands the focus back to the owner.
+    if (owner) owner->activateWindow();
+    if (!confirmed) return false;
 
     const QByteArray chosen = dialog.selectedFiles().first().toLocal8Bit();
     // A name that does not fit would open some other file.

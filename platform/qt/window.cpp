@@ -192,8 +192,8 @@ void CloseMainWindow() {
 void SetPictureSource(const uint16_t* pixels, int width, int height, int lineBytes, int sourceX, int sourceY,
                       int sourceWidth, int sourceHeight) {
     if (!Window) return;
-    Window->Picture->Source = QImage(reinterpret_cast<const uchar*>(pixels), width, height, lineBytes,
-                                     QImage::Format_RGB555);
+    Window->Picture->Source =
+        QImage(reinterpret_cast<const uchar*>(pixels), width, height, lineBytes, QImage::Format_RGB555);
     Window->Picture->SourceRect = QRect(sourceX, sourceY, sourceWidth, sourceHeight);
 }
 

@@ -1,13 +1,14 @@
 // KORU.ini and Settings: where the file is, how the game section is named,
 // and how the global and game sections combine.
 
+#include "frontend/config.h"
+
 #include <zlib.h>
 
 #include <QTest>
 #include <array>
 #include <cstring>
 
-#include "frontend/config.h"
 #include "frontend_test.h"
 
 class ConfigTest : public QObject {
@@ -56,10 +57,8 @@ private slots:
             const char* section;
         };
         const Case cases[] = {
-            {"ABC", 512, false, "ABC"},
-            {"TWELVELETTER", 4096, false, "TWELVELETTER"},
-            {"PACKED", 512, true, "PACKED"},
-            {"SHORT", 511, false, "UNKNOWN"},
+            {"ABC", 512, false, "ABC"},        {"TWELVELETTER", 4096, false, "TWELVELETTER"},
+            {"PACKED", 512, true, "PACKED"},   {"SHORT", 511, false, "UNKNOWN"},
             {"A]B\nC[", 512, false, "A_B_C_"},
         };
         for (const Case& c : cases) {
@@ -116,8 +115,7 @@ private slots:
         WriteText(scratch.Path("KORU.ini"), "[GAME]\nAutoFire=1\n");
         std::strcpy(Settings.Cartridge, "\"games/a b.gba\"");
         SaveCartridgePath();
-        QCOMPARE(ReadText(scratch.Path("KORU.ini")),
-                 Q("[GAME]\nAutoFire=1\n\n[KORU]\nCartridge=\"games/a b.gba\"\n"));
+        QCOMPARE(ReadText(scratch.Path("KORU.ini")), Q("[GAME]\nAutoFire=1\n\n[KORU]\nCartridge=\"games/a b.gba\"\n"));
     }
 };
 

@@ -1,9 +1,10 @@
 // The INI reader and writer: what a read finds, and that a write changes
 // only the line of its key.
 
+#include "frontend/ini_file.h"
+
 #include <QTest>
 
-#include "frontend/ini_file.h"
 #include "frontend_test.h"
 
 class IniFileTest : public QObject {
@@ -68,8 +69,7 @@ private slots:
 
     // A value with a line break in it must not add lines of its own.
     void AValueIsOneLine() {
-        QCOMPARE(Rewrite("[KORU]\n", "KORU", "Cartridge", "a.gba\n[KORU]\nCheckCRC=0"),
-                 Q("[KORU]\nCartridge=a.gba\n"));
+        QCOMPARE(Rewrite("[KORU]\n", "KORU", "Cartridge", "a.gba\n[KORU]\nCheckCRC=0"), Q("[KORU]\nCartridge=a.gba\n"));
     }
 };
 

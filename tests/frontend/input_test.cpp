@@ -1,11 +1,12 @@
 // Keyboard, joystick and the active state: the key table, the function
 // keys, auto-repeat, and pausing in PollInput.
 
+#include "frontend/input.h"
+
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTest>
 
-#include "frontend/input.h"
 #include "frontend/main_window.h"
 #include "frontend_test.h"
 #include "video/render_line.h"
@@ -39,8 +40,8 @@ private slots:
             const char* keys;
             uint16_t bit;
         };
-        const Case cases[] = {{"\x0D", 0x008}, {"\x09", 0x004}, {"\x11", 0x002}, {" ", 0x001},
-                              {"\x28", 0x080}, {"\x26", 0x040}, {"\x25", 0x020}, {"\x27", 0x010},
+        const Case cases[] = {{"\x0D", 0x008},    {"\x09", 0x004},      {"\x11", 0x002},  {" ", 0x001},
+                              {"\x28", 0x080},    {"\x26", 0x040},      {"\x25", 0x020},  {"\x27", 0x010},
                               {"ZXCVBNM", 0x002}, {"ASDFGHJKL", 0x001}, {"QETUO", 0x200}, {"WRYIP", 0x100}};
         for (const Case& c : cases) {
             for (const char* key = c.keys; *key; ++key) {
@@ -161,14 +162,14 @@ private slots:
             uint32_t x, y, buttons, keys;
         };
         const Case cases[] = {
-            {250, 32768, 0, 0},                 // centred
-            {199, 32768, 0, 0x020},             // left of the first third
-            {200, 32768, 0, 0},                 // exactly at minimum + third
-            {301, 32768, 0, 0x010},             // right
+            {250, 32768, 0, 0},      // centred
+            {199, 32768, 0, 0x020},  // left of the first third
+            {200, 32768, 0, 0},      // exactly at minimum + third
+            {301, 32768, 0, 0x010},  // right
             {300, 32768, 0, 0},
-            {250, 21844, 0, 0x040},             // up
+            {250, 21844, 0, 0x040},  // up
             {250, 21845, 0, 0},
-            {250, 43691, 0, 0x080},             // down
+            {250, 43691, 0, 0x080},  // down
             {100, 65535, 0, 0x020 | 0x080},
             {250, 32768, 0xF, 0x001 | 0x002 | 0x200 | 0x100},
             {250, 32768, 0x4, 0x200},

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -32,7 +30,7 @@ protected:
     static constexpr Store Unlock2{0x2AAA, 0x55};
 };
 
-TEST_F(FlashChip, SectorEraseFillsOnlyTheAddressedFourKilobytes) {
+TEST_F(FlashChip, EraseAndProgram) {
     Fill(0x11);
     Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x3123, 0x30}});
     EXPECT_EQ(At(0x2FFF), 0x11);
@@ -40,28 +38,19 @@ TEST_F(FlashChip, SectorEraseFillsOnlyTheAddressedFourKilobytes) {
     EXPECT_EQ(At(0x4000), 0x11);
     EXPECT_EQ(At(0x5555), 0x11) << "the command bytes are not stored";
     EXPECT_EQ(At(0x2AAA), 0x11);
-}
 
-TEST_F(FlashChip, ChipEraseFillsTheWholeBlock) {
-    Fill(0x00);
+    // Programming ANDs (0xFF AND 0x0F, then 0x0F AND 0xF0); one command
+    // programs one byte.
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x3010, 0x0F}});
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x3010, 0xF0}});
+    EXPECT_EQ(At(0x3010), 0x00);
+    Send({{0x3011, 0x42}});
+    EXPECT_EQ(At(0x3011), 0x42);
+
     Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x5555, 0x10}});
     for (uint32_t i = 0; i < 0x10000; ++i) ASSERT_EQ(At(uint16_t(i)), 0xFF) << std::hex << i;
-    // The decoder is idle again: the next store is an ordinary one.
     Send({{0x0040, 0x5A}});
-    EXPECT_EQ(At(0x0040), 0x5A);
-}
-
-TEST_F(FlashChip, ProgrammingCanOnlyClearBits) {
-    machine.Write8(0x0E000010, 0xF3);
-    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0x0F}});
-    EXPECT_EQ(At(0x0010), 0x03);
-    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0xFC}});
-    EXPECT_EQ(At(0x0010), 0x00) << "0x03 AND 0xFC";
-    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0xFF}});
-    EXPECT_EQ(At(0x0010), 0x00) << "only an erase sets bits again";
-    // One program command programs one byte.
-    Send({{0x0011, 0x42}});
-    EXPECT_EQ(At(0x0011), 0x42);
+    EXPECT_EQ(At(0x0040), 0x5A) << "idle again after the chip erase";
 }
 
 TEST_F(FlashChip, IdentificationShowsTheChipAndGivesTheBytesBack) {
@@ -125,7 +114,6 @@ TEST_F(FlashChip, BrokenSequencesAreReplayedAsStores) {
         {"unknown command byte is swallowed",
          {Unlock1, Unlock2, {0x5555, 0x33}, {0x0040, 0x09}},
          {{0x5555, 0x00}, {0x0040, 0x09}}},
-        {"plain static-RAM stores pass", {{0x0000, 0xAA}, {0xFFFF, 0x55}}, {{0x0000, 0xAA}, {0xFFFF, 0x55}}},
     };
     for (const Case& c : cases) {
         Fill(0x00);
@@ -133,19 +121,6 @@ TEST_F(FlashChip, BrokenSequencesAreReplayedAsStores) {
         for (const auto& [offset, value] : c.stores) BusWrite8(0x0E000000u + offset, value);
         for (const auto& [offset, value] : c.expected) EXPECT_EQ(At(offset), value) << c.name << " at " << offset;
     }
-}
-
-TEST_F(FlashChip, TracePrintsTheProtocol) {
-    ::Flash.Trace = 1;
-    machine.Write8(0x0E000010, 0xF3);
-    testing::internal::CaptureStdout();
-    Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x3123, 0x30}});
-    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0010, 0x0F}});
-    Send({Unlock1, {0x0100, 0x12}});
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "FLASH: Erasing page 0x3000-0x3FFF.\n"
-              "FLASH: Writing to 0x0010: 0x0F AND 0xF3 ==> 0x03.\n"
-              "FLASH: 0xAA 0x12?\n");
 }
 
 }  // namespace

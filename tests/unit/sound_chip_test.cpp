@@ -69,20 +69,6 @@ protected:
     SoundDriverTable savedDriver;
 };
 
-TEST_F(SoundChipTest, ResetSetsVoicesAndRoutesEveryChannelToBothTerminals) {
-    Calls.clear();
-    ResetSoundChip(chip, regs.data(), 4);
-    // Tone voices for the tone and wave channels, noise for the fourth; then
-    // each routing write sends the four silent channels at once (refresh
-    // mode 0 until the reset's own refresh asks for 1).
-    ASSERT_EQ(Calls.size(), 12u);
-    EXPECT_EQ(Calls[2], (OutputCall{'V', 6, 0, 0}));
-    EXPECT_EQ(Calls[3], (OutputCall{'V', 7, 1, 0}));
-    EXPECT_EQ(Calls[11], Tone(7, 0, 0));
-    EXPECT_EQ(regs[SoundReg::TerminalLevels], 0x77);
-    EXPECT_EQ(regs[SoundReg::Routing], 0xFF);
-}
-
 TEST_F(SoundChipTest, TriggerIsSentOncePerFrameInRefreshModeOne) {
     Write(8, 0x6B);
     Write(9, 0x07);  // no trigger: stored, but the channel stays off
@@ -213,8 +199,13 @@ TEST_F(SoundChipTest, MasterOffResetsAndIgnoresWritesUntilOnAgain) {
     Refresh();
     Calls.clear();
     Write(SoundReg::Master, 0x00);
-    EXPECT_EQ(Calls.size(), 12u) << "the reset's voices and silent channels, at once";
+    // The reset sets the voices (tone, tone, tone, noise), then each of the
+    // two routing writes sends the four silent channels at once.
+    ASSERT_EQ(Calls.size(), 12u);
+    EXPECT_EQ(Calls[3], (OutputCall{'V', 3, 1, 0}));
+    EXPECT_EQ(Calls[11], Tone(3, 0, 0));
     EXPECT_EQ(regs[SoundReg::TerminalLevels], 0x77);
+    EXPECT_EQ(regs[SoundReg::Routing], 0xFF);
 
     Calls.clear();
     Write(2, 0xF0);

@@ -1,6 +1,7 @@
-// Sprites: placement (including negative coordinates), drawing order,
-// tile mapping, flips, rotation-scaling, semi-transparency and the OBJ
-// window.
+// Sprites: the rules the picture cartridges do not show (negative and
+// off-screen coordinates, priority levels against sprite numbers, tile
+// numbers masked and wrapped, the effects a semi-transparent sprite
+// ignores, the OBJ window of a rotated sprite, no limit per line).
 
 #include <vector>
 
@@ -87,19 +88,6 @@ TEST_F(SpriteTest, LowerNumberedSpriteIsInFrontAndPrioritiesOrderLevels) {
     EXPECT_EQ(Pixel(20, 0), Shown(1));
 }
 
-TEST_F(SpriteTest, TwoDimensionalAndOneDimensionalMapping) {
-    // A 16 x 16 16-colour sprite from tile 0: its second tile row comes from
-    // tile 32 in the two-dimensional layout and from tile 2 in the other.
-    FillVram(TileMemory + 32 * 2, 32, 0x33);
-    FillVram(TileMemory + 32 * 32, 32, 0x44);
-    SetOam(0, 0, 0x4000, 0);
-    Render(8);
-    EXPECT_EQ(Pixel(0, 8), Shown(4));
-    SetIo(Io::DISPCNT, 0x1040);
-    Render(8);
-    EXPECT_EQ(Pixel(0, 8), Shown(3));
-}
-
 TEST_F(SpriteTest, TileNumberMasking) {
     // 256 colours in two-dimensional mapping count tiles in pairs: tile 3
     // draws from tile 2.
@@ -114,66 +102,6 @@ TEST_F(SpriteTest, TileNumberMasking) {
     SetIo(Io::DISPCNT, 0x1003);
     Render(0);
     EXPECT_EQ(Pixel(0, 0), Shown(7));
-}
-
-TEST_F(SpriteTest, FlipsAndShapeThree) {
-    SetIo(Io::DISPCNT, 0x1040);
-    RampStrip256(0, 16, 1);
-    SetVram8(TileMemory + 64 + 7 * 8 + 7, 99);  // row 7 of the second tile, last pixel
-    SetOam(0, 0x6000, 0x1000 | 0, 0);           // 16 x 8, horizontal flip
-    Render(0);
-    EXPECT_EQ(Pixel(0, 0), Shown(16));
-    EXPECT_EQ(Pixel(15, 0), Shown(1));
-    SetOam(0, 0x6000, 0x3000 | 0, 0);  // both flips: line 0 shows row 7
-    Render(0);
-    EXPECT_EQ(Pixel(0, 0), Shown(99));
-    // Shape 3 size 1 is a 16 x 16 square.
-    RampStrip256(4, 16, 1);  // its second tile row
-    SetOam(0, 0xE000, 0x4000, 0);
-    Render(15);
-    EXPECT_EQ(DrawnColumns(15).size(), 16u);
-    Render(16);
-    EXPECT_TRUE(DrawnColumns(16).empty());
-}
-
-TEST_F(SpriteTest, DoubleSizeAffineSpriteIsCentredInItsBox) {
-    FillVram(TileMemory, 32, 0x11);  // an 8 x 8 solid texture
-    SetAffine(0, 256, 0, 0, 256);
-    SetOam(0, 0x0300 | 0, 0, 0);  // affine, double size: a 16 x 16 box
-    Render(3);
-    EXPECT_TRUE(DrawnColumns(3).empty());
-    Render(4);
-    std::vector<int32_t> expected;
-    for (int32_t x = 4; x < 12; ++x) expected.push_back(x);
-    EXPECT_EQ(DrawnColumns(4), expected);
-    Render(11);
-    EXPECT_EQ(DrawnColumns(11), expected);
-    Render(12);
-    EXPECT_TRUE(DrawnColumns(12).empty());
-
-    // Half-size scaling (PA = PD = 2.0) shrinks the texture to 4 x 4.
-    SetAffine(0, 512, 0, 0, 512);
-    Render(6);
-    EXPECT_EQ(DrawnColumns(6), (std::vector<int32_t>{6, 7, 8, 9}));
-}
-
-TEST_F(SpriteTest, AffineSpriteTexelAddressing) {
-    // A 16 x 16 16-colour affine sprite, one-dimensional: texel (tx, ty) =
-    // tile (ty / 8) * 2 + tx / 8. Mirror it with PA = -1.
-    SetIo(Io::DISPCNT, 0x1040);
-    for (uint32_t tile = 0; tile < 4; ++tile) FillVram(TileMemory + 32 * tile, 32, uint8_t(0x11 * (tile + 1)));
-    SetVram8(TileMemory + 32 * 3 + 4 * 7 + 3, 0x9A);  // texels (14, 15)=10 and (15, 15)=9
-    SetAffine(1, -256, 0, 0, 256);
-    SetOam(0, 0x0100, 0x4000 | 1 << 9, 0);
-    Render(15);
-    // Column 0 maps to texel 16, just outside: the mirror image starts at
-    // column 1.
-    EXPECT_EQ(Pixel(0, 15), SurfaceWhite);
-    EXPECT_EQ(Pixel(1, 15), Shown(9));
-    EXPECT_EQ(Pixel(2, 15), Shown(10));
-    EXPECT_EQ(Pixel(3, 15), Shown(4));
-    EXPECT_EQ(Pixel(15, 15), Shown(3));
-    EXPECT_EQ(Pixel(16, 15), SurfaceWhite);
 }
 
 TEST_F(SpriteTest, SemiTransparentSpritesBlendOnlyWithASecondTarget) {
@@ -193,26 +121,6 @@ TEST_F(SpriteTest, SemiTransparentSpritesBlendOnlyWithASecondTarget) {
     SetIo(BLDCNT, 0x0050);
     Render(0);
     EXPECT_EQ(Pixel(0, 0), 0x000F);
-}
-
-TEST_F(SpriteTest, ObjWindowIsShapedBySpritesAndNeverDrawn) {
-    // BG0 in solid index 1 everywhere; WINOUT lets BG0 draw outside and
-    // nothing inside the OBJ window.
-    FillVram(32, 32, 0x11);
-    for (uint32_t i = 0; i < 1024; ++i) SetVram16(0x4000 + 2 * i, 1);
-    SetPalette(1, HandheldGreen);
-    SetIo(Io::BG0CNT, 8 << 8);
-    SetIo(WINOUT, 0x0011);
-    FillVram(TileMemory, 32, 0x11);
-    SetOam(0, 0x0800, 16, 0);  // OBJ window mode
-    SetIo(Io::DISPCNT, 0x1100);
-    Render(0);
-    EXPECT_EQ(Pixel(16, 0), SurfaceGreen);  // without DISPCNT bit 15 nothing at all
-    SetIo(Io::DISPCNT, 0x9100);
-    Render(0);
-    EXPECT_EQ(Pixel(15, 0), SurfaceGreen);
-    for (int32_t x = 16; x < 24; ++x) EXPECT_EQ(Pixel(x, 0), SurfaceWhite) << x;
-    EXPECT_EQ(Pixel(24, 0), SurfaceGreen);
 }
 
 TEST_F(SpriteTest, RotatedObjWindowMarksTheColumnsASpriteWouldDraw) {

@@ -1,0 +1,81 @@
+#!/bin/sh
+# Smoke test of the desktop program on an X server of its own: koru starts on
+# the smoke cartridge, shows its menu bar and the picture (four quadrants:
+# red, green / blue, white) at 2:1, then quits on Escape, leaving the
+# battery file and KORU.ini behind.
+#   smoke_test.sh KORU CARTRIDGE
+set -u
+KORU=$(readlink -f "$1")
+CARTRIDGE=$(readlink -f "$2")
+WORK=$(mktemp -d)
+XVFB_PID=
+KORU_PID=
+finish() {
+    [ -n "$KORU_PID" ] && kill "$KORU_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap finish EXIT
+fail() {
+    echo "FAIL: $*"
+    [ -f "$WORK/koru.log" ] && sed 's/^/koru: /' "$WORK/koru.log"
+    exit 1
+}
+for tool in Xvfb xwd convert xdotool; do
+    command -v $tool >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
+done
+
+cp "$CARTRIDGE" "$WORK/smoke.gba"
+printf '[KORU]\nWidth=480\nHeight=320\nX=0\nY=0\nSoundRate=0\n' >"$WORK/KORU.ini"
+
+# Xvfb picks a free display number and writes it to descriptor 3.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+XVFB_PID=$!
+for i in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+[ -s "$WORK/display" ] || fail "Xvfb did not start"
+DISPLAY=:$(cat "$WORK/display")
+export DISPLAY
+
+cd "$WORK"
+"$KORU" smoke.gba >koru.log 2>&1 &
+KORU_PID=$!
+
+# The colour of one screen pixel as "R,G,B" (0-255).
+pixel() {
+    xwd -root -silent | convert xwd:- -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p' | tail -1
+}
+is_colour() {  # R,G,B against r g b with 0/1 meaning low/high
+    echo "$1" | awk -F, -v r="$2" -v g="$3" -v b="$4" '
+        function ok(v, want) { return want ? v >= 200 : v <= 60 }
+        { exit !(ok($1, r) && ok($2, g) && ok($3, b)) }'
+}
+
+# The window's client area starts below the menu bar, at most 60 pixels
+# down; the picture's lower-right quadrant is white from there on. Frames
+# arrive once the picture shows.
+picture_seen=
+for i in $(seq 150); do
+    kill -0 "$KORU_PID" 2>/dev/null || fail "koru ended early"
+    if is_colour "$(pixel 360 300)" 1 1 1 && is_colour "$(pixel 120 300)" 0 0 1; then
+        picture_seen=yes
+        break
+    fi
+    sleep 0.1
+done
+[ -n "$picture_seen" ] || fail "no picture in the window (bottom quadrants: $(pixel 120 300) $(pixel 360 300))"
+is_colour "$(pixel 120 100)" 1 0 0 || fail "top-left quadrant is $(pixel 120 100), not red"
+is_colour "$(pixel 360 100)" 0 1 0 || fail "top-right quadrant is $(pixel 360 100), not green"
+is_colour "$(pixel 470 5)" 1 1 1 || fail "no menu bar at the top of the window ($(pixel 470 5))"
+echo "picture and menu bar seen"
+
+xdotool key Escape
+for i in $(seq 100); do kill -0 "$KORU_PID" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$KORU_PID" 2>/dev/null && fail "koru did not quit on Escape"
+wait "$KORU_PID"
+status=$?
+KORU_PID=
+[ "$status" -eq 0 ] || fail "koru ended with status $status"
+[ "$(head -c 10 smoke.sav 2>/dev/null)" = "KORU SMOKE" ] || fail "smoke.sav was not written"
+grep -q '^Cartridge=smoke.gba$' KORU.ini || fail "KORU.ini has no Cartridge key"
+echo "quit: status 0, battery file and KORU.ini written"
