@@ -88,21 +88,8 @@ void WindowCommand(uint32_t id) { HandleCommand(id); }
 
 void WindowCloseRequested() { QuitProgram(); }
 
-const char* FailureText(StartFailure failure) {
-    switch (failure) {
-    case StartFailure::OutOfMemory: return "out of memory";
-    case StartFailure::CannotOpen: return "file missing or unreadable";
-    case StartFailure::Empty: return "file is empty";
-    case StartFailure::TooLarge: return "image larger than 32 MB";
-    case StartFailure::ReadError: return "image could not be read completely";
-    case StartFailure::HeaderCheck: return "header complement check failed";
-    case StartFailure::None: break;
-    }
-    return "unknown failure";
-}
-
 void ReportFailedStart() {
-    std::fprintf(stderr, "koru: cannot start %s: %s\n", Settings.Cartridge, FailureText(LastStartFailure));
+    std::fprintf(stderr, "koru: cannot start %s: %s\n", Settings.Cartridge, StartFailureText(LastStartFailure));
 }
 
 // After a game could not start and the file dialog was cancelled, the

@@ -98,6 +98,19 @@ void LoadBiosImage() {
 
 }  // namespace
 
+const char* StartFailureText(StartFailure failure) {
+    switch (failure) {
+    case StartFailure::OutOfMemory: return "out of memory";
+    case StartFailure::CannotOpen: return "file missing or unreadable";
+    case StartFailure::Empty: return "file is empty";
+    case StartFailure::TooLarge: return "image larger than 32 MB";
+    case StartFailure::ReadError: return "image could not be read completely";
+    case StartFailure::HeaderCheck: return "header complement check failed";
+    case StartFailure::None: break;
+    }
+    return "unknown failure";
+}
+
 char* ReplaceExtension(const char* path, const char* extension) {
     const size_t length = std::strlen(path);
     auto* name = static_cast<char*>(std::malloc(length + std::strlen(extension) + 1));

@@ -25,6 +25,9 @@ extern bool StopRequested;
 enum class StartFailure { None, OutOfMemory, CannotOpen, Empty, TooLarge, ReadError, HeaderCheck };
 extern StartFailure LastStartFailure;
 
+// A short English description of a start failure, for the front-ends.
+const char* StartFailureText(StartFailure failure);
+
 // Front-end choices for the game runs. Clearing LoadDefaultState skips the
 // automatic load of StateFileName at start-up. StartHook, when set, runs
 // once the machine is reset and the default snapshot is loaded, just before

@@ -40,19 +40,6 @@ uint32_t PollHeadlessInput() {
     return keys;
 }
 
-const char* FailureText(StartFailure failure) {
-    switch (failure) {
-    case StartFailure::OutOfMemory: return "out of memory";
-    case StartFailure::CannotOpen: return "file missing or unreadable";
-    case StartFailure::Empty: return "file is empty";
-    case StartFailure::TooLarge: return "image larger than 32 MB";
-    case StartFailure::ReadError: return "image could not be read completely";
-    case StartFailure::HeaderCheck: return "header complement check failed";
-    case StartFailure::None: break;
-    }
-    return "unknown failure";
-}
-
 // The picture of the last presented frame, kept because the surface itself
 // already holds lines of the next frame when the run stops.
 std::array<uint16_t, SurfaceWidth * SurfaceHeight> LastPresented{};
@@ -143,7 +130,7 @@ int main(int argc, char** argv) {
     int status = 0;
     if (exitPc == 0) {
         std::fprintf(stderr, "koru-headless: cannot start %s: %s\n", Options.cartridge.c_str(),
-                     FailureText(LastStartFailure));
+                     StartFailureText(LastStartFailure));
         status = 1;
     } else if (StateLoadFailed) {
         std::fprintf(stderr, "koru-headless: cannot load the snapshot %s\n", Options.loadState.c_str());
