@@ -229,6 +229,16 @@ struct AffineMatrix {
     int32_t pa, pb, pc, pd;
 };
 
+// The affine helpers take any count, and a huge one runs as long as on the
+// hardware; but each entry's bus accesses are charged to the slice, and a
+// few hundred million entries would overdraw its signed cycle count. The
+// debt is held at one frame, which the scanline driver then works off.
+constexpr int32_t MaxCycleDebt = 228 * 1232;
+
+void LimitCycleDebt(CpuState& cpu) {
+    if (cpu.Cycles < -MaxCycleDebt) cpu.Cycles = -MaxCycleDebt;
+}
+
 AffineMatrix RotateScale(int32_t sx, int32_t sy, uint32_t angle) {
     if (sx == 0) sx = 256;
     if (sy == 0) sy = 256;
@@ -263,6 +273,7 @@ void BgAffineSet(CpuState& cpu, uint32_t function) {
         BusWrite16(destination + 4, uint16_t(pc));
         BusWrite16(destination + 6, uint16_t(pd));
         BusWrite32(destination + 12, centreY - screenX * pc - screenY * pd);
+        LimitCycleDebt(cpu);
     }
 }
 
@@ -282,6 +293,7 @@ void ObjAffineSet(CpuState& cpu, uint32_t function) {
         BusWrite16(destination + stride, uint16_t(m.pb));
         BusWrite16(destination + 2 * stride, uint16_t(m.pc));
         BusWrite16(destination + 3 * stride, uint16_t(m.pd));
+        LimitCycleDebt(cpu);
     }
 }
 

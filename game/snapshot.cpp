@@ -112,6 +112,25 @@ bool BgOrderIsValid(const RegisterBlock& block, const uint8_t* ioRegisters) {
     return true;
 }
 
+// What the registers can give: 28-bit reference points, 16-bit steps, and
+// current points at most a frame's worth of steps (160 lines) away from a
+// reference point. Anything larger would overflow while a line is drawn.
+bool AffineIsValid(const RegisterBlock& block) {
+    constexpr int32_t ReferenceLimit = 1 << 27;
+    constexpr int32_t CurrentLimit = 1 << 28;
+    for (size_t bg = 0; bg < 2; ++bg) {
+        AffineBackground affine;
+        std::memcpy(&affine, block.data() + AffineWord + AffineWords * bg, sizeof affine);
+        for (int32_t reference : {affine.RefX, affine.RefY})
+            if (reference < -ReferenceLimit || reference >= ReferenceLimit) return false;
+        for (int32_t current : {affine.CurX, affine.CurY})
+            if (current < -CurrentLimit || current >= CurrentLimit) return false;
+        for (int32_t step : {affine.PA, affine.PB, affine.PC, affine.PD})
+            if (step < -0x8000 || step > 0x7FFF) return false;
+    }
+    return true;
+}
+
 bool SnapshotIsValid() {
     if (std::memcmp(Image, Magic, sizeof Magic) != 0 || Image[4] != SnapshotVersion) return false;
     if (Image[5] != RomImage[HeaderComplementOffset]) return false;
@@ -119,6 +138,15 @@ bool SnapshotIsValid() {
     CpuState cpu;
     std::memcpy(&cpu, Image + CpuOffset, sizeof cpu);
     if (cpu.SliceLength != 272 && cpu.SliceLength != 960) return false;
+    // A slice's cycle count lies between its length and the debt of the
+    // longest BIOS call (a 65536-word CpuSet, about 1.2 million cycles). A
+    // count far above would run billions of cycles without a scanline; one
+    // far below would keep the CPU stopped for minutes.
+    constexpr int32_t MaxCycleDebt = 1 << 22;
+    const int32_t slice = int32_t(cpu.SliceLength);
+    if (cpu.SliceBreak > 1) return false;
+    for (int32_t cycles : {cpu.Cycles, cpu.SavedCycles})
+        if (cycles > slice || cycles < -MaxCycleDebt) return false;
 
     FlashState flash;
     std::memcpy(&flash, Image + FlashOffset, sizeof flash);
@@ -141,6 +169,7 @@ bool SnapshotIsValid() {
         if (block[word] < 0 || block[word] > 16) return false;
     for (size_t timer = 0; timer < 4; ++timer)
         if (!TimerIsValid(block[PeriodWord + timer], block[CountdownWord + timer])) return false;
+    if (!AffineIsValid(block)) return false;
     return BgOrderIsValid(block, Image + MemoryImageOffset(0x04000000));
 }
 

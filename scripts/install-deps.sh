@@ -4,7 +4,8 @@ set -e
 PACKAGES="cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev libgtest-dev libbenchmark-dev \
   gcc-arm-none-eabi binutils-arm-none-eabi libnewlib-arm-none-eabi \
   libsdl2-dev libfluidsynth-dev libsamplerate0-dev timgm6mb-soundfont \
-  qt6-base-dev fonts-wqy-microhei xvfb xauth x11-apps imagemagick xdotool"
+  qt6-base-dev fonts-wqy-microhei xvfb xauth x11-apps imagemagick xdotool \
+  clang libclang-rt-14-dev"
 missing=""
 for package in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"

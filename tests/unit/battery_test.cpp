@@ -4,11 +4,15 @@
 #include "game/battery.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -154,32 +158,91 @@ TEST_F(Battery, FlashInIdentificationModeSavesTheGameBytes) {
     EXPECT_EQ(file[1], 0x34);
 }
 
-TEST_F(Battery, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
+// Each failed write below must leave the old file byte for byte, its
+// permissions, and no temporary file. The new file holds both blocks
+// (66048 bytes), so the limits fall before, inside and between them.
+TEST_F(Battery, WriteCutShortByAFileSizeLimitKeepsTheOldFile) {
     const Bytes old = Pattern(512, 9);
     PutFile(old);
     ::chmod(path.c_str(), 0640);
     SetBackup(0x100, 0x42);
+    EepromData[3] = 0x17;
 
-    // A file size limit makes the write fail part-way, as a full disk would.
     struct rlimit saved {};
     ::getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
     auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = WriteBatteryFile();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
+    for (rlim_t limit : {rlim_t(0), rlim_t(1), rlim_t(4096), rlim_t(65535), rlim_t(65536), rlim_t(66047)}) {
+        struct rlimit small = saved;
+        small.rlim_cur = limit;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = WriteBatteryFile();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_FALSE(written) << "limit " << limit;
+        EXPECT_EQ(FileBytes(), old) << "limit " << limit;
+        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"}) << "limit " << limit;
+    }
     ::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(written);
-    EXPECT_EQ(FileBytes(), old);
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"});
 
     ASSERT_TRUE(WriteBatteryFile());
-    EXPECT_EQ(FileBytes().size(), 65536u);
+    EXPECT_EQ(FileBytes().size(), 66048u);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"});
     struct stat info {};
     ::stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
+}
+
+// A real full disk: a 64 KB tmpfs holding the old file has no room for the
+// new one. Mounting needs root (and a system that allows it); elsewhere the
+// file-size limit above stands in for it.
+TEST_F(Battery, WriteOntoAFullDiskKeepsTheOldFile) {
+    const fs::path mountPoint = dir / "small-disk";
+    fs::create_directories(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    const std::string onDisk = (mountPoint / "game.sav").string();
+    const Bytes old = Pattern(512, 21);
+    {
+        std::ofstream out(onDisk, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(old.data()), std::streamsize(old.size()));
+    }
+    std::free(SaveFileName);
+    SaveFileName = ::strdup(onDisk.c_str());
+    SetBackup(0x8000, 0x99);
+
+    const bool written = WriteBatteryFile();
+    std::ifstream in(onDisk, std::ios::binary);
+    const Bytes after{std::istreambuf_iterator<char>(in), {}};
+    const auto entries = std::distance(fs::directory_iterator(mountPoint), fs::directory_iterator());
+    ::umount(mountPoint.c_str());
+    EXPECT_FALSE(written);
+    EXPECT_EQ(after, old);
+    EXPECT_EQ(entries, 1) << "no temporary file";
+}
+
+// A folder the program may not write to. Root writes anyway, so the test
+// gives up root's right to override file permissions while it writes.
+TEST_F(Battery, WriteIntoAReadOnlyFolderKeepsTheOldFile) {
+    const Bytes old = Pattern(65536, 5);
+    PutFile(old);
+    SetBackup(0x20, 0x33);
+    ::chmod(dir.c_str(), 0555);
+
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2]{};
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::syscall(SYS_capget, &header, caps), 0);
+        __user_cap_data_struct reduced[2] = {caps[0], caps[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        ASSERT_EQ(::syscall(SYS_capset, &header, reduced), 0);
+    }
+    const bool written = WriteBatteryFile();
+    if (root) ::syscall(SYS_capset, &header, caps);
+    ::chmod(dir.c_str(), 0755);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(FileBytes(), old);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"});
 }
 
 TEST_F(Battery, ChangedMemoryIsWrittenOnceItHasBeenQuietForSixtyFrames) {

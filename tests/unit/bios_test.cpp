@@ -126,6 +126,24 @@ TEST_F(Bios, DecompressionStopsAtTheSizeAndUsesUpTheSlice) {
     EXPECT_EQ(cpu.Cycles, 0);
 }
 
+// A huge count charges its bus accesses to the slice like any call, but the
+// debt stops at one frame (228 lines of 1232 cycles) instead of running past
+// the signed range. 40000 entries cost far more than a frame; they are read
+// from the zero-filled cartridge.
+TEST_F(Bios, AffineSetsRunUpAtMostOneFrameOfCycleDebt) {
+    constexpr int32_t frame = 228 * 1232;
+    for (uint32_t number : {0x0Eu, 0x0Fu}) {
+        SCOPED_TRACE(number);
+        cpu.Cycles = 100;
+        Call(number, {0x08000000, 0x02000000, 40000, 2});
+        EXPECT_GE(cpu.Cycles, -frame - 200);
+        EXPECT_LE(cpu.Cycles, -frame + 200);
+        // A zero scale means 1.0: the last entry holds the identity (PA 256).
+        const uint32_t last = number == 0x0E ? 0x02000000 + 16 * 39999 : 0x02000000 + 8 * 39999;
+        EXPECT_EQ(machine.Read16(last), 0x0100);
+    }
+}
+
 TEST_F(Bios, MalformedCompressedDataIsHarmless) {
     machine.Write32(0x02001000, 0xEEEEEEEE);
     // A run-length header given to the LZ77 function: nothing, and the

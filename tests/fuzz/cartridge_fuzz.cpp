@@ -1,0 +1,91 @@
+// Cartridge images of any content and size: the loader must deliver a plain
+// or gzip file byte for byte, zero-padded to 16 KB, refuse an empty or an
+// over-large one, and the machine must then start on whatever header and
+// code the image holds.
+//
+// Input: a mode byte, then
+//   mode 0: the file itself (the fuzzer may write a gzip stream too);
+//   mode 1: the plain image, stored gzip-compressed;
+//   mode 2: a size word and a prefix: the image is the prefix padded with
+//           zeros to the size, stored gzip-compressed. Sizes sit either just
+//           around the 32 MB limit or below 1 MB.
+// Bit 7 of the mode byte turns the header check on.
+
+#include <cstdlib>
+#include <cstring>
+
+#include "game/cartridge.h"
+#include "game/game.h"
+#include "game/header.h"
+#include "game/settings.h"
+#include "machine/page_table.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    InputReader input({data, size});
+    const uint8_t mode = input.Byte();
+    const bool checkHeader = mode & 0x80;
+
+    Bytes plain;
+    Bytes file;
+    bool knownContent = true;
+    switch (mode & 0x7F) {
+    case 1:
+        plain.assign(input.Rest().begin(), input.Rest().end());
+        file = Gzip(plain);
+        break;
+    case 2: {
+        const uint32_t word = input.Word();
+        const size_t length = (word & 0x80000000u) ? size_t(MaxRomSize) - 2 + (word & 3) : (word & 0xFFFFF);
+        const auto prefix = input.Rest();
+        plain.assign(prefix.begin(), prefix.begin() + std::ptrdiff_t(std::min(prefix.size(), length)));
+        plain.resize(length);
+        file = Gzip(plain);
+        break;
+    }
+    default:
+        file.assign(input.Rest().begin(), input.Rest().end());
+        // Two bytes 1F 8B make zlib look for a gzip stream; anything else
+        // is passed through as it is.
+        knownContent = file.size() < 2 || file[0] != 0x1F || file[1] != 0x8B;
+        if (knownContent) plain = file;
+        break;
+    }
+    const std::string path = WriteScratchFile("game.gba", file);
+
+    ResetGlobals();
+    int32_t imageSize = -1, roundedSize = -1;
+    StartFailure failure = StartFailure::None;
+    uint8_t* image = LoadCartridgeImage(path.c_str(), imageSize, roundedSize, failure);
+    if (!image) {
+        Require(failure != StartFailure::None, "a refused image gives a reason");
+        Require(imageSize == 0 && roundedSize == 0, "a refused image reports no size");
+        if (knownContent) {
+            Require(plain.empty() == (failure == StartFailure::Empty), "only an empty image is called empty");
+            Require((plain.size() > size_t(MaxRomSize)) == (failure == StartFailure::TooLarge),
+                    "exactly the images over 32 MB are too large");
+        }
+        return 0;
+    }
+    Require(imageSize > 0 && roundedSize % PageSize == 0 && roundedSize >= imageSize &&
+                roundedSize - imageSize < int32_t(PageSize) && roundedSize <= MaxRomSize,
+            "image size rounded up to 16 KB, within 32 MB");
+    for (int32_t i = imageSize; i < roundedSize; ++i) Require(image[i] == 0, "padding is zero");
+    if (knownContent)
+        Require(size_t(imageSize) == plain.size() && std::memcmp(image, plain.data(), plain.size()) == 0,
+                "image delivered byte for byte");
+
+    uint8_t prefix[512];
+    const int32_t prefixLength = ReadCartridgePrefix(path.c_str(), prefix, sizeof prefix);
+    Require(prefixLength == std::min<int32_t>(imageSize, 512) && std::memcmp(prefix, image, size_t(prefixLength)) == 0,
+            "the prefix is the image's start");
+
+    if (!StartMachine(image, roundedSize)) return 0;
+    Settings.CheckCRC = checkHeader;
+    GetGameTitle(RomImage);
+    FindMakerName(RomImage);
+    HeaderEntryAddress(RomImage);
+    if (!Settings.CheckCRC || HeaderComplement(RomImage) == RomImage[HeaderComplementOffset]) RunSlices(6, 64);
+    StopMachine();
+    return 0;
+}
