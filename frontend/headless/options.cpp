@@ -36,14 +36,14 @@ std::vector<std::string_view> SplitFields(std::string_view text, size_t count) {
     return fields;
 }
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* argument;  // null for a flag
     const char* help;
     bool (*apply)(HeadlessOptions& options, std::string_view argument);
 };
 
-const OptionSpec OptionTable[] = {
+const OptionEntry OptionTable[] = {
     {"--frames", "N", "stop after N frames (default 60)",
      [](HeadlessOptions& o, std::string_view a) { return ParseNumber(a, 10, o.frames); }},
     {"--regs", nullptr, "print R0-R15 and CPSR after the run",
@@ -144,7 +144,7 @@ const OptionSpec OptionTable[] = {
 
 std::string HeadlessUsage() {
     std::string usage = "usage: koru-headless [options] CARTRIDGE\n";
-    for (const OptionSpec& option : OptionTable) {
+    for (const OptionEntry& option : OptionTable) {
         std::string left = std::string("  ") + option.name;
         if (option.argument) left += std::string(" ") + option.argument;
         left.resize(std::max<size_t>(left.size() + 2, 24), ' ');
@@ -164,22 +164,22 @@ bool ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& options, std::
             options.cartridge = argv[i];
             continue;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& candidate : OptionTable)
-            if (word == candidate.name) spec = &candidate;
-        if (!spec) {
+        const OptionEntry* entry = nullptr;
+        for (const OptionEntry& candidate : OptionTable)
+            if (word == candidate.name) entry = &candidate;
+        if (!entry) {
             error = "unknown option " + std::string(word);
             return false;
         }
         std::string_view argument;
-        if (spec->argument) {
+        if (entry->argument) {
             if (i + 1 >= argc) {
-                error = std::string(word) + " needs " + spec->argument;
+                error = std::string(word) + " needs " + entry->argument;
                 return false;
             }
             argument = argv[++i];
         }
-        if (!spec->apply(options, argument)) {
+        if (!entry->apply(options, argument)) {
             error = "bad value for " + std::string(word) + ": " + std::string(argument);
             return false;
         }
