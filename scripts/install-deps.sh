@@ -6,12 +6,8 @@ PACKAGES="cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev libgtest-dev li
   libsdl2-dev libfluidsynth-dev libsamplerate0-dev timgm6mb-soundfont \
   qt6-base-dev fonts-wqy-microhei xvfb xauth x11-apps imagemagick xdotool \
   clang libclang-rt-14-dev"
-missing=""
-for package in $PACKAGES; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"
-done
-if [ -n "$missing" ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update
-  apt-get install -y $missing
-fi
+# apt-get installs what is missing and leaves what is there, so the same
+# command serves a fresh machine and one that has everything.
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y $PACKAGES
