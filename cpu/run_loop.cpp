@@ -19,30 +19,36 @@ void RequestIrqCheck(CpuState& cpu) {
     EndSliceEarly(cpu);
 }
 
-uint32_t RunCpu(CpuState& cpu) {
-    for (;;) {
-        if (cpu.CPSR & FlagT)
-            RunThumbSlice(cpu);
-        else
-            RunArmSlice(cpu);
+SliceEnd RunSlice(CpuState& cpu) {
+    if (cpu.CPSR & FlagT)
+        RunThumbSlice(cpu);
+    else
+        RunArmSlice(cpu);
 
-        // Slice end. An early end gives back the cycles it set aside without
-        // advancing time; a normal end hands over to the scanline driver.
-        // Adding the new slice (rather than assigning it) carries the last
-        // instruction's overshoot into the next slice.
-        if (cpu.SliceBreak) {
-            cpu.SliceBreak = 0;
-            cpu.Cycles += cpu.SavedCycles;
-        } else {
-            const uint32_t pending = ScanlineTick(cpu);
-            if (pending == StopRunLoop) return cpu.R[15];
-            cpu.IrqPending = pending;
-            cpu.Cycles += int32_t(cpu.SliceLength);
-        }
-
-        // Interrupts are taken only here. Supervisor mode is never
-        // interrupted, so code inside a BIOS call runs to its end.
-        if (cpu.IrqPending && !(cpu.CPSR & FlagI) && (cpu.CPSR & ModeMask) != ModeSupervisor)
-            EnterIrqException(cpu);
+    // Slice end. An early end gives back the cycles it set aside without
+    // advancing time; a normal end hands over to the scanline driver.
+    // Adding the new slice (rather than assigning it) carries the last
+    // instruction's overshoot into the next slice.
+    SliceEnd end = SliceEnd::Early;
+    if (cpu.SliceBreak) {
+        cpu.SliceBreak = 0;
+        cpu.Cycles += cpu.SavedCycles;
+    } else {
+        const uint32_t pending = ScanlineTick(cpu);
+        if (pending == StopRunLoop) return SliceEnd::Stop;
+        cpu.IrqPending = pending;
+        cpu.Cycles += int32_t(cpu.SliceLength);
+        end = SliceEnd::Normal;
     }
+
+    // Interrupts are taken only here. Supervisor mode is never
+    // interrupted, so code inside a BIOS call runs to its end.
+    if (cpu.IrqPending && !(cpu.CPSR & FlagI) && (cpu.CPSR & ModeMask) != ModeSupervisor) EnterIrqException(cpu);
+    return end;
+}
+
+uint32_t RunCpu(CpuState& cpu) {
+    while (RunSlice(cpu) != SliceEnd::Stop) {
+    }
+    return cpu.R[15];
 }

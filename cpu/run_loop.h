@@ -11,6 +11,11 @@
 // Runs the machine until the scanline driver asks to stop; returns R15 then.
 uint32_t RunCpu(CpuState& cpu);
 
+// One pass of the run loop: runs a slice, ends it (early, or through the
+// scanline driver) and takes a pending interrupt.
+enum class SliceEnd { Early, Normal, Stop };
+SliceEnd RunSlice(CpuState& cpu);
+
 // Registers to 0, CPSR = 0xD3 (Supervisor, I and F set, ARM), slice restarted.
 // Banks, saved status registers and TraceUndefined keep their values.
 void ResetCpu(CpuState& cpu);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "game/replace_file.h"
+
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -74,25 +76,10 @@ IniFile ReadIniFile(const std::string& path) {
 }
 
 bool WriteIniFile(const std::string& path, const IniFile& file) {
-    // Written beside the old file and then put in its place, so that a failed
-    // write never leaves half a file behind.
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-        if (!stream) return false;
-        const char* lineEnd = file.WindowsLineEnds ? "\r\n" : "\n";
-        for (const std::string& line : file.Lines) stream << line << lineEnd;
-        stream.flush();
-        if (!stream) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    const char* lineEnd = file.WindowsLineEnds ? "\r\n" : "\n";
+    std::string text;
+    for (const std::string& line : file.Lines) text += line + lineEnd;
+    return ReplaceFile(path.c_str(), {std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())});
 }
 
 std::optional<std::string> FindIniValue(const IniFile& file, std::string_view section, std::string_view key) {

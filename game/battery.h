@@ -5,8 +5,6 @@
 // 66048 bytes long, without a header.
 
 #include <cstdint>
-#include <initializer_list>
-#include <span>
 
 // Reads SaveFileName into the backup memories at game start; false when the
 // file is missing or shorter than one block. A 512-byte file fills the
@@ -29,9 +27,3 @@ inline constexpr uint32_t BatteryQuietFrames = 60;
 // cartridge (tests, benchmarks): nothing is then read or written.
 extern bool BatteryFileEnabled;
 
-// Replaces the file at path by the concatenated blocks without ever leaving
-// a damaged file: the data go to a temporary file in the same folder, are
-// flushed to the disk, and the temporary file is renamed over the old one.
-// On any failure the old file stays as it was and the temporary one is
-// removed. (Battery files and snapshots both use it.)
-bool ReplaceFile(const char* path, std::initializer_list<std::span<const uint8_t>> blocks);

@@ -11,6 +11,7 @@
 #include "game/battery.h"
 #include "game/game.h"
 #include "game/header.h"
+#include "game/replace_file.h"
 #include "machine/backup.h"
 #include "machine/display_registers.h"
 #include "machine/interrupts.h"

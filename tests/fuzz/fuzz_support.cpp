@@ -123,23 +123,10 @@ void StopMachine() {
 }
 
 void RunSlices(int normalSlices, int maxSlices) {
-    CpuState& cpu = Cpu;
     for (int slice = 0; slice < maxSlices && normalSlices > 0; ++slice) {
-        if (cpu.CPSR & FlagT)
-            RunThumbSlice(cpu);
-        else
-            RunArmSlice(cpu);
-        if (cpu.SliceBreak) {
-            cpu.SliceBreak = 0;
-            cpu.Cycles += cpu.SavedCycles;
-        } else {
-            --normalSlices;
-            const uint32_t pending = ScanlineTick(cpu);
-            if (pending == StopRunLoop) return;
-            cpu.IrqPending = pending;
-            cpu.Cycles += int32_t(cpu.SliceLength);
-        }
-        if (cpu.IrqPending && !(cpu.CPSR & FlagI) && (cpu.CPSR & ModeMask) != ModeSupervisor) EnterIrqException(cpu);
+        const SliceEnd end = RunSlice(Cpu);
+        if (end == SliceEnd::Stop) return;
+        if (end == SliceEnd::Normal) --normalSlices;
     }
 }
 
