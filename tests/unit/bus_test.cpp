@@ -1,11 +1,14 @@
 // The bus functions: alignment of reads and writes, the I/O write path
 // (halfword registers fed from byte and word stores), address reduction to
-// 28 bits and the cycles each access charges.
+// 28 bits and the cycles each access charges; and the page map behind them:
+// MapRegion's mirroring and read-only pages, and the map a game run builds
+// (mirrors, and unmapped pages behind the scratch page).
 
 #include "machine/bus.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
@@ -24,16 +27,14 @@ int32_t CostOf(Access access) {
     return before - Cpu.Cycles;
 }
 
-TEST(BusWrite, MisalignedWordIsRotatedIntoTheAlignedWord) {
+TEST(BusWrite, MisalignedStoresLandOnTheAlignedUnit) {
     TestMachine machine;
+    // A word is rotated into the aligned word.
     EXPECT_EQ(CostOf([] { BusWrite32(0x02000001, 0x11223344); }), 6);
     EXPECT_EQ(machine.Read32(0x02000000), 0x44112233u);
     BusWrite32(0x0200000B, 0x11223344);
     EXPECT_EQ(machine.Read32(0x02000008), 0x22334411u);
-}
-
-TEST(BusWrite, MisalignedHalfwordLandsOnTheAlignedHalfword) {
-    TestMachine machine;
+    // A halfword lands on the aligned halfword.
     machine.Write32(0x02000000, 0);
     EXPECT_EQ(CostOf([] { BusWrite16(0x02000003, 0xBEEF); }), 3);
     EXPECT_EQ(machine.Read32(0x02000000), 0xBEEF0000u);
@@ -61,28 +62,22 @@ TEST(BusAddress, TopFourBitsAreNotDecoded) {
     EXPECT_EQ(PageTable.Read[0x12000010 >> PageShift], DummyRam);
 }
 
-TEST(BusIo, ByteStoreCompletesTheHalfwordWithTheStoredByte) {
+TEST(BusIo, ByteAndWordStoresFeedTheHalfwordRegisters) {
     TestMachine machine;
+    // A byte store completes the halfword with the stored byte.
     BusWrite16(0x04000008, 0x0012);  // BG0CNT
     BusWrite8(0x04000009, 0xAB);
     EXPECT_EQ(ReadIoHalf(0x008), 0xAB12u);
     BusWrite8(0x04000008, 0x34);
     EXPECT_EQ(ReadIoHalf(0x008), 0xAB34u);
-}
-
-TEST(BusIo, WordStoreIsTwoHalfwordWrites) {
-    TestMachine machine;
+    // A word store is two halfword writes.
     EXPECT_EQ(CostOf([] { BusWrite32(0x04000208, 0x00050001); }), 1);
     EXPECT_EQ(ReadIoHalf(0x208), 0x0001u);  // IME
     EXPECT_EQ(ReadIoHalf(0x20A), 0x0005u);
-    // BG0HOFS and BG0VOFS from one word.
-    BusWrite32(0x04000010, 0x00220011);
+    BusWrite32(0x04000010, 0x00220011);  // BG0HOFS and BG0VOFS
     EXPECT_EQ(ReadIoHalf(0x010), 0x0011u);
     EXPECT_EQ(ReadIoHalf(0x012), 0x0022u);
-}
-
-TEST(BusIo, StoresBeyondTheRegisterPageStillReachTheRegisters) {
-    TestMachine machine;
+    // Stores beyond the register page still reach the registers.
     BusWrite16(0x04010010, 0x0155);  // BG0HOFS through a far mirror
     EXPECT_EQ(ReadIoHalf(0x010), 0x0155u);
 }
@@ -105,6 +100,54 @@ TEST(BusWrite, BackupByteStoresGoThroughTheFlashDecoderOnlyInsideIt) {
     EXPECT_EQ(PeekByte(0x01000000), 0x5A);
     EXPECT_EQ(CostOf([] { BusWrite8(0x0E000000, 0x00); }), 5);
     EXPECT_EQ(CostOf([] { BusWrite32(0x0E000000, 0); }), 10);
+}
+
+TEST(MemoryMap, RegionsRepeatAcrossTheirSpace) {
+    const struct {
+        const char* name;
+        uint32_t address, mirror;
+    } cases[] = {
+        {"internal work RAM, 32 KB", 0x03007FFC, 0x03017FFC},
+        {"internal work RAM, top of its region", 0x03007FFC, 0x03FFFFFC},
+        {"external work RAM, every 256 KB", 0x02000040, 0x02040040},
+        {"external work RAM, top of its region", 0x02000040, 0x02FC0040},
+        {"the cartridge in the second window", 0x0800FFFC, 0x0A00FFFC},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestMachine machine;
+        machine.Write32(c.address, 0x0BADCAFE);
+        EXPECT_EQ(machine.Read32(c.mirror), 0x0BADCAFEu);
+    }
+}
+
+TEST(MemoryMap, PagesPastARegionReadTheScratchPage) {
+    TestMachine machine;  // a 64 KB cartridge
+    for (const uint32_t address : {0x06018000u /* VRAM is 96 KB */, 0x05004000u, 0x07004000u, 0x04004000u, 0x0E010000u,
+                                   0x00004000u, 0x08010000u})
+        EXPECT_EQ(PageTable.Read[address >> PageShift], DummyRam) << std::hex << address;
+    EXPECT_NE(PageTable.Read[0x06014000 >> PageShift], DummyRam);
+    for (const uint32_t window : {0x08000000u, 0x0A000000u, 0x0C000000u})
+        EXPECT_EQ(PageTable.Write[window >> PageShift], DummyRam) << std::hex << window;
+}
+
+TEST(MapRegion, MirrorsReadOnlyPagesAndSmallSpans) {
+    TestMachine machine;
+    alignas(16) static std::array<uint8_t, 2 * PageSize> block{};
+    constexpr uint32_t base = 0x10000000;
+    MapRegion(block.data(), 2 * PageSize, base, 5 * PageSize, false);
+    for (uint32_t page = 0; page < 5; ++page) {
+        EXPECT_EQ(PageTable.Read[(base >> PageShift) + page], block.data() + (page % 2) * PageSize);
+        EXPECT_EQ(PageTable.Write[(base >> PageShift) + page], DummyRam);
+    }
+    EXPECT_EQ(PageTable.Read[(base >> PageShift) + 5], DummyRam);
+
+    MapRegion(block.data(), 2 * PageSize, 0x11000000, 3 * PageSize, true);
+    EXPECT_EQ(PageTable.Write[(0x11000000 >> PageShift) + 2], block.data());
+
+    // A span below one page maps nothing.
+    MapRegion(block.data(), 2 * PageSize, 0x12000000, PageSize - 1, true);
+    EXPECT_EQ(PageTable.Read[0x12000000 >> PageShift], DummyRam);
 }
 
 }  // namespace

