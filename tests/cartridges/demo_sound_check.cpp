@@ -14,25 +14,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/midi_file.h"
+#include "tests/support/wav_analysis.h"
 
 namespace {
 
 constexpr size_t BlockSamples = 1024;
 constexpr double SoundingSpread = 2.0;
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 uint32_t Little(const std::vector<uint8_t>& bytes, size_t at, int count) {
     uint32_t value = 0;
@@ -155,8 +147,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<int> channels;
-    std::stringstream list(channelList);
-    for (std::string item; std::getline(list, item, ',');) channels.push_back(std::atoi(item.c_str()));
+    for (const std::string& item : SplitList(channelList)) channels.push_back(std::atoi(item.c_str()));
 
     CheckWav(wav, rate, seconds, sounding);
     CheckMidi(midi, channels, sweepChannel);

@@ -11,15 +11,11 @@
 // last sample on the output, which flattens the sine. Exit status 0 when all
 // holds.
 
-#include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <numbers>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "../support/wav_analysis.h"
 
 namespace {
 
@@ -27,34 +23,13 @@ constexpr size_t BlockSamples = 4096;
 constexpr size_t LongestFlat = 32;
 constexpr double ToneShare = 0.15;
 
-std::vector<std::string> SplitList(const std::string& text, char separator) {
-    std::vector<std::string> items;
-    std::stringstream stream(text);
-    for (std::string item; std::getline(stream, item, separator);) items.push_back(item);
-    return items;
-}
-
-// Power of a windowed block at a frequency given in bins.
-double PowerAt(const std::vector<double>& block, double bin) {
-    double re = 0, im = 0;
-    for (size_t i = 0; i < block.size(); ++i) {
-        const double angle = 2 * std::numbers::pi * bin * double(i) / double(block.size());
-        re += block[i] * std::cos(angle);
-        im += block[i] * std::sin(angle);
-    }
-    return re * re + im * im;
-}
-
 // The block's total power (Parseval: the windowed samples' energy, in the
 // same scale as PowerAt over the positive bins) and the share within two
 // bins either side of each tone.
 bool CheckBlock(const std::vector<double>& block, int rate, const std::vector<double>& tones, double second) {
-    std::vector<double> windowed(block.size());
+    const std::vector<double> windowed = HannWindow(block);
     double energy = 0;
-    for (size_t i = 0; i < block.size(); ++i) {
-        windowed[i] = block[i] * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(block.size())));
-        energy += windowed[i] * windowed[i];
-    }
+    for (double sample : windowed) energy += sample * sample;
     // A real signal's power is split between the positive and the negative
     // bins: PowerAt over every positive bin adds up to N / 2 times the energy.
     const double total = energy * double(block.size()) / 2;
@@ -89,13 +64,12 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    std::ifstream in(wav, std::ios::binary);
-    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
-    if (file.size() < 44 || std::memcmp(file.data(), "RIFF", 4) || file[22] != 1 || file[34] != 8) {
+    const std::vector<uint8_t> file = ReadFile(wav);
+    const int rate = WavRate(file);
+    if (!rate) {
         std::printf("%s: not an 8-bit mono WAV file\n", wav.c_str());
         return 1;
     }
-    const int rate = int(file[24] | file[25] << 8 | file[26] << 16 | uint32_t(file[27]) << 24);
     const size_t samples = file.size() - 44;
     std::vector<double> frequencies;
     for (const std::string& tone : SplitList(tones, ',')) frequencies.push_back(std::stod(tone));

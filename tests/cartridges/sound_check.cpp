@@ -15,34 +15,17 @@
 // notes must lie that many ticks (milliseconds of emulated time) apart.
 // Exit status 0 when all holds.
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <numbers>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/midi_file.h"
+#include "tests/support/wav_analysis.h"
 
 namespace {
 
 constexpr size_t BufferSamples = 1024;
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<std::string> SplitList(const std::string& text) {
-    std::vector<std::string> items;
-    std::stringstream stream(text);
-    for (std::string item; std::getline(stream, item, ',');) items.push_back(item);
-    return items;
-}
 
 // One sound: a tone of some frequency, or noise (frequency 0).
 struct Sound {
@@ -58,17 +41,6 @@ struct Sound {
         return text;
     }
 };
-
-// Power of a (windowed) block at a frequency given in bins.
-double PowerAt(const std::vector<double>& block, double bin) {
-    double re = 0, im = 0;
-    for (size_t i = 0; i < block.size(); ++i) {
-        const double angle = 2 * std::numbers::pi * bin * double(i) / double(block.size());
-        re += block[i] * std::cos(angle);
-        im += block[i] * std::sin(angle);
-    }
-    return re * re + im * im;
-}
 
 // The same at every whole bin up to half the block, from one table of the
 // block's angles.
@@ -95,10 +67,7 @@ bool Classify(const std::vector<double>& block, int rate, Sound& sound) {
     bool silent = true;
     for (double sample : block) silent = silent && sample == 0;
     if (silent) return false;
-    // A Hann window keeps each tone's power near its own frequency.
-    std::vector<double> windowed(block.size());
-    for (size_t i = 0; i < block.size(); ++i)
-        windowed[i] = block[i] * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(block.size())));
+    const std::vector<double> windowed = HannWindow(block);
     const std::vector<double> power = Spectrum(windowed);
     double total = 0;
     size_t peak = 1;
@@ -130,12 +99,11 @@ bool Classify(const std::vector<double>& block, int rate, Sound& sound) {
 
 bool CheckWav(const std::string& path, const std::string& tones) {
     const std::vector<uint8_t> file = ReadFile(path);
-    if (file.size() < 44 || std::memcmp(file.data(), "RIFF", 4) || std::memcmp(file.data() + 8, "WAVE", 4) ||
-        file[22] != 1 || file[34] != 8) {
+    const int rate = WavRate(file);
+    if (!rate) {
         std::printf("%s: not an 8-bit mono WAV file\n", path.c_str());
         return false;
     }
-    const int rate = int(file[24] | file[25] << 8 | file[26] << 16 | uint32_t(file[27]) << 24);
     std::vector<Sound> heard;
     for (size_t start = 44; start + BufferSamples <= file.size(); start += BufferSamples) {
         std::vector<double> block(BufferSamples);

@@ -76,19 +76,9 @@ private slots:
             QCOMPARE(Label(dialog, 113), Q("Sound Buffers 32"));
             QCOMPARE(Bar(dialog, 104), 22050);
             QCOMPARE(Label(dialog, 114), Q("Sound Rate 22050Hz"));
-            const std::array<std::pair<int, bool>, 13> boxes = {{{120, true},
-                                                                 {121, false},
-                                                                 {122, true},
-                                                                 {123, false},
-                                                                 {127, true},
-                                                                 {124, false},
-                                                                 {119, true},
-                                                                 {134, true},
-                                                                 {135, false},
-                                                                 {136, true},
-                                                                 {137, false},
-                                                                 {125, true},
-                                                                 {126, false}}};
+            const std::pair<int, bool> boxes[] = {{120, true},  {121, false}, {122, true}, {123, false}, {127, true},
+                                                  {124, false}, {119, true},  {134, true}, {135, false}, {136, true},
+                                                  {137, false}, {125, true},  {126, false}};
             for (const auto& [id, checked] : boxes) QCOMPARE(Box(dialog, id), checked);
             QCOMPARE(FindControl<QLineEdit>(dialog, 140)->text(), Q("tune.mid"));
             Step(dialog, 100, QAbstractSlider::SliderSingleStepAdd);

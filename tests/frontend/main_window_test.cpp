@@ -76,23 +76,6 @@ private slots:
         FileAnswer = nullptr;
     }
 
-    void TheMenuHoldsTheCommandsInOrder() {
-        const char* expected[3][8] = {
-            {"文件(&F)", "打开(&N)", "设置(&E)", "-", "读取状态(&L)", "记忆状态(&S)", "-", "退出(&Q)"},
-            {"尺寸(&S)", "1:1 (240x160)", "2:1 (480x320)", "3:1 (720x480)", "4:1 (960x640)", "-", "快照(&S)"},
-            {"帮助(&H)", "讯息(&I)", "关于(&A)"},
-        };
-        const QList<QAction*> popups = MainWindowWidget()->menuBar()->actions();
-        QCOMPARE(popups.size(), 3);
-        for (int p = 0; p < 3; ++p) {
-            QCOMPARE(popups[p]->text(), Q(expected[p][0]));
-            const QList<QAction*> items = popups[p]->menu()->actions();
-            for (int i = 0; i < items.size(); ++i)
-                QCOMPARE(items[i]->isSeparator() ? Q("-") : items[i]->text(), Q(expected[p][i + 1]));
-            QVERIFY(items.size() == 7 || expected[p][items.size() + 1] == nullptr);
-        }
-    }
-
     void SizeCommandsGiveExactClientAreas() {
         for (int scale = 4; scale >= 1; --scale) {
             HandleCommand(CommandSize1 + scale - 1);
@@ -242,15 +225,7 @@ private slots:
         StartFrameTimer(0);
     }
 
-    void QuitWritesTheCartridgeAndEndsWithStatusZero() {
-        std::strcpy(Settings.Cartridge, "last.gba");
-        RecordedExitStatus = -1;
-        QTest::keyClick(MainWindowWidget(), Qt::Key_Escape);
-        QCOMPARE(RecordedExitStatus, 0);
-        QCOMPARE(ReadText(scratch.Path("KORU.ini")), Q("[KORU]\nCartridge=last.gba\n"));
-        QVERIFY(!MainWindowOpen());
-        FrontEnd = FrontEndState{};
-    }
+    void cleanupTestCase() { FrontEnd = FrontEndState{}; }
 };
 
 int RunMainWindowTests(int argc, char** argv) {

@@ -83,24 +83,6 @@ TEST_F(SoundChipTest, TriggerIsSentOncePerFrameInRefreshModeOne) {
     EXPECT_EQ(Refresh(), std::vector<OutputCall>{Tone(1, 879, 153)});
 }
 
-TEST_F(SoundChipTest, RefreshModeZeroSendsEveryChangeAtOnce) {
-    RefreshSoundChip(chip, 0);
-    Write(2, 0xF0);
-    Write(4, 0x87);  // x = 0x700: 512 Hz
-    EXPECT_EQ(Calls, std::vector<OutputCall>{Tone(0, 512, 255)});
-    Calls.clear();
-    Write(3, 0x80);  // x = 0x780: 1024 Hz
-    EXPECT_EQ(Calls, std::vector<OutputCall>{Tone(0, 1024, 255)});
-}
-
-TEST_F(SoundChipTest, EnvelopeStepsOncePerFrameWhateverItsPeriod) {
-    Write(2, 0xA7);  // volume 10, down, period 7
-    Write(4, 0x87);
-    Refresh();
-    // 9 x 14 x 255 / 210 = 153, 8 -> 136, 7 -> 119.
-    for (int32_t volume : {153, 136, 119}) EXPECT_EQ(Frame(), std::vector<OutputCall>{Tone(0, 512, volume)});
-}
-
 TEST_F(SoundChipTest, LengthExpiryStopsTheChannel) {
     Write(1, 0x30);  // 64 - 48 = 16 units of 1/256 s: 62 ms
     Write(2, 0xF0);

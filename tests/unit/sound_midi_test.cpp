@@ -43,26 +43,6 @@ protected:
     HostInterface savedHost;
 };
 
-TEST(NoteTable, NearestNoteAndBend) {
-    // Entry i is 3i + 1 Hz; note = round(69 + 12 log2(f / 440)), and the
-    // remainder in units of 8192 / 24 per semitone (truncated, within one).
-    struct Case {
-        int32_t index;
-        int32_t note;
-        int32_t bend;
-    };
-    const Case cases[] = {
-        {3, 3, 8358},       // 10 Hz: e = 3.487
-        {146, 69, 8178},    // 439 Hz: just below A
-        {170, 72, 8051},    // 511 Hz: e = 71.590, nearer 72
-        {4095, 127, 8069},  // 12286 Hz
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(NoteTable[c.index].Note, c.note) << "index " << c.index;
-        EXPECT_NEAR(NoteTable[c.index].Bend, c.bend, 1) << "index " << c.index;
-    }
-}
-
 TEST_F(MidiDeviceTest, OpenSetsEveryChannelVolumeThenReplaysTheVoices) {
     SetVoice(3, VoiceNoise);
     SetVoice(15, VoiceProgram | 0x85);  // bits 0-6 used unchanged

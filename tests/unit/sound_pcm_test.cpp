@@ -65,7 +65,6 @@ TEST_F(PcmSynthTest, SquareWaveHasZeroSamplesAtItsEdges) {
         const uint8_t expected = place == 7 || place == 15 ? 128 : place < 7 ? Level(-200) : Level(200);
         ASSERT_EQ(samples[i], expected) << "sample " << i;
     }
-    EXPECT_EQ(Level(-200), 118);
 }
 
 TEST_F(PcmSynthTest, SquareAtHalfTheRateIsAllEdges) {
