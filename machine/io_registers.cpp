@@ -15,6 +15,7 @@
 #include "machine/display_registers.h"
 #include "machine/dma.h"
 #include "machine/interrupts.h"
+#include "machine/scanline.h"
 #include "machine/timers.h"
 #include "sound/sample_channels.h"
 #include "sound/sound_chip.h"
@@ -307,6 +308,9 @@ void ResetHardware() {
         StoreIoHalf(offset, 0);
     HaltState = Halt::Running;
     UpdateWaitStates(0);
+    // A game starts on a drawn frame with autofire released, whatever frame
+    // phase the previous game ended in.
+    FrameSkipCount = AutoFirePhase = FrameCount = 0;
     BlendCoefficients = {0, 0, 0};
 
     for (uint32_t offset = Io::BG0CNT; offset < Io::BG0HOFS + 16; offset += 2) StoreIoHalf(offset, 0);

@@ -19,9 +19,7 @@ namespace {
 constexpr size_t BackupRamSize = 0x10000;
 
 bool AllZero(const uint8_t* bytes, size_t size) {
-    for (size_t i = 0; i < size; ++i)
-        if (bytes[i]) return false;
-    return true;
+    return size == 0 || (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, size - 1) == 0);
 }
 
 }  // namespace

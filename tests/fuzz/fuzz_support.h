@@ -1,8 +1,8 @@
 #pragma once
 // Shared pieces of the fuzz harnesses: a private scratch folder for the
 // files a harness hands to the loaders, an in-memory gzip compressor, a
-// reader for the bytes the fuzzer supplies, and a machine that is brought up
-// and torn down completely for every input, so no run sees another's state.
+// reader for the bytes the fuzzer supplies, and the machine every input runs
+// on.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +12,8 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// A folder of this process's own under $TMPDIR (or /tmp), removed at exit.
+// A folder of this process's own under $TMPDIR (or /dev/shm, or /tmp),
+// removed at exit.
 const std::string& ScratchFolder();
 // Writes bytes to a file of that name in the scratch folder; returns its path.
 std::string WriteScratchFile(const char* name, std::span<const uint8_t> bytes);
@@ -44,11 +45,22 @@ private:
 // does not exist, so a GBA.ROM in the working directory is never read.
 void ResetGlobals();
 
-// Allocates and maps the machine around the image (std::malloc'd, a multiple
-// of 16 KB; EndGame frees it) and resets the hardware, as a game start does.
-// False when memory runs out (the machine is then already released).
+// Every emulated memory a game start allocates, by bus address and size.
+struct MachineMemory {
+    uint32_t busBase, size;
+};
+inline constexpr MachineMemory MachineMemories[] = {
+    {0x00000000, 0x4000}, {0x02000000, 0x40000}, {0x03000000, 0x8000}, {0x04000000, 0x4000},
+    {0x05000000, 0x4000}, {0x06000000, 0x18000}, {0x07000000, 0x4000}, {0x0E000000, 0x10000}};
+
+// Maps the image (std::malloc'd, a multiple of 16 KB) and resets the
+// hardware, as a game start does. The memories and the page table are
+// allocated once per process and put back to their power-on contents for
+// each input: rebuilding two maps of 262144 entries cost more than most
+// inputs themselves. False when memory runs out (the image is then freed).
 bool StartMachine(uint8_t* image, int32_t roundedSize);
-// EndGame and ResetGlobals.
+// The game's end without the release: writes the battery file, frees the
+// file names and the image, and unmaps the cartridge windows.
 void StopMachine();
 
 // The run loop with a budget: at most normalSlices slices handed over to the

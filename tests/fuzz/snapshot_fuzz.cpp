@@ -36,13 +36,6 @@ constexpr uint8_t CheckByte = 0x5C;
 constexpr uint32_t StateRecordsEnd = 1784;
 constexpr uint32_t IoImageOffset = 296696;
 
-struct Memory {
-    uint32_t busBase, size;
-};
-constexpr Memory Memories[] = {{0x03000000, 0x8000},  {0x02000000, 0x40000}, {0x04000000, 0x4000},
-                               {0x05000000, 0x4000},  {0x06000000, 0x18000}, {0x07000000, 0x4000},
-                               {0x0E000000, 0x10000}, {0x00000000, 0x4000}};
-
 bool StartSnapshotMachine() {
     auto* rom = static_cast<uint8_t*>(std::calloc(PageSize, 1));
     if (!rom) return false;
@@ -59,7 +52,7 @@ void TakeMachinePicture(Bytes& picture) {
         const auto* bytes = static_cast<const uint8_t*>(from);
         picture.insert(picture.end(), bytes, bytes + size);
     };
-    for (const Memory& memory : Memories) add(PageTable.Read[memory.busBase >> PageShift], memory.size);
+    for (const MachineMemory& memory : MachineMemories) add(PageTable.Read[memory.busBase >> PageShift], memory.size);
     add(DummyRam, PageSize);
     add(&Cpu, sizeof Cpu);
     add(&Flash, sizeof Flash);

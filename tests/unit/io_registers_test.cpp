@@ -19,6 +19,7 @@
 #include "machine/bus.h"
 #include "machine/display_registers.h"
 #include "machine/interrupts.h"
+#include "machine/scanline.h"
 #include "machine/timers.h"
 #include "tests/support/scanline_steps.h"
 #include "tests/support/test_machine.h"
@@ -219,6 +220,8 @@ TEST(Reset, DirectBootWithoutBios) {
     BusWrite16(IoBase + Io::BG2X_H, 0x0001);
     BusWrite16(IoBase + Io::TM0CNT_L + 2, 0x0080);
     HaltState = Halt::Halted;
+    FrameSkipCount = 2;  // the previous game ended between presented frames
+    AutoFirePhase = 5;
     // ...and things it must leave alone.
     StoreIoHalf(Io::DMA0SAD, 0xBEEF);
     StoreIoHalf(Io::WIN0H, 0x10F0);
@@ -251,6 +254,8 @@ TEST(Reset, DirectBootWithoutBios) {
     EXPECT_EQ(BgOrderList, (std::array<uint32_t, 4>{0x30000000, 0x20000000, 0x10000000, 0}));
     EXPECT_EQ(HaltState, Halt::Running);
     EXPECT_EQ(TimerState[0].Period, 0);
+    EXPECT_EQ(FrameSkipCount, 0u) << "the first frame of a new game is presented";
+    EXPECT_EQ(AutoFirePhase, 0u);
 }
 
 TEST(Reset, WithBiosTheBiosBoots) {
