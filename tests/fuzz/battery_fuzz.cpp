@@ -14,15 +14,7 @@
 #include "machine/page_table.h"
 #include "tests/fuzz/fuzz_support.h"
 
-namespace {
-
 constexpr size_t BackupRamSize = 0x10000;
-
-bool AllZero(const uint8_t* bytes, size_t size) {
-    return size == 0 || (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, size - 1) == 0);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     static const uint8_t nothing = 0;

@@ -15,12 +15,15 @@ using Bytes = std::vector<uint8_t>;
 // A folder of this process's own under $TMPDIR (or /dev/shm, or /tmp),
 // removed at exit.
 const std::string& ScratchFolder();
-// Writes bytes to a file of that name in the scratch folder; returns its path.
-std::string WriteScratchFile(const char* name, std::span<const uint8_t> bytes);
+// Writes bytes, then zeroPadding zero bytes, to a file of that name in the
+// scratch folder, plain or as one gzip stream (of stored blocks); returns
+// its path.
+std::string WriteScratchFile(const char* name, std::span<const uint8_t> bytes, size_t zeroPadding = 0);
+std::string WriteScratchGzip(const char* name, std::span<const uint8_t> bytes, size_t zeroPadding = 0);
 Bytes ReadWholeFile(const std::string& path);
 
-// A complete gzip stream of the bytes (fast compression).
-Bytes Gzip(std::span<const uint8_t> bytes);
+// True when every byte is zero (one memcmp, not a traced loop).
+bool AllZero(const uint8_t* bytes, size_t size);
 
 // Takes values off the front of the fuzzer's input; past its end every
 // read gives zeros. The spans it hands out never have a null data pointer,

@@ -136,18 +136,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InputReader input({data, size});
     const uint8_t mode = input.Byte();
     static Bytes file, before, after;
+    std::string path;
     switch (mode & 0x7F) {
-    case 1: file = Gzip(input.Rest()); break;
+    case 1: path = WriteScratchGzip("game.sta", input.Rest()); break;
     case 2:
         PatchedSnapshot(input, file);
-        if (mode & 0x80) file = Gzip(file);
+        path = (mode & 0x80) ? WriteScratchGzip("game.sta", file) : WriteScratchFile("game.sta", file);
         break;
-    default: file.assign(input.Rest().begin(), input.Rest().end()); break;
+    default: path = WriteScratchFile("game.sta", input.Rest()); break;
     }
-    const std::string path = WriteScratchFile("game.sta", file);
 
     if (!StartSnapshotMachine()) return 0;
-    TakeMachinePicture(before);
+    // Every input starts from the same power-on machine, so its picture is
+    // taken once; a refused load is compared with it.
+    if (before.empty()) TakeMachinePicture(before);
     if (LoadState(path.c_str())) {
         // A restored machine runs a few lines, drawing them.
         RunSlices(6, 200);
