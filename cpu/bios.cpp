@@ -229,14 +229,22 @@ struct AffineMatrix {
     int32_t pa, pb, pc, pd;
 };
 
-// The affine helpers take any count, and a huge one runs as long as on the
-// hardware; but each entry's bus accesses are charged to the slice, and a
-// few hundred million entries would overdraw its signed cycle count. The
-// debt is held at one frame, which the scanline driver then works off.
+// The affine helpers take any count. On the hardware a huge count keeps the
+// BIOS busy for as long as it takes; here one call must not hold the
+// emulator where no stop request can reach it. So a call pauses once its bus
+// accesses have run up a frame of cycle debt: the entries left stay in
+// R0-R2, R15 steps back onto the SWI and the slice ends. The scanline driver
+// works the frame off (a stop request is honoured there) and the SWI runs
+// again. Counts that games use finish long before the first pause.
 constexpr int32_t MaxCycleDebt = 228 * 1232;
 
-void LimitCycleDebt(CpuState& cpu) {
-    if (cpu.Cycles < -MaxCycleDebt) cpu.Cycles = -MaxCycleDebt;
+bool PauseAffineCall(CpuState& cpu, uint32_t source, uint32_t destination, uint32_t entriesLeft) {
+    if (cpu.Cycles > -MaxCycleDebt || entriesLeft == 0) return false;
+    cpu.R[0] = source;
+    cpu.R[1] = destination;
+    cpu.R[2] = entriesLeft;
+    cpu.R[15] -= (cpu.CPSR & FlagT) ? 2 : 4;
+    return true;
 }
 
 AffineMatrix RotateScale(int32_t sx, int32_t sy, uint32_t angle) {
@@ -253,7 +261,8 @@ void BgAffineSet(CpuState& cpu, uint32_t function) {
         std::printf("BIOS #0x%02X: BgAffineSet(0x%08X,0x%08X,%d)\n", function, cpu.R[0], cpu.R[1], int32_t(cpu.R[2]));
     uint32_t source = cpu.R[0];
     uint32_t destination = cpu.R[1];
-    for (uint32_t entry = 0; entry < cpu.R[2]; ++entry, source += 20, destination += 16) {
+    const uint32_t count = cpu.R[2];
+    for (uint32_t entry = 0; entry < count; ++entry) {
         const uint32_t centreX = BusRead32(source);  // 24.8, in the background
         const uint32_t centreY = BusRead32(source + 4);
         const uint32_t screenX = uint32_t(SignExtend16(BusRead16(source + 8)));
@@ -273,7 +282,9 @@ void BgAffineSet(CpuState& cpu, uint32_t function) {
         BusWrite16(destination + 4, uint16_t(pc));
         BusWrite16(destination + 6, uint16_t(pd));
         BusWrite32(destination + 12, centreY - screenX * pc - screenY * pd);
-        LimitCycleDebt(cpu);
+        source += 20;
+        destination += 16;
+        if (PauseAffineCall(cpu, source, destination, count - entry - 1)) return;
     }
 }
 
@@ -284,7 +295,8 @@ void ObjAffineSet(CpuState& cpu, uint32_t function) {
     const uint32_t stride = cpu.R[3];
     uint32_t source = cpu.R[0];
     uint32_t destination = cpu.R[1];
-    for (uint32_t entry = 0; entry < cpu.R[2]; ++entry, source += 8, destination += 4 * stride) {
+    const uint32_t count = cpu.R[2];
+    for (uint32_t entry = 0; entry < count; ++entry) {
         const int32_t sx = SignExtend16(BusRead16(source));
         const int32_t sy = SignExtend16(BusRead16(source + 2));
         const uint32_t angle = BusRead16(source + 4);
@@ -293,7 +305,9 @@ void ObjAffineSet(CpuState& cpu, uint32_t function) {
         BusWrite16(destination + stride, uint16_t(m.pb));
         BusWrite16(destination + 2 * stride, uint16_t(m.pc));
         BusWrite16(destination + 3 * stride, uint16_t(m.pd));
-        LimitCycleDebt(cpu);
+        source += 8;
+        destination += 4 * stride;
+        if (PauseAffineCall(cpu, source, destination, count - entry - 1)) return;
     }
 }
 

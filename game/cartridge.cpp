@@ -11,10 +11,20 @@
 
 static constexpr int32_t CountBlock = 16384;
 
+// True when zlib met a damaged stream: a gzip file cut short or with a bad
+// checksum still yields the bytes before the damage, which must not pass
+// for the whole cartridge.
+static bool StreamDamaged(gzFile file) {
+    int error = Z_OK;
+    gzerror(file, &error);
+    return error != Z_OK;
+}
+
 // gzopen reads gzip streams and passes plain files through unchanged. zlib
 // refuses to seek to the end of a stream opened for reading, so the size is
 // found by reading the stream once. Counting stops just past the 32 MB
 // limit: a larger file is refused anyway, and the count can never overflow.
+// -1 for a damaged stream.
 static int64_t CountStreamBytes(gzFile file) {
     static uint8_t scratch[CountBlock];
     if (gzseek(file, 0, SEEK_END) >= 0) {
@@ -26,8 +36,10 @@ static int64_t CountStreamBytes(gzFile file) {
     for (;;) {
         const int count = gzread(file, scratch, CountBlock);
         if (count > 0) total += count;
-        if (count < CountBlock || total > MaxRomSize) break;
+        // Only the call after the last bytes reports a stream cut short.
+        if (count <= 0 || total > MaxRomSize) break;
     }
+    if (StreamDamaged(file)) return -1;
     gzseek(file, 0, SEEK_SET);
     return total;
 }
@@ -40,6 +52,11 @@ uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSiz
         return nullptr;
     }
     const int64_t length = CountStreamBytes(file);
+    if (length < 0) {
+        gzclose(file);
+        failure = StartFailure::ReadError;
+        return nullptr;
+    }
     if (Verbose) std::printf("%dkB...", int(length / 1024));
     const int64_t rounded = (length + PageSize - 1) / PageSize * PageSize;
     if (length <= 0 || rounded > MaxRomSize) {
@@ -55,8 +72,9 @@ uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSiz
         return nullptr;
     }
     const int count = gzread(file, image, unsigned(length));
+    const bool damaged = StreamDamaged(file);
     gzclose(file);
-    if (count != length) {
+    if (count != length || damaged) {
         std::free(image);
         failure = StartFailure::ReadError;
         return nullptr;

@@ -114,6 +114,35 @@ TEST_F(Loader, ThirtyTwoMegabytesIsTheLimit) {
     }
 }
 
+TEST_F(Loader, DamagedGzipIsRefusedNotCutShort) {
+    // zlib hands out the bytes before the damage; a game missing its end or
+    // carrying corrupted data must not start as if it were whole.
+    const std::vector<uint8_t> image = MakeImage(40000);
+    const std::string whole = WriteGzip("whole.gba.gz", image);
+    std::ifstream in(whole, std::ios::binary);
+    std::vector<uint8_t> packed{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(packed.size(), 100u);
+
+    std::vector<uint8_t> cut(packed.begin(), packed.begin() + std::ptrdiff_t(packed.size() / 2));
+    std::vector<uint8_t> badChecksum = packed;
+    badChecksum[badChecksum.size() - 8] ^= 0x01;  // the CRC-32 in the trailer
+    for (const auto& [name, bytes] : {std::pair{"cut.gba.gz", cut}, std::pair{"crc.gba.gz", badChecksum}}) {
+        SCOPED_TRACE(name);
+        int32_t size = -1, rounded = -1;
+        StartFailure failure = StartFailure::None;
+        EXPECT_EQ(LoadCartridgeImage(WritePlain(name, bytes).c_str(), size, rounded, failure), nullptr);
+        EXPECT_EQ(failure, StartFailure::ReadError);
+        EXPECT_EQ(size, 0);
+    }
+
+    int32_t size = 0, rounded = 0;
+    StartFailure failure = StartFailure::None;
+    uint8_t* loaded = LoadCartridgeImage(whole.c_str(), size, rounded, failure);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(size, 40000);
+    std::free(loaded);
+}
+
 TEST_F(Loader, EmptyAndMissingFilesAreRefused) {
     const std::string empty = WritePlain("empty.gba", {});
     EXPECT_EQ(StartGame(empty.c_str()), 0u);
