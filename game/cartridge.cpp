@@ -9,39 +9,83 @@
 #include "game/settings.h"
 #include "machine/page_table.h"
 
-static constexpr int32_t CountBlock = 16384;
+static constexpr uint32_t CountBlock = 16384;
 
-// True when zlib met a damaged stream: a gzip file cut short or with a bad
-// checksum still yields the bytes before the damage, which must not pass
-// for the whole cartridge.
+// True when zlib met a damaged stream while reading.
 static bool StreamDamaged(gzFile file) {
     int error = Z_OK;
     gzerror(file, &error);
     return error != Z_OK;
 }
 
-// gzopen reads gzip streams and passes plain files through unchanged. zlib
-// refuses to seek to the end of a stream opened for reading, so the size is
-// found by reading the stream once. Counting stops just past the 32 MB
-// limit: a larger file is refused anyway, and the count can never overflow.
-// -1 for a damaged stream.
-static int64_t CountStreamBytes(gzFile file) {
-    static uint8_t scratch[CountBlock];
-    if (gzseek(file, 0, SEEK_END) >= 0) {
-        const z_off_t end = gztell(file);
-        gzseek(file, 0, SEEK_SET);
-        return end;
-    }
+// The unpacked length of a gzip file, member after member as gzread takes
+// them (bytes after a member that start no new one are ignored, as zlib
+// does). gzread alone cannot be trusted with a damaged file: it hands out
+// the bytes before the damage, and a file cut short where its output buffer
+// happens to fill even ends without an error. Here every member must reach
+// its end and pass its checksum; -1 otherwise. Counting stops just past the
+// 32 MB limit: a larger image is refused anyway, and the count can never
+// overflow.
+static int64_t CountGzipBytes(std::FILE* file) {
+    static uint8_t input[CountBlock];
+    static uint8_t output[CountBlock];
+    z_stream stream{};
+    if (inflateInit2(&stream, 15 + 16) != Z_OK) return -1;
     int64_t total = 0;
+    bool memberEnded = false;
     for (;;) {
-        const int count = gzread(file, scratch, CountBlock);
-        if (count > 0) total += count;
-        // Only the call after the last bytes reports a stream cut short.
-        if (count <= 0 || total > MaxRomSize) break;
+        if (stream.avail_in == 0) {
+            stream.next_in = input;
+            stream.avail_in = uInt(std::fread(input, 1, CountBlock, file));
+            if (stream.avail_in == 0) break;
+        }
+        if (memberEnded) {
+            // Another member follows only where both magic bytes do.
+            if (stream.avail_in < 2 && !std::feof(file)) {
+                std::memmove(input, stream.next_in, stream.avail_in);
+                stream.avail_in += uInt(std::fread(input + stream.avail_in, 1, CountBlock - stream.avail_in, file));
+                stream.next_in = input;
+            }
+            if (stream.avail_in < 2 || stream.next_in[0] != 0x1F || stream.next_in[1] != 0x8B) break;
+            inflateReset(&stream);
+            memberEnded = false;
+        }
+        stream.next_out = output;
+        stream.avail_out = CountBlock;
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        total += CountBlock - stream.avail_out;
+        if (result == Z_STREAM_END) {
+            memberEnded = true;
+        } else if (result != Z_OK && !(result == Z_BUF_ERROR && stream.avail_in == 0)) {
+            break;  // damaged data, or no progress with input left
+        }
+        if (total > MaxRomSize) {
+            inflateEnd(&stream);
+            return total;
+        }
     }
-    if (StreamDamaged(file)) return -1;
-    gzseek(file, 0, SEEK_SET);
-    return total;
+    inflateEnd(&stream);
+    return memberEnded && !std::ferror(file) ? total : -1;
+}
+
+// gzopen reads gzip streams and passes plain files through unchanged; the
+// size is the unpacked length of the one or the length of the other.
+static int64_t CountStreamBytes(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return -1;
+    uint8_t magic[2] = {};
+    const size_t magicBytes = std::fread(magic, 1, 2, file);
+    int64_t length = -1;
+    if (std::ferror(file)) {
+        // unreadable (a folder, say)
+    } else if (magicBytes == 2 && magic[0] == 0x1F && magic[1] == 0x8B) {
+        std::rewind(file);
+        length = CountGzipBytes(file);
+    } else if (std::fseek(file, 0, SEEK_END) == 0) {
+        length = std::ftell(file);
+    }
+    std::fclose(file);
+    return length;
 }
 
 uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSize, StartFailure& failure) {
@@ -51,7 +95,7 @@ uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSiz
         failure = StartFailure::CannotOpen;
         return nullptr;
     }
-    const int64_t length = CountStreamBytes(file);
+    const int64_t length = CountStreamBytes(path);
     if (length < 0) {
         gzclose(file);
         failure = StartFailure::ReadError;
