@@ -46,22 +46,39 @@ bool StartSnapshotMachine() {
 // Everything a refused load must leave alone, byte for byte. (The buffers
 // the harness fills are kept from run to run: allocating half a megabyte
 // anew each time cost more than the load itself.)
+template <typename Visit>
+void VisitMachine(Visit visit) {
+    for (const MachineMemory& memory : MachineMemories) visit(PageTable.Read[memory.busBase >> PageShift], memory.size);
+    visit(DummyRam, PageSize);
+    visit(&Cpu, sizeof Cpu);
+    visit(&Flash, sizeof Flash);
+    visit(&Eeprom, sizeof Eeprom);
+    const RegisterBlock block = BuildRegisterBlock();
+    visit(block.data(), sizeof block);
+    for (const HardwareTimer& timer : TimerState) visit(&timer.Counter, sizeof timer.Counter);
+    visit(&FlashMemory, sizeof FlashMemory);
+    visit(&EepromBitMirror, sizeof EepromBitMirror);
+}
+
+// (memcpy and memcmp rather than vector inserts: under AddressSanitizer a
+// memmove of half a megabyte per input was a tenth of the run time.)
 void TakeMachinePicture(Bytes& picture) {
     picture.clear();
-    const auto add = [&](const void* from, size_t size) {
-        const auto* bytes = static_cast<const uint8_t*>(from);
-        picture.insert(picture.end(), bytes, bytes + size);
-    };
-    for (const MachineMemory& memory : MachineMemories) add(PageTable.Read[memory.busBase >> PageShift], memory.size);
-    add(DummyRam, PageSize);
-    add(&Cpu, sizeof Cpu);
-    add(&Flash, sizeof Flash);
-    add(&Eeprom, sizeof Eeprom);
-    const RegisterBlock block = BuildRegisterBlock();
-    add(block.data(), sizeof block);
-    for (const HardwareTimer& timer : TimerState) add(&timer.Counter, sizeof timer.Counter);
-    add(&FlashMemory, sizeof FlashMemory);
-    add(&EepromBitMirror, sizeof EepromBitMirror);
+    VisitMachine([&](const void* from, size_t size) {
+        const size_t at = picture.size();
+        picture.resize(at + size);
+        std::memcpy(picture.data() + at, from, size);
+    });
+}
+
+bool MachineMatches(const Bytes& picture) {
+    size_t at = 0;
+    bool same = true;
+    VisitMachine([&](const void* from, size_t size) {
+        same = same && at + size <= picture.size() && std::memcmp(picture.data() + at, from, size) == 0;
+        at += size;
+    });
+    return same && at == picture.size();
 }
 
 // A machine in the middle of things: drawing a rotated mode 1 picture
@@ -112,7 +129,9 @@ const Bytes& ValidSnapshot() {
 }
 
 void PatchedSnapshot(InputReader& input, Bytes& image) {
-    image = ValidSnapshot();
+    const Bytes& model = ValidSnapshot();
+    image.resize(model.size());
+    std::memcpy(image.data(), model.data(), model.size());
     const uint32_t cut = input.Word() % (SnapshotSize + 1);
     while (!input.Empty()) {
         const uint16_t position = input.Half();
@@ -135,7 +154,7 @@ void PatchedSnapshot(InputReader& input, Bytes& image) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InputReader input({data, size});
     const uint8_t mode = input.Byte();
-    static Bytes file, before, after;
+    static Bytes file, before;
     std::string path;
     switch (mode & 0x7F) {
     case 1: path = WriteScratchGzip("game.sta", input.Rest()); break;
@@ -154,8 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A restored machine runs a few lines, drawing them.
         RunSlices(6, 200);
     } else {
-        TakeMachinePicture(after);
-        Require(after == before, "a refused snapshot changes nothing");
+        Require(MachineMatches(before), "a refused snapshot changes nothing");
     }
     StopMachine();
     return 0;
