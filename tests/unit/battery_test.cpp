@@ -126,6 +126,30 @@ TEST_F(Battery, WriteCutShortByAFileSizeLimitKeepsTheOldFile) {
     EXPECT_EQ(info.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
 }
 
+// A read-only folder refuses the temporary file the new save is written to.
+// Root ignores folder permissions, so the same refusal is also brought about
+// by leaving the process no free file descriptor.
+TEST_F(Battery, FolderThatTakesNoNewFileKeepsTheOldFile) {
+    const Bytes old = Pattern(512, 3);
+    PutFile(old);
+    SetBackup(0x10, 0x42);
+    ::chmod(dir.c_str(), 0555);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(WriteBatteryFile()) << "read-only folder";
+    }
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    struct rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
+    const bool written = WriteBatteryFile();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ::chmod(dir.c_str(), 0755);
+    EXPECT_FALSE(written) << "no descriptor left";
+    EXPECT_EQ(FileBytes(), old);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"});
+}
+
 TEST_F(Battery, ChangedMemoryIsWrittenOnceItHasBeenQuietForSixtyFrames) {
     EXPECT_FALSE(LoadBatteryFile());  // no file yet: starts watching the empty memories
     for (int frame = 0; frame < 200; ++frame) BatteryFrameTick();
