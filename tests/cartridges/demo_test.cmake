@@ -19,17 +19,15 @@
 #   demo_new_hiscore.png the title again (PRESS START blinked off), with
 #                        HI-SCORE 0004.
 #
-# Its sound must be music (koru_demo_sound_check: the WAV file mostly not
-# silent, notes on all four channels in the MIDI log, the sweep on the
-# first) and its .sav must hold the score record. The second run starts
-# from that .sav and must show HI-SCORE 0004 on its title at frame 100
+# Its sound must be music (koru_sound_check: the WAV file mostly not silent,
+# notes on all four channels in the MIDI log, the sweep on the first) and
+# its .sav must hold the score record. The second run starts from that .sav
+# and must show HI-SCORE 0004 on its title at frame 100
 # (demo_saved_hiscore.png) and read the record back from FLASH.
-add_executable(koru_demo_sound_check demo_sound_check.cpp)
-target_include_directories(koru_demo_sound_check PRIVATE ${PROJECT_SOURCE_DIR})
 
 add_test(NAME cartridge.demo
          COMMAND ${CMAKE_COMMAND} -DHEADLESS=$<TARGET_FILE:koru-headless> -DCOMPARE=$<TARGET_FILE:koru_png_compare>
-                 -DCHECKER=$<TARGET_FILE:koru_demo_sound_check> -DCARTRIDGE=${KORU_CARTRIDGE_DIR}/demo.gba
+                 -DCHECKER=$<TARGET_FILE:koru_sound_check> -DCARTRIDGE=${KORU_CARTRIDGE_DIR}/demo.gba
                  -DWORK=${CMAKE_CURRENT_BINARY_DIR}/work/demo -DGOLDEN=${PROJECT_SOURCE_DIR}/tests/golden
                  "-DKEYS=110:0x008,114:0,120:0x010,160:0,212:0x020,228:0,300:0x020,332:0,376:0x020,388:0x010,400:0x004,404:0"
                  -P ${CMAKE_CURRENT_LIST_DIR}/demo_cartridge.cmake)

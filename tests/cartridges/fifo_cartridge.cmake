@@ -1,5 +1,5 @@
 # Plays the sample channel cartridge in koru-headless with the sound
-# rendered into a WAV file, then has koru_fifo_check listen to it. Invoked
+# rendered into a WAV file, then has koru_sound_check listen to it. Invoked
 # by CTest as `cmake -D... -P fifo_cartridge.cmake`.
 #
 #   HEADLESS, CHECKER, CARTRIDGE, WORK, RATE, TONES, PARTS

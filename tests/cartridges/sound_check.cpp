@@ -1,22 +1,38 @@
 // koru_sound_check: listens to what koru-headless recorded of a cartridge's
 // music and compares it with what the cartridge plays.
 //
-//   koru_sound_check --wav FILE --tones LIST --midi FILE --notes LIST [--fade CHANNEL] [--gap TICKS]
+//   koru_sound_check --wav FILE (--tones LIST [--parts FROM-TO,...] | --rate HZ --seconds S --sounding PERCENT)
+//                    --midi FILE (--notes LIST [--fade CHANNEL] [--gap TICKS] | --channels LIST --sweep CHANNEL)
 //
-// The WAV file (8-bit mono, written one 1024-sample synthesiser buffer at a
-// time) is cut into those buffers; each is silence, a tone whose
-// fundamental is found by a fine DFT search around the strongest bin, or
-// noise (no bin stands out). Silence is dropped and neighbouring buffers of
-// the same sound are merged, giving the sequence of sounds, which must equal
-// --tones (frequencies in Hz within 2 %, or "noise", comma separated).
-// The MIDI file must be a valid format 0 file whose Note On events, as
-// CHANNEL:NOTE, equal --notes; with --fade, the channel's key pressures must
-// fall step by step (an envelope going down); with --gap, the first two
-// notes must lie that many ticks (milliseconds of emulated time) apart.
-// Exit status 0 when all holds.
+// With --tones, the WAV file (8-bit mono, written one 1024-sample
+// synthesiser buffer at a time) is cut into those buffers; each is silence,
+// a tone whose fundamental is found by a fine DFT search around the
+// strongest bin, or noise (no bin stands out). Silence is dropped and
+// neighbouring buffers of the same sound are merged, giving the sequence of
+// sounds, which must equal --tones (frequencies in Hz within 2 %, or
+// "noise", comma separated). With --parts, the tones instead sound together
+// throughout each part (seconds of the recording), as the sample channel
+// cartridge plays them: every block of 4096 samples inside a part must
+// carry a good share of its power (a Hann window's main lobe) at each tone,
+// and the recording must not hold one level for 32 samples or more: a FIFO
+// that runs dry keeps its last sample on the output, which flattens the
+// sine. Music whose exact notes are not checked (the
+// demo's) must be 8-bit mono PCM at HZ lasting S seconds (within 5 %), and
+// at least PERCENT of its 1024-sample blocks must carry sound (a spread of
+// at least 2 steps around the block's mean).
+// The MIDI file must be a valid format 0 file. With --notes, its Note On
+// events, as CHANNEL:NOTE, must equal the list; with --fade, the channel's
+// key pressures must fall step by step (an envelope going down); with
+// --gap, the first two notes must lie that many ticks (milliseconds of
+// emulated time) apart. With --channels, every channel of the list must
+// have notes, and --sweep's channel pitch bends, which is how a frequency
+// sweep shows in the log. Exit status 0 when all holds.
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,7 +41,7 @@
 
 namespace {
 
-constexpr size_t BufferSamples = 1024;
+constexpr size_t BufferSamples = 1024, PartBlockSamples = 4096, LongestFlat = 32;
 
 // One sound: a tone of some frequency, or noise (frequency 0).
 struct Sound {
@@ -34,12 +50,7 @@ struct Sound {
         if ((frequency == 0) != (other.frequency == 0)) return false;
         return frequency == 0 || std::fabs(frequency - other.frequency) <= 0.02 * other.frequency;
     }
-    std::string Text() const {
-        char text[32];
-        if (frequency == 0) return "noise";
-        std::snprintf(text, sizeof text, "%.1f", frequency);
-        return text;
-    }
+    std::string Text() const { return frequency == 0 ? "noise" : std::to_string(std::lround(frequency)); }
 };
 
 // The same at every whole bin up to half the block, from one table of the
@@ -64,9 +75,7 @@ std::vector<double> Spectrum(const std::vector<double>& block) {
 
 // Silence (false), or the block's sound.
 bool Classify(const std::vector<double>& block, int rate, Sound& sound) {
-    bool silent = true;
-    for (double sample : block) silent = silent && sample == 0;
-    if (silent) return false;
+    if (std::all_of(block.begin(), block.end(), [](double sample) { return sample == 0; })) return false;
     const std::vector<double> windowed = HannWindow(block);
     const std::vector<double> power = Spectrum(windowed);
     double total = 0;
@@ -97,13 +106,7 @@ bool Classify(const std::vector<double>& block, int rate, Sound& sound) {
     return true;
 }
 
-bool CheckWav(const std::string& path, const std::string& tones) {
-    const std::vector<uint8_t> file = ReadFile(path);
-    const int rate = WavRate(file);
-    if (!rate) {
-        std::printf("%s: not an 8-bit mono WAV file\n", path.c_str());
-        return false;
-    }
+bool CheckTones(const std::vector<uint8_t>& file, int rate, const std::string& tones) {
     std::vector<Sound> heard;
     for (size_t start = 44; start + BufferSamples <= file.size(); start += BufferSamples) {
         std::vector<double> block(BufferSamples);
@@ -125,27 +128,121 @@ bool CheckWav(const std::string& path, const std::string& tones) {
     return same;
 }
 
-bool CheckMidi(const std::string& path, const std::string& notes, int fadeChannel, long gap) {
+// The block's total power (Parseval: the windowed samples' energy, in the
+// same scale as PowerAt over the positive bins) and the share within two
+// bins either side of each tone.
+bool CheckPartBlock(const std::vector<double>& block, int rate, const std::vector<double>& tones, double second) {
+    const std::vector<double> windowed = HannWindow(block);
+    double energy = 0;
+    for (double sample : windowed) energy += sample * sample;
+    // A real signal's power is split between the positive and the negative
+    // bins: PowerAt over every positive bin adds up to N / 2 times the energy.
+    const double total = energy * double(block.size()) / 2;
+    bool good = total > 0;
+    for (double tone : tones) {
+        const double centre = tone * double(block.size()) / rate;
+        double lobe = 0;
+        for (double bin = std::round(centre) - 2; bin <= std::round(centre) + 2; bin += 1)
+            lobe += PowerAt(windowed, bin);
+        if (!(lobe >= 0.15 * total)) {
+            std::printf("at %.2f s: %.0f Hz carries %.1f %% of the power\n", second, tone, 100 * lobe / total);
+            good = false;
+        }
+    }
+    return good;
+}
+
+bool CheckParts(const std::vector<uint8_t>& file, int rate, const std::string& tones, const std::string& parts) {
+    const size_t samples = file.size() - 44;
+    std::vector<double> frequencies;
+    for (const std::string& tone : SplitList(tones, ',')) frequencies.push_back(std::stod(tone));
+
+    bool good = true;
+    size_t blocksChecked = 0;
+    for (const std::string& part : SplitList(parts, ',')) {
+        const std::vector<std::string> bounds = SplitList(part, '-');
+        const size_t from = size_t(std::stod(bounds.at(0)) * rate);
+        const size_t to = size_t(std::stod(bounds.at(1)) * rate);
+        if (to > samples) {
+            std::printf("the recording ends at %.2f s, before %s\n", double(samples) / rate, part.c_str());
+            return false;
+        }
+        size_t flat = 1;
+        for (size_t i = from + 1; i < to; ++i) {
+            flat = file[44 + i] == file[43 + i] ? flat + 1 : 1;
+            if (flat == LongestFlat) {
+                std::printf("at %.4f s the sound stands still for %zu samples\n", double(i) / rate, LongestFlat);
+                good = false;
+            }
+        }
+        for (size_t start = from; start + PartBlockSamples <= to; start += PartBlockSamples) {
+            std::vector<double> block(PartBlockSamples);
+            for (size_t i = 0; i < PartBlockSamples; ++i) block[i] = double(file[44 + start + i]) - 128.0;
+            good = CheckPartBlock(block, rate, frequencies, double(start) / rate) && good;
+            ++blocksChecked;
+        }
+    }
+    std::printf("WAV at %d Hz, %.2f s: %zu blocks checked for %s Hz, %s\n", rate, double(samples) / rate, blocksChecked,
+                tones.c_str(), good ? "all good" : "FAILED");
+    return good;
+}
+
+bool CheckMusic(const std::vector<uint8_t>& file, int rate, int wantedRate, double seconds, double sounding) {
+    if (rate != wantedRate) {
+        std::printf("WAV at %d Hz, want %d\n", rate, wantedRate);
+        return false;
+    }
+    const uint8_t* samples = file.data() + 44;
+    const double length = double(file.size() - 44) / rate;
+    size_t blocks = 0, loud = 0;
+    for (size_t start = 0; start + BufferSamples <= file.size() - 44; start += BufferSamples, ++blocks) {
+        double mean = 0, spread = 0;
+        for (size_t i = 0; i < BufferSamples; ++i) mean += samples[start + i];
+        mean /= BufferSamples;
+        for (size_t i = 0; i < BufferSamples; ++i) spread += (samples[start + i] - mean) * (samples[start + i] - mean);
+        if (std::sqrt(spread / BufferSamples) >= 2.0) ++loud;
+    }
+    const double percent = blocks ? 100.0 * double(loud) / double(blocks) : 0;
+    std::printf("WAV: %.2f s (want %.2f), %zu of %zu blocks carry sound (%.0f %%, want %.0f)\n", length, seconds, loud,
+                blocks, percent, sounding);
+    return std::fabs(length - seconds) <= 0.05 * seconds && percent >= sounding;
+}
+
+bool CheckMidi(const std::string& path, const std::string& notes, const std::string& channels, int fadeChannel,
+               long gap, int sweepChannel) {
     const MidiFile midi = ParseMidiFile(ReadFile(path));
     if (!midi.error.empty() || midi.format != 0 || midi.tracks != 1 || midi.division != 1000) {
         std::printf("%s: not a valid format 0 file at 1000 ticks per quarter: %s\n", path.c_str(), midi.error.c_str());
         return false;
     }
     std::string played;
+    std::set<int> noted;
     std::vector<uint32_t> noteTimes;
     std::vector<int> pressures;
+    int bends = 0;
     for (const MidiEvent& event : midi.events) {
         const int channel = event.status & 0x0F;
         if ((event.status & 0xF0) == 0x90 && event.data[1] > 0) {
             if (!played.empty()) played += ',';
             noteTimes.push_back(event.time);
             played += std::to_string(channel) + ":" + std::to_string(event.data[0]);
+            noted.insert(channel);
         }
         if ((event.status & 0xF0) == 0xA0 && channel == fadeChannel) pressures.push_back(event.data[1]);
+        if ((event.status & 0xF0) == 0xE0 && channel == sweepChannel) ++bends;
     }
-    std::printf("MIDI notes: %s\n", played.c_str());
-    bool good = played == notes;
-    if (!good) std::printf("MIDI: expected %s\n", notes.c_str());
+    bool good = notes.empty() || played == notes;
+    if (!notes.empty())
+        std::printf("MIDI notes: %s%s%s\n", played.c_str(), good ? "" : ", expected ", good ? "" : notes.c_str());
+    for (const std::string& item : SplitList(channels)) {
+        if (noted.count(std::stoi(item))) continue;
+        std::printf("MIDI: no note on channel %s\n", item.c_str());
+        good = false;
+    }
+    if (sweepChannel >= 0) {
+        std::printf("MIDI: %d pitch bends (the sweep) on channel %d\n", bends, sweepChannel);
+        good = good && bends > 0;
+    }
     if (fadeChannel >= 0) {
         bool falling = pressures.size() >= 10;
         for (size_t i = 1; falling && i < pressures.size(); ++i) falling = pressures[i] < pressures[i - 1];
@@ -165,30 +262,35 @@ bool CheckMidi(const std::string& path, const std::string& notes, int fadeChanne
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string wav, tones, midi, notes;
-    int fadeChannel = -1;
-    long gap = -1;
+    std::map<std::string, std::string> option{{"--fade", "-1"}, {"--gap", "-1"}, {"--sweep", "-1"}};
+    const std::string known =
+        " --wav --tones --parts --rate --seconds --sounding --midi --notes --channels --fade "
+        "--gap --sweep ";
     for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--wav")
-            wav = argv[i + 1];
-        else if (option == "--tones")
-            tones = argv[i + 1];
-        else if (option == "--midi")
-            midi = argv[i + 1];
-        else if (option == "--notes")
-            notes = argv[i + 1];
-        else if (option == "--fade")
-            fadeChannel = std::atoi(argv[i + 1]);
-        else if (option == "--gap")
-            gap = std::atol(argv[i + 1]);
-        else {
-            std::fprintf(stderr, "koru_sound_check: unknown option %s\n", option.c_str());
+        if (known.find(std::string(" ") + argv[i] + " ") == std::string::npos) {
+            std::fprintf(stderr, "koru_sound_check: unknown option %s\n", argv[i]);
             return 2;
         }
+        option[argv[i]] = argv[i + 1];
     }
+    const std::string& wav = option["--wav"];
+    const std::vector<uint8_t> file = ReadFile(wav);
+    const int rate = WavRate(file);
     bool good = true;
-    if (!wav.empty()) good = CheckWav(wav, tones) && good;
-    if (!midi.empty()) good = CheckMidi(midi, notes, fadeChannel, gap) && good;
+    if (!wav.empty() && !rate) {
+        std::printf("%s: not an 8-bit mono PCM WAV file\n", wav.c_str());
+        good = false;
+    } else if (!option["--parts"].empty()) {
+        good = CheckParts(file, rate, option["--tones"], option["--parts"]);
+    } else if (!option["--tones"].empty()) {
+        good = CheckTones(file, rate, option["--tones"]);
+    } else if (!wav.empty()) {
+        good = CheckMusic(file, rate, std::stoi(option["--rate"]), std::stod(option["--seconds"]),
+                          std::stod(option["--sounding"]));
+    }
+    if (!option["--midi"].empty())
+        good = CheckMidi(option["--midi"], option["--notes"], option["--channels"], std::stoi(option["--fade"]),
+                         std::stol(option["--gap"]), std::stoi(option["--sweep"])) &&
+               good;
     return good ? 0 : 1;
 }

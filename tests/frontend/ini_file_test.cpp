@@ -48,28 +48,23 @@ private slots:
         for (const char* key : {"hex", "trail", "empty", "huge", "word"}) QCOMPARE(GetIniInt(file, "S", key, 5), 5);
     }
 
-    void ReplacingAKeyKeepsEveryOtherLine() {
-        const std::string before = "; my comment\n[KORU]\nWidth=240\n\nodd line\n[GAME]\nAutoFire=1\n";
-        QCOMPARE(Rewrite(before, "koru", "width", "480"),
-                 Q("; my comment\n[KORU]\nwidth=480\n\nodd line\n[GAME]\nAutoFire=1\n"));
-    }
-
-    void NewKeysGoAtTheEndOfTheirSection() {
-        QCOMPARE(Rewrite("[KORU]\nWidth=240\n\n[GAME]\nA=1\n", "KORU", "Height", "160"),
-                 Q("[KORU]\nWidth=240\nHeight=160\n\n[GAME]\nA=1\n"));
-        QCOMPARE(Rewrite("[KORU]\nWidth=240\n", "TETRIS", "AutoFire", "3"),
-                 Q("[KORU]\nWidth=240\n\n[TETRIS]\nAutoFire=3\n"));
-        QCOMPARE(Rewrite("", "KORU", "X", "-5"), Q("[KORU]\nX=-5\n"));
-    }
-
-    void WindowsLineEndsStay() {
-        QCOMPARE(Rewrite("[KORU]\r\nWidth=240\r\n", "KORU", "Height", "160"),
-                 Q("[KORU]\r\nWidth=240\r\nHeight=160\r\n"));
-    }
-
-    // A value with a line break in it must not add lines of its own.
-    void AValueIsOneLine() {
-        QCOMPARE(Rewrite("[KORU]\n", "KORU", "Cartridge", "a.gba\n[KORU]\nCheckCRC=0"), Q("[KORU]\nCartridge=a.gba\n"));
+    // A write changes only the line of its key, or adds one at the end of
+    // its section (a new section at the end of the file), in the file's own
+    // line ends. A value with a line break in it must not add lines of its own.
+    void AWriteChangesOnlyItsKeysLine() {
+        const struct {
+            const char *before, *section, *key, *value, *after;
+        } cases[] = {
+            {"; my comment\n[KORU]\nWidth=240\n\nodd line\n[GAME]\nAutoFire=1\n", "koru", "width", "480",
+             "; my comment\n[KORU]\nwidth=480\n\nodd line\n[GAME]\nAutoFire=1\n"},
+            {"[KORU]\nWidth=240\n\n[GAME]\nA=1\n", "KORU", "Height", "160",
+             "[KORU]\nWidth=240\nHeight=160\n\n[GAME]\nA=1\n"},
+            {"[KORU]\nWidth=240\n", "TETRIS", "AutoFire", "3", "[KORU]\nWidth=240\n\n[TETRIS]\nAutoFire=3\n"},
+            {"", "KORU", "X", "-5", "[KORU]\nX=-5\n"},
+            {"[KORU]\r\nWidth=240\r\n", "KORU", "Height", "160", "[KORU]\r\nWidth=240\r\nHeight=160\r\n"},
+            {"[KORU]\n", "KORU", "Cartridge", "a.gba\n[KORU]\nCheckCRC=0", "[KORU]\nCartridge=a.gba\n"},
+        };
+        for (const auto& c : cases) QCOMPARE(Rewrite(c.before, c.section, c.key, c.value), Q(c.after));
     }
 };
 

@@ -36,28 +36,21 @@ private slots:
     // the bottom letter row is B, the home row A, alternate top-row letters
     // L and R.
     void EveryMappedKeySetsAndClearsItsBit() {
-        struct Case {
-            const char* keys;
-            uint16_t bit;
-        };
-        const Case cases[] = {{"\x0D", 0x008},    {"\x09", 0x004},      {"\x11", 0x002},  {" ", 0x001},
-                              {"\x28", 0x080},    {"\x26", 0x040},      {"\x25", 0x020},  {"\x27", 0x010},
-                              {"ZXCVBNM", 0x002}, {"ASDFGHJKL", 0x001}, {"QETUO", 0x200}, {"WRYIP", 0x100}};
-        for (const Case& c : cases) {
-            for (const char* key = c.keys; *key; ++key) {
+        const std::pair<const char*, uint16_t> cases[] = {{"\x0D", 0x008},      {"\x09", 0x004},  {"\x11", 0x002},
+                                                          {" ", 0x001},         {"\x28", 0x080},  {"\x26", 0x040},
+                                                          {"\x25", 0x020},      {"\x27", 0x010},  {"ZXCVBNM", 0x002},
+                                                          {"ASDFGHJKL", 0x001}, {"QETUO", 0x200}, {"WRYIP", 0x100}};
+        for (const auto& [keys, bit] : cases) {
+            for (const char* key = keys; *key; ++key) {
                 QCOMPARE(HandleKey(uint8_t(*key), true), 1);
-                QCOMPARE(Input.KeyboardState, c.bit);
+                QCOMPARE(Input.KeyboardState, bit);
                 QCOMPARE(HandleKey(uint8_t(*key), false), 1);
                 QCOMPARE(Input.KeyboardState, uint16_t(0));
             }
         }
         QCOMPARE(HandleKey(0x10, true), 0);  // Shift is nothing
-    }
-
-    void ReleasingOneOfTwoKeysForBReleasesB() {
-        HandleKey('Z', true);
-        HandleKey('X', true);
-        HandleKey(' ', true);
+        // Releasing one of two keys held for B releases B.
+        for (char key : {'Z', 'X', ' '}) HandleKey(uint8_t(key), true);
         HandleKey('X', false);
         QCOMPARE(Input.KeyboardState, uint16_t(0x001));
     }
@@ -65,26 +58,25 @@ private slots:
     void FunctionKeysActOnKeyDownOnly() {
         QCOMPARE(HandleKey(0x72, false), 0);
         QCOMPARE(Settings.AutoFire, 0);
-        const uint32_t keys[] = {0x72, 0x73, 0x74, 0x75};
-        const int32_t bits[] = {0x001, 0x002, 0x200, 0x100};
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(HandleKey(keys[i], true), 1);
-            QCOMPARE(Settings.AutoFire, bits[i]);
-            HandleKey(keys[i], true);
+        const std::pair<uint32_t, int32_t> keys[] = {{0x72, 0x001}, {0x73, 0x002}, {0x74, 0x200}, {0x75, 0x100}};
+        for (const auto& [key, bit] : keys) {
+            QCOMPARE(HandleKey(key, true), 1);
+            QCOMPARE(Settings.AutoFire, bit);
+            HandleKey(key, true);
             QCOMPARE(Settings.AutoFire, 0);
         }
     }
 
+    // 0 switches all sound, 1-4 a channel; + and - step the volume within
+    // 0-255; 5-9 hide a layer.
     void SoundAndLayerKeys() {
-        HandleKey('0', true);
-        QCOMPARE(Settings.SoundSwitch, 0);
-        HandleKey('0', true);
-        QCOMPARE(Settings.SoundSwitch, 0x800F);
-        HandleKey('3', true);
-        QCOMPARE(Settings.SoundSwitch, 0x800B);
+        const std::pair<uint8_t, int32_t> switches[] = {{'0', 0}, {'0', 0x800F}, {'3', 0x800B}};
+        for (const auto& [key, switched] : switches) {
+            HandleKey(key, true);
+            QCOMPARE(Settings.SoundSwitch, switched);
+        }
         Settings.SoundVolume = 245;
         HandleKey(0xBB, true);
-        QCOMPARE(Settings.SoundVolume, 255);
         HandleKey(0xBB, true);
         QCOMPARE(Settings.SoundVolume, 255);
         Settings.SoundVolume = 0;
@@ -158,10 +150,9 @@ private slots:
 
     void JoystickAxesAreCutInThirds() {
         const JoystickRange range{100, 400, 0, 65535};  // thirds of 100 and 21845
-        struct Case {
+        const struct {
             uint32_t x, y, buttons, keys;
-        };
-        const Case cases[] = {
+        } cases[] = {
             {250, 32768, 0, 0},      // centred
             {199, 32768, 0, 0x020},  // left of the first third
             {200, 32768, 0, 0},      // exactly at minimum + third
@@ -173,7 +164,7 @@ private slots:
             {100, 65535, 0, 0x020 | 0x080},
             {250, 32768, 0xF, 0x001 | 0x002 | 0x200 | 0x100},
         };
-        for (const Case& c : cases) QCOMPARE(JoystickKeys({c.x, c.y, c.buttons}, range), c.keys);
+        for (const auto& c : cases) QCOMPARE(JoystickKeys({c.x, c.y, c.buttons}, range), c.keys);
     }
 };
 

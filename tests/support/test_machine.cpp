@@ -1,6 +1,7 @@
 #include "tests/support/test_machine.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "cpu/run_loop.h"
 #include "game/game.h"
@@ -18,21 +19,13 @@ TestMachine::TestMachine() : cpu(Cpu) {
 TestMachine::~TestMachine() { EndGame(); }
 
 void TestMachine::LoadArm(uint32_t address, std::initializer_list<uint32_t> opcodes) {
-    uint32_t at = address;
-    for (uint32_t opcode : opcodes) {
-        Write32(at, opcode);
-        at += 4;
-    }
+    for (uint32_t at = address; uint32_t opcode : opcodes) Write32(std::exchange(at, at + 4), opcode);
     cpu.R[15] = address;
     cpu.CPSR &= ~FlagT;
 }
 
 void TestMachine::LoadThumb(uint32_t address, std::initializer_list<uint16_t> opcodes) {
-    uint32_t at = address;
-    for (uint16_t opcode : opcodes) {
-        Write16(at, opcode);
-        at += 2;
-    }
+    for (uint32_t at = address; uint16_t opcode : opcodes) Write16(std::exchange(at, at + 2), opcode);
     cpu.R[15] = address;
     cpu.CPSR |= FlagT;
 }

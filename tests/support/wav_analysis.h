@@ -1,5 +1,5 @@
-// What the cartridge checkers share: reading a file, splitting a list, the
-// 8-bit mono WAV files koru-headless writes, and the power of a frequency.
+// What the sound checks share: reading a file, splitting a list, the 8-bit
+// mono WAV files koru-headless writes, and the power of a frequency.
 #pragma once
 
 #include <cmath>
@@ -24,12 +24,17 @@ inline std::vector<std::string> SplitList(const std::string& text, char separato
     return items;
 }
 
-// The sample rate of an 8-bit mono WAV file with a 44-byte header, or 0.
+// The sample rate of an 8-bit mono PCM WAV file with a 44-byte header whose
+// data chunk runs to the end of the file, or 0.
 inline int WavRate(const std::vector<uint8_t>& file) {
+    const auto word = [&](size_t at) {
+        return uint32_t(file[at] | file[at + 1] << 8 | file[at + 2] << 16) | uint32_t(file[at + 3]) << 24;
+    };
     if (file.size() < 44 || std::memcmp(file.data(), "RIFF", 4) || std::memcmp(file.data() + 8, "WAVE", 4) ||
-        file[22] != 1 || file[34] != 8)
+        file[20] != 1 || file[22] != 1 || file[34] != 8 || std::memcmp(file.data() + 36, "data", 4) ||
+        size_t(word(40)) != file.size() - 44)
         return 0;
-    return int(file[24] | file[25] << 8 | file[26] << 16 | uint32_t(file[27]) << 24);
+    return int(word(24));
 }
 
 // A block of samples with a Hann window applied, which keeps each tone's

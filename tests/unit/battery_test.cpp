@@ -94,29 +94,45 @@ TEST_F(Battery, FlashInIdentificationModeSavesTheGameBytes) {
 }
 
 // Each failed write below must leave the old file byte for byte, its
-// permissions, and no temporary file. The new file holds both blocks
-// (66048 bytes), so the limits fall before, inside and between them.
-TEST_F(Battery, WriteCutShortByAFileSizeLimitKeepsTheOldFile) {
+// permissions, and no temporary file: a file size limit (the new file holds
+// both blocks, 66048 bytes, so the limits fall before, inside and between
+// them), a read-only folder, which refuses the temporary file, and no free
+// file descriptor (the same refusal for root, who ignores permissions).
+TEST_F(Battery, AFailedWriteKeepsTheOldFile) {
     const Bytes old = Pattern(512, 9);
     PutFile(old);
     ::chmod(path.c_str(), 0640);
     SetBackup(0x100, 0x42);
     EepromData[3] = 0x17;
-
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    for (rlim_t limit : {rlim_t(0), rlim_t(4096), rlim_t(65536), rlim_t(66047)}) {
+    const auto writtenUnder = [](int resource, rlim_t limit) {
+        struct rlimit saved {};
+        ::getrlimit(resource, &saved);
         struct rlimit small = saved;
         small.rlim_cur = limit;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        EXPECT_EQ(::setrlimit(resource, &small), 0);
         const bool written = WriteBatteryFile();
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        EXPECT_FALSE(written) << "limit " << limit;
-        EXPECT_EQ(FileBytes(), old) << "limit " << limit;
-        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"}) << "limit " << limit;
+        ::setrlimit(resource, &saved);
+        return written;
+    };
+    const auto oldFileKept = [&](const char* why) {
+        EXPECT_EQ(FileBytes(), old) << why;
+        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"}) << why;
+    };
+
+    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    for (rlim_t limit : {rlim_t(0), rlim_t(4096), rlim_t(65536), rlim_t(66047)}) {
+        EXPECT_FALSE(writtenUnder(RLIMIT_FSIZE, limit)) << "limit " << limit;
+        oldFileKept("file size limit");
     }
     ::signal(SIGXFSZ, oldHandler);
+    ::chmod(dir.c_str(), 0555);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(WriteBatteryFile());
+        oldFileKept("read-only folder");
+    }
+    EXPECT_FALSE(writtenUnder(RLIMIT_NOFILE, 0));
+    ::chmod(dir.c_str(), 0755);
+    oldFileKept("no descriptor left");
 
     ASSERT_TRUE(WriteBatteryFile());
     EXPECT_EQ(FileBytes().size(), 66048u);
@@ -124,30 +140,6 @@ TEST_F(Battery, WriteCutShortByAFileSizeLimitKeepsTheOldFile) {
     struct stat info {};
     ::stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
-}
-
-// A read-only folder refuses the temporary file the new save is written to.
-// Root ignores folder permissions, so the same refusal is also brought about
-// by leaving the process no free file descriptor.
-TEST_F(Battery, FolderThatTakesNoNewFileKeepsTheOldFile) {
-    const Bytes old = Pattern(512, 3);
-    PutFile(old);
-    SetBackup(0x10, 0x42);
-    ::chmod(dir.c_str(), 0555);
-    if (::geteuid() != 0) {
-        EXPECT_FALSE(WriteBatteryFile()) << "read-only folder";
-    }
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_NOFILE, &saved);
-    struct rlimit none = saved;
-    none.rlim_cur = 0;
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
-    const bool written = WriteBatteryFile();
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-    ::chmod(dir.c_str(), 0755);
-    EXPECT_FALSE(written) << "no descriptor left";
-    EXPECT_EQ(FileBytes(), old);
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"});
 }
 
 TEST_F(Battery, ChangedMemoryIsWrittenOnceItHasBeenQuietForSixtyFrames) {

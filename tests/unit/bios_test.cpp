@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <initializer_list>
 #include <iterator>
 #include <vector>
@@ -37,16 +38,6 @@ protected:
 
     void WriteBytes(uint32_t address, std::initializer_list<uint8_t> bytes) {
         for (uint8_t byte : bytes) machine.Write8(address++, byte);
-    }
-
-    std::vector<uint8_t> ReadBytes(uint32_t address, int count) {
-        std::vector<uint8_t> bytes;
-        for (int i = 0; i < count; ++i) bytes.push_back(machine.Read8(address + i));
-        return bytes;
-    }
-
-    void Fill(uint32_t address, int count, uint8_t value) {
-        for (int i = 0; i < count; ++i) machine.Write8(address + i, value);
     }
 };
 
@@ -104,10 +95,11 @@ TEST_F(Bios, DecompressionStopsAtTheSizeAndUsesUpTheSlice) {
     // LZ77 to VRAM: "ABC", a reference 3 back of length 4 (0x1002), then
     // 'Z'; with a size of 6 the reference is cut short.
     WriteBytes(0x02000000, {0x10, 6, 0, 0, 0x10, 'A', 'B', 'C', 0x10, 0x02, 'Z'});
-    Fill(0x06000000, 12, 0xEE);
+    machine.Write32(0x06000004, 0xEEEEEEEE);
     cpu.Cycles = 500;
     Call(0x12, {0x02000000, 0x06000000});
-    EXPECT_EQ(ReadBytes(0x06000000, 7), (std::vector<uint8_t>{'A', 'B', 'C', 'A', 'B', 'C', 0xEE}));
+    EXPECT_EQ(machine.Read32(0x06000000), 0x41434241u);  // ABCA
+    EXPECT_EQ(machine.Read32(0x06000004), 0xEEEE4342u);  // BC
     EXPECT_EQ(cpu.Cycles, 0);
 
     // Huffman writes whole words: a size of 5 gives two. The tree: the
@@ -115,9 +107,7 @@ TEST_F(Bios, DecompressionStopsAtTheSizeAndUsesUpTheSlice) {
     // 10, 11); size 3 makes an 8-byte table, so the stream is at 0x0200000C.
     WriteBytes(0x02000000, {0x28, 5, 0, 0, 3, 0x80, 'A', 0xC0, 'B', 'C', 0, 0});
     machine.Write32(0x0200000C, 0x5BA00000);  // ABCACBBA
-    machine.Write32(0x02001000, 0xEEEEEEEE);
-    machine.Write32(0x02001004, 0xEEEEEEEE);
-    machine.Write32(0x02001008, 0xEEEEEEEE);
+    for (uint32_t word = 0; word < 3; ++word) machine.Write32(0x02001000 + 4 * word, 0xEEEEEEEE);
     cpu.Cycles = 500;
     Call(0x13, {0x02000000, 0x02001000});
     EXPECT_EQ(machine.Read32(0x02001000), 0x41434241u);
@@ -257,12 +247,8 @@ TEST_F(Bios, WithABiosImageThumbSwiEntersSupervisorModeAtTheVector) {
     cpu.R[13] = 0x03007F00;
     cpu.R13_svc = 0x03007FE0;
     machine.Step();
-    EXPECT_EQ(cpu.R[15], 0x08u);
-    EXPECT_EQ(cpu.R[14], 0x08000002u);
-    EXPECT_EQ(cpu.CPSR, FlagZ | ModeSupervisor);
-    EXPECT_EQ(cpu.SPSR_svc, cpsr);
-    EXPECT_EQ(cpu.R[13], 0x03007FE0u);
-    EXPECT_EQ(cpu.R13_usr, 0x03007F00u);
+    EXPECT_EQ((std::array{cpu.R[15], cpu.R[14], cpu.CPSR, cpu.SPSR_svc, cpu.R[13], cpu.R13_usr}),
+              (std::array<uint32_t, 6>{0x08, 0x08000002, FlagZ | ModeSupervisor, cpsr, 0x03007FE0, 0x03007F00}));
     EXPECT_EQ(cpu.R[0], 7u) << "not divided by the host";
 }
 

@@ -27,21 +27,18 @@ int32_t CostOf(Access access) {
     return before - Cpu.Cycles;
 }
 
-TEST(BusWrite, MisalignedStoresLandOnTheAlignedUnit) {
+// A misaligned word is rotated into the aligned word, both ways; a halfword
+// lands on (or comes from) the aligned halfword.
+TEST(Bus, MisalignedAccessesUseTheAlignedUnit) {
     TestMachine machine;
-    // A word is rotated into the aligned word.
     EXPECT_EQ(CostOf([] { BusWrite32(0x02000001, 0x11223344); }), 6);
     EXPECT_EQ(machine.Read32(0x02000000), 0x44112233u);
     BusWrite32(0x0200000B, 0x11223344);
     EXPECT_EQ(machine.Read32(0x02000008), 0x22334411u);
-    // A halfword lands on the aligned halfword.
     machine.Write32(0x02000000, 0);
     EXPECT_EQ(CostOf([] { BusWrite16(0x02000003, 0xBEEF); }), 3);
     EXPECT_EQ(machine.Read32(0x02000000), 0xBEEF0000u);
-}
 
-TEST(BusRead, WordRotatesHalfwordIgnoresBitZero) {
-    TestMachine machine;
     machine.Write32(0x02000000, 0x11223344);
     EXPECT_EQ(BusRead32(0x02000001), 0x44112233u);
     EXPECT_EQ(BusRead32(0x02000002), 0x33441122u);
@@ -82,20 +79,17 @@ TEST(BusIo, ByteAndWordStoresFeedTheHalfwordRegisters) {
     EXPECT_EQ(ReadIoHalf(0x010), 0x0155u);
 }
 
-TEST(BusWrite, ReadOnlyAndUnmappedPagesShareTheScratchPage) {
+// The cartridge, the BIOS area and the bytes past the 64 KB backup block
+// take no stores: they land in the scratch page. Inside the block a byte
+// store goes through the FLASH decoder at the SRAM cost.
+TEST(BusWrite, StoresWithNowhereToGoLandInTheScratchPage) {
     TestMachine machine;
     const uint32_t romWord = machine.Read32(0x08000000);
     BusWrite32(0x08000000, 0x600DF00D);
     EXPECT_EQ(machine.Read32(0x08000000), romWord);
-    EXPECT_EQ(PeekWord(0x01000000), 0x600DF00Du) << "the scratch page took the store";
-
+    EXPECT_EQ(PeekWord(0x01000000), 0x600DF00Du);
     BusWrite32(0x00000018, 0);
     EXPECT_EQ(machine.Read32(0x18), 0xE92D500Fu) << "the BIOS area is read-only";
-}
-
-TEST(BusWrite, BackupByteStoresGoThroughTheFlashDecoderOnlyInsideIt) {
-    TestMachine machine;
-    // Past the 64 KB backup block the byte lands in the scratch page.
     BusWrite8(0x0E010000, 0x5A);
     EXPECT_EQ(PeekByte(0x01000000), 0x5A);
     EXPECT_EQ(CostOf([] { BusWrite8(0x0E000000, 0x00); }), 5);

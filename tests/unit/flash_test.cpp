@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,7 @@ protected:
         for (const auto& [offset, value] : stores) BusWrite8(0x0E000000u + offset, value);
     }
     uint8_t At(uint16_t offset) const { return machine.Read8(0x0E000000u + offset); }
+    uint16_t FirstTwo() const { return uint16_t(At(0) | At(1) << 8); }  // the identifier while identifying
     void Fill(uint8_t value) {
         for (uint32_t i = 0; i < 0x10000; ++i) machine.Write8(0x0E000000u + i, value);
     }
@@ -36,12 +38,9 @@ protected:
 TEST_F(FlashChip, EraseAndProgram) {
     Fill(0x11);
     Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x3123, 0x30}});
-    EXPECT_EQ(At(0x2FFF), 0x11);
-    EXPECT_EQ(At(0x3000), 0xFF);
-    EXPECT_EQ(At(0x3FFF), 0xFF);
-    EXPECT_EQ(At(0x4000), 0x11);
-    EXPECT_EQ(At(0x5555), 0x11) << "the command bytes are not stored";
-    EXPECT_EQ(At(0x2AAA), 0x11);
+    // The sector's bounds, then the command bytes, which are not stored.
+    EXPECT_EQ((std::array{At(0x2FFF), At(0x3000), At(0x3FFF), At(0x4000), At(0x5555), At(0x2AAA)}),
+              (std::array<uint8_t, 6>{0x11, 0xFF, 0xFF, 0x11, 0x11, 0x11}));
 
     Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x3010, 0x0F}});
     EXPECT_EQ(At(0x3010), 0x0F);
@@ -58,8 +57,7 @@ TEST_F(FlashChip, IdentificationShowsTheChipAndGivesTheBytesBack) {
     machine.Write8(0x0E000000, 0xC4);
     machine.Write8(0x0E000001, 0x7E);
     Send({Unlock1, Unlock2, {0x5555, 0x90}});
-    EXPECT_EQ(At(0), 0x32) << "maker";
-    EXPECT_EQ(At(1), 0x1B) << "device";
+    EXPECT_EQ(FirstTwo(), 0x1B32) << "maker 0x32, device 0x1B";
     // Erase and program are ignored while the chip identifies itself.
     machine.Write8(0x0E000100, 0x66);
     Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x0123, 0x30}});
@@ -69,33 +67,29 @@ TEST_F(FlashChip, IdentificationShowsTheChipAndGivesTheBytesBack) {
     Send({Unlock1, Unlock2, {0x5555, 0x90}});
     EXPECT_EQ(At(0), 0x32);
     Send({{0x1234, 0xF0}});  // a bare 0xF0 anywhere leaves the mode
-    EXPECT_EQ(At(0), 0xC4);
-    EXPECT_EQ(At(1), 0x7E);
+    EXPECT_EQ(FirstTwo(), 0x7EC4);
     EXPECT_EQ(At(0x1234), 0x00) << "the exit byte is not stored";
 
     // The long exit command works as well; outside the mode it changes nothing.
     Send({Unlock1, Unlock2, {0x5555, 0x90}, Unlock1, Unlock2, {0x5555, 0xF0}});
-    EXPECT_EQ(At(0), 0xC4);
+    EXPECT_EQ(FirstTwo(), 0x7EC4);
     Send({Unlock1, Unlock2, {0x5555, 0xF0}});
-    EXPECT_EQ(At(0), 0xC4);
-    EXPECT_EQ(At(1), 0x7E);
+    EXPECT_EQ(FirstTwo(), 0x7EC4);
 
     // A reset leaves the mode without losing the bytes, and the chip still identifies itself.
     Send({Unlock1, Unlock2, {0x5555, 0x90}});
     ResetHardware();
-    EXPECT_EQ(At(0), 0xC4);
-    EXPECT_EQ(At(1), 0x7E);
+    EXPECT_EQ(FirstTwo(), 0x7EC4);
     Send({Unlock1, Unlock2, {0x5555, 0x90}});
-    EXPECT_EQ(At(0) | At(1) << 8, 0x1B32) << "the identifier after a reset";
+    EXPECT_EQ(FirstTwo(), 0x1B32) << "the identifier after a reset";
 }
 
 TEST_F(FlashChip, BrokenSequencesAreReplayedAsStores) {
-    struct Case {
+    const struct {
         const char* name;
         std::vector<Store> stores;
         std::vector<Store> expected;  // bytes that must hold these values afterwards
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"AA then a plain store", {Unlock1, {0x0100, 0x12}}, {{0x5555, 0xAA}, {0x0100, 0x12}}},
         {"AA 55 80 then a store: the swallowed bytes are not replayed",
          {Unlock1, Unlock2, {0x5555, 0x80}, {0x0010, 0x66}},
@@ -110,7 +104,7 @@ TEST_F(FlashChip, BrokenSequencesAreReplayedAsStores) {
          {Unlock1, Unlock2, {0x5555, 0x33}, {0x0040, 0x09}},
          {{0x5555, 0x00}, {0x0040, 0x09}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Fill(0x00);
         ResetHardware();
         for (const auto& [offset, value] : c.stores) BusWrite8(0x0E000000u + offset, value);

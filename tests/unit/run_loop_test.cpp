@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
@@ -106,42 +107,38 @@ TEST(SliceEnd, OvershootIsCarriedIntoTheNextSlice) {
     EXPECT_EQ(machine.cpu.R[0], uint32_t(FrameCycles - 3));
 }
 
-TEST(SliceEnd, IrqFromThumbEntersArmAtTheVector) {
-    TestMachine machine;
-    machine.Write32(0x18, 0xEAFFFFFE);  // b . (in place of the BIOS vector code)
-    CpuState& cpu = machine.cpu;
-    cpu.CPSR = FlagC | FlagT | ModeSystem;
-    cpu.R[15] = 0x08000102;  // next THUMB instruction
-    cpu.R[13] = 0x03007F00;
-    cpu.R13_irq = 0x03007FA0;
-    cpu.IrqPending = 1;
-    // An early end is under way: the slice continues after the entry.
-    cpu.Cycles = 0;
-    cpu.SavedCycles = 100;
-    cpu.SliceBreak = 1;
-    FrameHarness harness(StopAtFirstPoll);
-    EXPECT_EQ(RunCpu(cpu), 0x18u);
-    EXPECT_EQ(cpu.CPSR, FlagC | FlagI | ModeIrq);
-    EXPECT_EQ(cpu.SPSR_irq, FlagC | FlagT | ModeSystem);
-    EXPECT_EQ(cpu.R[14], 0x08000106u);
-    EXPECT_EQ(cpu.R[13], 0x03007FA0u);
-    EXPECT_EQ(cpu.R13_usr, 0x03007F00u);
-}
-
-TEST(SliceEnd, NoIrqInSupervisorModeOrWithIMasked) {
-    for (const uint32_t cpsr : {ModeSupervisor, ModeSystem | FlagI}) {
-        SCOPED_TRACE(cpsr);
+// A pending IRQ is taken at a slice end outside Supervisor mode with I
+// clear; from THUMB it enters ARM state at the vector.
+TEST(SliceEnd, IrqEntryUnlessSupervisorModeOrIMasked) {
+    const struct {
+        uint32_t cpsr, pc;
+        bool taken;
+    } cases[] = {
+        {FlagC | FlagT | ModeSystem, 0x08000102, true},  // R15: the next THUMB instruction
+        {ModeSupervisor, Code, false},
+        {ModeSystem | FlagI, Code, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cpsr);
         TestMachine machine;
-        machine.LoadArm(Code, {0xEAFFFFFE});  // b .
+        machine.Write32(0x18, 0xEAFFFFFE);  // b . (in place of the BIOS vector code)
+        machine.Write32(Code, 0xEAFFFFFE);  // b .
         CpuState& cpu = machine.cpu;
-        cpu.CPSR = cpsr;
+        cpu.CPSR = c.cpsr;
+        cpu.R[15] = c.pc;
+        cpu.R[13] = 0x03007F00;
+        cpu.R13_irq = 0x03007FA0;
         cpu.IrqPending = 1;
+        // An early end is under way: the slice continues after the entry.
         cpu.Cycles = 0;
         cpu.SavedCycles = 100;
         cpu.SliceBreak = 1;
         FrameHarness harness(StopAtFirstPoll);
-        EXPECT_EQ(RunCpu(cpu), Code);
-        EXPECT_EQ(cpu.CPSR, cpsr);
+        EXPECT_EQ(RunCpu(cpu), c.taken ? 0x18u : Code);
+        EXPECT_EQ(cpu.CPSR, c.taken ? FlagC | FlagI | ModeIrq : c.cpsr);
+        if (!c.taken) continue;
+        EXPECT_EQ((std::array{cpu.SPSR_irq, cpu.R[14], cpu.R[13], cpu.R13_usr}),
+                  (std::array<uint32_t, 4>{c.cpsr, 0x08000106, 0x03007FA0, 0x03007F00}));
     }
 }
 
@@ -183,21 +180,6 @@ TEST(SliceEnd, IrqRequestedMidSliceIsTakenAfterTheStoreWithoutLosingCycles) {
     // str from external work RAM: 6-cycle fetch + 1-cycle I/O write;
     // ldr pc from the BIOS area: 1 + 1 + 1; every add: 1.
     EXPECT_EQ(machine.cpu.R[0], uint32_t(FrameCycles - 7 - 3));
-}
-
-TEST(SliceEnd, RequestIrqCheckSetsTheCyclesAside) {
-    TestMachine machine;
-    CpuState& cpu = machine.cpu;
-    cpu.Cycles = 500;
-    cpu.SliceBreak = 0;
-    RequestIrqCheck(cpu);
-    EXPECT_EQ(cpu.IrqPending, 1u);
-    EXPECT_EQ(cpu.SliceBreak, 1);
-    EXPECT_EQ(cpu.SavedCycles, 500);
-    EXPECT_EQ(cpu.Cycles, 0);
-    // A second request during the same break keeps the first saving.
-    RequestIrqCheck(cpu);
-    EXPECT_EQ(cpu.SavedCycles, 500);
 }
 
 // A change of mode, of THUMB state or of the I bit must end the slice at

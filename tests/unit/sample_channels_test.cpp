@@ -24,11 +24,13 @@ constexpr uint32_t Source = 0x02000000;  // sample bytes for the DMA tests
 
 class SampleChannelsTest : public testing::Test {
 protected:
+    void SetUp() override { Prepare(); }
     void TearDown() override { DisconnectSampleStreams(); }
 
     // A machine just reset, sound on, the streams read by the test, and the
     // CPU at the start of the slice that follows the reset (960 cycles).
     static void Prepare() {
+        ResetHardware();
         BusWrite16(IoBase + Io::SOUNDCNT_X, 0x0080);
         ConnectSampleStreams();
         Cpu.Cycles = int32_t(Cpu.SliceLength);
@@ -53,25 +55,25 @@ protected:
         samples.resize(ReadSampleStream(stream, samples.data(), uint32_t(samples.size())));
         return samples;
     }
+
+    TestMachine machine;
 };
 
 // Ten slices after the reset are 5 x 960 + 5 x 272 = 6160 cycles.
 TEST_F(SampleChannelsTest, OverflowsPerSliceFollowReloadAndPrescaler) {
-    struct Case {
+    const struct {
         const char* name;
         uint16_t reload, control;
         uint32_t period, samples;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"16384 Hz", 0xFC00, 0x80, 1024, 6},        // 6160 / 1024
         {"16 cycles", 0xFFF0, 0x80, 16, 385},       // several per slice
         {"prescaler 64", 0xFFF0, 0x81, 1024, 6},    // 16 counts of 64
         {"prescaler 1024", 0xFFFF, 0x83, 1024, 6},  // 1 count of 1024
         {"prescaler 1024, slow", 0xFFF0, 0x83, 16384, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TestMachine machine;
         Prepare();
         BusWrite16(IoBase + Io::SOUNDCNT_H, 0x0300);  // A on both sides, timer 0
         StartTimer(0, c.reload, c.control);
@@ -89,8 +91,6 @@ TEST_F(SampleChannelsTest, OverflowsPerSliceFollowReloadAndPrescaler) {
 }
 
 TEST_F(SampleChannelsTest, TimerStartedMidSliceOverflowsFromThatCycle) {
-    TestMachine machine;
-    Prepare();
     BusWrite16(IoBase + Io::SOUNDCNT_H, 0x0300);
     StartTimer(0, 0xFC00, 0x80, 500);  // 500 cycles into the 960-cycle slice
     // First overflow 500 + 1024 = 1524 cycles after the slice's start: not
@@ -104,8 +104,6 @@ TEST_F(SampleChannelsTest, TimerStartedMidSliceOverflowsFromThatCycle) {
 }
 
 TEST_F(SampleChannelsTest, CountingUpTimerOneOverflowsEveryReloadSpan) {
-    TestMachine machine;
-    Prepare();
     BusWrite16(IoBase + Io::SOUNDCNT_H, 0x7000);  // B on both sides, timer 1
     StartTimer(1, 0xFFFE, 0x84);                  // two overflows of timer 0 each
     StartTimer(0, 0xFFF0, 0x80);                  // every 16 cycles
@@ -118,8 +116,6 @@ TEST_F(SampleChannelsTest, CountingUpTimerOneOverflowsEveryReloadSpan) {
 }
 
 TEST_F(SampleChannelsTest, HalfEmptyFifoRunsItsDmaForFourWords) {
-    TestMachine machine;
-    Prepare();
     for (uint32_t i = 0; i < 256; ++i) machine.Write8(Source + i, uint8_t(i));
     BusWrite32(IoBase + 0x0BC, Source);        // DMA1SAD
     BusWrite32(IoBase + 0x0C0, FifoAddressA);  // DMA1DAD
@@ -154,8 +150,6 @@ TEST_F(SampleChannelsTest, HalfEmptyFifoRunsItsDmaForFourWords) {
 }
 
 TEST_F(SampleChannelsTest, ResetBitsEmptyOneFifoAndReadBackAsZero) {
-    TestMachine machine;
-    Prepare();
     BusWrite32(IoBase + 0x0A0, 0x04030201);
     BusWrite32(IoBase + 0x0A0, 0x08070605);
     BusWrite16(IoBase + 0x0A4, 0x0A09);
@@ -175,14 +169,13 @@ TEST_F(SampleChannelsTest, ResetBitsEmptyOneFifoAndReadBackAsZero) {
 }
 
 TEST_F(SampleChannelsTest, VolumeAndSidesSetTheLevel) {
-    struct Case {
+    // Per side: A or B at 100 % is 2s, at 50 % s; mono is the sides' mean.
+    const struct {
         const char* name;
         uint16_t control;
         int8_t a, b;
         int16_t value;
-    };
-    // Per side: A or B at 100 % is 2s, at 50 % s; mono is the sides' mean.
-    const Case cases[] = {
+    } cases[] = {
         {"A 100 % both", 0x0304, 100, 0, 200},
         {"A 50 % left", 0x0200, -100, 0, -50},
         {"B 100 % both", 0x3008, 0, 100, 200},
@@ -193,9 +186,8 @@ TEST_F(SampleChannelsTest, VolumeAndSidesSetTheLevel) {
         {"loudest", 0x330C, 127, 127, 508},
         {"softest", 0x330C, -128, -128, -512},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TestMachine machine;
         Prepare();
         BusWrite16(IoBase + Io::SOUNDCNT_H, c.control);
         BusWrite16(IoBase + 0x0A0, uint16_t(uint8_t(c.a) * 0x0101));
@@ -209,8 +201,6 @@ TEST_F(SampleChannelsTest, VolumeAndSidesSetTheLevel) {
 }
 
 TEST_F(SampleChannelsTest, BiasResolutionDropsLowBits) {
-    TestMachine machine;
-    Prepare();
     // SOUNDBIAS 0x4200: bias 0x200 at 8 bits. A at 50 % on both sides with
     // s = 3: 0x203 loses its two low bits, 0x200, silence; s = 4 stays 4.
     BusWrite16(IoBase + Io::SOUNDBIAS, 0x4200);
@@ -224,8 +214,6 @@ TEST_F(SampleChannelsTest, BiasResolutionDropsLowBits) {
 }
 
 TEST_F(SampleChannelsTest, IdleUnlessSwitchedOnWithARunningTimer) {
-    TestMachine machine;
-    Prepare();
     EXPECT_EQ(SampleChannels.ClockedTimers, 0u);
     StartTimer(1, 0xFC00, 0x80);
     EXPECT_EQ(SampleChannels.ClockedTimers, 0u) << "no channel is switched on";

@@ -67,13 +67,12 @@ TEST_F(PcmSynthTest, SquareWaveHasZeroSamplesAtItsEdges) {
     }
 }
 
+// At half the rate every sample holds an edge; above it the tone is silent.
 TEST_F(PcmSynthTest, SquareAtHalfTheRateIsAllEdges) {
-    PlayTone(0, 8192, 255);
-    Buffer samples = Render();
-    for (uint8_t sample : samples) ASSERT_EQ(sample, 128);
-    PlayTone(0, 8193, 255);  // above half the rate: silent
-    samples = Render();
-    for (uint8_t sample : samples) ASSERT_EQ(sample, 128);
+    for (int32_t frequency : {8192, 8193}) {
+        PlayTone(0, frequency, 255);
+        for (uint8_t sample : Render()) ASSERT_EQ(sample, 128) << frequency << " Hz";
+    }
 }
 
 TEST_F(PcmSynthTest, NewFrequencyContinuesFromThePhase) {
@@ -107,10 +106,7 @@ TEST_F(PcmSynthTest, NoiseAtEightKilohertzSurvivesLowRates) {
     Open(11025);
     SetVoice(3, VoiceNoise);
     PlayTone(3, 8192, 255);
-    const Buffer samples = Render();
-    int loud = 0;
-    for (uint8_t sample : samples) loud += sample != 128;
-    EXPECT_EQ(loud, PcmBufferSamples);
+    for (uint8_t sample : Render()) ASSERT_NE(sample, 128);
 }
 
 TEST_F(PcmSynthTest, WaveformIsInterpolatedAcrossBuffers) {

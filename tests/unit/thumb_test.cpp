@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -62,15 +63,12 @@ TEST_F(Thumb, CycleCharges) {
 TEST_F(Thumb, FetchWindowFollowsThePcIntoTheNextPage) {
     // The last two instructions of external work RAM (3 cycles each), then
     // the first of internal work RAM (1): a budget of 7 runs exactly three.
+    machine.LoadThumb(0x03000000, {0x2203 /* movs r2, #3 */, 0x2304 /* movs r3, #4 */});
     machine.LoadThumb(0x02FFFFFC, {0x2001 /* movs r0, #1 */, 0x2102 /* movs r1, #2 */});
-    machine.Write16(0x03000000, 0x2203);  // movs r2, #3
-    machine.Write16(0x03000002, 0x2304);  // movs r3, #4
     cpu.R[2] = cpu.R[3] = 0;
     RunSlice(7);
-    EXPECT_EQ(cpu.R[2], 3u);
-    EXPECT_EQ(cpu.R[3], 0u);
-    EXPECT_EQ(cpu.Cycles, 0);
-    EXPECT_EQ(cpu.R[15], 0x03000002u);
+    EXPECT_EQ((std::array{cpu.R[2], cpu.R[3], uint32_t(cpu.Cycles), cpu.R[15]}),
+              (std::array<uint32_t, 4>{3, 0, 0, 0x03000002}));
 }
 
 TEST_F(Thumb, StoreToWaitcntChangesTheNextFetchCost) {
@@ -115,11 +113,9 @@ TEST_F(Thumb, BranchExchangeEndsTheSliceOnlyIntoArm) {
     cpu.R[3] = 0;
     RunSlice(50);
     EXPECT_FALSE(cpu.CPSR & FlagT);
-    EXPECT_EQ(cpu.R[15], Code + 0x200);
-    EXPECT_EQ(cpu.R[3], 0u);
-    EXPECT_EQ(cpu.SliceBreak, 1);
-    EXPECT_EQ(cpu.SavedCycles, 49);
-    EXPECT_EQ(cpu.Cycles, 0);
+    EXPECT_EQ(
+        (std::array{cpu.R[15], cpu.R[3], uint32_t(cpu.SliceBreak), uint32_t(cpu.SavedCycles), uint32_t(cpu.Cycles)}),
+        (std::array<uint32_t, 5>{Code + 0x200, 0, 1, 49, 0}));
 }
 
 TEST_F(Thumb, UndefinedOpcodesAreTracedOnRequest) {

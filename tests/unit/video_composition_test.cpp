@@ -22,30 +22,25 @@ struct EffectCase {
     const char* name;
     uint16_t colour, partner;
     uint32_t eva, evb, evy;
-    EffectVariant variant;
+    bool brighten;      // else blend
     uint16_t expected;  // surface pixel, worked out by hand
 };
 
 // Components in sixteenths. The sum saturates on bit 9 alone: 16 x 16 +
 // 16 x 16 = 512 is the first sum with it set and clips to 31.
 const EffectCase EffectCases[] = {
-    {"SixteenPlusSixteenClips", 0x0010, 0x0010, 16, 16, 0, EffectVariant::Blend, 0x7C00},
-    {"FifteenPlusSixteenDoesNotClip", 0x000F, 0x0010, 16, 16, 0, EffectVariant::Blend, 0x7C00},  // 496 -> 31
-    {"GreenClipsAloneBlueStays", 0x0280 | 0x2800, 0x0280, 16, 16, 0, EffectVariant::Blend, 0x03E0 | 0x000A},
-    {"NoPartnerIsBlack", HandheldWhite, 0, 4, 16, 0, EffectVariant::Blend, 0x1CE7},  // 31 x 4 = 124 -> 7
-    {"BrightenBlackFully", 0x0000, 0, 0, 0, 16, EffectVariant::Brighten, SurfaceWhite},
-    {"BrightenHalfway", 0x000A, 0, 0, 0, 8, EffectVariant::Brighten, 0x51EF},  // red 10 -> 20, others 15
+    {"SixteenPlusSixteenClips", 0x0010, 0x0010, 16, 16, 0, false, 0x7C00},
+    {"FifteenPlusSixteenDoesNotClip", 0x000F, 0x0010, 16, 16, 0, false, 0x7C00},  // 496 -> 31
+    {"GreenClipsAloneBlueStays", 0x0280 | 0x2800, 0x0280, 16, 16, 0, false, 0x03E0 | 0x000A},
+    {"NoPartnerIsBlack", HandheldWhite, 0, 4, 16, 0, false, 0x1CE7},  // 31 x 4 = 124 -> 7
+    {"BrightenBlackFully", 0x0000, 0, 0, 0, 16, true, SurfaceWhite},
+    {"BrightenHalfway", 0x000A, 0, 0, 0, 8, true, 0x51EF},  // red 10 -> 20, others 15
 };
 
 uint16_t Finish(const EffectCase& c) {
     const EffectFactors factors{c.eva, c.evb, c.evy};
-    switch (c.variant) {
-    case EffectVariant::None: return FinishPixel<EffectVariant::None>(c.colour, c.partner, factors);
-    case EffectVariant::Blend: return FinishPixel<EffectVariant::Blend>(c.colour, c.partner, factors);
-    case EffectVariant::Brighten: return FinishPixel<EffectVariant::Brighten>(c.colour, c.partner, factors);
-    case EffectVariant::Darken: return FinishPixel<EffectVariant::Darken>(c.colour, c.partner, factors);
-    }
-    return 0;
+    return c.brighten ? FinishPixel<EffectVariant::Brighten>(c.colour, c.partner, factors)
+                      : FinishPixel<EffectVariant::Blend>(c.colour, c.partner, factors);
 }
 
 TEST(ColourEffects, WorkedExamples) {

@@ -68,24 +68,20 @@ TEST_F(SpriteTest, NegativeAndOffScreenCoordinates) {
     EXPECT_TRUE(DrawnColumns(8).empty());
 }
 
-// The lower number in front at equal priority is the sprites picture's.
-TEST_F(SpriteTest, PriorityLevelsBeatSpriteNumbers) {
+// A higher priority level beats a lower sprite number (the lower number in
+// front at equal priority is the sprites picture's). 256 colours in
+// two-dimensional mapping count tiles in pairs: tile 3 draws from tile 2.
+// (Bitmap-mode sprite tiles from 0x14000 are the modes picture's.)
+TEST_F(SpriteTest, PriorityLevelsAndTileNumberMasking) {
     FillVram(TileMemory + 32, 32, 0x11);
     FillVram(TileMemory + 64, 32, 0x22);
     SetOam(5, 0, 20, 2 | 2 << 10);
     SetOam(9, 0, 20, 1 | 1 << 10);
+    FillVram(TileMemory + 32 * 4, 64, 0x05);
+    FillVram(TileMemory + 32 * 5, 64, 0x06);
+    SetOam(0, 0x2000, 0, 5);
     Render(0);
     EXPECT_EQ(Pixel(20, 0), Shown(1));
-}
-
-// (Bitmap-mode sprite tiles from 0x14000 are the modes picture's.)
-TEST_F(SpriteTest, TileNumberMasking) {
-    // 256 colours in two-dimensional mapping count tiles in pairs: tile 3
-    // draws from tile 2.
-    FillVram(TileMemory + 32 * 2, 64, 0x05);
-    FillVram(TileMemory + 32 * 3, 64, 0x06);
-    SetOam(0, 0x2000, 0, 3);
-    Render(0);
     EXPECT_EQ(Pixel(0, 0), Shown(5));
 }
 
