@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/machine_state.h"
+
 using Bytes = std::vector<uint8_t>;
 
 // A folder of this process's own under $TMPDIR (or /dev/shm, or /tmp),
@@ -47,14 +49,6 @@ private:
 // battery and snapshot switches, and a BIOS path in the scratch folder that
 // does not exist, so a GBA.ROM in the working directory is never read.
 void ResetGlobals();
-
-// Every emulated memory a game start allocates, by bus address and size.
-struct MachineMemory {
-    uint32_t busBase, size;
-};
-inline constexpr MachineMemory MachineMemories[] = {
-    {0x00000000, 0x4000}, {0x02000000, 0x40000}, {0x03000000, 0x8000}, {0x04000000, 0x4000},
-    {0x05000000, 0x4000}, {0x06000000, 0x18000}, {0x07000000, 0x4000}, {0x0E000000, 0x10000}};
 
 // Maps the image (std::malloc'd, a multiple of 16 KB) and resets the
 // hardware, as a game start does. The memories and the page table are

@@ -29,6 +29,7 @@
 #include "machine/page_table.h"
 #include "machine/timers.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/machine_state.h"
 
 namespace {
 
@@ -43,28 +44,13 @@ bool StartSnapshotMachine() {
     return StartMachine(rom, int32_t(PageSize));
 }
 
-// Everything a refused load must leave alone, byte for byte. (The buffers
-// the harness fills are kept from run to run: allocating half a megabyte
-// anew each time cost more than the load itself.)
-template <typename Visit>
-void VisitMachine(Visit visit) {
-    for (const MachineMemory& memory : MachineMemories) visit(PageTable.Read[memory.busBase >> PageShift], memory.size);
-    visit(DummyRam, PageSize);
-    visit(&Cpu, sizeof Cpu);
-    visit(&Flash, sizeof Flash);
-    visit(&Eeprom, sizeof Eeprom);
-    const RegisterBlock block = BuildRegisterBlock();
-    visit(block.data(), sizeof block);
-    for (const HardwareTimer& timer : TimerState) visit(&timer.Counter, sizeof timer.Counter);
-    visit(&FlashMemory, sizeof FlashMemory);
-    visit(&EepromBitMirror, sizeof EepromBitMirror);
-}
-
+// Everything a refused load must leave alone, byte for byte, is what
+// VisitMachineState walks.
 // (memcpy and memcmp rather than vector inserts: under AddressSanitizer a
 // memmove of half a megabyte per input was a tenth of the run time.)
 void TakeMachinePicture(Bytes& picture) {
     picture.clear();
-    VisitMachine([&](const void* from, size_t size) {
+    VisitMachineState([&](const void* from, size_t size) {
         const size_t at = picture.size();
         picture.resize(at + size);
         std::memcpy(picture.data() + at, from, size);
@@ -74,7 +60,7 @@ void TakeMachinePicture(Bytes& picture) {
 bool MachineMatches(const Bytes& picture) {
     size_t at = 0;
     bool same = true;
-    VisitMachine([&](const void* from, size_t size) {
+    VisitMachineState([&](const void* from, size_t size) {
         same = same && at + size <= picture.size() && std::memcmp(picture.data() + at, from, size) == 0;
         at += size;
     });

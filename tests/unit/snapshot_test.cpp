@@ -25,6 +25,7 @@
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
 #include "machine/timers.h"
+#include "tests/support/machine_state.h"
 #include "tests/support/test_machine.h"
 
 namespace {
@@ -59,29 +60,16 @@ protected:
         fs::remove_all(dir, ignored);
     }
 
-    // Everything a snapshot may change, and the timers' counters, which it
-    // must not; FNV-1a over the bytes.
+    // FNV-1a over everything a snapshot may change (and the timers'
+    // counters, which it must not).
     static uint64_t MachineHash(bool withCounters = true) {
         uint64_t hash = 0xCBF29CE484222325ull;
-        const auto add = [&](const void* data, size_t size) {
-            const auto* bytes = static_cast<const uint8_t*>(data);
-            for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3ull;
-        };
-        for (const Region& region : Regions) add(Block(region.busBase), region.size);
-        add(DummyRam, PageSize);
-        add(&Cpu, sizeof Cpu);
-        add(&Flash, sizeof Flash);
-        add(&Eeprom, sizeof Eeprom);
-        const RegisterBlock block = BuildRegisterBlock();
-        add(block.data(), sizeof block);
-        add(&BlendCoefficients, sizeof BlendCoefficients);
-        for (const HardwareTimer& timer : TimerState) {
-            add(&timer.Period, 4);
-            add(&timer.Countdown, 4);
-            if (withCounters) add(&timer.Counter, 4);
-        }
-        add(&FlashMemory, sizeof FlashMemory);
-        add(&EepromBitMirror, sizeof EepromBitMirror);
+        VisitMachineState(
+            [&](const void* data, size_t size) {
+                const auto* bytes = static_cast<const uint8_t*>(data);
+                for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+            },
+            withCounters);
         return hash;
     }
 
