@@ -21,9 +21,6 @@ int RunInputTests(int argc, char** argv);
 int RunMainWindowTests(int argc, char** argv);
 int RunDialogsTests(int argc, char** argv);
 
-// The status the quit path ended the process with, -1 when it did not.
-extern int RecordedExitStatus;
-
 // The cartridge the smoke test uses: title "SMOKE", a valid header, writes
 // backup RAM and shows a still picture.
 inline const char* SmokeCartridge = KORU_SMOKE_CARTRIDGE;

@@ -1,5 +1,6 @@
 // The INI reader and writer: what a read finds, and that a write changes
-// only the line of its key.
+// only the line of its key. Defaults for a missing file, section or key
+// are seen through the settings in config_test.cpp.
 
 #include "frontend/ini_file.h"
 
@@ -25,15 +26,6 @@ class IniFileTest : public QObject {
     }
 
 private slots:
-    void MissingFileSectionOrKeyGivesTheDefault() {
-        const IniFile none = ReadIniFile(scratch.Path("absent.ini").toStdString());
-        QCOMPARE(GetIniInt(none, "KORU", "Width", 240), 240);
-        const IniFile file = Parse("[KORU]\nWidth=480\n");
-        QCOMPARE(GetIniInt(file, "Other", "Width", 7), 7);
-        QCOMPARE(GetIniInt(file, "KORU", "Height", 160), 160);
-        QCOMPARE(GetIniInt(file, "KORU", "Width", 240), 480);
-    }
-
     void NamesIgnoreCaseAndSpaces() {
         const IniFile file = Parse("; settings\n[ koru ]\n  width = 480 \r\nSoundLogFile= my log.mid \n");
         QCOMPARE(GetIniInt(file, "KORU", "Width", 0), 480);

@@ -49,10 +49,6 @@ int32_t TestMachine::Step() {
     return 1 - cpu.Cycles;
 }
 
-void TestMachine::Run(int n) {
-    for (int i = 0; i < n; ++i) Step();
-}
-
 uint32_t TestMachine::Read32(uint32_t address) const { return LoadLittle<uint32_t>(ReadHostAddress(address)); }
 uint16_t TestMachine::Read16(uint32_t address) const { return LoadLittle<uint16_t>(ReadHostAddress(address)); }
 uint8_t TestMachine::Read8(uint32_t address) const { return *ReadHostAddress(address); }

@@ -25,8 +25,6 @@ public:
     // cycles it cost (fetch included). Clears any early slice end it caused,
     // noting it in endedSliceEarly.
     int32_t Step();
-    // Runs n instructions.
-    void Run(int n);
 
     // Raw access to host memory behind the read map (no cycles, no effects).
     uint32_t Read32(uint32_t address) const;

@@ -1,14 +1,13 @@
 // The bus functions: alignment of reads and writes, the I/O write path
 // (halfword registers fed from byte and word stores), address reduction to
-// 28 bits and the cycles each access charges; and the page map behind them:
-// MapRegion's mirroring and read-only pages, and the map a game run builds
-// (mirrors, and unmapped pages behind the scratch page).
+// 28 bits and the cycles each access charges; and the page map a game run
+// builds behind them (mirrors, read-only cartridge windows, and unmapped
+// pages behind the scratch page).
 
 #include "machine/bus.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
@@ -33,15 +32,12 @@ TEST(Bus, MisalignedAccessesUseTheAlignedUnit) {
     TestMachine machine;
     EXPECT_EQ(CostOf([] { BusWrite32(0x02000001, 0x11223344); }), 6);
     EXPECT_EQ(machine.Read32(0x02000000), 0x44112233u);
-    BusWrite32(0x0200000B, 0x11223344);
-    EXPECT_EQ(machine.Read32(0x02000008), 0x22334411u);
     machine.Write32(0x02000000, 0);
     EXPECT_EQ(CostOf([] { BusWrite16(0x02000003, 0xBEEF); }), 3);
     EXPECT_EQ(machine.Read32(0x02000000), 0xBEEF0000u);
 
     machine.Write32(0x02000000, 0x11223344);
     EXPECT_EQ(BusRead32(0x02000001), 0x44112233u);
-    EXPECT_EQ(BusRead32(0x02000002), 0x33441122u);
     EXPECT_EQ(BusRead16(0x02000001), 0x3344u);
     EXPECT_EQ(BusRead8(0x02000003), 0x11u);
     EXPECT_EQ(CostOf([] { BusRead32(0x02000000); }), 6);
@@ -71,9 +67,6 @@ TEST(BusIo, ByteAndWordStoresFeedTheHalfwordRegisters) {
     EXPECT_EQ(CostOf([] { BusWrite32(0x04000208, 0x00050001); }), 1);
     EXPECT_EQ(ReadIoHalf(0x208), 0x0001u);  // IME
     EXPECT_EQ(ReadIoHalf(0x20A), 0x0005u);
-    BusWrite32(0x04000010, 0x00220011);  // BG0HOFS and BG0VOFS
-    EXPECT_EQ(ReadIoHalf(0x010), 0x0011u);
-    EXPECT_EQ(ReadIoHalf(0x012), 0x0022u);
     // Stores beyond the register page still reach the registers.
     BusWrite16(0x04010010, 0x0155);  // BG0HOFS through a far mirror
     EXPECT_EQ(ReadIoHalf(0x010), 0x0155u);
@@ -123,25 +116,6 @@ TEST(MemoryMap, PagesPastARegionReadTheScratchPage) {
     EXPECT_NE(PageTable.Read[0x06014000 >> PageShift], DummyRam);
     for (const uint32_t window : {0x08000000u, 0x0A000000u, 0x0C000000u})
         EXPECT_EQ(PageTable.Write[window >> PageShift], DummyRam) << std::hex << window;
-}
-
-TEST(MapRegion, MirrorsReadOnlyPagesAndSmallSpans) {
-    TestMachine machine;
-    alignas(16) static std::array<uint8_t, 2 * PageSize> block{};
-    constexpr uint32_t base = 0x10000000;
-    MapRegion(block.data(), 2 * PageSize, base, 5 * PageSize, false);
-    for (uint32_t page = 0; page < 5; ++page) {
-        EXPECT_EQ(PageTable.Read[(base >> PageShift) + page], block.data() + (page % 2) * PageSize);
-        EXPECT_EQ(PageTable.Write[(base >> PageShift) + page], DummyRam);
-    }
-    EXPECT_EQ(PageTable.Read[(base >> PageShift) + 5], DummyRam);
-
-    MapRegion(block.data(), 2 * PageSize, 0x11000000, 3 * PageSize, true);
-    EXPECT_EQ(PageTable.Write[(0x11000000 >> PageShift) + 2], block.data());
-
-    // A span below one page maps nothing.
-    MapRegion(block.data(), 2 * PageSize, 0x12000000, PageSize - 1, true);
-    EXPECT_EQ(PageTable.Read[0x12000000 >> PageShift], DummyRam);
 }
 
 }  // namespace

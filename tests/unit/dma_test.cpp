@@ -1,15 +1,12 @@
 // DMA where the cartridges cannot look: the registers a transfer leaves,
-// channel 0's address range, the masked count, the trace, and a transfer
-// that rewrites its own control. Start timings and address modes are
+// channel 0's address range, the masked count, and a transfer that rewrites
+// its own control. Start timings and address modes are
 // checked by cartridges/system/dma.c.
 
 #include "machine/dma.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "game/settings.h"
 #include "machine/bus.h"
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
@@ -21,7 +18,7 @@ constexpr uint32_t IoBase = 0x04000000;
 
 // DMAxCNT_H fields.
 constexpr uint16_t Enable = 0x8000, Irq = 0x4000, Wide = 0x0400, Repeat = 0x0200;
-constexpr uint16_t DestFixed = 0x0040, SourceDecrement = 0x0080, SourceFixed = 0x0100;
+constexpr uint16_t DestFixed = 0x0040, SourceFixed = 0x0100;
 
 uint32_t Block(uint32_t channel) { return IoBase + 0xB0 + 12 * channel; }
 
@@ -64,18 +61,6 @@ TEST(Dma, MaskedCountOfZeroMovesNothingButStillFinishes) {
     EXPECT_EQ(ReadIoHalf(Io::IF), IrqDma0);
     EXPECT_EQ(Control(0) & Enable, 0);
     EXPECT_EQ(Source(0), 0x03000000u);
-}
-
-// The trace names the ranges the transfer covers: a decrementing source
-// ends below its start, a fixed destination stays put.
-TEST(Dma, TraceLines) {
-    TestMachine machine;
-    Verbose = VerboseDma;
-    testing::internal::CaptureStdout();
-    Program(2, 0x02000010, 0x03000000, 3, Enable | Wide | Irq | Repeat | SourceDecrement | DestFixed);
-    Verbose = 0;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "DMA2: 02000010-02000008 -> 03000000-03000000 (32bit,Immediate,IRQ,Repeat) at line 0\n");
 }
 
 TEST(Dma, TransferRewritingItsOwnControlDoesNotRestartItself) {

@@ -1,27 +1,25 @@
 // The I/O register write path: registers that do not keep what is written,
 // the state a write rebuilds (background order, affine reference points,
-// blend coefficients), the interrupt registers and the slice, the write
-// trace, the halt protocol in ARM state and the hardware reset. The sound
-// registers are checked through the WAV output of the sound cartridges.
+// blend coefficients), the interrupt registers and the slice, and the
+// hardware reset. The halt protocol in ARM state is checked
+// by cartridges/system/interrupts.c, the sound registers through the WAV
+// output of the sound cartridges.
 
 #include "machine/io_registers.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "cpu/access_cost.h"
 #include "cpu/cpu_state.h"
 #include "game/game.h"
-#include "game/settings.h"
 #include "machine/bus.h"
 #include "machine/display_registers.h"
 #include "machine/interrupts.h"
 #include "machine/scanline.h"
 #include "machine/timers.h"
-#include "tests/support/scanline_steps.h"
 #include "tests/support/test_machine.h"
 
 namespace {
@@ -154,48 +152,6 @@ TEST(IoRegisters, EnablingARequestedInterruptEndsTheSlice) {
     EXPECT_EQ(machine.cpu.IrqPending, 0u);
 }
 
-// ---- the trace and the 4 KB mirror ----
-
-TEST(IoRegisters, WritesRepeatEvery4KbAndAreTraced) {
-    TestMachine machine;
-    StoreIoHalf(Io::VCOUNT, 90);
-    Verbose = VerboseIoWrites;
-    testing::internal::CaptureStdout();
-    BusWrite16(IoBase + 0x1000 + Io::BG0CNT, 0x1234);
-    const std::string trace = testing::internal::GetCapturedStdout();
-    Verbose = 0;
-    EXPECT_EQ(trace, "Wrote 1234h to IO[008h] at 90\n");
-    EXPECT_EQ(ReadIoHalf(Io::BG0CNT), 0x1234);
-    EXPECT_EQ(BgEntryNumber(BgOrderList[3]), 0u);
-    EXPECT_EQ(BgOrderList[3] & 0xFFFF, 0x1234u);
-}
-
-// ---- the halt protocol ----
-
-TEST(Halt, StoreRepeatsUntilAnInterruptIsPending) {
-    TestMachine machine;
-    BusWrite16(IoBase + Io::IME, 1);
-    BusWrite16(IoBase + Io::IE, IrqVblank);
-    machine.cpu.R[1] = 0x04000301;
-    machine.LoadArm(0x03000000, {0xE5C10000});  // strb r0, [r1]
-
-    machine.Step();
-    EXPECT_EQ(machine.cpu.R[15], 0x03000000u);
-    EXPECT_EQ(HaltState, Halt::Halted);
-    EXPECT_EQ(machine.cpu.Cycles, 0) << "the slice ends with the halting store";
-    machine.Step();
-    EXPECT_EQ(machine.cpu.R[15], 0x03000000u);
-
-    // A slice end with an interrupt pending wakes the CPU...
-    StoreIoHalf(Io::IF, IrqVblank);
-    EXPECT_NE(EndSlice(), 0u);
-    EXPECT_EQ(HaltState, Halt::Woken);
-    // ...and the store then completes.
-    machine.Step();
-    EXPECT_EQ(machine.cpu.R[15], 0x03000004u);
-    EXPECT_EQ(HaltState, Halt::Running);
-}
-
 // ---- reset ----
 
 TEST(Reset, DirectBootWithoutBios) {
@@ -234,7 +190,6 @@ TEST(Reset, DirectBootWithoutBios) {
     };
     for (const auto& [offset, value] : registers) EXPECT_EQ(ReadIoHalf(offset), value) << std::hex << offset;
     EXPECT_EQ(AccessCost16[8], 3);
-    EXPECT_EQ(AccessCost16[14], 5);
     EXPECT_EQ(AffineState[0].RefX, 0);
     EXPECT_EQ(AffineState[1].PD, 256);
     EXPECT_EQ(BgOrderList, (std::array<uint32_t, 4>{0x30000000, 0x20000000, 0x10000000, 0}));

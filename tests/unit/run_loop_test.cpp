@@ -194,7 +194,6 @@ TEST(SliceEnd, StatusChangesThatEndTheSlice) {
     } cases[] = {
         {"msr cpsr_c, #0x5f: F alone", 0xE321F05F, ModeSystem, 0, FlagF | ModeSystem, false},
         {"msr cpsr_c, #0xdf: I set", 0xE321F0DF, ModeSystem, 0, FlagI | FlagF | ModeSystem, true},
-        {"msr cpsr_f, #0xf0000000", 0xE328F20F, ModeSystem | FlagI, 0, 0xF0000000 | FlagI | ModeSystem, false},
         {"msr cpsr_fc, r0 in User mode: flags only", 0xE129F000, ModeUser, 0xF000001F, 0xF0000000 | ModeUser, false},
         {"msr cpsr_c, #0x12: Supervisor to IRQ", 0xE321F012, ModeSupervisor, 0, ModeIrq, true},
         {"bx r0 into THUMB", 0xE12FFF10, ModeSystem, 0x08000101, FlagT | ModeSystem, true},

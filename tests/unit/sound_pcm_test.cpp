@@ -87,20 +87,6 @@ TEST_F(PcmSynthTest, NewFrequencyContinuesFromThePhase) {
     EXPECT_EQ(samples[8], Level(-200));
 }
 
-TEST_F(PcmSynthTest, NoiseRegisterStepsOncePerPeriod) {
-    // 8192 Hz at 16384 steps the register every other sample. From 1 it
-    // shifts left until bit 31 comes up, which feeds back 0x08000001; bit 0
-    // is the output.
-    SetVoice(3, VoiceNoise);
-    PlayTone(3, 8192, 100);
-    const Buffer samples = Render();
-    EXPECT_EQ(samples[0], Level(100)) << "no step yet: the register is 1";
-    for (int i = 1; i <= 60; ++i) ASSERT_EQ(samples[i], Level(-100)) << "sample " << i;
-    EXPECT_EQ(samples[61], Level(100)) << "0x80000000 ^ 0x08000001";
-    EXPECT_EQ(samples[62], Level(100));
-    EXPECT_EQ(samples[63], Level(-100)) << "0x10000002";
-}
-
 TEST_F(PcmSynthTest, NoiseAtEightKilohertzSurvivesLowRates) {
     CloseSoundDevice();
     Open(11025);
