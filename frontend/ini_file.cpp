@@ -126,7 +126,8 @@ int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_vie
     if (!value || value->empty()) return fallback;
     const char* first = value->data();
     const char* last = first + value->size();
-    if (*first == '+') ++first;
+    // from_chars takes a minus sign but no plus; a plus takes no second sign.
+    if (*first == '+' && last - first > 1 && first[1] != '-') ++first;
     int32_t number = 0;
     const auto [end, error] = std::from_chars(first, last, number);
     if (error != std::errc() || end != last) return fallback;

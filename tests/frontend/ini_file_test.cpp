@@ -34,10 +34,10 @@ private slots:
 
     void IntegersAreDecimalAndOthersFallBack() {
         const IniFile file =
-            Parse("[S]\nneg=-12\nplus=+7\nhex=0x10\ntrail=12abc\nempty=\nhuge=99999999999\nword=abc\n");
+            Parse("[S]\nneg=-12\nplus=+7\nhex=0x10\ntrail=12abc\nempty=\nhuge=99999999999\nword=abc\nsigns=+-5\n");
         QCOMPARE(GetIniInt(file, "S", "neg", 0), -12);
         QCOMPARE(GetIniInt(file, "S", "plus", 0), 7);
-        for (const char* key : {"hex", "trail", "empty", "huge", "word"}) QCOMPARE(GetIniInt(file, "S", key, 5), 5);
+        for (const char* key : {"hex", "trail", "empty", "huge", "word", "signs"}) QCOMPARE(GetIniInt(file, "S", key, 5), 5);
     }
 
     // A write changes only the line of its key, or adds one at the end of
