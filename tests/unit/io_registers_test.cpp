@@ -199,17 +199,4 @@ TEST(Reset, DirectBootWithoutBios) {
     EXPECT_EQ(AutoFirePhase, 0u);
 }
 
-TEST(Reset, WithBiosTheBiosBoots) {
-    TestMachine machine;
-    machine.Write32(0x03007FFC, 0x03001234);
-    machine.cpu.R13_irq = 0x11111111;
-    BiosLoaded = true;
-    ResetHardware();
-    BiosLoaded = false;
-    EXPECT_EQ((std::array{machine.cpu.R[15], machine.cpu.R[13], machine.cpu.CPSR}),
-              (std::array<uint32_t, 3>{0, 0, 0xD3}));
-    EXPECT_EQ(machine.cpu.R13_irq, 0x11111111u) << "banked registers are the BIOS's business";
-    EXPECT_EQ(machine.Read32(0x03007FFC), 0x03001234u);
-}
-
 }  // namespace

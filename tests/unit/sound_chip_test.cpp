@@ -128,24 +128,6 @@ TEST_F(SoundChipTest, WaveChannelPlaysAnOctaveBelowAToneChannelWithTheSameValue)
     EXPECT_TRUE(Refresh().empty());
 }
 
-TEST_F(SoundChipTest, RoutingFactorsAndTheQuieterNoise) {
-    Write(2, 0xF0);
-    Write(4, 0x87);
-    Write(7, 0xF0);
-    Write(9, 0x87);
-    Write(SoundReg::NoiseEnvelope, 0xF0);
-    Write(SoundReg::NoiseControl, 0x80);
-    // Noise is a fixed 8192 Hz; its factor (7 + 7) x 10000 / 11412 = 12
-    // gives 15 x 12 x 255 / 210 = 218.
-    EXPECT_EQ(Refresh().back(), Tone(3, 8192, 218));
-    Write(SoundReg::TerminalLevels, 0x35);  // terminal 2 at 3, terminal 1 at 5
-    Write(SoundReg::Routing, 0x9A);         // ch 0 -> 2, ch 1 -> 1, ch 3 -> both
-    // 15 x 3 x 255 / 210 = 54; 15 x 5 -> 91; channel 2 routed nowhere;
-    // channel 3: 8 x 10000 / 11412 = 7, 15 x 7 x 255 / 210 = 127.
-    const std::vector<OutputCall> expected = {Tone(0, 512, 54), Tone(1, 512, 91), Tone(2, 0, 0), Tone(3, 8192, 127)};
-    EXPECT_EQ(Refresh(), expected);
-}
-
 TEST_F(SoundChipTest, DrumRequestStrikesOnlyWhenTheNoiseChannelSounds) {
     RefreshSoundChip(chip, 0x81);
     EXPECT_TRUE(Calls.empty()) << "silent after reset";

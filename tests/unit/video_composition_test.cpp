@@ -145,22 +145,6 @@ TEST_F(CompositionTest, BackdropAndItsEffects) {
     EXPECT_EQ(Pixel(10, 3), SurfaceWhite);
 }
 
-TEST_F(CompositionTest, HidingLayersLeavesTheGameRegistersAndTheObjWindow) {
-    Background(0, 0, HandheldRed);
-    Background(1, 1, HandheldGreen);
-    SetPalette(257, HandheldWhite);
-    Sprite(0, 0, 0);
-    Sprite(1, 100, 0, 2);   // an OBJ-window sprite
-    SetIo(WINOUT, 0x0013);  // outside: BG0, BG1, sprites; inside the OBJ window: nothing
-    SetIo(Io::DISPCNT, 0x9300);
-    LayerHideMask = 0x11;  // hide BG0 and the sprites
-    Render(0);
-    EXPECT_EQ(Io16(Io::DISPCNT), 0x9300);
-    EXPECT_EQ(Pixel(0, 0), SurfaceGreen);    // the sprite is gone, BG0 too
-    EXPECT_EQ(Pixel(100, 0), 0x0000);        // the OBJ window still cuts BG1 away
-    EXPECT_EQ(Pixel(108, 0), SurfaceGreen);  // and ends with the sprite
-}
-
 struct WindowCase {
     const char* name;
     uint16_t dispcnt, win0h, win0v, win1h, win1v;
