@@ -5,6 +5,7 @@
 // the fuzz replays.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -145,16 +146,29 @@ TEST_F(Loader, DamagedGzipIsRefusedNotCutShort) {
 TEST_F(Loader, StartGameNamesWhyItRefusesAFile) {
     std::vector<uint8_t> badCheck = MakeImage(4096);
     badCheck[0xBD] ^= 0xFF;
+    // A FIFO would keep the reader waiting for a writer for ever, a device
+    // gives bytes without end: the alarm turns a hang into a failure.
+    ::alarm(20);
+    const std::string fifo = (dir / "fifo.gba").string(), gzipFifo = (dir / "fifo.gba.gz").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(gzipFifo.c_str(), 0644), 0);
     const std::pair<std::string, StartFailure> cases[] = {
         {WritePlain("empty.gba", {}), StartFailure::Empty},
         {(dir / "missing.gba").string(), StartFailure::CannotOpen},
         {WritePlain("bad.gba", badCheck), StartFailure::HeaderCheck},
+        {fifo, StartFailure::NotRegular},
+        {gzipFifo, StartFailure::NotRegular},
+        {"/dev/zero", StartFailure::NotRegular},
+        {dir.string(), StartFailure::NotRegular},
     };
+    uint8_t header[512];
+    EXPECT_EQ(ReadCartridgePrefix(fifo.c_str(), header, 512), -1) << "the settings read the title first";
     for (const auto& [path, failure] : cases) {
         EXPECT_FALSE(StartGame(path.c_str()).Started) << path;
         EXPECT_EQ(LastStartFailure, failure) << path;
         EndGame();
     }
+    ::alarm(0);
     Settings.CheckCRC = 0;
     const GameRunResult run = StartGame(cases[2].first.c_str());
     EXPECT_TRUE(run.Started) << "the check byte counts only when checking";
