@@ -195,7 +195,7 @@ GameRunResult StartGame(const char* cartridgePath) {
 
     StateFileName = ReplaceExtension(cartridgePath, ".sta");
     // A snapshot written by a KORU killed meanwhile leaves its temporary file.
-    if (StateFileName && LoadDefaultState) RemoveStaleTemporaries(StateFileName);
+    if (StateFileName) RemoveStaleTemporaries(StateFileName);
     if (StateFileName && LoadDefaultState && LoadState(StateFileName) && Verbose)
         std::printf("loaded %s...", StateFileName);
     if (StartHook) StartHook();
