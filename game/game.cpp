@@ -194,7 +194,7 @@ GameRunResult StartGame(const char* cartridgePath) {
     ResetHardware();
 
     StateFileName = ReplaceExtension(cartridgePath, ".sta");
-    // A snapshot written by a KORU killed meanwhile leaves its temporary file.
+    // A KORU killed while writing the snapshot left its temporary file.
     if (StateFileName) RemoveStaleTemporaries(StateFileName);
     if (StateFileName && LoadDefaultState && LoadState(StateFileName) && Verbose)
         std::printf("loaded %s...", StateFileName);
