@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "frontend/ini_file.h"
 #include "frontend/main_window.h"
 #include "game/cartridge.h"
+#include "game/file_access.h"
 #include "game/game.h"
 #include "game/header.h"
 #include "game/settings.h"
@@ -33,6 +35,11 @@ void CopyPath(char (&buffer)[Size], const std::string& text) {
 std::string IniPath() { return Settings.IniPath; }
 
 const char* Flag(int32_t value) { return value ? "1" : "0"; }
+
+// Every write of the file is checked here, so that a failure is said.
+void CheckSettingsWrite(FileResult result) {
+    if (!result) ReportFileProblem("write", Settings.IniPath, result.error);
+}
 
 // The ten integer keys, read in this order from each section.
 void ReadIntegerKeys(const IniFile& file, const char* section) {
@@ -83,8 +90,12 @@ void ReadWindowSettings(const char* commandLine) {
     Settings.ClientHeight = 160;
     std::array<char, 4096> directory{};
     BuildIniPath(getcwd(directory.data(), directory.size()));
+    // Temporary files of a KORU killed while writing the file.
+    RemoveStaleTemporaries(Settings.IniPath);
 
-    const IniFile file = ReadIniFile(IniPath());
+    int error = 0;
+    const IniFile file = ReadIniFile(IniPath(), &error);
+    if (error && error != ENOENT) ReportFileProblem("read", Settings.IniPath, error);
     Settings.ClientWidth = std::clamp(GetIniInt(file, GlobalSection, "Width", 240), 1, MaxClientSize);
     Settings.ClientHeight = std::clamp(GetIniInt(file, GlobalSection, "Height", 160), 1, MaxClientSize);
     const int x = GetIniInt(file, GlobalSection, "X", 50);
@@ -135,10 +146,10 @@ int LoadGameSettings(const char* cartridgePath) {
     if (!StartFrameTimer(Settings.TimerPeriod)) Settings.TimerPeriod = 0;
 
     FrontEnd.GameRunning = true;
-    const uint32_t exitPc = StartGame(cartridgePath);
+    const GameRunResult run = StartGame(cartridgePath);
     FrontEnd.GameRunning = false;
     EndGame();
-    return exitPc != 0;
+    return run.Started;
 }
 
 void SaveSettingsFromDialog(Dialog* dialog) {
@@ -179,7 +190,7 @@ void SaveSettingsFromDialog(Dialog* dialog) {
     SetIniValue(file, Settings.GameSection, "SoundSwitch", std::to_string(Settings.SoundSwitch));
     SetIniValue(file, Settings.GameSection, "AutoFire", std::to_string(Settings.AutoFire));
     SetIniValue(file, Settings.GameSection, "UseDrums", Flag(Settings.UseDrums));
-    WriteIniFile(IniPath(), file);
+    CheckSettingsWrite(WriteIniFile(IniPath(), file));
 
     // The dialog offers up to 120 Hz, which the timer refuses: the value
     // stays in the file and the next game start reads it as 60.
@@ -194,7 +205,9 @@ void SaveWindowPlacement() {
     SetIniValue(file, GlobalSection, "Height", std::to_string(Settings.ClientHeight));
     SetIniValue(file, GlobalSection, "X", std::to_string(x));
     SetIniValue(file, GlobalSection, "Y", std::to_string(y));
-    WriteIniFile(IniPath(), file);
+    CheckSettingsWrite(WriteIniFile(IniPath(), file));
 }
 
-void SaveCartridgePath() { WriteIniString(IniPath(), GlobalSection, "Cartridge", Settings.Cartridge); }
+void SaveCartridgePath() {
+    CheckSettingsWrite(WriteIniString(IniPath(), GlobalSection, "Cartridge", Settings.Cartridge));
+}

@@ -1,10 +1,12 @@
 #include "frontend/ini_file.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 
-#include "game/replace_file.h"
+#include "game/file_access.h"
 
 namespace {
 
@@ -60,22 +62,37 @@ std::string_view OneLine(std::string_view value) { return value.substr(0, value.
 
 }  // namespace
 
-IniFile ReadIniFile(const std::string& path) {
+IniFile ReadIniFile(const std::string& path, int* error) {
     IniFile file;
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) return file;
-    std::string line;
-    while (std::getline(stream, line)) {
+    int openError = 0;
+    const int fd = OpenRegularFile(path.c_str(), openError);
+    if (error) *error = openError;
+    if (fd < 0) return file;
+    std::string text;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t count = ::read(fd, chunk, sizeof chunk);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        text.append(chunk, size_t(count));
+    }
+    ::close(fd);
+    // Lines end at '\n'; a last line without one counts too.
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
             file.WindowsLineEnds = true;
         }
-        file.Lines.push_back(line);
+        file.Lines.push_back(std::move(line));
+        start = end + 1;
     }
     return file;
 }
 
-bool WriteIniFile(const std::string& path, const IniFile& file) {
+FileResult WriteIniFile(const std::string& path, const IniFile& file) {
     const char* lineEnd = file.WindowsLineEnds ? "\r\n" : "\n";
     std::string text;
     for (const std::string& line : file.Lines) text += line + lineEnd;
@@ -144,12 +161,13 @@ std::string ReadIniString(const std::string& path, std::string_view section, std
     return value ? *value : std::string(fallback);
 }
 
-void WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+FileResult WriteIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view value) {
     IniFile file = ReadIniFile(path);
     SetIniValue(file, section, key, value);
-    WriteIniFile(path, file);
+    return WriteIniFile(path, file);
 }
 
-void WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value) {
-    WriteIniString(path, section, key, std::to_string(value));
+FileResult WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value) {
+    return WriteIniString(path, section, key, std::to_string(value));
 }

@@ -10,15 +10,19 @@
 #include <string_view>
 #include <vector>
 
+#include "game/replace_file.h"
+
 struct IniFile {
     std::vector<std::string> Lines;
     bool WindowsLineEnds = false;  // the file came with CR LF line ends
 };
 
-// Reads the file; a missing or unreadable file gives an empty one.
-IniFile ReadIniFile(const std::string& path);
-// Replaces the file with the new contents; false when it cannot be written.
-bool WriteIniFile(const std::string& path, const IniFile& file);
+// Reads the file; a missing or unreadable file, or anything other than a
+// regular file, gives an empty one (and, when error is given, the reason:
+// an errno value or NotRegularFile).
+IniFile ReadIniFile(const std::string& path, int* error = nullptr);
+// Replaces the file with the new contents.
+FileResult WriteIniFile(const std::string& path, const IniFile& file);
 
 // The value of a key (spaces around it removed), or nothing when the
 // section or the key is missing.
@@ -37,5 +41,6 @@ int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_vie
 int32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t fallback);
 std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view fallback);
-void WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
-void WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value);
+FileResult WriteIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view value);
+FileResult WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value);

@@ -1,6 +1,7 @@
 #include "frontend/main_window.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +15,7 @@
 #include "machine/host.h"
 #include "platform/audio/audio_host.h"
 #include "platform/qt/desktop.h"
+#include "platform/qt/dialog.h"
 #include "platform/qt/joystick.h"
 #include "sound/midi_log.h"
 #include "sound/sound_output.h"
@@ -27,6 +29,8 @@ void ExitNow(int status) {
     std::fflush(nullptr);
     std::exit(status);
 }
+
+void WarnInBox(const char* text) { ShowWarningBox("KORU", text); }
 
 const MenuItem FileMenu[] = {
     {CommandOpen, "打开(&N)"},          {CommandSettings, "设置(&E)"},      {0, nullptr},
@@ -125,6 +129,12 @@ const std::array<FileFilter, 2> StateFilter = {{
 
 void (*EndProcess)(int status) = ExitNow;
 bool (*ChooseFile)(char* path, std::size_t capacity, std::span<const FileFilter> filters) = AskOpenFileName;
+void (*ShowMessageBox)(const char* text) = WarnInBox;
+
+void ShowProblem(const char* message) {
+    std::fprintf(stderr, "koru: %s\n", message);
+    if (!FrontEnd.QuitRequestedBySignal) ShowMessageBox(message);
+}
 
 bool CreateMainWindow() {
     WindowCallbacks callbacks;
@@ -206,12 +216,22 @@ void QuitProgram() {
     EndProcess(0);
 }
 
+void QuitOnSignal() {
+    FrontEnd.QuitRequestedBySignal = true;
+    QuitProgram();
+}
+
 int RunProgram(int argc, char** argv) {
     if (!OpenDesktop(argc, argv)) {
         std::fprintf(stderr, "koru: no display to open the window on\n");
         return 1;
     }
+    OnTerminationRequest(QuitOnSignal);
+    // Under a file size limit (ulimit -f) a write past it fails with EFBIG
+    // like a full disk, instead of killing the program with the game unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     Verbose = 0;
+    Host.ReportProblem = ShowProblem;
     Host.PollInput = PollInput;
     Host.PresentFrame = PresentFrame;
     Host.WaitFrameTick = WaitFrameTick;

@@ -16,6 +16,7 @@
 struct FrontEndState {
     bool GameRunning = false;  // inside StartGame: the machine exists
     bool Quitting = false;
+    bool QuitRequestedBySignal = false;  // nobody may be there to close a message box
     char StatePath[251] = "";  // the load and save state dialogs' file name
 };
 extern FrontEndState FrontEnd;
@@ -41,6 +42,13 @@ extern const std::array<FileFilter, 2> StateFilter;
 extern void (*EndProcess)(int status);
 // The file dialog; tests put an answering machine in its place.
 extern bool (*ChooseFile)(char* path, std::size_t capacity, std::span<const FileFilter> filters);
+// The message box that tells the player of a problem; tests record instead.
+extern void (*ShowMessageBox)(const char* text);
+
+// A problem the player must hear of (a battery file or KORU.ini that
+// cannot be written): on standard error, and in a message box unless the
+// program is quitting on a signal.
+void ShowProblem(const char* message);
 
 // The main window with the picture, the keyboard and the joystick.
 bool CreateMainWindow();
@@ -60,6 +68,9 @@ void HandleCommand(uint32_t id);
 // Writes the cartridge path, ends the game with its battery save, releases
 // the window and ends the process with status 0.
 void QuitProgram();
+
+// The quit path for SIGTERM, SIGINT and SIGHUP, taken from the event loop.
+void QuitOnSignal();
 
 // The whole program: returns 1 when it could not get going (no window, the
 // first file dialog cancelled, the first game not starting).

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "game/battery_file.h"
 #include "game/game.h"
-#include "game/replace_file.h"
 #include "game/settings.h"
 #include "machine/backup.h"
 #include "machine/page_table.h"
@@ -91,7 +91,7 @@ bool LoadBatteryFile() {
     uint8_t* backup = BackupRam();
     if (!BatteryFileEnabled || !SaveFileName || !backup) return false;
     if (Verbose) std::printf("Opening %s...", SaveFileName);
-    std::FILE* file = std::fopen(SaveFileName, "rb");
+    std::FILE* file = ClaimBatteryFile(SaveFileName);
     if (!file) {
         if (Verbose) std::printf("FAILED\n");
         ArmWatch();
@@ -118,8 +118,8 @@ bool WriteBatteryFile() {
 
     if (Verbose) std::printf("\nOpening %s...writing...", SaveFileName);
     const std::span<const uint8_t> none;
-    const bool ok = ReplaceFile(SaveFileName, {ramHasData ? std::span<const uint8_t>(ram.head) : none,
-                                               ramHasData ? ram.rest : none, eepromHasData ? EepromData : none});
+    const bool ok = StoreBatteryFile(SaveFileName, {ramHasData ? std::span<const uint8_t>(ram.head) : none,
+                                                    ramHasData ? ram.rest : none, eepromHasData ? EepromData : none});
     if (Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
     return ok;
 }

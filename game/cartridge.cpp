@@ -1,11 +1,13 @@
 #include "game/cartridge.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "game/file_access.h"
 #include "game/settings.h"
 #include "machine/page_table.h"
 
@@ -68,16 +70,21 @@ static int64_t CountGzipBytes(std::FILE* file) {
     return memberEnded && !std::ferror(file) ? total : -1;
 }
 
-// gzopen reads gzip streams and passes plain files through unchanged; the
-// size is the unpacked length of the one or the length of the other.
-static int64_t CountStreamBytes(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return -1;
+// zlib reads gzip streams and passes plain files through unchanged; the
+// size is the unpacked length of the one or the length of the other. Reads
+// through a second descriptor of the open file and leaves it at its start.
+static int64_t CountStreamBytes(int fd) {
+    const int reading = ::dup(fd);
+    std::FILE* file = reading >= 0 ? ::fdopen(reading, "rb") : nullptr;
+    if (!file) {
+        if (reading >= 0) ::close(reading);
+        return -1;
+    }
     uint8_t magic[2] = {};
     const size_t magicBytes = std::fread(magic, 1, 2, file);
     int64_t length = -1;
     if (std::ferror(file)) {
-        // unreadable (a folder, say)
+        // a read error
     } else if (magicBytes == 2 && magic[0] == 0x1F && magic[1] == 0x8B) {
         std::rewind(file);
         length = CountGzipBytes(file);
@@ -85,17 +92,34 @@ static int64_t CountStreamBytes(const char* path) {
         length = std::ftell(file);
     }
     std::fclose(file);
-    return length;
+    return ::lseek(fd, 0, SEEK_SET) == 0 ? length : -1;
+}
+
+// The cartridge file opened through zlib, only when it is a regular file:
+// null with the reason otherwise.
+static gzFile OpenCartridgeFile(const char* path, int& fd, StartFailure& failure) {
+    int error = 0;
+    fd = OpenRegularFile(path, error);
+    if (fd < 0) {
+        failure = error == NotRegularFile ? StartFailure::NotRegular : StartFailure::CannotOpen;
+        return nullptr;
+    }
+    // gzdopen does not take a second descriptor: zlib's own reads start
+    // where the descriptor stands, and gzclose closes it.
+    gzFile file = gzdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        failure = StartFailure::OutOfMemory;
+    }
+    return file;
 }
 
 uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSize, StartFailure& failure) {
     size = roundedSize = 0;
-    gzFile file = gzopen(path, "rb");
-    if (!file) {
-        failure = StartFailure::CannotOpen;
-        return nullptr;
-    }
-    const int64_t length = CountStreamBytes(path);
+    int fd = -1;
+    gzFile file = OpenCartridgeFile(path, fd, failure);
+    if (!file) return nullptr;
+    const int64_t length = CountStreamBytes(fd);
     if (length < 0) {
         gzclose(file);
         failure = StartFailure::ReadError;
@@ -129,7 +153,9 @@ uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSiz
 }
 
 int32_t ReadCartridgePrefix(const char* path, uint8_t* buffer, int32_t length) {
-    gzFile file = gzopen(path, "rb");
+    int fd = -1;
+    StartFailure failure = StartFailure::None;
+    gzFile file = OpenCartridgeFile(path, fd, failure);
     if (!file) return -1;
     const int count = gzread(file, buffer, unsigned(length));
     gzclose(file);

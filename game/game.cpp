@@ -8,8 +8,11 @@
 #include "cpu/cpu_state.h"
 #include "cpu/run_loop.h"
 #include "game/battery.h"
+#include "game/battery_file.h"
 #include "game/cartridge.h"
+#include "game/file_access.h"
 #include "game/header.h"
+#include "game/replace_file.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
 #include "machine/backup.h"
@@ -79,13 +82,14 @@ void Outcome(bool ok) {
     if (Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
 }
 
-uint32_t Fail(StartFailure reason) {
+bool Fail(StartFailure reason) {
     LastStartFailure = reason;
-    return 0;
+    return false;
 }
 
 void LoadBiosImage() {
-    std::FILE* file = std::fopen(BiosPath, "rb");
+    int error = 0;
+    std::FILE* file = OpenRegularStream(BiosPath, error);
     if (file) {
         Progress("Loading GBA.ROM...");
         const size_t count = std::fread(BiosImage, 1, 16 * KB, file);
@@ -106,6 +110,7 @@ const char* StartFailureText(StartFailure failure) {
     case StartFailure::TooLarge: return "image larger than 32 MB";
     case StartFailure::ReadError: return "image could not be read completely";
     case StartFailure::HeaderCheck: return "header complement check failed";
+    case StartFailure::NotRegular: return FileErrorText(NotRegularFile);
     case StartFailure::None: break;
     }
     return "unknown failure";
@@ -159,8 +164,8 @@ void MapCartridge(uint8_t* image, int32_t roundedSize) {
         MapRegion(RomImage, uint32_t(RomSize), window, uint32_t(RomSize), false);
 }
 
-uint32_t StartGame(const char* cartridgePath) {
-    if (!AllocateMachine()) return 0;
+GameRunResult StartGame(const char* cartridgePath) {
+    if (!AllocateMachine()) return {};
 
     if (Verbose) std::printf("Loading %s...", cartridgePath);
     int32_t size = 0;
@@ -168,13 +173,17 @@ uint32_t StartGame(const char* cartridgePath) {
     int32_t roundedSize = 0;
     uint8_t* image = LoadCartridgeImage(cartridgePath, size, roundedSize, failure);
     Outcome(image != nullptr);
-    if (!image) return Fail(failure);
+    if (!image) {
+        Fail(failure);
+        return {};
+    }
     MapCartridge(image, roundedSize);
 
     PrintHeaderSummary(RomImage);
     if (Settings.CheckCRC && HeaderComplement(RomImage) != RomImage[HeaderComplementOffset]) {
         if (Verbose) std::printf("CMP CHECK FAILED!\n");
-        return Fail(StartFailure::HeaderCheck);
+        Fail(StartFailure::HeaderCheck);
+        return {};
     }
 
     SaveFileName = ReplaceExtension(cartridgePath, ".sav");
@@ -185,6 +194,8 @@ uint32_t StartGame(const char* cartridgePath) {
     ResetHardware();
 
     StateFileName = ReplaceExtension(cartridgePath, ".sta");
+    // A KORU killed while writing the snapshot left its temporary file.
+    if (StateFileName) RemoveStaleTemporaries(StateFileName);
     if (StateFileName && LoadDefaultState && LoadState(StateFileName) && Verbose)
         std::printf("loaded %s...", StateFileName);
     if (StartHook) StartHook();
@@ -195,11 +206,12 @@ uint32_t StartGame(const char* cartridgePath) {
     const uint32_t exitPc = RunCpu(Cpu);
     LastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (Verbose) std::printf("Exited at %08Xh\n", exitPc);
-    return exitPc;
+    return {.Started = true, .StopPc = exitPc};
 }
 
 void EndGame() {
     if (SaveFileName) WriteBatteryFile();
+    ReleaseBatteryFile();
     CloseMidiLog();
     for (uint32_t address : BlockAddresses) {
         uint8_t* block = PageTable.Read[address >> PageShift];

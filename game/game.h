@@ -22,7 +22,7 @@ extern char* StateFileName;
 extern bool StopRequested;
 
 // Why the last StartGame returned 0 (for the front-ends' messages).
-enum class StartFailure { None, OutOfMemory, CannotOpen, Empty, TooLarge, ReadError, HeaderCheck };
+enum class StartFailure { None, OutOfMemory, CannotOpen, Empty, TooLarge, ReadError, HeaderCheck, NotRegular };
 extern StartFailure LastStartFailure;
 
 // A short English description of a start failure, for the front-ends.
@@ -40,9 +40,16 @@ extern double LastRunSeconds;
 
 inline constexpr int32_t MaxRomSize = 0x2000000;  // 32 MB
 
-// Runs one game; returns 0 when it could not start, else the PC at which the
-// run loop stopped.
-uint32_t StartGame(const char* cartridgePath);
+// What a game run came to: either it could not start (LastStartFailure
+// says why), or it ran until the front-end stopped it, at StopPc. A game
+// may well stop at address 0, so the PC alone cannot tell the two apart.
+struct GameRunResult {
+    bool Started = false;
+    uint32_t StopPc = 0;
+};
+
+// Runs one game.
+GameRunResult StartGame(const char* cartridgePath);
 
 // The first steps of StartGame, also used by tests: allocates and maps every
 // emulated memory and loads "GBA.ROM" or the interrupt stub. False (with

@@ -1,7 +1,9 @@
 #include "game/snapshot.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <span>
@@ -9,6 +11,7 @@
 #include "cpu/access_cost.h"
 #include "cpu/cpu_state.h"
 #include "game/battery.h"
+#include "game/file_access.h"
 #include "game/game.h"
 #include "game/header.h"
 #include "game/replace_file.h"
@@ -179,8 +182,18 @@ bool SnapshotIsValid() {
 // trailer, so damage anywhere in the stream is seen. Bytes after the
 // layout are ignored.
 bool ReadSnapshotFile(const char* fileName) {
-    gzFile file = gzopen(fileName, "rb");
-    if (!file) return false;
+    int openError = 0;
+    const int fd = OpenRegularFile(fileName, openError);
+    if (fd < 0) {
+        // A missing snapshot is the usual case; anything else is worth a word.
+        if (openError != ENOENT) ReportFileProblem("read", fileName, openError);
+        return false;
+    }
+    gzFile file = gzdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
     gzbuffer(file, 128 * 1024);
     uint32_t total = 0;
     while (total < SnapshotSize) {

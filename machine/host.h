@@ -43,6 +43,10 @@ struct HostInterface {
     void (*SetPcmVolume)(int32_t volume) = [](int32_t) {};
     // Stops playing and closes; fill is not called again once this returns.
     void (*ClosePcmOutput)() = [] {};
+
+    // Something the player must hear of: a battery file that cannot be
+    // written, a file that is not a regular file. One line, no line end.
+    void (*ReportProblem)(const char* message) = [](const char*) {};
 };
 
 // Samples in one PCM output buffer.

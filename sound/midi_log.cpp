@@ -14,6 +14,7 @@ struct MidiLogState {
     // A game run ended while recording: the next game start records again.
     bool ResumeAtNextStart = false;
     std::FILE* File = nullptr;
+    bool WriteFailed = false;
     int32_t PendingDelta = 0;  // ticks (ms) since the last event
     int32_t RunningStatus = -1;
     std::array<int32_t, OutputChannelCount> LastNote{};  // -1 = none sounding
@@ -155,7 +156,9 @@ void FinishMidiLog() {
     const long trackLength = std::ftell(Log.File) - HeaderSize;
     std::fseek(Log.File, TrackLengthOffset, SEEK_SET);
     for (int shift = 24; shift >= 0; shift -= 8) WriteByte(uint32_t(trackLength) >> shift);
-    std::fclose(Log.File);
+    // The bytes are buffered: a full disk shows here at the latest.
+    if (std::ferror(Log.File)) Log.WriteFailed = true;
+    if (std::fclose(Log.File) != 0) Log.WriteFailed = true;
     Log.File = nullptr;
     Log.Recording = 0;
     Log.RunningStatus = -1;
@@ -168,6 +171,8 @@ void CloseMidiLog() {
 }
 
 bool MidiLogRecording() { return Log.Recording && Log.File; }
+
+bool MidiLogWriteFailed() { return Log.WriteFailed; }
 
 void LogTone(int32_t channel, int32_t frequency, int32_t volume) {
     if (!MidiLogRecording() || channel < 0 || channel >= 15) return;

@@ -30,6 +30,10 @@ void CloseMidiLog();
 // True while recording into an open file.
 bool MidiLogRecording();
 
+// True once a recording could not be written completely (a full disk, a
+// file size limit), which shows when its file is finished.
+bool MidiLogWriteFailed();
+
 // The output layer's hooks (each writes only while recording).
 void LogTone(int32_t channel, int32_t frequency, int32_t volume);
 void LogVoice(int32_t channel, int32_t voice);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "frontend/headless/screenshot.h"
 #include "frontend/headless/wav_capture.h"
 #include "game/battery.h"
+#include "game/battery_file.h"
 #include "game/game.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
@@ -100,6 +102,8 @@ bool StartSound() {
     return true;
 }
 
+void ReportProblem(const char* message) { std::fprintf(stderr, "koru-headless: %s\n", message); }
+
 void PrintRegisters() {
     for (int reg = 0; reg < 16; ++reg) std::printf("R%d=%08X ", reg, Cpu.R[reg]);
     std::printf("CPSR=%08X\n", Cpu.CPSR);
@@ -118,6 +122,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     Verbose = Options.verbose;
+    // Under a file size limit (ulimit -f) a write past it fails with EFBIG
+    // like a full disk, instead of killing the process in the middle.
+    std::signal(SIGXFSZ, SIG_IGN);
+    Host.ReportProblem = ReportProblem;
     Host.PollInput = PollHeadlessInput;
     if (!Options.screenshot.empty() || Options.screenshotEvery) Host.PresentFrame = CaptureFrame;
     if (!Options.bios.empty()) BiosPath = Options.bios.c_str();
@@ -126,9 +134,9 @@ int main(int argc, char** argv) {
     if (!Options.loadState.empty()) StartHook = LoadRequestedState;
     if (!StartSound()) return 3;
 
-    const uint32_t exitPc = StartGame(Options.cartridge.c_str());
+    const GameRunResult run = StartGame(Options.cartridge.c_str());
     int status = 0;
-    if (exitPc == 0) {
+    if (!run.Started) {
         std::fprintf(stderr, "koru-headless: cannot start %s: %s\n", Options.cartridge.c_str(),
                      StartFailureText(LastStartFailure));
         status = 1;
@@ -159,12 +167,19 @@ int main(int argc, char** argv) {
         }
     }
     EndGame();
+    // A run that could not start keeps its status 1. The battery file's
+    // failure was said when it happened.
+    if (status == 0 && BatteryWriteFailed()) status = 3;
+    if (!Options.midiLog.empty() && MidiLogWriteFailed()) {
+        std::fprintf(stderr, "koru-headless: cannot write %s\n", Options.midiLog.c_str());
+        if (status == 0) status = 3;
+    }
     CloseSoundDevice();
     if (!FinishWavCapture()) {
         std::fprintf(stderr, "koru-headless: cannot write %s\n", Options.wav.c_str());
         status = 3;
     }
-    if (exitPc == 0) {
+    if (!run.Started) {
         // Nothing ran: leave no empty recordings behind.
         if (!Options.wav.empty()) std::remove(Options.wav.c_str());
         if (!Options.midiLog.empty()) std::remove(Options.midiLog.c_str());

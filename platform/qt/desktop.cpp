@@ -1,8 +1,13 @@
 #include "platform/qt/desktop.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 namespace {
@@ -17,6 +22,19 @@ bool DisplayAvailable() {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return (x11 && *x11) || (wayland && *wayland);
+}
+
+// The self-pipe: the handler writes a byte, the event loop sees the read
+// end become readable. Writing to a pipe is one of the few things a signal
+// handler may do; calling into Qt or the emulation is not.
+int TerminationPipe[2] = {-1, -1};
+void (*TerminationHandler)() = nullptr;
+
+void NoteTermination(int) {
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(TerminationPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
@@ -38,6 +56,24 @@ bool OpenDesktop(int& argc, char** argv) {
 void DispatchPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void WaitForEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents); }
+
+void OnTerminationRequest(void (*quit)()) {
+    TerminationHandler = quit;
+    if (TerminationPipe[0] >= 0 || !Application) return;
+    if (::pipe2(TerminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(TerminationPipe[0], QSocketNotifier::Read, Application);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char bytes[16];
+        while (::read(TerminationPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        if (TerminationHandler) TerminationHandler();
+    });
+    struct sigaction action {};
+    action.sa_handler = NoteTermination;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 void CloseDesktop() {
     if (SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);

@@ -14,3 +14,9 @@ void WaitForEvents();
 
 // Stops the joystick and timer services.
 void CloseDesktop();
+
+// A request to end the program from outside (SIGTERM at logout or from
+// kill, SIGINT from the terminal, SIGHUP when the terminal goes) calls quit
+// from the event loop, like any other event; the signal handler itself
+// only wakes the loop.
+void OnTerminationRequest(void (*quit)());

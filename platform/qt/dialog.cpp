@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollBar>
@@ -188,6 +189,14 @@ Widget* Find(Dialog* dialog, int32_t id) {
 }
 
 }  // namespace
+
+void ShowWarningBox(const char* title, const char* text) {
+    if (!qApp) return;
+    QWidget* owner = OwnerWindow();
+    QMessageBox::warning(owner, QString::fromUtf8(title), QString::fromUtf8(text));
+    // Without a window manager nobody hands the focus back to the owner.
+    if (owner) owner->activateWindow();
+}
 
 int RunDialog(const DialogTemplate& layout, DialogProcedure procedure) {
     if (!qApp || !procedure) return -1;

@@ -77,3 +77,6 @@ void GetScrollRange(Dialog* dialog, int32_t id, int& minimum, int& maximum);
 void SetScrollPosition(Dialog* dialog, int32_t id, int position);
 int GetScrollPosition(Dialog* dialog, int32_t id);
 void FocusControl(Dialog* dialog, int32_t id);
+
+// A warning in a small modal box over the main window, with an OK button.
+void ShowWarningBox(const char* title, const char* text);

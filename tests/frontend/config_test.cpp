@@ -3,6 +3,8 @@
 
 #include "frontend/config.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <QTest>
@@ -10,6 +12,7 @@
 #include <cstring>
 
 #include "frontend_test.h"
+#include "machine/host.h"
 
 class ConfigTest : public QObject {
     Q_OBJECT
@@ -99,6 +102,29 @@ private slots:
         ReadSettingsFor(Cartridge("game.gba", "GAME"));
         QCOMPARE(Settings.TimerPeriod, 0);
         QCOMPARE(Settings.UpdatePeriod, 20);
+    }
+
+    // A FIFO would hold the reader until a writer comes (the alarm turns a
+    // hang into a failure); it is neither read nor replaced, and both the
+    // read at start and the failed write are said.
+    void AKoruIniThatIsNoRegularFileIsRefusedAndSaid() {
+        static QStringList told;
+        told.clear();
+        Host.ReportProblem = [](const char* message) { told << Q(message); };
+        const QByteArray ini = scratch.Path("KORU.ini").toLocal8Bit();
+        QCOMPARE(::mkfifo(ini.constData(), 0644), 0);
+        ::alarm(20);
+        ReadWindowSettings("game.gba");
+        SaveCartridgePath();
+        ::alarm(0);
+        Host = HostInterface{};
+        QFileInfo file(scratch.Path("KORU.ini"));
+        QVERIFY(!file.isFile() && file.exists());
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(told[0].startsWith("cannot read ") && told[0].endsWith("KORU.ini: not a regular file"),
+                 qPrintable(told[0]));
+        QVERIFY2(told[1].startsWith("cannot write "), qPrintable(told[1]));
+        QFile::remove(scratch.Path("KORU.ini"));
     }
 };
 

@@ -2,7 +2,8 @@
 # Smoke test of the desktop program on an X server of its own: koru starts on
 # the smoke cartridge, shows its menu bar and the picture (four quadrants:
 # red, green / blue, white) at 2:1, then quits on Escape, leaving the
-# battery file and KORU.ini behind.
+# battery file and KORU.ini behind. Started again, it quits just as orderly
+# on SIGTERM (a logout, kill).
 #   smoke_test.sh KORU CARTRIDGE
 set -u
 KORU=$(readlink -f "$1")
@@ -37,8 +38,6 @@ DISPLAY=:$(cat "$WORK/display")
 export DISPLAY
 
 cd "$WORK"
-"$KORU" smoke.gba >koru.log 2>&1 &
-KORU_PID=$!
 
 # The colour of one screen pixel as "R,G,B" (0-255).
 pixel() {
@@ -51,31 +50,48 @@ is_colour() {  # R,G,B against r g b with 0/1 meaning low/high
         { exit !(ok($1, r) && ok($2, g) && ok($3, b)) }'
 }
 
-# The window's client area starts below the menu bar, at most 60 pixels
-# down; the picture's lower-right quadrant is white from there on. Frames
-# arrive once the picture shows.
-picture_seen=
-for i in $(seq 150); do
-    kill -0 "$KORU_PID" 2>/dev/null || fail "koru ended early"
-    if is_colour "$(pixel 360 300)" 1 1 1 && is_colour "$(pixel 120 300)" 0 0 1; then
-        picture_seen=yes
-        break
-    fi
-    sleep 0.1
-done
-[ -n "$picture_seen" ] || fail "no picture in the window (bottom quadrants: $(pixel 120 300) $(pixel 360 300))"
+# Starts koru and waits for its picture. The window's client area starts
+# below the menu bar, at most 60 pixels down; the picture's lower-right
+# quadrant is white from there on. Frames arrive once the picture shows.
+start_koru() {
+    "$KORU" smoke.gba >koru.log 2>&1 &
+    KORU_PID=$!
+    picture_seen=
+    for i in $(seq 150); do
+        kill -0 "$KORU_PID" 2>/dev/null || fail "koru ended early"
+        if is_colour "$(pixel 360 300)" 1 1 1 && is_colour "$(pixel 120 300)" 0 0 1; then
+            picture_seen=yes
+            break
+        fi
+        sleep 0.1
+    done
+    [ -n "$picture_seen" ] || fail "no picture in the window (bottom quadrants: $(pixel 120 300) $(pixel 360 300))"
+}
+
+# Waits for koru to end after $1 and checks that it quit in order.
+check_quit() {
+    for i in $(seq 100); do kill -0 "$KORU_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$KORU_PID" 2>/dev/null && fail "koru did not quit on $1"
+    wait "$KORU_PID"
+    status=$?
+    KORU_PID=
+    [ "$status" -eq 0 ] || fail "koru ended with status $status after $1"
+    [ "$(head -c 10 smoke.sav 2>/dev/null)" = "KORU SMOKE" ] || fail "smoke.sav was not written on $1"
+    grep -q '^Cartridge=smoke.gba$' KORU.ini || fail "KORU.ini has no Cartridge key after $1"
+    echo "$1: status 0, battery file and KORU.ini written"
+}
+
+start_koru
 is_colour "$(pixel 120 100)" 1 0 0 || fail "top-left quadrant is $(pixel 120 100), not red"
 is_colour "$(pixel 360 100)" 0 1 0 || fail "top-right quadrant is $(pixel 360 100), not green"
 is_colour "$(pixel 470 5)" 1 1 1 || fail "no menu bar at the top of the window ($(pixel 470 5))"
 echo "picture and menu bar seen"
 
 xdotool key Escape
-for i in $(seq 100); do kill -0 "$KORU_PID" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$KORU_PID" 2>/dev/null && fail "koru did not quit on Escape"
-wait "$KORU_PID"
-status=$?
-KORU_PID=
-[ "$status" -eq 0 ] || fail "koru ended with status $status"
-[ "$(head -c 10 smoke.sav 2>/dev/null)" = "KORU SMOKE" ] || fail "smoke.sav was not written"
-grep -q '^Cartridge=smoke.gba$' KORU.ini || fail "KORU.ini has no Cartridge key"
-echo "quit: status 0, battery file and KORU.ini written"
+check_quit Escape
+
+rm smoke.sav
+sed -i '/^Cartridge=/d' KORU.ini
+start_koru
+kill -TERM "$KORU_PID"
+check_quit SIGTERM

@@ -13,6 +13,7 @@
 #include "cpu/modes.h"
 #include "cpu/run_loop.h"
 #include "game/battery.h"
+#include "game/battery_file.h"
 #include "game/game.h"
 #include "game/settings.h"
 #include "machine/backup.h"
@@ -196,6 +197,7 @@ bool StartMachine(uint8_t* image, int32_t roundedSize) {
 
 void StopMachine() {
     if (SaveFileName) WriteBatteryFile();
+    ReleaseBatteryFile();
     CloseMidiLog();
     std::free(SaveFileName);
     std::free(StateFileName);

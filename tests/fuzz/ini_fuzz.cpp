@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // the game's section reads back as its value's first line, trimmed.
     IniFile file = ReadIniFile(iniPath);
     const std::string copyPath = ScratchFolder() + "/copy.ini";
-    Require(WriteIniFile(copyPath, file), "the file can be written");
+    Require(bool(WriteIniFile(copyPath, file)), "the file can be written");
     const IniFile copy = ReadIniFile(copyPath);
     Require(copy.Lines == file.Lines && copy.WindowsLineEnds == file.WindowsLineEnds, "written file reads the same");
     SetIniValue(file, Settings.GameSection, "AutoFire", newValue);

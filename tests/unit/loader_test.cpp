@@ -5,6 +5,7 @@
 // the fuzz replays.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -83,7 +84,7 @@ TEST_F(Loader, OddSizeIsMappedInWholePages) {
     Settings.CheckCRC = 0;
     const std::vector<uint8_t> image = MakeImage(16385);
     const std::string path = WritePlain("odd.gba", image);
-    ASSERT_NE(StartGame(path.c_str()), 0u);
+    ASSERT_TRUE(StartGame(path.c_str()).Started);
     EXPECT_EQ(RomSize, 32768);
     EXPECT_EQ(PageTable.Read[0x08004000 >> PageShift], RomImage + 16384);
     EXPECT_EQ(PageTable.Read[0x08008000 >> PageShift], DummyRam);
@@ -145,18 +146,48 @@ TEST_F(Loader, DamagedGzipIsRefusedNotCutShort) {
 TEST_F(Loader, StartGameNamesWhyItRefusesAFile) {
     std::vector<uint8_t> badCheck = MakeImage(4096);
     badCheck[0xBD] ^= 0xFF;
+    // A FIFO would keep the reader waiting for a writer for ever, a device
+    // gives bytes without end: the alarm turns a hang into a failure.
+    ::alarm(20);
+    const std::string fifo = (dir / "fifo.gba").string(), gzipFifo = (dir / "fifo.gba.gz").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(gzipFifo.c_str(), 0644), 0);
     const std::pair<std::string, StartFailure> cases[] = {
         {WritePlain("empty.gba", {}), StartFailure::Empty},
         {(dir / "missing.gba").string(), StartFailure::CannotOpen},
         {WritePlain("bad.gba", badCheck), StartFailure::HeaderCheck},
+        {fifo, StartFailure::NotRegular},
+        {gzipFifo, StartFailure::NotRegular},
+        {"/dev/zero", StartFailure::NotRegular},
+        {dir.string(), StartFailure::NotRegular},
     };
+    uint8_t header[512];
+    EXPECT_EQ(ReadCartridgePrefix(fifo.c_str(), header, 512), -1) << "the settings read the title first";
     for (const auto& [path, failure] : cases) {
-        EXPECT_EQ(StartGame(path.c_str()), 0u) << path;
+        EXPECT_FALSE(StartGame(path.c_str()).Started) << path;
         EXPECT_EQ(LastStartFailure, failure) << path;
         EndGame();
     }
+    ::alarm(0);
     Settings.CheckCRC = 0;
-    EXPECT_EQ(StartGame(cases[2].first.c_str()), 0x08000000u) << "the check byte counts only when checking";
+    const GameRunResult run = StartGame(cases[2].first.c_str());
+    EXPECT_TRUE(run.Started) << "the check byte counts only when checking";
+    EXPECT_EQ(run.StopPc, 0x08000000u);
+}
+
+// A game whose code runs away to address 0 has still started and run: the
+// stop PC is no failure code. With a BIOS image the reset starts at 0; this
+// one holds "b ." there.
+TEST_F(Loader, ARunThatStopsAtAddressZeroHasStarted) {
+    std::vector<uint8_t> bios(16384, 0);
+    const uint8_t branchToSelf[] = {0xFE, 0xFF, 0xFF, 0xEA};
+    std::copy(std::begin(branchToSelf), std::end(branchToSelf), bios.begin());
+    const std::string biosPath = WritePlain("bios.bin", bios);
+    BiosPath = biosPath.c_str();
+    const GameRunResult run = StartGame(WritePlain("game.gba", MakeImage(4096)).c_str());
+    BiosPath = "GBA.ROM";
+    EXPECT_TRUE(run.Started);
+    EXPECT_EQ(run.StopPc, 0u);
 }
 
 TEST(SaveFileName, ReplacesTheExtensionOfTheLastComponent) {
