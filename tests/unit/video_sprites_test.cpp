@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr uint32_t BLDCNT = 0x050, BLDALPHA = 0x052, WINOUT = 0x04A;
+constexpr uint32_t BLDCNT = 0x050, BLDALPHA = 0x052, BLDY = 0x054, WINOUT = 0x04A;
 constexpr uint32_t TileMemory = 0x10000;
 
 // Sprite palette entry 256 + i holds handheld colour i; the backdrop is white.
@@ -85,23 +85,29 @@ TEST_F(SpriteTest, PriorityLevelsAndTileNumberMasking) {
     EXPECT_EQ(Pixel(0, 0), Shown(5));
 }
 
+// A semi-transparent sprite blends with a second target beneath it, whatever
+// effect BLDCNT selects; over anything else it is a normal sprite, which
+// takes the OBJ effect when that brightens or darkens, and stays unblended
+// without a partner.
 TEST_F(SpriteTest, SemiTransparentSpritesBlendOnlyWithASecondTarget) {
     SetPalette(0, HandheldRed);
     FillVram(TileMemory, 32, 0x11);
     SetPalette(257, HandheldBlue);
     SetOam(0, 0x0400, 0, 0);  // semi-transparent
     SetIo(BLDALPHA, 0x0808);
-    SetIo(BLDCNT, 0x00D0);  // OBJ darkened: semi-transparent sprites ignore it
-    Render(0);
-    EXPECT_EQ(Pixel(0, 0), SurfaceBlue);
-    SetIo(BLDCNT, 0x20D0);  // the backdrop becomes a second target
+    SetIo(BLDY, 8);
+    SetIo(BLDCNT, 0x20D0);  // OBJ darkened, the backdrop a second target
     Render(0);
     EXPECT_EQ(Pixel(0, 0), 0x3C0F);
-    // A normal sprite with the blend effect and no partner is scaled by EVA.
-    SetOam(0, 0x0000, 0, 0);
-    SetIo(BLDCNT, 0x0050);
+    SetIo(BLDCNT, 0x00D0);  // no second target: darkened by half
     Render(0);
     EXPECT_EQ(Pixel(0, 0), 0x000F);
+    SetIo(BLDCNT, 0x0050);  // alpha without a partner: drawn as it is
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), SurfaceBlue);
+    SetOam(0, 0x0000, 0, 0);  // the same for a normal sprite
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), SurfaceBlue);
 }
 
 TEST_F(SpriteTest, RotatedObjWindowMarksTheColumnsASpriteWouldDraw) {
