@@ -78,14 +78,18 @@ inline constexpr uint16_t NoPartner = 0x8000;
 // compile time so a renderer's inner loop holds no effect test. effects is
 // the window's colour-effect bit at the pixel: where it is clear, no
 // effect applies.
-// Where the effect applies is nearly always decided by large areas (a window,
-// a layer under a text box), so the tests below branch: a predicted branch
-// costs less than computing both outcomes.
+// Where brightening and darkening apply is decided by large areas (the
+// windows), so those tests branch: a predicted branch costs less than
+// computing both outcomes.
 template <EffectVariant Variant>
 inline uint16_t FinishPixel(uint16_t colour, uint16_t partner, bool effects, const EffectFactors& factors) {
     if constexpr (Variant == EffectVariant::Blend) {
-        if (effects && !(partner & NoPartner)) [[likely]]
-            return BlendPixel(colour, partner, factors);
+        // Unblended is a blend of 16 sixteenths of the colour and none of
+        // the partner: one formula either way, no second table look-up.
+        const bool blend = effects && !(partner & NoPartner);
+        const uint32_t eva = blend ? factors.eva : 16;
+        const uint32_t evb = blend ? factors.evb : 0;
+        return NarrowSpread(SpreadColourTable[colour] * eva + SpreadColourTable[partner] * evb);
     }
     if constexpr (Variant == EffectVariant::Brighten) {
         if (effects) [[likely]]
