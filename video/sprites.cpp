@@ -19,6 +19,8 @@ namespace {
 constexpr uint32_t BLDCNT_OBJ_SECOND = 1u << 12;
 constexpr uint32_t WINOUT = 0x04A;
 constexpr uint32_t SpritePaletteBase = 256;
+constexpr uint32_t SpriteTileArea = 0x10000;
+constexpr uint32_t SpriteTileMask = 0x7FFF;
 
 // Sprite modes (attr0 bits 10-11).
 enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWindow = 2, ModeHidden = 3 };
@@ -27,12 +29,12 @@ enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWin
 struct SpriteContext {
     const uint8_t* vram;
     const uint8_t* oam;
-    // Sprite tiles live in the top 32 KB of VRAM, or only its top 16 KB in
-    // the bitmap modes, where the bitmaps take the rest. Every tile address
-    // is wrapped into that area, so no register value reaches outside it.
-    uint32_t tileArea;
-    uint32_t tileAreaMask;
-    uint32_t tileNumberMask;
+    // Sprite tiles live in the top 32 KB of VRAM (tile numbers 0-1023, a
+    // tile address wraps round inside it, so no register value reaches
+    // outside). In the bitmap modes the bitmaps own its lower 16 KB, which
+    // the sprite unit then cannot read: a sprite whose first tile lies
+    // there (below tile 512) is transparent.
+    uint32_t firstTile;
     bool oneDimensional;
     uint32_t mosaic;
 };
@@ -40,13 +42,7 @@ struct SpriteContext {
 SpriteContext MakeContext() {
     const uint16_t dispcnt = ReadIoHalf(Io::DISPCNT);
     const bool bitmapMode = (dispcnt & 7) >= 3;
-    return {Vram(),
-            Oam(),
-            bitmapMode ? 0x14000u : 0x10000u,
-            bitmapMode ? 0x3FFFu : 0x7FFFu,
-            bitmapMode ? 0x1FFu : 0x3FFu,
-            bool(dispcnt & 0x40),
-            ReadIoHalf(Io::MOSAIC)};
+    return {Vram(), Oam(), bitmapMode ? 512u : 0u, bool(dispcnt & 0x40), ReadIoHalf(Io::MOSAIC)};
 }
 
 // One OAM entry as it covers the current line.
@@ -103,7 +99,8 @@ bool SpriteOnLine(const SpriteContext& context, uint32_t n, uint32_t line, Sprit
     sprite.mode = (attr0 >> 10) & 3;
     sprite.widthShift = shape.widthShift;
     sprite.colour256 = attr0 & 0x2000;
-    uint32_t tile = attr2 & context.tileNumberMask;
+    uint32_t tile = attr2 & 0x3FF;
+    if (tile < context.firstTile) return false;
     // In two-dimensional mapping a 256-colour tile takes two 32-byte
     // tile slots, so the number is counted in pairs.
     if (sprite.colour256 && !context.oneDimensional) tile &= ~1u;
@@ -159,17 +156,13 @@ struct WindowPixels {
 template <bool Colour256>
 [[gnu::always_inline]] inline uint32_t SpriteTexel(const SpriteContext& context, const Sprite& sprite, int32_t tx,
                                                    int32_t ty, uint32_t tileRowShift) {
-    const uint8_t* area = context.vram + context.tileArea;
+    const uint8_t* area = context.vram + SpriteTileArea;
     const uint32_t rowOffset = sprite.tileOffset + (uint32_t(ty & ~7) << tileRowShift);
-    if constexpr (Colour256) {
-        return area[(rowOffset + uint32_t(ty & 7) * 8 + uint32_t(tx & ~7) * 8 + uint32_t(tx & 7)) &
-                    context.tileAreaMask];
-    } else {
-        const uint8_t pair =
-            area[(rowOffset + uint32_t(ty & 7) * 4 + uint32_t(tx & ~7) * 4 + uint32_t(tx & 7) / 2) &
-                 context.tileAreaMask];
-        return (tx & 1) ? pair >> 4 : pair & 15;
-    }
+    const uint32_t at = Colour256 ? (rowOffset + uint32_t(ty & 7) * 8 + uint32_t(tx & ~7) * 8 + uint32_t(tx & 7))
+                                  : (rowOffset + uint32_t(ty & 7) * 4 + uint32_t(tx & ~7) * 4 + uint32_t(tx & 7) / 2);
+    const uint32_t byte = area[at & SpriteTileMask];
+    if constexpr (Colour256) return byte;
+    return (tx & 1) ? byte >> 4 : byte & 15;
 }
 
 template <bool Colour256>
@@ -204,11 +197,11 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
         offset += uint32_t(tiles - 1) * bytesPerTile;
         step = 0u - bytesPerTile;
     }
-    const uint8_t* area = context.vram + context.tileArea;
+    const uint8_t* area = context.vram + SpriteTileArea;
     const uint32_t bank = (sprite.attr2 >> 12) * 16;
     int32_t x = sprite.x;
     for (int32_t tile = 0; tile < tiles; ++tile, offset += step, x += 8) {
-        const uint8_t* bytes = area + (offset & context.tileAreaMask);
+        const uint8_t* bytes = area + (offset & SpriteTileMask);
         // Sprites are mostly cut out of empty tiles: skip a blank row whole.
         using RowBits = std::conditional_t<Colour256, uint64_t, uint32_t>;
         if (LoadLittle<RowBits>(bytes) == 0) continue;

@@ -71,7 +71,9 @@ TEST_F(SpriteTest, NegativeAndOffScreenCoordinates) {
 // A higher priority level beats a lower sprite number (the lower number in
 // front at equal priority is the sprites picture's). 256 colours in
 // two-dimensional mapping count tiles in pairs: tile 3 draws from tile 2.
-// (Bitmap-mode sprite tiles from 0x14000 are the modes picture's.)
+// In the bitmap modes tiles 0-511 lie in the bitmaps' VRAM, which the
+// sprite unit cannot read: transparent (tiles from 512 on are the modes
+// picture's).
 TEST_F(SpriteTest, PriorityLevelsAndTileNumberMasking) {
     FillVram(TileMemory + 32, 32, 0x11);
     FillVram(TileMemory + 64, 32, 0x22);
@@ -83,6 +85,11 @@ TEST_F(SpriteTest, PriorityLevelsAndTileNumberMasking) {
     Render(0);
     EXPECT_EQ(Pixel(20, 0), Shown(1));
     EXPECT_EQ(Pixel(0, 0), Shown(5));
+
+    FillVram(TileMemory + 0x4000 + 32 * 4, 64, 0x05);  // where a masked tile 516 would be
+    SetIo(Io::DISPCNT, 0x1003);
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), Pixel(100, 0)) << "tile 4 in a bitmap mode";
 }
 
 // A semi-transparent sprite blends with a second target beneath it, whatever
