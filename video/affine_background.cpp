@@ -32,13 +32,9 @@ void DrawAffineLine(uint32_t line, uint32_t entry) {
     };
 
     const LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(line);
-    int32_t textureX = affine.CurX;
-    int32_t textureY = affine.CurY;
-    // Vertical mosaic draws every line of a block from the block's first
-    // screen line: the walk starts where it started that many lines ago.
-    const int32_t linesBack = Mosaic ? int32_t(line % uint32_t(mosaic.height)) : 0;
-    textureX -= linesBack * affine.PB;
-    textureY -= linesBack * affine.PD;
+    const AffinePoint start = AffineLineStart(affine, line, Mosaic ? mosaic.height : 1);
+    int32_t textureX = start.x;
+    int32_t textureY = start.y;
     uint32_t index = 0;
     for (int32_t x = 0; x < ScreenWidth; ++x) {
         const int32_t tx = (textureX >> 8) & wrapMask;

@@ -30,13 +30,9 @@ void DrawBitmapLine(uint32_t line, uint32_t frame) {
     };
 
     const LayerPixels<Variant, Partners> out = LinePixels<Variant, Partners>(line);
-    int32_t bitmapX = affine.CurX;
-    int32_t bitmapY = affine.CurY;
-    // Vertical mosaic: every line of a block is drawn from the block's
-    // first screen line, where the walk started that many lines ago.
-    const int32_t linesBack = Mosaic ? int32_t(line % uint32_t(mosaic.height)) : 0;
-    bitmapX -= linesBack * affine.PB;
-    bitmapY -= linesBack * affine.PD;
+    const AffinePoint start = AffineLineStart(affine, line, Mosaic ? mosaic.height : 1);
+    int32_t bitmapX = start.x;
+    int32_t bitmapY = start.y;
     uint16_t colour = 0;
     bool inside = false;
     for (int32_t x = 0; x < ScreenWidth; ++x) {

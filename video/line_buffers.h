@@ -128,3 +128,16 @@ struct MosaicSize {
 inline MosaicSize MosaicOf(uint16_t mosaic, uint32_t shift) {
     return {int32_t((mosaic >> shift) & 15) + 1, int32_t((mosaic >> (shift + 4)) & 15) + 1};
 }
+
+// Where the rotation-scaling walk of BG2 or BG3 (tiled or bitmap) starts on
+// a line. Vertical mosaic (a block height above 1) draws every line of a
+// block from the block's first screen line: the walk starts where it
+// started that many lines ago.
+struct AffinePoint {
+    int32_t x, y;
+};
+
+inline AffinePoint AffineLineStart(const AffineBackground& affine, uint32_t line, int32_t mosaicHeight) {
+    const int32_t linesBack = int32_t(line % uint32_t(mosaicHeight));
+    return {affine.CurX - linesBack * affine.PB, affine.CurY - linesBack * affine.PD};
+}

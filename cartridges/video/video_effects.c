@@ -42,16 +42,16 @@ static const uint8_t Solid[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}
  * bitmap modes find them. One-dimensional mapping. */
 #define SPRITE_TILE(n) (0x14000 + 32 * (n))
 
+/* Background palette from entry 0 (the backdrop), sprite palette from 1. */
+static const uint16_t BackgroundColours[] = {RGB(8, 8, 8), RGB(31, 0, 0), RGB(0, 31, 0), RGB(0, 0, 31)};
+static const uint16_t SpriteColours[] = {RGB(31, 31, 0), RGB(31, 31, 31), RGB(0, 31, 31), RGB(31, 0, 31)};
+
 int main(void) {
     DISPCNT = 0x0080;
-    PALETTE[0] = RGB(8, 8, 8);
-    PALETTE[1] = RGB(31, 0, 0);
-    PALETTE[2] = RGB(0, 31, 0);
-    PALETTE[3] = RGB(0, 0, 31);
-    SPRITE_PALETTE[1] = RGB(31, 31, 0);
-    SPRITE_PALETTE[2] = RGB(31, 31, 31);
-    SPRITE_PALETTE[3] = RGB(0, 31, 31);
-    SPRITE_PALETTE[4] = RGB(31, 0, 31);
+    for (uint32_t i = 0; i < 4; ++i) {
+        PALETTE[i] = BackgroundColours[i];
+        SPRITE_PALETTE[1 + i] = SpriteColours[i];
+    }
 
     /* Tiles (16 colours, character base 0): 1 red F, 2 solid green, 3 solid
      * blue. Maps: BG0 at screen block 8 (all F), BG1 at 9 (green on every
