@@ -301,8 +301,8 @@ void ResetHardware() {
     Cpu.TraceUndefined = (Verbose & VerboseUndefined) ? 1 : 0;
     Cpu.SliceLength = 960;
 
-    StoreIoHalf(Io::KEYINPUT, 0xFFFF);  // no key pressed
-    StoreIoHalf(Io::DISPCNT, 0x0080);   // forced blank
+    StoreIoHalf(Io::KEYINPUT, KeyMask);  // no key pressed
+    StoreIoHalf(Io::DISPCNT, 0x0080);  // forced blank
     for (uint32_t offset : {Io::KEYCNT, Io::DISPSTAT, Io::VCOUNT, Io::MOSAIC, Io::BLDCNT, Io::IME, Io::IE, Io::IF,
                             Io::HALTCNT, Io::WAITCNT, Io::BLDALPHA, Io::BLDY})
         StoreIoHalf(offset, 0);

@@ -62,6 +62,9 @@ inline constexpr uint32_t IME = 0x208;
 inline constexpr uint32_t HALTCNT = 0x300;  // with POSTFLG in its low byte
 }  // namespace Io
 
+// KEYINPUT's ten key bits (0 = pressed); bits 10-15 always read 0.
+inline constexpr uint16_t KeyMask = 0x03FF;
+
 // The 16 KB register block, found through the read map like every region.
 inline uint8_t* IoRegs() { return PageTable.Read[0x04000000u >> PageShift]; }
 

@@ -70,14 +70,14 @@ bool BeginVerticalBlank() {
     TriggerDma(DmaTiming::Vblank);
 
     // The front-end reports 1 = pressed; the register reads 0 = pressed, and
-    // its unused top bits read 1.
+    // its unused top bits (10-15) read 0.
     const uint32_t pressed = Host.PollInput();
     BatteryFrameTick();
     // The front-end may have loaded a snapshot or reset the machine.
     SyncSampleChannels();
-    uint16_t keyinput = uint16_t(~pressed | 0xFC00);
+    uint16_t keyinput = uint16_t(~pressed & KeyMask);
     AutoFirePhase = (AutoFirePhase + 1) & 7;
-    if (AutoFirePhase & 4) keyinput |= uint16_t(Settings.AutoFire);
+    if (AutoFirePhase & 4) keyinput |= uint16_t(Settings.AutoFire & KeyMask);
     StoreIoHalf(Io::KEYINPUT, keyinput);
     CheckKeypadInterrupt(keyinput);
 

@@ -6,14 +6,13 @@
 
 namespace {
 
-template <EffectVariant Variant, bool Mosaic, bool SecondTarget>
+template <EffectVariant Variant, bool Mosaic, PartnerWrite Partners>
 void DrawAffineLine(uint32_t line, uint32_t entry) {
     const uint8_t* vram = Vram();
     const uint8_t* palette = PaletteRam();
-    const EffectFactors factors = CurrentEffectFactors();
 
     const uint32_t control = entry & 0xFFFF;
-    const uint32_t background = (entry >> 28) & 3;
+    const uint32_t background = BgEntryNumber(entry);
     const AffineBackground& affine = AffineState[background & 1];
     const uint8_t layerBit = uint8_t(1u << background);
     const uint32_t charBase = ((control >> 2) & 3) * 0x4000;
@@ -23,32 +22,35 @@ void DrawAffineLine(uint32_t line, uint32_t entry) {
     // Without wrap-around the integer part keeps all its bits, so anything
     // off the map fails the range test below; with it, the map repeats.
     const int32_t wrapMask = (control & 0x2000) ? int32_t(size - 1) : -1;
-    const uint32_t mosaic = ReadIoHalf(Io::MOSAIC);
-    const int32_t mosaicWidth = int32_t(mosaic & 15) + 1;
-    const int32_t mosaicHeight = int32_t((mosaic >> 4) & 15) + 1;
+    const MosaicSize mosaic = MosaicOf(ReadIoHalf(Io::MOSAIC), 0);
 
-    uint16_t* out = SurfaceLine(line);
-    const uint8_t* windows = WindowLine();
-    uint16_t* partners = SecondTargets();
+    // The colour index at texture pixel (tx, ty), 0 (transparent) off the map.
+    const auto sample = [&](int32_t tx, int32_t ty) -> uint32_t {
+        if (uint32_t(tx) >= size || uint32_t(ty) >= size) return 0;
+        const uint32_t tile = vram[screenBase + (uint32_t(ty & ~7) << (sizeShift + 1)) + (uint32_t(tx) >> 3)];
+        return vram[charBase + tile * 64 + uint32_t(ty & 7) * 8 + uint32_t(tx & 7)];
+    };
 
-    int32_t textureX = affine.CurX;
-    int32_t textureY = affine.CurY;
+    const LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(line);
+    const AffinePoint start = AffineLineStart(affine, line, Mosaic ? mosaic.height : 1);
+    int32_t textureX = start.x;
+    int32_t textureY = start.y;
+    uint32_t index = 0;
     for (int32_t x = 0; x < ScreenWidth; ++x) {
-        int32_t tx = (textureX >> 8) & wrapMask;
-        int32_t ty = (textureY >> 8) & wrapMask;
+        const int32_t tx = (textureX >> 8) & wrapMask;
+        const int32_t ty = (textureY >> 8) & wrapMask;
         textureX += affine.PA;
         textureY += affine.PC;
-        if (!(windows[x] & layerBit) || uint32_t(tx) >= size || uint32_t(ty) >= size) continue;
         if constexpr (Mosaic) {
-            tx -= tx % mosaicWidth;
-            ty -= ty % mosaicHeight;
+            // Horizontal mosaic samples at the first pixel of each block.
+            if (x % mosaic.width == 0) index = sample(tx, ty);
+            if (index == 0 || !(pixels.windows[x] & layerBit)) continue;
+        } else {
+            if (!(pixels.windows[x] & layerBit)) continue;
+            index = sample(tx, ty);
+            if (index == 0) continue;
         }
-        const uint32_t tile = vram[screenBase + (uint32_t(ty & ~7) << (sizeShift + 1)) + (uint32_t(tx) >> 3)];
-        const uint32_t index = vram[charBase + tile * 64 + uint32_t(ty & 7) * 8 + uint32_t(tx & 7)];
-        if (index == 0) continue;
-        const uint16_t colour = PaletteColour(palette, index);
-        out[x] = FinishPixel<Variant>(colour, partners[x], factors);
-        if constexpr (SecondTarget) partners[x] = colour;
+        pixels.Put(x, PaletteColour(palette, index), true);
     }
 }
 
@@ -56,14 +58,10 @@ void DrawAffineLine(uint32_t line, uint32_t entry) {
 
 template <EffectVariant Variant>
 void AffineBgRenderer(uint32_t line, uint32_t entry) {
-    const bool mosaic = entry & 0x40;
-    const bool secondTarget = entry & (1u << 27);
-    if (mosaic)
-        secondTarget ? DrawAffineLine<Variant, true, true>(line, entry)
-                     : DrawAffineLine<Variant, true, false>(line, entry);
-    else
-        secondTarget ? DrawAffineLine<Variant, false, true>(line, entry)
-                     : DrawAffineLine<Variant, false, false>(line, entry);
+    const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(Io::BLDCNT), entry & (1u << 27));
+    WithFlag(entry & 0x40, [&](auto mosaic) {
+        WithPartnerWrite(partners, [&](auto write) { DrawAffineLine<Variant, mosaic(), write()>(line, entry); });
+    });
 }
 
 template void AffineBgRenderer<EffectVariant::None>(uint32_t, uint32_t);

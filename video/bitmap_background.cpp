@@ -6,62 +6,44 @@
 
 namespace {
 
-constexpr uint32_t BLDCNT_BG2_SECOND = 1u << 10;
-
-struct BitmapGeometry {
+struct BitmapSize {
     int32_t width, height;
-    int32_t firstLine, endLine;  // screen lines drawn
-    int32_t firstX;              // screen x of the first pixel
 };
 
-constexpr BitmapGeometry GeometryOf(uint32_t mode) {
-    // Mode 5's smaller picture is centred: 40 columns and 16 lines of
-    // border on each side show the backdrop and sprites only.
-    if (mode == 5) return {160, 128, 16, 144, 40};
-    return {240, 160, 0, 160, 0};
-}
+constexpr BitmapSize SizeOf(uint32_t mode) { return mode == 5 ? BitmapSize{160, 128} : BitmapSize{240, 160}; }
 
-template <uint32_t Mode, EffectVariant Variant, bool Mosaic, bool SecondTarget>
+template <uint32_t Mode, EffectVariant Variant, bool Mosaic, PartnerWrite Partners>
 void DrawBitmapLine(uint32_t line, uint32_t frame) {
-    constexpr BitmapGeometry geometry = GeometryOf(Mode);
-    if (int32_t(line) < geometry.firstLine || int32_t(line) >= geometry.endLine) return;
-
+    constexpr BitmapSize size = SizeOf(Mode);
+    constexpr uint8_t layerBit = 1u << 2;  // always BG2
     const uint8_t* pixels = Vram() + ((frame - VramBusBase) & 0xA000);
     const uint8_t* palette = PaletteRam();
-    const EffectFactors factors = CurrentEffectFactors();
     const AffineBackground& affine = AffineState[0];
-    const uint32_t mosaic = ReadIoHalf(Io::MOSAIC);
-    const int32_t mosaicWidth = int32_t(mosaic & 15) + 1;
-    const int32_t mosaicHeight = int32_t((mosaic >> 4) & 15) + 1;
+    const MosaicSize mosaic = MosaicOf(ReadIoHalf(Io::MOSAIC), 0);
 
-    uint16_t* out = SurfaceLine(line) + geometry.firstX;
-    uint16_t* partners = SecondTargets() + geometry.firstX;
+    // The colour at bitmap pixel (bx, by); false off the bitmap.
+    const auto sample = [&](int32_t bx, int32_t by, uint16_t& colour) {
+        if (uint32_t(bx) >= uint32_t(size.width) || uint32_t(by) >= uint32_t(size.height)) return false;
+        const uint32_t pixel = uint32_t(by * size.width + bx);
+        colour = Mode == 4 ? PaletteColour(palette, pixels[pixel]) : HalfAt(pixels + 2 * pixel);
+        return true;
+    };
 
-    // The start point in AffineState belongs to the screen line; the
-    // centred picture's first line is screen line firstLine, so the walk
-    // starts where the affine step would be that many lines earlier.
-    int32_t bitmapX = affine.CurX - geometry.firstLine * affine.PB;
-    int32_t bitmapY = affine.CurY - geometry.firstLine * affine.PD;
-    for (int32_t i = 0; i < geometry.width; ++i) {
-        int32_t bx = bitmapX >> 8;
-        int32_t by = bitmapY >> 8;
+    const LayerPixels<Variant, Partners> out = LinePixels<Variant, Partners>(line);
+    const AffinePoint start = AffineLineStart(affine, line, Mosaic ? mosaic.height : 1);
+    int32_t bitmapX = start.x;
+    int32_t bitmapY = start.y;
+    uint16_t colour = 0;
+    bool inside = false;
+    for (int32_t x = 0; x < ScreenWidth; ++x) {
+        const int32_t bx = bitmapX >> 8;
+        const int32_t by = bitmapY >> 8;
         bitmapX += affine.PA;
         bitmapY += affine.PC;
-        // C++ remainders truncate towards zero, so a coordinate just left of
-        // (or above) the bitmap rounds up to 0 and is drawn.
-        if constexpr (Mosaic) {
-            bx -= bx % mosaicWidth;
-            by -= by % mosaicHeight;
-        }
-        if (uint32_t(bx) >= uint32_t(geometry.width) || uint32_t(by) >= uint32_t(geometry.height)) continue;
-        const uint32_t pixel = uint32_t(by * geometry.width + bx);
-        uint16_t colour;
-        if constexpr (Mode == 4)
-            colour = PaletteColour(palette, pixels[pixel]);
-        else
-            colour = HalfAt(pixels + 2 * pixel);
-        out[i] = FinishPixel<Variant>(colour, partners[i], factors);
-        if constexpr (SecondTarget) partners[i] = colour;
+        // Horizontal mosaic samples at the first pixel of each block.
+        if (!Mosaic || x % mosaic.width == 0) inside = sample(bx, by, colour);
+        if (!inside || !(out.windows[x] & layerBit)) continue;
+        out.Put(x, colour, true);
     }
 }
 
@@ -69,24 +51,25 @@ void DrawBitmapLine(uint32_t line, uint32_t frame) {
 
 template <uint32_t Mode, EffectVariant Variant>
 void BitmapBgRenderer(uint32_t line, uint32_t frame) {
-    const bool mosaic = ReadIoHalf(Io::BG0CNT + 4) & 0x40;
-    const bool secondTarget = ReadIoHalf(Io::BLDCNT) & BLDCNT_BG2_SECOND;
+    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
+    const PartnerWrite partners = PartnerWriteFor(bldcnt, bldcnt & (1u << 10));
     // Mode 3 has a single frame at the start of VRAM.
     if constexpr (Mode == 3) frame = VramBusBase;
-    if (mosaic)
-        secondTarget ? DrawBitmapLine<Mode, Variant, true, true>(line, frame)
-                     : DrawBitmapLine<Mode, Variant, true, false>(line, frame);
-    else
-        secondTarget ? DrawBitmapLine<Mode, Variant, false, true>(line, frame)
-                     : DrawBitmapLine<Mode, Variant, false, false>(line, frame);
+    WithFlag(ReadIoHalf(Io::BG2CNT) & 0x40, [&](auto mosaic) {
+        WithPartnerWrite(partners,
+                         [&](auto write) { DrawBitmapLine<Mode, Variant, mosaic(), write()>(line, frame); });
+    });
 }
 
 template void BitmapBgRenderer<3, EffectVariant::None>(uint32_t, uint32_t);
+template void BitmapBgRenderer<3, EffectVariant::Blend>(uint32_t, uint32_t);
 template void BitmapBgRenderer<3, EffectVariant::Brighten>(uint32_t, uint32_t);
 template void BitmapBgRenderer<3, EffectVariant::Darken>(uint32_t, uint32_t);
 template void BitmapBgRenderer<4, EffectVariant::None>(uint32_t, uint32_t);
+template void BitmapBgRenderer<4, EffectVariant::Blend>(uint32_t, uint32_t);
 template void BitmapBgRenderer<4, EffectVariant::Brighten>(uint32_t, uint32_t);
 template void BitmapBgRenderer<4, EffectVariant::Darken>(uint32_t, uint32_t);
 template void BitmapBgRenderer<5, EffectVariant::None>(uint32_t, uint32_t);
+template void BitmapBgRenderer<5, EffectVariant::Blend>(uint32_t, uint32_t);
 template void BitmapBgRenderer<5, EffectVariant::Brighten>(uint32_t, uint32_t);
 template void BitmapBgRenderer<5, EffectVariant::Darken>(uint32_t, uint32_t);

@@ -1,10 +1,11 @@
 #pragma once
 // Bitmap backgrounds: BG2 in display modes 3 (240 x 160 direct colour),
 // 4 (240 x 160 palette indices, two frames) and 5 (160 x 128 direct colour,
-// two frames, shown centred on the screen). The bitmap is walked with the
-// same affine step as a rotation-scaling background. Bitmaps have no
-// transparent colour, ignore the windows, and are never alpha blended: the
-// blend variant of each is the plain renderer.
+// two frames). Each is walked with the same affine step as a
+// rotation-scaling background, so games can scale the small mode-5 bitmap
+// up to the whole screen. Bitmaps have no transparent colour, but like any
+// layer they obey the windows and take part in the colour effects; outside
+// the bitmap BG2 is transparent (bitmaps never wrap).
 
 #include <cstdint>
 
@@ -17,11 +18,14 @@ template <uint32_t Mode, EffectVariant Variant>
 void BitmapBgRenderer(uint32_t line, uint32_t frame);
 
 extern template void BitmapBgRenderer<3, EffectVariant::None>(uint32_t, uint32_t);
+extern template void BitmapBgRenderer<3, EffectVariant::Blend>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<3, EffectVariant::Brighten>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<3, EffectVariant::Darken>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<4, EffectVariant::None>(uint32_t, uint32_t);
+extern template void BitmapBgRenderer<4, EffectVariant::Blend>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<4, EffectVariant::Brighten>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<4, EffectVariant::Darken>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<5, EffectVariant::None>(uint32_t, uint32_t);
+extern template void BitmapBgRenderer<5, EffectVariant::Blend>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<5, EffectVariant::Brighten>(uint32_t, uint32_t);
 extern template void BitmapBgRenderer<5, EffectVariant::Darken>(uint32_t, uint32_t);

@@ -51,8 +51,7 @@ inline uint16_t NarrowSpread(uint32_t sum) {
 
 inline uint16_t PlainPixel(uint16_t colour) { return DisplayColourTable[colour]; }
 
-// Alpha blend of colour (weight EVA) over partner (weight EVB). A partner
-// of 0 is black and adds nothing.
+// Alpha blend of colour (weight EVA) over partner (weight EVB).
 inline uint16_t BlendPixel(uint16_t colour, uint16_t partner, const EffectFactors& factors) {
     return NarrowSpread(SpreadColourTable[colour] * factors.eva + SpreadColourTable[partner] * factors.evb);
 }
@@ -68,12 +67,37 @@ inline uint16_t DarkenPixel(uint16_t colour, const EffectFactors& factors) {
     return NarrowSpread(SpreadColourTable[colour] * (16 - factors.evy));
 }
 
+// The blend partner of a pixel is the raw colour of the pixel directly
+// beneath it when that pixel belongs to a second target of the blend;
+// NoPartner (a value no stored colour has, since stored colours drop bit
+// 15) when it does not. A first-target pixel without a partner is drawn
+// unblended.
+inline constexpr uint16_t NoPartner = 0x8000;
+
 // The finishing step every layer renderer applies at a pixel, chosen at
-// compile time so a renderer's inner loop holds no effect test.
+// compile time so a renderer's inner loop holds no effect test. effects is
+// the window's colour-effect bit at the pixel: where it is clear, no
+// effect applies.
+// Where brightening and darkening apply is decided by large areas (the
+// windows), so those tests branch: a predicted branch costs less than
+// computing both outcomes.
 template <EffectVariant Variant>
-inline uint16_t FinishPixel(uint16_t colour, uint16_t partner, const EffectFactors& factors) {
-    if constexpr (Variant == EffectVariant::Blend) return BlendPixel(colour, partner, factors);
-    if constexpr (Variant == EffectVariant::Brighten) return BrightenPixel(colour, factors);
-    if constexpr (Variant == EffectVariant::Darken) return DarkenPixel(colour, factors);
-    if constexpr (Variant == EffectVariant::None) return PlainPixel(colour);
+inline uint16_t FinishPixel(uint16_t colour, uint16_t partner, bool effects, const EffectFactors& factors) {
+    if constexpr (Variant == EffectVariant::Blend) {
+        // Unblended is a blend of 16 sixteenths of the colour and none of
+        // the partner: one formula either way, no second table look-up.
+        const bool blend = effects && !(partner & NoPartner);
+        const uint32_t eva = blend ? factors.eva : 16;
+        const uint32_t evb = blend ? factors.evb : 0;
+        return NarrowSpread(SpreadColourTable[colour] * eva + SpreadColourTable[partner] * evb);
+    }
+    if constexpr (Variant == EffectVariant::Brighten) {
+        if (effects) [[likely]]
+            return BrightenPixel(colour, factors);
+    }
+    if constexpr (Variant == EffectVariant::Darken) {
+        if (effects) [[likely]]
+            return DarkenPixel(colour, factors);
+    }
+    return PlainPixel(colour);
 }

@@ -11,15 +11,20 @@
 
 #include <array>
 #include <cstdint>
+#include <type_traits>
 
 #include "machine/page_table.h"
+#include "video/colour_tables.h"
 #include "video/render_line.h"
 
 inline constexpr int32_t ScreenWidth = 240;
 inline constexpr int32_t ScreenHeight = 160;
 
-// Bits of a window line byte: bit b for BG b, bit 4 for OBJ.
+// Bits of a window line byte: bit b for BG b, bit 4 for OBJ, bit 5 for the
+// colour effects (blending, brightening and darkening apply only where it
+// is set).
 inline constexpr uint8_t WindowObjBit = 0x10;
+inline constexpr uint8_t WindowEffectBit = 0x20;
 
 extern std::array<uint8_t, SurfaceWidth> WindowMaskLine;
 extern std::array<uint16_t, SurfaceWidth> SecondTargetLine;
@@ -47,4 +52,92 @@ inline uint16_t PaletteColour(const uint8_t* palette, uint32_t n) { return HalfA
 inline uint32_t MirrorVramOffset(uint32_t offset) {
     offset &= 0x1FFFF;
     return offset >= VramSize ? offset - 0x8000 : offset;
+}
+
+// What a layer leaves in SecondTargetLine where it draws: its own colour
+// when it is a second target of the blend, NoPartner when it is not (it
+// now hides whatever partner lay beneath). When BLDCNT names no second
+// target at all, the line holds NoPartner throughout and nobody writes it.
+enum class PartnerWrite { Untracked, Clear, Colour };
+
+inline PartnerWrite PartnerWriteFor(uint16_t bldcnt, bool secondTarget) {
+    if (!(bldcnt & 0x3F00)) return PartnerWrite::Untracked;
+    return secondTarget ? PartnerWrite::Colour : PartnerWrite::Clear;
+}
+
+// The pixel store of every layer renderer: finishes the colour with the
+// layer's effect where the window allows effects, and keeps the partner
+// line. The renderers decide by selection rather than by branching
+// whether a pixel is drawn: real pictures mix transparent and opaque
+// pixels in no order a branch predictor could learn.
+template <EffectVariant Variant, PartnerWrite Partners>
+struct LayerPixels {
+    uint16_t* out;
+    uint16_t* partners;
+    const uint8_t* windows;
+    EffectFactors factors;
+
+    // Writes colour at x when drawn is true.
+    void Put(int32_t x, uint16_t colour, bool drawn) const {
+        const uint16_t finished = FinishPixel<Variant>(colour, partners[x], windows[x] & WindowEffectBit, factors);
+        Store(x, finished, colour, drawn);
+    }
+
+    // Writes an already finished pixel whose raw colour is colour.
+    void Store(int32_t x, uint16_t finished, uint16_t colour, bool drawn) const {
+        out[x] = drawn ? finished : out[x];
+        if constexpr (Partners == PartnerWrite::Colour) partners[x] = drawn ? uint16_t(colour & 0x7FFF) : partners[x];
+        if constexpr (Partners == PartnerWrite::Clear) partners[x] = drawn ? NoPartner : partners[x];
+    }
+};
+
+// The pixel store for one visible line, its pointers at x = 0.
+template <EffectVariant Variant, PartnerWrite Partners>
+LayerPixels<Variant, Partners> LinePixels(uint32_t line) {
+    return {SurfaceLine(line), SecondTargets(), WindowLine(), CurrentEffectFactors()};
+}
+
+// Turn run-time choices into template arguments: draw is a generic lambda
+// that is called with a std::integral_constant of the value.
+template <typename Draw>
+void WithPartnerWrite(PartnerWrite partners, Draw&& draw) {
+    using enum PartnerWrite;
+    switch (partners) {
+    case Untracked: draw(std::integral_constant<PartnerWrite, Untracked>{}); break;
+    case Clear: draw(std::integral_constant<PartnerWrite, Clear>{}); break;
+    case Colour: draw(std::integral_constant<PartnerWrite, Colour>{}); break;
+    }
+}
+
+template <typename Draw>
+void WithFlag(bool flag, Draw&& draw) {
+    if (flag)
+        draw(std::true_type{});
+    else
+        draw(std::false_type{});
+}
+
+// The mosaic block sizes of MOSAIC (0x04C): backgrounds in bits 0-7,
+// sprites in bits 8-15, each a width and a height minus one. Mosaic blocks
+// are laid on the screen: a block repeats the pixel at its top-left corner,
+// and blocks start at screen x 0 and line 0.
+struct MosaicSize {
+    int32_t width, height;
+};
+
+inline MosaicSize MosaicOf(uint16_t mosaic, uint32_t shift) {
+    return {int32_t((mosaic >> shift) & 15) + 1, int32_t((mosaic >> (shift + 4)) & 15) + 1};
+}
+
+// Where the rotation-scaling walk of BG2 or BG3 (tiled or bitmap) starts on
+// a line. Vertical mosaic (a block height above 1) draws every line of a
+// block from the block's first screen line: the walk starts where it
+// started that many lines ago.
+struct AffinePoint {
+    int32_t x, y;
+};
+
+inline AffinePoint AffineLineStart(const AffineBackground& affine, uint32_t line, int32_t mosaicHeight) {
+    const int32_t linesBack = int32_t(line % uint32_t(mosaicHeight));
+    return {affine.CurX - linesBack * affine.PB, affine.CurY - linesBack * affine.PD};
 }

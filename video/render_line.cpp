@@ -24,10 +24,9 @@ using enum EffectVariant;
 const std::array<LineRenderer, 24> LineRendererTable = {
     &TextBgRenderer<None>,       &TextBgRenderer<Blend>,      &TextBgRenderer<Brighten>,       &TextBgRenderer<Darken>,
     &AffineBgRenderer<None>,     &AffineBgRenderer<Blend>,    &AffineBgRenderer<Brighten>,     &AffineBgRenderer<Darken>,
-    // Bitmaps are never alpha blended: their blend entry is the plain one.
-    &BitmapBgRenderer<3, None>,  &BitmapBgRenderer<3, None>,  &BitmapBgRenderer<3, Brighten>,  &BitmapBgRenderer<3, Darken>,
-    &BitmapBgRenderer<4, None>,  &BitmapBgRenderer<4, None>,  &BitmapBgRenderer<4, Brighten>,  &BitmapBgRenderer<4, Darken>,
-    &BitmapBgRenderer<5, None>,  &BitmapBgRenderer<5, None>,  &BitmapBgRenderer<5, Brighten>,  &BitmapBgRenderer<5, Darken>,
+    &BitmapBgRenderer<3, None>,  &BitmapBgRenderer<3, Blend>, &BitmapBgRenderer<3, Brighten>,  &BitmapBgRenderer<3, Darken>,
+    &BitmapBgRenderer<4, None>,  &BitmapBgRenderer<4, Blend>, &BitmapBgRenderer<4, Brighten>,  &BitmapBgRenderer<4, Darken>,
+    &BitmapBgRenderer<5, None>,  &BitmapBgRenderer<5, Blend>, &BitmapBgRenderer<5, Brighten>,  &BitmapBgRenderer<5, Darken>,
     &SpriteRenderer<None>,       &SpriteRenderer<Blend>,      &SpriteRenderer<Brighten>,       &SpriteRenderer<Darken>,
 };
 // clang-format on
@@ -35,6 +34,7 @@ const std::array<LineRenderer, 24> LineRendererTable = {
 namespace {
 
 constexpr uint16_t DISPCNT_FRAME_SELECT = 0x0010;
+constexpr uint16_t DISPCNT_FORCED_BLANK = 0x0080;
 constexpr uint16_t DISPCNT_OBJ_ON = 0x1000;
 constexpr uint16_t DISPCNT_OBJ_WINDOW = 0x8000;
 constexpr uint32_t SecondFrameOffset = 0xA000;
@@ -76,24 +76,25 @@ void PrepareLine(uint32_t line) {
     const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
 
     if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) GatherLineSprites(line);
-    BuildWindowLine(line, dispcnt);
     // The OBJ window follows the game's DISPCNT: hiding the sprites from
     // view leaves the window they shape in place.
-    if (dispcnt & DISPCNT_OBJ_WINDOW) ObjWindowOverlay(line);
+    BuildWindowLine(line, dispcnt);
 
-    // The backdrop may be brightened or darkened but is never alpha blended
-    // itself, and the windows do not gate its effect.
+    // The backdrop may be brightened or darkened, where the window allows
+    // effects, but it is the bottom layer and so never blends itself.
     const uint16_t backdrop = PaletteColour(PaletteRam(), 0);
     const EffectFactors factors = CurrentEffectFactors();
-    uint16_t pixel = PlainPixel(backdrop);
+    const uint16_t plain = PlainPixel(backdrop);
+    uint16_t finished = plain;
     const uint32_t variant = VariantOf(bldcnt, 5);
-    if (variant == uint32_t(EffectVariant::Brighten)) pixel = BrightenPixel(backdrop, factors);
-    if (variant == uint32_t(EffectVariant::Darken)) pixel = DarkenPixel(backdrop, factors);
+    if (variant == uint32_t(EffectVariant::Brighten)) finished = BrightenPixel(backdrop, factors);
+    if (variant == uint32_t(EffectVariant::Darken)) finished = DarkenPixel(backdrop, factors);
 
     uint16_t* out = SurfaceLine(line);
-    std::fill(out, out + ScreenWidth, pixel);
+    const uint8_t* windows = WindowLine();
+    for (int32_t x = 0; x < ScreenWidth; ++x) out[x] = (windows[x] & WindowEffectBit) ? finished : plain;
     uint16_t* partners = SecondTargets();
-    std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? backdrop : uint16_t(0));
+    std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
 }
 
 void RenderLine() {
@@ -104,6 +105,13 @@ void RenderLine() {
     const uint16_t gameDispcnt = ReadIoHalf(Io::DISPCNT);
     const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
     const uint16_t dispcnt = uint16_t(gameDispcnt & ~((LayerHideMask & 0x1F) << 8));
+
+    // Forced blank: the display is cut off from VRAM and shows white.
+    if (gameDispcnt & DISPCNT_FORCED_BLANK) {
+        uint16_t* out = SurfaceLine(line);
+        std::fill(out, out + ScreenWidth, PlainPixel(0x7FFF));
+        return;
+    }
 
     PrepareLine(line);
 

@@ -1,5 +1,6 @@
 #include "video/sprites.h"
 
+#include <algorithm>
 #include <array>
 #include <type_traits>
 
@@ -18,6 +19,8 @@ namespace {
 constexpr uint32_t BLDCNT_OBJ_SECOND = 1u << 12;
 constexpr uint32_t WINOUT = 0x04A;
 constexpr uint32_t SpritePaletteBase = 256;
+constexpr uint32_t SpriteTileArea = 0x10000;
+constexpr uint32_t SpriteTileMask = 0x7FFF;
 
 // Sprite modes (attr0 bits 10-11).
 enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWindow = 2, ModeHidden = 3 };
@@ -26,12 +29,12 @@ enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWin
 struct SpriteContext {
     const uint8_t* vram;
     const uint8_t* oam;
-    // Sprite tiles live in the top 32 KB of VRAM, or only its top 16 KB in
-    // the bitmap modes, where the bitmaps take the rest. Every tile address
-    // is wrapped into that area, so no register value reaches outside it.
-    uint32_t tileArea;
-    uint32_t tileAreaMask;
-    uint32_t tileNumberMask;
+    // Sprite tiles live in the top 32 KB of VRAM (tile numbers 0-1023, a
+    // tile address wraps round inside it, so no register value reaches
+    // outside). In the bitmap modes the bitmaps own its lower 16 KB, which
+    // the sprite unit then cannot read: a sprite whose first tile lies
+    // there (below tile 512) is transparent.
+    uint32_t firstTile;
     bool oneDimensional;
     uint32_t mosaic;
 };
@@ -39,13 +42,7 @@ struct SpriteContext {
 SpriteContext MakeContext() {
     const uint16_t dispcnt = ReadIoHalf(Io::DISPCNT);
     const bool bitmapMode = (dispcnt & 7) >= 3;
-    return {Vram(),
-            Oam(),
-            bitmapMode ? 0x14000u : 0x10000u,
-            bitmapMode ? 0x3FFFu : 0x7FFFu,
-            bitmapMode ? 0x1FFu : 0x3FFu,
-            bool(dispcnt & 0x40),
-            ReadIoHalf(Io::MOSAIC)};
+    return {Vram(), Oam(), bitmapMode ? 512u : 0u, bool(dispcnt & 0x40), ReadIoHalf(Io::MOSAIC)};
 }
 
 // One OAM entry as it covers the current line.
@@ -102,7 +99,8 @@ bool SpriteOnLine(const SpriteContext& context, uint32_t n, uint32_t line, Sprit
     sprite.mode = (attr0 >> 10) & 3;
     sprite.widthShift = shape.widthShift;
     sprite.colour256 = attr0 & 0x2000;
-    uint32_t tile = attr2 & context.tileNumberMask;
+    uint32_t tile = attr2 & 0x3FF;
+    if (tile < context.firstTile) return false;
     // In two-dimensional mapping a 256-colour tile takes two 32-byte
     // tile slots, so the number is counted in pairs.
     if (sprite.colour256 && !context.oneDimensional) tile &= ~1u;
@@ -113,44 +111,35 @@ bool SpriteOnLine(const SpriteContext& context, uint32_t n, uint32_t line, Sprit
 // Pixel writers: what a sprite pixel at x with palette index colourIndex
 // (0-255, within the sprite palette) does when it is opaque. Like the
 // background renderers they select rather than branch on transparency and
-// the window, which follow no pattern a branch predictor could learn.
-template <EffectVariant Variant, bool SecondTarget>
+// the window.
+template <EffectVariant Variant, PartnerWrite Partners>
 struct NormalPixels {
     const uint8_t* palette;
-    uint16_t* out;
-    const uint8_t* windows;
-    uint16_t* partners;
-    EffectFactors factors;
+    LayerPixels<Variant, Partners> layer;
 
     void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
-        const bool drawn = opaque && (windows[x] & WindowObjBit);
-        const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
-        const uint16_t finished = FinishPixel<Variant>(colour, partners[x], factors);
-        out[x] = drawn ? finished : out[x];
-        if constexpr (SecondTarget) partners[x] = drawn ? colour : partners[x];
+        const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
+        layer.Put(x, PaletteColour(palette, SpritePaletteBase + colourIndex), drawn);
     }
 };
 
-// Semi-transparent sprites blend with whatever second target lies beneath
-// them, whatever the effect selected for OBJ, and are drawn plain where
-// there is none.
-template <bool SecondTarget>
+// Semi-transparent sprites blend with the second target directly beneath
+// them, whatever the effect BLDCNT selects for OBJ, wherever the window
+// allows effects. Over anything else they are drawn as normal sprites,
+// brightened or darkened when BLDCNT says so.
+template <EffectVariant Variant, PartnerWrite Partners>
 struct SemiTransparentPixels {
     const uint8_t* palette;
-    uint16_t* out;
-    const uint8_t* windows;
-    uint16_t* partners;
-    EffectFactors factors;
+    LayerPixels<Variant, Partners> layer;
 
     void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
-        const bool drawn = opaque && (windows[x] & WindowObjBit);
+        const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
         const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
-        const uint16_t partner = partners[x];
-        const uint16_t blended = BlendPixel(colour, partner, factors);
-        const uint16_t plain = PlainPixel(colour);
-        const uint16_t finished = partner ? blended : plain;
-        out[x] = drawn ? finished : out[x];
-        if constexpr (SecondTarget) partners[x] = drawn ? colour : partners[x];
+        const uint16_t partner = layer.partners[x];
+        const bool effects = layer.windows[x] & WindowEffectBit;
+        const uint16_t blended = BlendPixel(colour, partner, layer.factors);
+        const uint16_t normal = FinishPixel<Variant>(colour, partner, effects, layer.factors);
+        layer.Store(x, effects && !(partner & NoPartner) ? blended : normal, colour, drawn);
     }
 };
 
@@ -161,6 +150,35 @@ struct WindowPixels {
     void Put(int32_t x, uint32_t, bool opaque) const { windows[x] = opaque ? value : windows[x]; }
 };
 
+// The colour index of texture pixel (tx, ty) of a sprite, both inside the
+// texture: 8 x 8 tiles, their rows tileRowShift apart (as a shift of the
+// tile-row number).
+template <bool Colour256>
+[[gnu::always_inline]] inline uint32_t SpriteTexel(const SpriteContext& context, const Sprite& sprite, int32_t tx,
+                                                   int32_t ty, uint32_t tileRowShift) {
+    const uint8_t* area = context.vram + SpriteTileArea;
+    const uint32_t rowOffset = sprite.tileOffset + (uint32_t(ty & ~7) << tileRowShift);
+    const uint32_t at = Colour256 ? (rowOffset + uint32_t(ty & 7) * 8 + uint32_t(tx & ~7) * 8 + uint32_t(tx & 7))
+                                  : (rowOffset + uint32_t(ty & 7) * 4 + uint32_t(tx & ~7) * 4 + uint32_t(tx & 7) / 2);
+    const uint32_t byte = area[at & SpriteTileMask];
+    if constexpr (Colour256) return byte;
+    return (tx & 1) ? byte >> 4 : byte & 15;
+}
+
+template <bool Colour256>
+uint32_t TileRowShift(const SpriteContext& context, const Sprite& sprite) {
+    return context.oneDimensional ? sprite.widthShift + (Colour256 ? 3 : 2) : 7;
+}
+
+// Sprite mosaic, like the backgrounds', is laid on the screen: a sprite
+// pixel in a mosaic block repeats the one at the block's left edge, and
+// every line of a block shows the block's first line. A block edge left of
+// the sprite leaves the columns up to the next edge empty.
+int32_t MosaicBlockStart(int32_t position, int32_t size) {
+    const int32_t offset = position % size;
+    return position - (offset < 0 ? offset + size : offset);
+}
+
 // A straight sprite row: whole tile rows of 8 pixels, left to right on the
 // screen. With the horizontal flip the tiles are taken from the last one
 // back, and the pixels of each from its end.
@@ -170,20 +188,20 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
     constexpr uint32_t bytesPerTile = bytesPerRow * 8;
     int32_t row = int32_t(line) - sprite.y;
     if (sprite.attr1 & 0x2000) row = sprite.textureHeight - 1 - row;
-    const uint32_t tileRowShift = context.oneDimensional ? sprite.widthShift + (Colour256 ? 3 : 2) : 7;
     const int32_t tiles = sprite.textureWidth / 8;
 
-    uint32_t offset = sprite.tileOffset + (uint32_t(row & ~7) << tileRowShift) + uint32_t(row & 7) * bytesPerRow;
+    uint32_t offset = sprite.tileOffset + (uint32_t(row & ~7) << TileRowShift<Colour256>(context, sprite)) +
+                      uint32_t(row & 7) * bytesPerRow;
     uint32_t step = bytesPerTile;
     if constexpr (FlipX) {
         offset += uint32_t(tiles - 1) * bytesPerTile;
         step = 0u - bytesPerTile;
     }
-    const uint8_t* area = context.vram + context.tileArea;
+    const uint8_t* area = context.vram + SpriteTileArea;
     const uint32_t bank = (sprite.attr2 >> 12) * 16;
     int32_t x = sprite.x;
     for (int32_t tile = 0; tile < tiles; ++tile, offset += step, x += 8) {
-        const uint8_t* bytes = area + (offset & context.tileAreaMask);
+        const uint8_t* bytes = area + (offset & SpriteTileMask);
         // Sprites are mostly cut out of empty tiles: skip a blank row whole.
         using RowBits = std::conditional_t<Colour256, uint64_t, uint32_t>;
         if (LoadLittle<RowBits>(bytes) == 0) continue;
@@ -200,6 +218,26 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
     }
 }
 
+// A straight sprite row under mosaic, pixel by pixel (mosaic is rare, and
+// fades rather than moves).
+template <bool Colour256, typename Pixels>
+void DrawMosaicStraightRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite,
+                           uint32_t line) {
+    const MosaicSize mosaic = MosaicOf(uint16_t(context.mosaic), 8);
+    int32_t row = std::max(MosaicBlockStart(int32_t(line), mosaic.height) - sprite.y, 0);
+    if (sprite.attr1 & 0x2000) row = sprite.textureHeight - 1 - row;
+    const bool flipX = sprite.attr1 & 0x1000;
+    const uint32_t tileRowShift = TileRowShift<Colour256>(context, sprite);
+    const uint32_t bank = Colour256 ? 0 : (sprite.attr2 >> 12) * 16;
+    for (int32_t column = 0; column < sprite.textureWidth; ++column) {
+        int32_t tx = MosaicBlockStart(sprite.x + column, mosaic.width) - sprite.x;
+        if (tx < 0) continue;
+        if (flipX) tx = sprite.textureWidth - 1 - tx;
+        const uint32_t index = SpriteTexel<Colour256>(context, sprite, tx, row, tileRowShift);
+        pixels.Put(sprite.x + column, bank | index, index != 0);
+    }
+}
+
 // A rotation-scaling sprite row: every column of the bounding box is mapped
 // back into the texture through the matrix of its parameter group, centred
 // on the middle of the box.
@@ -210,39 +248,32 @@ void DrawAffineRow(const Pixels& pixels, const SpriteContext& context, const Spr
     const int32_t pb = int16_t(HalfAt(group + 14));
     const int32_t pc = int16_t(HalfAt(group + 22));
     const int32_t pd = int16_t(HalfAt(group + 30));
+    const MosaicSize mosaic = MosaicOf(uint16_t(context.mosaic), 8);
 
-    const int32_t d = (int32_t(line) - sprite.y) - sprite.boxHeight / 2;
-    int32_t textureX = pb * d - (pa * sprite.boxWidth) / 2;
-    int32_t textureY = pd * d - (pc * sprite.boxWidth) / 2;
+    const int32_t shownLine = Mosaic ? MosaicBlockStart(int32_t(line), mosaic.height) : int32_t(line);
+    const int32_t d = (shownLine - sprite.y) - sprite.boxHeight / 2;
+    const int32_t startX = pb * d - (pa * sprite.boxWidth) / 2;
+    const int32_t startY = pd * d - (pc * sprite.boxWidth) / 2;
     const int32_t halfWidth = sprite.textureWidth / 2;
     const int32_t halfHeight = sprite.textureHeight / 2;
-    const uint32_t tileRowShift = context.oneDimensional ? sprite.widthShift + (Colour256 ? 3 : 2) : 7;
-    const int32_t mosaicWidth = int32_t((context.mosaic >> 8) & 15) + 1;
-    const int32_t mosaicHeight = int32_t((context.mosaic >> 12) & 15) + 1;
+    const uint32_t tileRowShift = TileRowShift<Colour256>(context, sprite);
     const uint32_t bank = Colour256 ? 0 : (sprite.attr2 >> 12) * 16;
-    const uint8_t* area = context.vram + context.tileArea;
 
-    for (int32_t column = 0; column < sprite.boxWidth; ++column) {
-        int32_t tx = (textureX >> 8) + halfWidth;
-        int32_t ty = (textureY >> 8) + halfHeight;
-        textureX += pa;
-        textureY += pc;
-        if (uint32_t(tx) >= uint32_t(sprite.textureWidth) || uint32_t(ty) >= uint32_t(sprite.textureHeight)) continue;
+    int32_t textureX = startX;
+    int32_t textureY = startY;
+    for (int32_t column = 0; column < sprite.boxWidth; ++column, textureX += pa, textureY += pc) {
+        int32_t tx = textureX >> 8;
+        int32_t ty = textureY >> 8;
         if constexpr (Mosaic) {
-            tx -= tx % mosaicWidth;
-            ty -= ty % mosaicHeight;
+            const int32_t sampled = MosaicBlockStart(sprite.x + column, mosaic.width) - sprite.x;
+            if (sampled < 0) continue;
+            tx = (startX + pa * sampled) >> 8;
+            ty = (startY + pc * sampled) >> 8;
         }
-        const uint32_t rowOffset = sprite.tileOffset + (uint32_t(ty & ~7) << tileRowShift);
-        uint32_t index;
-        if constexpr (Colour256) {
-            index = area[(rowOffset + uint32_t(ty & 7) * 8 + uint32_t(tx & ~7) * 8 + uint32_t(tx & 7)) &
-                         context.tileAreaMask];
-        } else {
-            const uint8_t pair =
-                area[(rowOffset + uint32_t(ty & 7) * 4 + uint32_t(tx & ~7) * 4 + uint32_t(tx & 7) / 2) &
-                     context.tileAreaMask];
-            index = (tx & 1) ? pair >> 4 : pair & 15;
-        }
+        tx += halfWidth;
+        ty += halfHeight;
+        if (uint32_t(tx) >= uint32_t(sprite.textureWidth) || uint32_t(ty) >= uint32_t(sprite.textureHeight)) continue;
+        const uint32_t index = SpriteTexel<Colour256>(context, sprite, tx, ty, tileRowShift);
         if (index) pixels.Put(sprite.x + column, bank | index, true);
     }
 }
@@ -250,33 +281,27 @@ void DrawAffineRow(const Pixels& pixels, const SpriteContext& context, const Spr
 // Picks the row path for one sprite; everything per pixel is fixed from here.
 template <typename Pixels>
 void DrawSpriteRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite, uint32_t line) {
-    if (sprite.attr0 & 0x100) {
-        const bool mosaic = sprite.attr0 & 0x1000;
-        if (sprite.colour256)
-            mosaic ? DrawAffineRow<true, true>(pixels, context, sprite, line)
-                   : DrawAffineRow<true, false>(pixels, context, sprite, line);
-        else
-            mosaic ? DrawAffineRow<false, true>(pixels, context, sprite, line)
-                   : DrawAffineRow<false, false>(pixels, context, sprite, line);
-        return;
-    }
-    const bool flipX = sprite.attr1 & 0x1000;
-    if (sprite.colour256)
-        flipX ? DrawStraightRow<true, true>(pixels, context, sprite, line)
-              : DrawStraightRow<true, false>(pixels, context, sprite, line);
-    else
-        flipX ? DrawStraightRow<false, true>(pixels, context, sprite, line)
-              : DrawStraightRow<false, false>(pixels, context, sprite, line);
+    const bool mosaic = (sprite.attr0 & 0x1000) && (context.mosaic & 0xFF00);
+    WithFlag(sprite.colour256, [&](auto colour256) {
+        if (sprite.attr0 & 0x100) {
+            WithFlag(mosaic, [&](auto withMosaic) {
+                DrawAffineRow<colour256(), withMosaic()>(pixels, context, sprite, line);
+            });
+        } else if (mosaic) {
+            DrawMosaicStraightRow<colour256()>(pixels, context, sprite, line);
+        } else {
+            WithFlag(sprite.attr1 & 0x1000,
+                     [&](auto flipX) { DrawStraightRow<colour256(), flipX()>(pixels, context, sprite, line); });
+        }
+    });
 }
 
-template <EffectVariant Variant, bool SecondTarget>
+template <EffectVariant Variant, PartnerWrite Partners>
 void DrawSprites(uint32_t line, uint32_t priority) {
     const uint8_t* palette = PaletteRam();
-    const EffectFactors factors = CurrentEffectFactors();
-    const NormalPixels<Variant, SecondTarget> normal{palette, SurfaceLine(line), WindowLine(), SecondTargets(),
-                                                     factors};
-    const SemiTransparentPixels<SecondTarget> semiTransparent{palette, SurfaceLine(line), WindowLine(), SecondTargets(),
-                                                              factors};
+    const LayerPixels<Variant, Partners> layer = LinePixels<Variant, Partners>(line);
+    const NormalPixels<Variant, Partners> normal{palette, layer};
+    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer};
     for (uint32_t i = 0; i < Gathered.count; ++i) {
         const Sprite& sprite = Gathered.sprites[i];
         if (sprite.priority != priority) continue;
@@ -289,10 +314,9 @@ void DrawSprites(uint32_t line, uint32_t priority) {
 
 template <EffectVariant Variant>
 void SpriteRenderer(uint32_t line, uint32_t priority) {
-    if (ReadIoHalf(Io::BLDCNT) & BLDCNT_OBJ_SECOND)
-        DrawSprites<Variant, true>(line, priority & 3);
-    else
-        DrawSprites<Variant, false>(line, priority & 3);
+    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
+    WithPartnerWrite(PartnerWriteFor(bldcnt, bldcnt & BLDCNT_OBJ_SECOND),
+                     [&](auto write) { DrawSprites<Variant, write()>(line, priority & 3); });
 }
 
 template void SpriteRenderer<EffectVariant::None>(uint32_t, uint32_t);

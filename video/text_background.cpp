@@ -2,22 +2,22 @@
 
 #include <type_traits>
 
+#include "machine/display_registers.h"
 #include "machine/io_registers.h"
 #include "video/line_buffers.h"
 
 namespace {
 
 // The map is read once per tile; the tile row's pixels are then unrolled.
-// Colour depth, mosaic and whether the layer is a blend partner for later
+// Colour depth, mosaic and how the layer leaves the blend partner for later
 // layers are fixed for the line, so each combination is its own loop.
-template <EffectVariant Variant, bool Colour256, bool Mosaic, bool SecondTarget>
+template <EffectVariant Variant, bool Colour256, bool Mosaic, PartnerWrite Partners>
 void DrawTextLine(uint32_t line, uint32_t entry) {
     const uint8_t* vram = Vram();
     const uint8_t* palette = PaletteRam();
-    const EffectFactors factors = CurrentEffectFactors();
 
     const uint32_t control = entry & 0xFFFF;
-    const uint32_t background = (entry >> 28) & 3;
+    const uint32_t background = BgEntryNumber(entry);
     const uint8_t layerBit = uint8_t(1u << background);
     const uint32_t charBase = ((control >> 2) & 3) * 0x4000;
     const uint32_t screenBase = ((control >> 8) & 31) * 0x800;
@@ -25,10 +25,11 @@ void DrawTextLine(uint32_t line, uint32_t entry) {
     const bool tall = control & 0x8000;
     const uint32_t hofs = ReadIoHalf(Io::BG0HOFS + 4 * background);
     const uint32_t vofs = ReadIoHalf(Io::BG0HOFS + 2 + 4 * background);
-    const uint32_t mosaic = ReadIoHalf(Io::MOSAIC);
+    const MosaicSize mosaic = MosaicOf(ReadIoHalf(Io::MOSAIC), 0);
 
-    uint32_t y = (vofs + line) & (tall ? 511 : 255);
-    if constexpr (Mosaic) y -= y % (((mosaic >> 4) & 15) + 1);
+    // Vertical mosaic repeats the first screen line of each block.
+    const uint32_t shownLine = Mosaic ? line - line % uint32_t(mosaic.height) : line;
+    const uint32_t y = (vofs + shownLine) & (tall ? 511 : 255);
     // The lower half of a tall map is the next screen block, or the one
     // after the right-hand pair when the map is also wide.
     uint32_t mapRow = screenBase + (y & 0xF8) * 8;
@@ -40,13 +41,17 @@ void DrawTextLine(uint32_t line, uint32_t entry) {
     const int32_t fine = int32_t(hofs & 7);
 
     // Everything is indexed from x = -fine, the first pixel drawn.
-    uint16_t* out = SurfaceLine(line) - fine;
-    const uint8_t* windows = WindowLine() - fine;
-    uint16_t* partners = SecondTargets() - fine;
+    LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(line);
+    pixels.out -= fine;
+    pixels.partners -= fine;
+    pixels.windows -= fine;
 
     constexpr uint32_t bytesPerRow = Colour256 ? 8 : 4;
-    const uint32_t holdLength = Mosaic ? (mosaic & 15) : 0;
-    uint32_t hold = 0;
+    // Horizontal mosaic holds a pixel for the rest of its block; the first
+    // block boundary at or after x = -fine is screen x 0 less a multiple of
+    // the block width, at loop position fine mod width.
+    const uint32_t holdLength = Mosaic ? uint32_t(mosaic.width - 1) : 0;
+    uint32_t hold = Mosaic ? uint32_t(fine % mosaic.width) : 0;
     uint32_t index = 0;
 
     for (int32_t tileX = 0; tileX < 248; tileX += 8) {
@@ -72,39 +77,24 @@ void DrawTextLine(uint32_t line, uint32_t entry) {
             } else {
                 --hold;
             }
-            // Transparency and the window decide by selection rather than
-            // by branching: real tiles mix transparent and opaque pixels in
-            // no order a branch predictor could learn.
             const int32_t x = tileX + k;
-            const bool drawn = index != 0 && (windows[x] & layerBit);
-            const uint16_t colour = PaletteColour(palette, index + bank);
-            const uint16_t finished = FinishPixel<Variant>(colour, partners[x], factors);
-            out[x] = drawn ? finished : out[x];
-            if constexpr (SecondTarget) partners[x] = drawn ? colour : partners[x];
+            pixels.Put(x, PaletteColour(palette, index + bank), index != 0 && (pixels.windows[x] & layerBit));
         }
     }
-}
-
-template <EffectVariant Variant, bool Colour256>
-void DrawTextLineFor(uint32_t line, uint32_t entry) {
-    const bool mosaic = entry & 0x40;
-    const bool secondTarget = entry & (1u << 27);
-    if (mosaic)
-        secondTarget ? DrawTextLine<Variant, Colour256, true, true>(line, entry)
-                     : DrawTextLine<Variant, Colour256, true, false>(line, entry);
-    else
-        secondTarget ? DrawTextLine<Variant, Colour256, false, true>(line, entry)
-                     : DrawTextLine<Variant, Colour256, false, false>(line, entry);
 }
 
 }  // namespace
 
 template <EffectVariant Variant>
 void TextBgRenderer(uint32_t line, uint32_t entry) {
-    if (entry & 0x80)
-        DrawTextLineFor<Variant, true>(line, entry);
-    else
-        DrawTextLineFor<Variant, false>(line, entry);
+    const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(Io::BLDCNT), entry & (1u << 27));
+    WithFlag(entry & 0x80, [&](auto colour256) {
+        WithFlag(entry & 0x40, [&](auto mosaic) {
+            WithPartnerWrite(partners, [&](auto write) {
+                DrawTextLine<Variant, colour256(), mosaic(), write()>(line, entry);
+            });
+        });
+    });
 }
 
 template void TextBgRenderer<EffectVariant::None>(uint32_t, uint32_t);

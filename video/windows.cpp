@@ -5,27 +5,40 @@
 
 #include "machine/io_registers.h"
 #include "video/line_buffers.h"
+#include "video/sprites.h"
 
 namespace {
 
+constexpr uint16_t DISPCNT_OBJ_WINDOW = 0x8000;
+
 constexpr uint32_t WinHOffset(uint32_t window) { return Io::WIN0H + 2 * window; }
-constexpr uint32_t WinVOffset(uint32_t window) { return Io::WIN0H + 4 + 2 * window; }
-constexpr uint32_t WININ = 0x048;
-constexpr uint32_t WINOUT = 0x04A;
+constexpr uint32_t WinVOffset(uint32_t window) { return Io::WIN0V + 2 * window; }
+
+// Whether position lies in the window's range from first (included) to
+// last (excluded) along one direction, wrapping when first > last.
+bool InRange(uint32_t position, uint32_t first, uint32_t last) {
+    return first <= last ? position >= first && position < last : position >= first || position < last;
+}
+
+void FillSpan(uint8_t* windows, const WindowSpan& span, uint8_t value) {
+    if (!span.wraps) {
+        std::memset(windows + span.left, value, span.right - span.left);
+    } else {
+        std::memset(windows, value, span.right);
+        std::memset(windows + span.left, value, ScreenWidth - span.left);
+    }
+}
 
 }  // namespace
 
 WindowSpan WindowSpanOnLine(uint32_t window, uint32_t line, uint16_t dispcnt) {
     if (!(dispcnt & (0x2000u << window))) return {};
     const uint16_t vertical = ReadIoHalf(WinVOffset(window));
-    const uint32_t top = vertical >> 8;
-    const uint32_t bottom = vertical & 0xFF;
-    if (line < top || line >= bottom) return {};
+    if (!InRange(line, vertical >> 8, vertical & 0xFF)) return {};
     const uint16_t horizontal = ReadIoHalf(WinHOffset(window));
-    const uint32_t left = std::min<uint32_t>(horizontal >> 8, ScreenWidth);
-    const uint32_t right = std::min<uint32_t>(horizontal & 0xFF, ScreenWidth);
-    if (left >= right) return {};
-    return {left, right};
+    const uint32_t left = horizontal >> 8;
+    const uint32_t right = horizontal & 0xFF;
+    return {std::min<uint32_t>(left, ScreenWidth), std::min<uint32_t>(right, ScreenWidth), left > right};
 }
 
 void BuildWindowLine(uint32_t line, uint16_t dispcnt) {
@@ -34,11 +47,11 @@ void BuildWindowLine(uint32_t line, uint16_t dispcnt) {
         std::memset(windows, 0xFF, ScreenWidth);
         return;
     }
-    const uint16_t inside = ReadIoHalf(WININ);
-    std::memset(windows, ReadIoHalf(WINOUT) & 0xFF, ScreenWidth);
-    // Window 1 first, so that window 0 overwrites it where the two overlap.
-    const WindowSpan window1 = WindowSpanOnLine(1, line, dispcnt);
-    std::memset(windows + window1.left, inside >> 8, window1.right - window1.left);
-    const WindowSpan window0 = WindowSpanOnLine(0, line, dispcnt);
-    std::memset(windows + window0.left, inside & 0xFF, window0.right - window0.left);
+    // From the bottom of the window priorities up, each overwriting what
+    // lies beneath it.
+    std::memset(windows, ReadIoHalf(Io::WINOUT) & 0xFF, ScreenWidth);
+    if (dispcnt & DISPCNT_OBJ_WINDOW) ObjWindowOverlay(line);
+    const uint16_t inside = ReadIoHalf(Io::WININ);
+    FillSpan(windows, WindowSpanOnLine(1, line, dispcnt), uint8_t(inside >> 8));
+    FillSpan(windows, WindowSpanOnLine(0, line, dispcnt), uint8_t(inside));
 }

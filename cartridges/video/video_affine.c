@@ -7,15 +7,19 @@
  *                                   wrap-around: the frame repeats as a
  *                                   tilted grid every 128 texels.
  *   right half (outside)            BG3: a 256 x 256 map without wrap-
- *                                   around, magnified twice, with a 2 x 2
- *                                   texel mosaic, its top-left corner at
- *                                   screen (140, 20): black backdrop above
- *                                   and left of it.
+ *                                   around, magnified twice, its top-left
+ *                                   corner at screen (140, 20): black
+ *                                   backdrop above and left of it. A 4 x 4
+ *                                   mosaic, laid on the screen from its
+ *                                   top-left corner, shows 2 x 2 texels
+ *                                   per block.
  *   sprites, bottom row (y 96)      the same 32 x 32 F texture (16 colours):
  *                                   identity; rotated 45 degrees, double
  *                                   size (64 x 64 box); magnified twice in
  *                                   its own box (only the middle shows);
- *                                   rotated with a 4 x 4 sprite mosaic;
+ *                                   rotated with a 4 x 4 sprite mosaic
+ *                                   (blocks from screen x 148, a multiple
+ *                                   of 4: the sprite's first column);
  *                                   in 256 colours, mirrored by PA = -1. */
 
 #include "video.h"
@@ -63,7 +67,7 @@ int main(void) {
     BGPD(3) = 128;
     BGX(3) = (uint32_t)(-70 * 256); /* texel x = (screen x - 140) / 2 */
     BGY(3) = (uint32_t)(-10 * 256);
-    MOSAIC = 0x3311; /* backgrounds 2 x 2, sprites 4 x 4 */
+    MOSAIC = 0x3333; /* backgrounds and sprites 4 x 4 */
 
     WIN0H = 0 << 8 | 120;
     WIN0V = 0 << 8 | 160;

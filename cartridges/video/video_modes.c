@@ -7,11 +7,15 @@
  *   lines 54-106  mode 4, second frame: vertical stripes 30 pixels wide in
  *                 eight colours (black, red, green, yellow, blue, magenta,
  *                 cyan, white), darkened to half by the brightness effect.
- *   lines 107-159 mode 5, first frame: a 160 x 128 picture centred on the
- *                 screen (x 40-199, lines 16-143), a blue gradient with a
- *                 yellow frame along its sides and bottom; here only its
- *                 rows 91-127 show, on lines 107-143, with the black backdrop
- *                 beside and below.
+ *   lines 107-159 mode 5, first frame: a 160 x 128 bitmap, a blue gradient
+ *                 with a yellow frame along its sides and bottom, walked
+ *                 through BG2's rotation-scaling parameters like the other
+ *                 bitmaps, here enlarged: 0.75 bitmap pixels a screen
+ *                 pixel across, 0.8 down, from bitmap (-10, 84) at line
+ *                 107 (BG2Y written there takes effect at once): rows
+ *                 84-125 show. Its 160 columns fill screen x 14-226; left
+ *                 and right of them the black backdrop shows (bitmaps do
+ *                 not wrap).
  *   sprite        a 32 x 32 sprite from tile 512 (bitmap-mode sprite tiles
  *                 start at 0x14000) at (200, 40), in front of all three:
  *                 white squares and green letters F.
@@ -56,11 +60,19 @@ int main(void) {
         WaitForLine(160);
         DISPCNT = 0x0003 | 0x0040 | 0x0400 | 0x1000;
         BLDCNT = 0;
+        BGPA(2) = 256;
+        BGPD(2) = 256;
+        BGX(2) = 0;
+        BGY(2) = 0;
         WaitForLine(54);
         DISPCNT = 0x0004 | 0x0010 | 0x0040 | 0x0400 | 0x1000;
         BLDCNT = 0x0004 | 0x00C0;
         WaitForLine(107);
         DISPCNT = 0x0005 | 0x0040 | 0x0400 | 0x1000;
         BLDCNT = 0;
+        BGPA(2) = 192;
+        BGPD(2) = 205;
+        BGX(2) = (uint32_t)(-10 * 256);
+        BGY(2) = 84 * 256;
     }
 }

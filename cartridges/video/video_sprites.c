@@ -118,7 +118,7 @@ int main(void) {
     Place(0, 2, 512 - 16, 132, LetterSprite16(4, 4), 0, 0);
     Place(0, 2, 224, 256 - 16, LetterSprite16(4, 4), 0, 0);
 
-    WINOUT = 0x0011 | 0x0012 << 8; /* outside: BG0 + OBJ; OBJ window: BG1 + OBJ */
+    WINOUT = 0x0031 | 0x0012 << 8; /* outside: BG0, OBJ, effects; OBJ window: BG1 + OBJ */
     BLDCNT = 0x0100;               /* BG0 is the second target of the semi-transparent sprite */
     BLDALPHA = 8 << 8 | 8;
     DISPCNT = 0x0040 | 0x0300 | 0x1000 | 0x8000;

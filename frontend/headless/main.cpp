@@ -131,6 +131,7 @@ int main(int argc, char** argv) {
     if (!Options.bios.empty()) BiosPath = Options.bios.c_str();
     LoadDefaultState = Options.defaultState;
     BatteryFileEnabled = Options.battery;
+    if (!Options.headerCheck) Settings.CheckCRC = 0;
     if (!Options.loadState.empty()) StartHook = LoadRequestedState;
     if (!StartSound()) return 3;
 

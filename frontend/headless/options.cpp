@@ -122,6 +122,11 @@ const OptionEntry OptionTable[] = {
          o.battery = false;
          return true;
      }},
+    {"--no-header-check", nullptr, "run a cartridge whose header complement byte is wrong",
+     [](HeadlessOptions& o, std::string_view) {
+         o.headerCheck = false;
+         return true;
+     }},
     {"--sound-rate", "N", "sound device: 0 none (default), 1-8191 MIDI, 8192+ PCM at N Hz (the rate of --wav)",
      [](HeadlessOptions& o, std::string_view a) {
          return o.soundRateSet = ParseNumber(a, 10, o.soundRate) && o.soundRate <= 0x7FFFFFFF;

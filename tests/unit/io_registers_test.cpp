@@ -40,7 +40,7 @@ TEST(IoRegisters, WritesThatDoNotStoreTheValue) {
         {"DISPSTAT keeps blank and match flags", Io::DISPSTAT, 0x0005, 16, 0xFF3A, 0xFF3D},
         {"VCOUNT, byte", Io::VCOUNT, 0x0055, 8, 0x12, 0x0055},
         {"VCOUNT, halfword", Io::VCOUNT, 0x0055, 16, 0x1234, 0x0055},
-        {"KEYINPUT", Io::KEYINPUT, 0xFFFF, 16, 0x0000, 0xFFFF},
+        {"KEYINPUT", Io::KEYINPUT, 0x03FF, 16, 0x0000, 0x03FF},
         {"IF, one acknowledged", Io::IF, 0x1007, 16, 0x0002, 0x1005},
     };
     for (const auto& c : cases) {
@@ -184,7 +184,7 @@ TEST(Reset, DirectBootWithoutBios) {
 
     // Reset values, then registers the reset leaves alone.
     const std::pair<uint32_t, uint16_t> registers[] = {
-        {Io::DISPCNT, 0x0080}, {Io::KEYINPUT, 0xFFFF}, {Io::IE, 0},         {Io::WAITCNT, 0},
+        {Io::DISPCNT, 0x0080}, {Io::KEYINPUT, 0x03FF}, {Io::IE, 0},         {Io::WAITCNT, 0},
         {Io::BG0HOFS, 0},      {Io::BG2PA, 0x0100},    {Io::BG2PD, 0x0100}, {Io::BG2X_H, 0},
         {Io::DMA0SAD, 0xBEEF}, {Io::WIN0H, 0x10F0},    {0x104, 0x5555},
     };

@@ -65,7 +65,7 @@ protected:
     GameSettings savedSettings;
 };
 
-// KEYINPUT reads 0 for each pressed key, and 1 in the six bits above the
+// KEYINPUT reads 0 for each pressed key, and 0 in the six bits above the
 // keys whatever is reported. The keypad interrupt needs its enable and a
 // selected key; any and all of the selected keys are the keypad cartridge's.
 TEST_F(Scanline, KeypadRegisterAndInterrupt) {
@@ -75,10 +75,10 @@ TEST_F(Scanline, KeypadRegisterAndInterrupt) {
         uint16_t keyinput;
         bool requested;
     } cases[] = {
-        {0x4003, 0x0009, 0xFFF6, true},   // any of A and B; A and Start held
-        {0x0003, 0x0003, 0xFFFC, false},  // interrupt not enabled
-        {0xC000, 0x0000, 0xFFFF, false},  // all of no keys
-        {0x0000, 0xFFFFF3FF, 0xFC00, false},
+        {0x4003, 0x0009, 0x03F6, true},   // any of A and B; A and Start held
+        {0x0003, 0x0003, 0x03FC, false},  // interrupt not enabled
+        {0xC000, 0x0000, 0x03FF, false},  // all of no keys
+        {0x0000, 0xFFFFF3FF, 0x0000, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keycnt);

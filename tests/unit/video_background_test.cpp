@@ -2,7 +2,8 @@
 // rules the picture cartridges do not show (the guards, the map quarters,
 // where mosaic blocks start, the largest affine map and the VRAM fold).
 // Affine mosaic and wrap-around are the affine picture's, fine scrolling
-// the tiles picture's, mode 5's border the modes picture's.
+// the tiles picture's, mode 5's scaling the modes picture's, bitmaps in
+// windows and blends the effects picture's.
 
 #include "machine/bus.h"
 #include "machine/display_registers.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr uint32_t MOSAIC = 0x04C, BLDCNT = 0x050, BLDALPHA = 0x052;
+constexpr uint32_t MOSAIC = 0x04C;
 
 // Palette entry i holds handheld colour i (so its surface pixel tells which
 // colour index was drawn); entry 0 (the backdrop) is white.
@@ -89,18 +90,25 @@ TEST_F(BackgroundTest, LargeMapsTakeTheirQuartersFromTheNextScreenBlocks) {
     }
 }
 
-// The held rows show in the tiles picture; the blocks start at x = -HOFS
-// mod 8, not at the screen's edge.
-TEST_F(BackgroundTest, MosaicStartsItsBlocksAtTheFirstDrawnPixel) {
+// The held rows show in the tiles picture. Mosaic blocks lie on the
+// screen, whatever the scroll: they start at screen x 0 and line 0.
+TEST_F(BackgroundTest, MosaicBlocksStartAtTheScreenEdge) {
     RampTile16(32, 1);
-    for (uint32_t i = 0; i < 1024; ++i) SetVram16(0x4000 + 2 * i, 1);
+    RampTile16(64, 8);
+    for (uint32_t i = 0; i < 1024; ++i) SetVram16(0x4000 + 2 * i, uint16_t(i < 32 ? 1 : 2));
     SetIo(Io::BG0CNT, 0x40 | 8 << 8);
     SetIo(Io::DISPCNT, 0x0100);
-    SetIo(MOSAIC, 0x0003);  // 4 pixels wide
+    SetIo(MOSAIC, 0x0033);  // 4 x 4
     SetIo(Io::BG0HOFS, 2);
-    Render(0);
-    EXPECT_EQ(Pixel(0, 0), Shown(1));  // block -2..1 holds pixel 0's index
-    EXPECT_EQ(Pixel(2, 0), Shown(5));  // block 2..5 holds tile pixel 4
+    SetIo(Io::BG0HOFS + 2, 5);
+    Render(2);                          // shows line 0: map row 5
+    EXPECT_EQ(Pixel(0, 2), Shown(3));   // block 0..3 holds tile pixel 2
+    EXPECT_EQ(Pixel(3, 2), Shown(3));
+    EXPECT_EQ(Pixel(4, 2), Shown(7));   // block 4..7 holds tile pixel 6
+    Render(3);                          // still line 0, though map row 8 is tile 2's
+    EXPECT_EQ(Pixel(0, 3), Shown(3));
+    Render(4);                          // line 4: map row 9
+    EXPECT_EQ(Pixel(0, 4), Shown(10));
 }
 
 TEST_F(BackgroundTest, CharactersPastVramFoldIntoItsLastThirtyTwoKilobytes) {
@@ -129,16 +137,13 @@ TEST_F(BackgroundTest, LargestAffineMapHas128TilesARow) {
 
 // Bitmaps.
 
-TEST_F(BackgroundTest, BitmapsIgnoreAlphaAndDrawIndexZero) {
+TEST_F(BackgroundTest, BitmapsHaveNoTransparentColour) {
     SetVram16(2 * (240 * 7 + 5), HandheldRed);
-    SetIo(BLDALPHA, 0x0008);
-    SetIo(BLDCNT, 0x2044);  // BG2 first target for alpha, backdrop second
     SetIo(Io::DISPCNT, 0x0403);
     RenderAffineLine(7);
     EXPECT_EQ(Pixel(5, 7), SurfaceRed);
     EXPECT_EQ(Pixel(6, 7), 0x0000);  // a black pixel is drawn too
 
-    SetIo(BLDCNT, 0);
     SetPalette(0, HandheldGreen);
     SetVram8(240 * 3 + 10, 7);
     SetIo(Io::DISPCNT, 0x0404);
@@ -147,17 +152,20 @@ TEST_F(BackgroundTest, BitmapsIgnoreAlphaAndDrawIndexZero) {
     EXPECT_EQ(Pixel(11, 3), SurfaceGreen);  // index 0 is palette entry 0, drawn
 }
 
-TEST_F(BackgroundTest, BitmapMosaicRoundsNegativeCoordinatesToZero) {
-    SetVram16(0, HandheldRed);
-    SetVram16(2 * 4, HandheldBlue);
+// A block takes the pixel at its screen corner, even when that lies off
+// the bitmap: then the whole block is transparent.
+TEST_F(BackgroundTest, BitmapMosaicSamplesAtTheBlocksScreenCorner) {
+    SetVram16(2 * 2, HandheldRed);
+    SetVram16(2 * 6, HandheldBlue);
     SetBg2Reference(-2 * 256, 0);
     SetIo(MOSAIC, 0x0003);
     SetIo(Io::BG0CNT + 4, 0x40);
     SetIo(Io::DISPCNT, 0x0403);
     RenderAffineLine(0);
-    EXPECT_EQ(Pixel(0, 0), SurfaceRed);   // x -2 -> 0
-    EXPECT_EQ(Pixel(5, 0), SurfaceRed);   // x 3 -> 0
-    EXPECT_EQ(Pixel(6, 0), SurfaceBlue);  // x 4
+    EXPECT_EQ(Pixel(3, 0), SurfaceWhite);  // bitmap x -2: the backdrop
+    EXPECT_EQ(Pixel(4, 0), SurfaceRed);    // bitmap x 2
+    EXPECT_EQ(Pixel(7, 0), SurfaceRed);
+    EXPECT_EQ(Pixel(8, 0), SurfaceBlue);  // bitmap x 6
 }
 
 }  // namespace

@@ -32,15 +32,16 @@ const EffectCase EffectCases[] = {
     {"SixteenPlusSixteenClips", 0x0010, 0x0010, 16, 16, 0, false, 0x7C00},
     {"FifteenPlusSixteenDoesNotClip", 0x000F, 0x0010, 16, 16, 0, false, 0x7C00},  // 496 -> 31
     {"GreenClipsAloneBlueStays", 0x0280 | 0x2800, 0x0280, 16, 16, 0, false, 0x03E0 | 0x000A},
-    {"NoPartnerIsBlack", HandheldWhite, 0, 4, 16, 0, false, 0x1CE7},  // 31 x 4 = 124 -> 7
+    {"BlackPartnerAddsNothing", HandheldWhite, 0, 4, 16, 0, false, 0x1CE7},  // 31 x 4 = 124 -> 7
+    {"NoPartnerLeavesTheColour", HandheldWhite, NoPartner, 4, 16, 0, false, SurfaceWhite},
     {"BrightenBlackFully", 0x0000, 0, 0, 0, 16, true, SurfaceWhite},
     {"BrightenHalfway", 0x000A, 0, 0, 0, 8, true, 0x51EF},  // red 10 -> 20, others 15
 };
 
 uint16_t Finish(const EffectCase& c) {
     const EffectFactors factors{c.eva, c.evb, c.evy};
-    return c.brighten ? FinishPixel<EffectVariant::Brighten>(c.colour, c.partner, factors)
-                      : FinishPixel<EffectVariant::Blend>(c.colour, c.partner, factors);
+    return c.brighten ? FinishPixel<EffectVariant::Brighten>(c.colour, c.partner, true, factors)
+                      : FinishPixel<EffectVariant::Blend>(c.colour, c.partner, true, factors);
 }
 
 TEST(ColourEffects, WorkedExamples) {
@@ -49,7 +50,6 @@ TEST(ColourEffects, WorkedExamples) {
         // Bit 15 of a handheld colour is not part of the colour.
         EffectCase high = c;
         high.colour |= 0x8000;
-        high.partner |= c.partner ? 0x8000 : 0;
         EXPECT_EQ(Finish(high), c.expected) << c.name << " with bit 15";
     }
 }
@@ -98,18 +98,15 @@ TEST_F(CompositionTest, EqualPrioritiesPutTheLowerBackgroundAndThenSpritesInFron
     EXPECT_EQ(Pixel(8, 3), SurfaceBlue);
 }
 
-TEST_F(CompositionTest, BlendPartnerIsTheMostRecentSecondTargetPixel) {
+// What lies between a first target and a second one shows in the effects
+// picture; here, a layer that is both.
+TEST_F(CompositionTest, BlendPartnerIsThePixelDirectlyBeneath) {
     Background(3, 3, HandheldRed);
     Background(2, 2, HandheldGreen);
     Background(0, 0, HandheldBlue);
     SetIo(Io::DISPCNT, 0x0D00);
     SetIo(BLDALPHA, 0x0808);
-    // BG0 blends; only BG3 is a second target, so BG2 in between is ignored.
-    SetIo(BLDCNT, 0x0800 | 0x0040 | 0x0001);
-    Render(0);
-    EXPECT_EQ(Pixel(100, 0), 0x3C0F);  // red 15, blue 15
 
-    // With BG2 a second target too, it is the more recent one.
     SetIo(BLDCNT, 0x0C00 | 0x0040 | 0x0001);
     Render(0);
     EXPECT_EQ(Pixel(100, 0), 0x01EF);  // green 15, blue 15
@@ -135,10 +132,16 @@ TEST_F(CompositionTest, BackdropAndItsEffects) {
     EXPECT_EQ(Pixel(0, 0), SurfaceWhite);
     EXPECT_EQ(Pixel(239, 0), SurfaceWhite);
 
-    SetIo(Io::DISPCNT, 0x0080);  // forced blank is not honoured
-    SetIo(BLDCNT, 0x00E0);       // darken the backdrop by half
+    SetIo(Io::DISPCNT, 0x0180);  // forced blank: white, whatever is enabled
+    SetPalette(0, HandheldBlue);
     Render(1);
-    EXPECT_EQ(Pixel(10, 1), 0x3DEF);
+    EXPECT_EQ(Pixel(10, 1), SurfaceWhite);
+
+    SetIo(Io::DISPCNT, 0x0000);
+    SetIo(BLDCNT, 0x00E0);  // darken the backdrop by half
+    Render(1);
+    EXPECT_EQ(Pixel(10, 1), 0x000F);
+    SetPalette(0, HandheldWhite);
 
     SetIo(BLDCNT, 0x0060);  // alpha leaves the backdrop alone, even without a partner
     Render(3);
@@ -158,8 +161,11 @@ const WindowCase WindowCases[] = {
     {"Window0WinsOverlapWindow1ToTheEdge", 0x6000, 50 << 8 | 120, 0x00A0, 100 << 8 | 240, 0x00A0, 5,
      {{0, 0x03}, {50, 0x15}, {120, 0x2A}}},
     {"RightEdgeClampsTo240", 0x2000, 200 << 8 | 255, 0x00A0, 0, 0, 5, {{0, 0x03}, {200, 0x15}}},
-    {"LeftBeyondRightIsEmpty", 0x2000, 200 << 8 | 20, 0x00A0, 0, 0, 5, {{0, 0x03}}},
-    {"TopBelowBottomIsEmpty", 0x2000, 0x00F0, 80 << 8 | 40, 0, 0, 60, {{0, 0x03}}},
+    {"LeftBeyondRightWrapsRound", 0x2000, 200 << 8 | 20, 0x00A0, 0, 0, 5, {{0, 0x15}, {20, 0x03}, {200, 0x15}}},
+    {"BothEdgesOffTheScreenWrapRoundTheWholeLine", 0x2000, 250 << 8 | 245, 0x00A0, 0, 0, 5, {{0, 0x15}}},
+    {"EqualEdgesAreEmpty", 0x2000, 100 << 8 | 100, 0x00A0, 0, 0, 5, {{0, 0x03}}},
+    {"TopBelowBottomWrapsRound", 0x2000, 0x00F0, 80 << 8 | 40, 0, 0, 30, {{0, 0x15}}},
+    {"BetweenBottomAndTopIsOutside", 0x2000, 0x00F0, 80 << 8 | 40, 0, 0, 60, {{0, 0x03}}},
     {"BottomLineIsOutside", 0x2000, 0x00F0, 10 << 8 | 60, 0, 0, 60, {{0, 0x03}}},
     {"TopLineIsInside", 0x2000, 0x00F0, 60 << 8 | 61, 0, 0, 60, {{0, 0x15}}},
     {"ObjWindowAloneMakesTheOutside", 0x8000, 0x00F0, 0x00A0, 0, 0, 5, {{0, 0x03}}},

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr uint32_t BLDCNT = 0x050, BLDALPHA = 0x052, WINOUT = 0x04A;
+constexpr uint32_t BLDCNT = 0x050, BLDALPHA = 0x052, BLDY = 0x054, WINOUT = 0x04A;
 constexpr uint32_t TileMemory = 0x10000;
 
 // Sprite palette entry 256 + i holds handheld colour i; the backdrop is white.
@@ -71,7 +71,9 @@ TEST_F(SpriteTest, NegativeAndOffScreenCoordinates) {
 // A higher priority level beats a lower sprite number (the lower number in
 // front at equal priority is the sprites picture's). 256 colours in
 // two-dimensional mapping count tiles in pairs: tile 3 draws from tile 2.
-// (Bitmap-mode sprite tiles from 0x14000 are the modes picture's.)
+// In the bitmap modes tiles 0-511 lie in the bitmaps' VRAM, which the
+// sprite unit cannot read: transparent (tiles from 512 on are the modes
+// picture's).
 TEST_F(SpriteTest, PriorityLevelsAndTileNumberMasking) {
     FillVram(TileMemory + 32, 32, 0x11);
     FillVram(TileMemory + 64, 32, 0x22);
@@ -83,25 +85,36 @@ TEST_F(SpriteTest, PriorityLevelsAndTileNumberMasking) {
     Render(0);
     EXPECT_EQ(Pixel(20, 0), Shown(1));
     EXPECT_EQ(Pixel(0, 0), Shown(5));
+
+    FillVram(TileMemory + 0x4000 + 32 * 4, 64, 0x05);  // where a masked tile 516 would be
+    SetIo(Io::DISPCNT, 0x1003);
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), Pixel(100, 0)) << "tile 4 in a bitmap mode";
 }
 
+// A semi-transparent sprite blends with a second target beneath it, whatever
+// effect BLDCNT selects; over anything else it is a normal sprite, which
+// takes the OBJ effect when that brightens or darkens, and stays unblended
+// without a partner.
 TEST_F(SpriteTest, SemiTransparentSpritesBlendOnlyWithASecondTarget) {
     SetPalette(0, HandheldRed);
     FillVram(TileMemory, 32, 0x11);
     SetPalette(257, HandheldBlue);
     SetOam(0, 0x0400, 0, 0);  // semi-transparent
     SetIo(BLDALPHA, 0x0808);
-    SetIo(BLDCNT, 0x00D0);  // OBJ darkened: semi-transparent sprites ignore it
-    Render(0);
-    EXPECT_EQ(Pixel(0, 0), SurfaceBlue);
-    SetIo(BLDCNT, 0x20D0);  // the backdrop becomes a second target
+    SetIo(BLDY, 8);
+    SetIo(BLDCNT, 0x20D0);  // OBJ darkened, the backdrop a second target
     Render(0);
     EXPECT_EQ(Pixel(0, 0), 0x3C0F);
-    // A normal sprite with the blend effect and no partner is scaled by EVA.
-    SetOam(0, 0x0000, 0, 0);
-    SetIo(BLDCNT, 0x0050);
+    SetIo(BLDCNT, 0x00D0);  // no second target: darkened by half
     Render(0);
     EXPECT_EQ(Pixel(0, 0), 0x000F);
+    SetIo(BLDCNT, 0x0050);  // alpha without a partner: drawn as it is
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), SurfaceBlue);
+    SetOam(0, 0x0000, 0, 0);  // the same for a normal sprite
+    Render(0);
+    EXPECT_EQ(Pixel(0, 0), SurfaceBlue);
 }
 
 TEST_F(SpriteTest, RotatedObjWindowMarksTheColumnsASpriteWouldDraw) {
