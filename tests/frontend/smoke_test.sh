@@ -29,13 +29,31 @@ done
 cp "$CARTRIDGE" "$WORK/smoke.gba"
 printf '[KORU]\nWidth=480\nHeight=320\nX=0\nY=0\nSoundRate=0\n' >"$WORK/KORU.ini"
 
-# Xvfb picks a free display number and writes it to descriptor 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-XVFB_PID=$!
-for i in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-[ -s "$WORK/display" ] || fail "Xvfb did not start"
-DISPLAY=:$(cat "$WORK/display")
-export DISPLAY
+# Xvfb picks a free display number and writes it to descriptor 3. Another
+# X server starting at the same moment (a second test run on the machine)
+# can win the same number, and ours then ends; so the server must answer a
+# client before the test goes on, and a lost race starts a new one.
+start_xvfb() {
+    : >"$WORK/display"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    XVFB_PID=$!
+    for i in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+    [ -s "$WORK/display" ] || return 1
+    DISPLAY=:$(cat "$WORK/display")
+    export DISPLAY
+    for i in $(seq 50); do
+        kill -0 "$XVFB_PID" 2>/dev/null || return 1
+        xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+for attempt in 1 2 3; do
+    start_xvfb && break
+    kill "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+    [ "$attempt" = 3 ] && { cat "$WORK/xvfb.log"; fail "Xvfb did not start"; }
+done
 
 cd "$WORK"
 
