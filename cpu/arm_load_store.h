@@ -141,7 +141,7 @@ void BlockTransfer(CpuState& cpu, uint32_t opcode) {
             const uint32_t reg = std::countr_zero(rest);
             uint32_t value = cpu.R[reg] + (reg == 15 ? 8 : 0);
             if (writeBack && reg == rn && (1u << reg) != lowest) value = final;
-            BusWrite32(address, value);
+            BusWrite32(address & ~3u, value);
             address += 4;
         }
         if constexpr (writeBack) cpu.R[rn] = final;
