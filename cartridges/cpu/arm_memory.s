@@ -7,7 +7,8 @@
 @  - an empty register list transfers nothing and keeps the base;
 @  - R15 stored as data is the instruction's address + 12.
 @ A base register in the list of an LDM or STM is checked in
-@ block_transfer.s.
+@ block_transfer.s. Halfword transfers post-indexed with W set run as the
+@ plain post-indexed transfer, as on the handheld.
 
     .include "check.inc"
     .equ    FLAG_C, 0x20000000
@@ -228,6 +229,32 @@ store_pc:
     check   r1, buffer + 4
     ldr     r2, [r4, #4]
     check   r2, 0x55665678
+    @ Post-indexed with W set: the plain post-indexed transfer, as on the
+    @ handheld (halfword transfers have no user-mode form).
+    bl      reset_buffer
+    ldr     r5, =0xABCD1234
+    mov     r3, #4
+    mov     r2, r4
+    .word   0xE0E250B2              @ STRH r5, [r2], #2
+    check   r2, buffer + 2
+    .word   0xE0A250B3              @ STRH r5, [r2], r3
+    check   r2, buffer + 6
+    ldr     r0, [r4]
+    check   r0, 0x12341234
+    ldr     r0, [r4, #4]
+    check   r0, WORD1
+    mov     r1, r4
+    .word   0xE0F100B6              @ LDRH r0, [r1], #6
+    check   r0, 0x1234
+    check   r1, buffer + 6
+    sub     r1, r1, #2
+    .word   0xE03100D3              @ LDRSB r0, [r1], -r3
+    check   r0, 0xFFFFFF88
+    check   r1, buffer
+    add     r1, r4, #10
+    .word   0xE07100F2              @ LDRSH r0, [r1], #-2
+    check   r0, 0xFFFF99AA
+    check   r1, buffer + 8
 store_pc_half:
     .word   0xE1C4F0B0              @ STRH pc, [r4]
     ldrh    r0, [r4]
