@@ -35,9 +35,12 @@ int32_t SignExtend16(uint32_t value) { return int16_t(uint16_t(value)); }
 // Zeroes a bus range page by page through the write map, so the clear can
 // never run past the host block behind a page.
 void ClearBusRange(uint32_t base, uint32_t length) {
-    for (uint32_t offset = 0; offset < length; offset += PageSize) {
-        const uint32_t chunk = length - offset < PageSize ? length - offset : PageSize;
-        std::memset(PageTable.Write[(base + offset) >> PageShift], 0, chunk);
+    while (length > 0) {
+        const uint32_t inPage = base & (PageSize - 1);
+        const uint32_t chunk = length < PageSize - inPage ? length : PageSize - inPage;
+        std::memset(PageTable.Write[base >> PageShift] + inPage, 0, chunk);
+        base += chunk;
+        length -= chunk;
     }
 }
 

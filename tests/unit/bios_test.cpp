@@ -179,21 +179,31 @@ TEST_F(Bios, RegisterRamResetClearsTheChosenMemories) {
     EXPECT_EQ(cpu.R[15], 0x08000100u);
 }
 
-TEST_F(Bios, SoftResetRestartsWhereTheGameWasStarted) {
+// The state after a reset is checked by the exceptions cartridge; here the
+// parts a cartridge cannot see: the restart address, the switch from THUMB
+// to ARM taking effect at once, and HardReset's clean start.
+TEST_F(Bios, ResetsRestartTheGameInArmState) {
     machine.LoadThumb(0x08000200, {0xDF00});
-    cpu.R[5] = 0x55;
     cpu.CPSR = FlagT | ModeIrq;
     machine.Write32(0x03007FFC, 0x03001234);  // the game's interrupt handler
-    Call(0x00, {0x00});
-    EXPECT_EQ((std::array{cpu.R[15], cpu.R[5], cpu.CPSR, cpu.R[13], cpu.R13_svc, cpu.R13_irq}),
-              (std::array<uint32_t, 6>{0x08000000, 0, ModeSystem, 0x03007F00, 0x03007FE0, 0x03007FA0}));
-    EXPECT_TRUE(cpu.SliceBreak);  // leaving THUMB state takes effect at once
+    machine.Step();
+    EXPECT_EQ((std::array{cpu.R[15], cpu.CPSR}), (std::array<uint32_t, 2>{0x08000000, ModeSystem}));
+    EXPECT_TRUE(machine.endedSliceEarly);
     EXPECT_EQ(machine.Read32(0x03007FFC), 0x28u) << "back to the stub's own return";
 
     machine.Write8(0x03007FFA, 1);  // started from external work RAM
     machine.LoadThumb(0x08000200, {0xDF00});
     machine.Step();
     EXPECT_EQ(cpu.R[15], 0x02000000u);
+
+    // HardReset also clears external work RAM, the start flag included.
+    machine.Write32(0x02000100, 0x12345678);
+    machine.LoadThumb(0x08000200, {0xDF26});
+    cpu.CPSR = FlagT | ModeSystem;
+    machine.Step();
+    EXPECT_EQ((std::array{cpu.R[15], cpu.CPSR, machine.Read32(0x02000100), uint32_t(machine.Read8(0x03007FFA))}),
+              (std::array<uint32_t, 4>{0x08000000, ModeSystem, 0, 0}));
+    EXPECT_TRUE(machine.endedSliceEarly);
 }
 
 TEST_F(Bios, HaltWaitsOnlyWhenAnInterruptCanWakeTheCpu) {
