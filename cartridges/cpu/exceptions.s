@@ -117,9 +117,10 @@ restarted:
     strh    r0, [r1]
     strh    r0, [r1, #IME]
 
-    @ Supervisor mode with I clear: taken, with the Supervisor CPSR saved.
-    msr     cpsr_c, #MODE_SVC
-    ldr     r9, =irq_count
+    @ In `mode` with I clear, the vertical blank is taken once, and the
+    @ handler sees that mode in the saved CPSR.
+    .macro  irq_in_mode mode
+    msr     cpsr_c, #\mode
     ldr     r10, [r9]
     bl      next_frame
     ldr     r0, [r9]
@@ -128,7 +129,12 @@ restarted:
     ldr     r0, =irq_spsr
     ldr     r0, [r0]
     and     r0, r0, #0xFF
-    check   r0, MODE_SVC
+    check   r0, \mode
+    .endm
+
+    @ Supervisor mode: afterwards the CPU is back in it.
+    ldr     r9, =irq_count
+    irq_in_mode MODE_SVC
     mrs     r0, cpsr
     and     r0, r0, #0xFF
     check   r0, MODE_SVC                @ and back in Supervisor mode
@@ -155,17 +161,7 @@ restarted:
     ldrh    r0, [r1, #VCOUNT]
     check   r0, 160
 
-    @ System mode.
-    msr     cpsr_c, #MODE_SYS
-    ldr     r10, [r9]
-    bl      next_frame
-    ldr     r0, [r9]
-    sub     r0, r0, r10
-    check   r0, 1
-    ldr     r0, =irq_spsr
-    ldr     r0, [r0]
-    and     r0, r0, #0xFF
-    check   r0, MODE_SYS
+    irq_in_mode MODE_SYS
 
     @ User mode; the handler returns to System mode, as User mode cannot
     @ leave by itself.

@@ -214,9 +214,10 @@ thumb_part:
     tarith  "cmp r8, r9", 0x00000005, 0x00000009, 0x7, 0x8
 
     @ A 64-bit "less than" as GCC writes it in THUMB code: 5 < 9 and 9 < 5.
-    movs    r0, #5
+    .macro  tless64 alo, blo, expected
+    movs    r0, #\alo
     movs    r1, #0
-    movs    r2, #9
+    movs    r2, #\blo
     movs    r3, #0
     cmp     r0, r2
     sbcs    r1, r3
@@ -224,17 +225,10 @@ thumb_part:
     movs    r0, #0
     b       2f
 1:  movs    r0, #1
-2:  tcheck  r0, 1
-    movs    r0, #9
-    movs    r1, #0
-    movs    r2, #5
-    cmp     r0, r2
-    sbcs    r1, r3
-    blt     1f
-    movs    r0, #0
-    b       2f
-1:  movs    r0, #1
-2:  tcheck  r0, 0
+2:  tcheck  r0, \expected
+    .endm
+    tless64 5, 9, 1
+    tless64 9, 5, 0
 
     pop     {r4-r7}
     pop     {r0}
