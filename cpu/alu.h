@@ -30,12 +30,16 @@ inline void SetAddFlags(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
     cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (r & FlagN) | (r == 0 ? FlagZ : 0) | (carry << 29) | (overflow << 28);
 }
 
+// Signed overflow of a subtraction r = a - b (- borrow): the operands have
+// different signs and the result's sign differs from the minuend's. The
+// hardware adds NOT b plus the carry, so this holds for every carry in,
+// b = 0x80000000 included.
+inline uint32_t SubOverflow(uint32_t a, uint32_t b, uint32_t r) { return ((a ^ b) & (a ^ r)) >> 31; }
+
 // All four flags of a subtraction r = a - b (- borrow). C means "no borrow".
-// V uses the negated subtrahend, which differs from the textbook rule when
-// b is 0x80000000 (and, for SBC/RSC, when b is 0): this is the CPU's rule.
 inline void SetSubFlags(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
     const uint32_t carry = (~((~a & b) | (~(a ^ b) & r))) >> 31;
-    const uint32_t overflow = ((a ^ r) & ((0u - b) ^ r)) >> 31;
+    const uint32_t overflow = SubOverflow(a, b, r);
     cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (r & FlagN) | (r == 0 ? FlagZ : 0) | (carry << 29) | (overflow << 28);
 }
 
@@ -48,7 +52,7 @@ inline void SetAddFlagsNoCarry(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r
     SetFlagsNZCV(cpu, r, r < a, ((a ^ r) & (b ^ r)) >> 31);
 }
 inline void SetSubFlagsNoBorrow(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
-    SetFlagsNZCV(cpu, r, a >= b, ((a ^ r) & ((0u - b) ^ r)) >> 31);
+    SetFlagsNZCV(cpu, r, a >= b, SubOverflow(a, b, r));
 }
 
 enum ShiftType : uint32_t { ShiftLSL = 0, ShiftLSR = 1, ShiftASR = 2, ShiftROR = 3 };

@@ -100,22 +100,36 @@ void MoveFromStatus(CpuState& cpu, uint32_t opcode) {
     }
 }
 
-// MSR CPSR / SPSR from a register or a rotated immediate. The control field
-// bit (16) writes the whole word in a privileged mode; otherwise only the
-// four flags change, whatever the other field bits say.
+// MSR CPSR / SPSR from a register or a rotated immediate. Only the fields
+// named by the mask change: f (bit 19) the four flags, c (bit 16) the
+// control byte. Bits 8-27 do not exist on this CPU and read as 0, so the s
+// and x fields (bits 18, 17) change nothing, and mode bit 4 is always 1. In
+// User mode the control byte of CPSR cannot be written.
+inline constexpr uint32_t MsrFlagsField = 1u << 19, MsrControlField = 1u << 16;
+
+inline uint32_t MoveToStatusValue(uint32_t old, uint32_t operand, uint32_t opcode, bool controlWritable) {
+    uint32_t mask = (opcode & MsrFlagsField) ? 0xF0000000u : 0;
+    if (controlWritable && (opcode & MsrControlField)) {
+        mask |= 0xFF;
+        operand |= 0x10;
+    }
+    return (old & ~mask) | (operand & mask);
+}
+
 template <bool Spsr, bool Immediate>
 void MoveToStatus(CpuState& cpu, uint32_t opcode) {
     const uint32_t operand = Immediate ? RotatedImmediate(opcode) : cpu.R[opcode & 15];
-    const bool control = opcode & (1u << 16);
     if constexpr (Spsr) {
-        uint32_t* spsr = CurrentSpsr(cpu);
-        if (!spsr) return;
-        *spsr = control ? operand : (*spsr & 0x0FFFFFFF) | (operand & 0xF0000000);
+        if (uint32_t* spsr = CurrentSpsr(cpu)) *spsr = MoveToStatusValue(*spsr, operand, opcode, true);
     } else {
-        if (control && (cpu.CPSR & ModeMask) != ModeUser)
-            WriteCpsr(cpu, operand);
+        const bool privileged = (cpu.CPSR & ModeMask) != ModeUser;
+        const uint32_t value = MoveToStatusValue(cpu.CPSR, operand, opcode, privileged);
+        // A new mode, T or I goes through WriteCpsr, which banks the
+        // registers and ends the slice; flags alone are written in place.
+        if ((value ^ cpu.CPSR) & 0xFF)
+            WriteCpsr(cpu, value);
         else
-            cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (operand & 0xF0000000);
+            cpu.CPSR = value;
     }
 }
 
@@ -174,6 +188,8 @@ void Branch(CpuState& cpu, uint32_t opcode) {
     cpu.R[15] += uint32_t(offset) + 4;
 }
 
-inline void SoftwareInterrupt(CpuState& cpu, uint32_t opcode) { BiosCall(cpu, opcode & 0xFFFFFF); }
+// SWI: the BIOS reads the function number from bits 23-16 of the comment
+// field in ARM state (bits 7-0 in THUMB state), so `swi 0x060000` is Div.
+inline void SoftwareInterrupt(CpuState& cpu, uint32_t opcode) { BiosCall(cpu, (opcode >> 16) & 0xFF); }
 
 }  // namespace arm

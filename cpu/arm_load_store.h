@@ -3,6 +3,7 @@
 // map and charge their own cycles; stores go through the bus functions,
 // which carry the side effects of I/O, backup memory and read-only pages.
 
+#include <bit>
 #include <cstdint>
 
 #include "cpu/alu.h"
@@ -52,6 +53,7 @@ void SingleTransfer(CpuState& cpu, uint32_t opcode) {
 enum class HalfKind { Half, SignedByte, SignedHalf };
 
 // STRH / LDRH / LDRSB / LDRSH. Row bit 2 selects an 8-bit immediate offset.
+// A post-indexed transfer always writes back; W set on it changes nothing.
 template <uint32_t Row, HalfKind Kind>
 void HalfwordTransfer(CpuState& cpu, uint32_t opcode) {
     constexpr bool pre = Row & RowP, up = Row & RowU, immediate = Row & RowB, writeBack = Row & RowW,
@@ -98,60 +100,51 @@ void Swap(CpuState& cpu, uint32_t opcode) {
 }
 
 // LDM / STM, one handler per row (P U S W L). The memory image is the
-// architectural one: the lowest register at the lowest address.
+// architectural one: registers go in ascending order from the lowest
+// address, which the two address bits of a misaligned base do not move.
 template <uint32_t Row>
 void BlockTransfer(CpuState& cpu, uint32_t opcode) {
     constexpr bool pre = Row & RowP, up = Row & RowU, userBank = Row & RowB, writeBack = Row & RowW,
                    load = Row & RowL;
     const uint32_t rn = (opcode >> 16) & 15;
     const uint32_t list = opcode & 0xFFFF;
+    const uint32_t size = 4 * uint32_t(std::popcount(list));
+
+    // R15 as a stored register or as the base of a store reads as the
+    // instruction's address + 12; a load reads it without offset.
+    if constexpr (!load) cpu.R[15] += 8;
+    const uint32_t base = cpu.R[rn];
+    const uint32_t final = up ? base + size : base - size;
+    uint32_t address = (up ? base : final) + (pre == up ? 4 : 0);
+    if constexpr (!load) cpu.R[15] -= 8;
 
     if constexpr (load) {
-        uint32_t address = cpu.R[rn];
-        if constexpr (up) {
-            for (uint32_t reg = 0; reg < 16; ++reg) {
-                if (!(list & (1u << reg))) continue;
-                if constexpr (pre) address += 4;
-                cpu.R[reg] = LoadWord(cpu, address);
-                if constexpr (!pre) address += 4;
-            }
-        } else {
-            for (int reg = 15; reg >= 0; --reg) {
-                if (!(list & (1u << reg))) continue;
-                if constexpr (pre) address -= 4;
-                cpu.R[reg] = LoadWord(cpu, address);
-                if constexpr (!pre) address -= 4;
-            }
+        // The base is written back before the words arrive, so a loaded base
+        // keeps the loaded value, and before a status restore, so the base
+        // of the mode that ran the instruction is the one written.
+        if constexpr (writeBack) cpu.R[rn] = final;
+        for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
+            cpu.R[std::countr_zero(rest)] = LoadWord(cpu, address & ~3u);
+            address += 4;
         }
-        // LDM with S and R15 in the list returns from an exception; the
-        // write-back then lands in the restored mode's registers.
+        // LDM with S and R15 in the list returns from an exception.
         if constexpr (userBank) {
             if (list & 0x8000) RestoreCpsrFromSpsr(cpu);
         }
-        if constexpr (writeBack) cpu.R[rn] = address;
         cpu.Cycles -= 1;
     } else {
-        // R15 as a listed register or base reads as the address + 12. A
-        // listed base is stored with its value from before the instruction.
-        cpu.R[15] += 8;
-        uint32_t address = cpu.R[rn];
-        if constexpr (up) {
-            for (uint32_t reg = 0; reg < 16; ++reg) {
-                if (!(list & (1u << reg))) continue;
-                if constexpr (pre) address += 4;
-                BusWrite32(address, cpu.R[reg]);
-                if constexpr (!pre) address += 4;
-            }
-        } else {
-            for (int reg = 15; reg >= 0; --reg) {
-                if (!(list & (1u << reg))) continue;
-                if constexpr (pre) address -= 4;
-                BusWrite32(address, cpu.R[reg]);
-                if constexpr (!pre) address -= 4;
-            }
+        // The base is written back once the first register is stored: a
+        // listed base stores its old value when it is the lowest register,
+        // else the written-back address.
+        const uint32_t lowest = list & (0u - list);
+        for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
+            const uint32_t reg = std::countr_zero(rest);
+            uint32_t value = cpu.R[reg] + (reg == 15 ? 8 : 0);
+            if (writeBack && reg == rn && (1u << reg) != lowest) value = final;
+            BusWrite32(address & ~3u, value);
+            address += 4;
         }
-        cpu.R[15] -= 8;
-        if constexpr (writeBack) cpu.R[rn] = address;
+        if constexpr (writeBack) cpu.R[rn] = final;
     }
 }
 

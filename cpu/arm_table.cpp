@@ -35,9 +35,9 @@ constexpr ArmHandler SelectHandler() {
             else if constexpr (row == 0x14) return &Swap<true>;
             else return &ArmUndefined;
         } else if constexpr (column == 11 || column == 13 || column == 15) {
-            constexpr bool postIndexedWriteBack = !(row & RowP) && (row & RowW);
-            if constexpr (postIndexedWriteBack) return &ArmUndefined;
-            else if constexpr (column == 11) return &HalfwordTransfer<row, HalfKind::Half>;
+            // W on a post-indexed form changes nothing: it is the plain
+            // post-indexed transfer.
+            if constexpr (column == 11) return &HalfwordTransfer<row, HalfKind::Half>;
             else if constexpr (!(row & RowL)) return &ArmUndefined;
             else if constexpr (column == 13) return &HalfwordTransfer<row, HalfKind::SignedByte>;
             else return &HalfwordTransfer<row, HalfKind::SignedHalf>;
@@ -90,6 +90,7 @@ static_assert(ArmHandlerTable[ArmTableIndex(0xE10F0000)] == &arm::MoveFromStatus
 static_assert(ArmHandlerTable[ArmTableIndex(0xE328F20F)] == &arm::MoveToStatus<false, true>);             // msr cpsr_f, #0xF0000000
 static_assert(ArmHandlerTable[ArmTableIndex(0xE0C10392)] == &arm::MultiplyLong<true, false, false>);      // smull r0, r1, r2, r3
 static_assert(ArmHandlerTable[ArmTableIndex(0xE1D000F2)] == &arm::HalfwordTransfer<0x1D, arm::HalfKind::SignedHalf>);  // ldrsh r0, [r0, #2]
+static_assert(ArmHandlerTable[ArmTableIndex(0xE0E250B2)] == &arm::HalfwordTransfer<0x0E, arm::HalfKind::Half>);  // strh r5, [r2], #2 with W
 static_assert(ArmHandlerTable[ArmTableIndex(0xE8BD500F)] == &arm::BlockTransfer<0x0B>);                  // ldmfd sp!, {...}
 static_assert(ArmHandlerTable[ArmTableIndex(0xEE000010)] == &ArmUndefined);                               // mcr
 static_assert(ArmHandlerTable[ArmTableIndex(0xE7F000F0)] == &ArmUndefined);                               // register offset, bit 4 set

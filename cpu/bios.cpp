@@ -35,9 +35,12 @@ int32_t SignExtend16(uint32_t value) { return int16_t(uint16_t(value)); }
 // Zeroes a bus range page by page through the write map, so the clear can
 // never run past the host block behind a page.
 void ClearBusRange(uint32_t base, uint32_t length) {
-    for (uint32_t offset = 0; offset < length; offset += PageSize) {
-        const uint32_t chunk = length - offset < PageSize ? length - offset : PageSize;
-        std::memset(PageTable.Write[(base + offset) >> PageShift], 0, chunk);
+    while (length > 0) {
+        const uint32_t inPage = base & (PageSize - 1);
+        const uint32_t chunk = length < PageSize - inPage ? length : PageSize - inPage;
+        std::memset(PageTable.Write[base >> PageShift] + inPage, 0, chunk);
+        base += chunk;
+        length -= chunk;
     }
 }
 
@@ -46,36 +49,59 @@ void ClearBusRange(uint32_t base, uint32_t length) {
 // an interrupt is pending; then it completes once.
 void WaitForInterrupt(uint8_t haltcnt) { BusWrite8(HaltcntAddress, haltcnt); }
 
-// SoftReset and RegisterRamReset share the memory clears.
-void ResetMemories(CpuState& cpu, uint32_t function, const char* kind) {
-    // The BIOS keeps a flag here saying whether the game was started from
-    // external work RAM (multiboot) or from the cartridge.
-    const uint32_t restart = PeekByte(0x03007FFA) ? 0x02000000 : 0x08000000;
-    if (Tracing()) std::printf("BIOS #0x%02X: %sReset(0x%08X)\n", function, kind, cpu.R[0]);
-
-    const uint32_t which = cpu.R[0];
+// Clears the memories chosen by the flag bits of RegisterRamReset: 0x01
+// external work RAM, 0x02 internal work RAM, 0x04 palette RAM, 0x08 VRAM,
+// 0x10 OAM. The top 0x200 bytes of internal work RAM hold the stacks and
+// the BIOS variables (the interrupt handler pointer among them) and are
+// kept.
+void ClearMemories(uint32_t which) {
     if (which & 0x01) ClearBusRange(0x02000000, 256 * 1024);
-    // The top 0x200 bytes of internal work RAM hold the stacks and the BIOS
-    // variables (the interrupt handler pointer among them); both functions
-    // keep them.
     if (which & 0x02) ClearBusRange(0x03000000, 0x7E00);
     if (which & 0x04) ClearBusRange(0x05000000, PageSize);
     if (which & 0x08) ClearBusRange(0x06000000, 96 * 1024);
     if (which & 0x10) ClearBusRange(0x07000000, PageSize);
-
-    if (function == 0x00) {
-        ResetCpu(cpu);
-        cpu.R[15] = restart;
-        // ResetCpu puts CPSR in ARM state directly. Called from THUMB code,
-        // the THUMB loop would go on decoding the ARM restart code for the
-        // rest of the slice; cutting the slice short makes the run loop pick
-        // the ARM decoder before the next instruction.
-        EndSliceEarly(cpu);
-    }
 }
 
-void SoftReset(CpuState& cpu, uint32_t function) { ResetMemories(cpu, function, "Soft"); }
-void RegisterRamReset(CpuState& cpu, uint32_t function) { ResetMemories(cpu, function, "RegisterRAM"); }
+// The interrupt stub calls the handler whose address the game keeps here;
+// 0x28 is the stub's own return sequence, so an interrupt that comes before
+// the game installs a handler returns at once.
+void ResetInterruptHandlerPointer() { StoreLittle<uint32_t>(WriteHostAddress(0x03007FFC), 0x28); }
+
+// SoftReset restarts the game where it was started from: the BIOS keeps a
+// flag at 0x03007FFA saying whether that was external work RAM (multiboot)
+// or the cartridge. It clears the top 0x200 bytes of internal work RAM and
+// hands over as at power-on, in System mode with fresh stacks. R0 chooses
+// nothing here (RegisterRamReset takes the flags).
+void SoftReset(CpuState& cpu, uint32_t function) {
+    const uint32_t restart = PeekByte(0x03007FFA) ? 0x02000000 : 0x08000000;
+    if (Tracing()) std::printf("BIOS #0x%02X: SoftReset(0x%08X)\n", function, cpu.R[0]);
+    ClearBusRange(0x03007E00, 0x200);
+    ResetInterruptHandlerPointer();
+    ResetCpu(cpu);
+    EnterHandOverState(cpu, restart);
+    // ResetCpu puts CPSR in ARM state directly. Called from THUMB code, the
+    // THUMB loop would go on decoding the ARM restart code for the rest of
+    // the slice; cutting the slice short makes the run loop pick the ARM
+    // decoder before the next instruction.
+    EndSliceEarly(cpu);
+}
+
+// The reset of the I/O registers (flag bits 5-7) is not done here.
+void RegisterRamReset(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: RegisterRAMReset(0x%08X)\n", function, cpu.R[0]);
+    ClearMemories(cpu.R[0]);
+}
+
+// HardReset reboots the handheld. Without a BIOS image there is no start-up
+// animation: every memory is cleared and the cartridge starts as at
+// power-on.
+void HardReset(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: HardReset()\n", function);
+    ClearMemories(0x1F);
+    ClearBusRange(0x03007E00, 0x200);
+    ResetHardware();
+    EndSliceEarly(cpu);
+}
 
 void Halt(CpuState&, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: Halt()\n", function);
@@ -85,6 +111,12 @@ void Halt(CpuState&, uint32_t function) {
 void Stop(CpuState&, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: Stop()\n", function);
     WaitForInterrupt(0x80);
+}
+
+// CustomHalt writes the low byte of R2 to HALTCNT: 0x00 halts, 0x80 stops.
+void CustomHalt(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: CustomHalt(0x%02X)\n", function, cpu.R[2] & 0xFF);
+    WaitForInterrupt(uint8_t(cpu.R[2]));
 }
 
 // The BIOS's own interrupt check word in internal work RAM: game interrupt
@@ -223,6 +255,13 @@ void CpuFastSet(CpuState& cpu, uint32_t function) {
     }
 }
 
+// The sum of the BIOS ROM's words, which games check to tell the handheld
+// models apart; this is the value of the Game Boy Advance's BIOS.
+void GetBiosChecksum(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: GetBiosChecksum()\n", function);
+    cpu.R[0] = 0xBAAE187F;
+}
+
 // The rotation-scaling matrix of scales sx, sy (8.8) and a BIOS angle, as the
 // four 8.8 parameters PA, PB, PC, PD. A scale of 0 means 1.0.
 struct AffineMatrix {
@@ -352,29 +391,80 @@ void RlUnComp(CpuState& cpu, uint32_t function) {
     Decompress(cpu, Compression::RunLength);
 }
 
-// Functions that are accepted and traced but not emulated: the filters, the
-// sound driver and multiboot. Their registers are left as they are.
-
+// BitUnPack: R0 source, R1 destination, R2 the unpack information: a
+// halfword source length in bytes, a byte of source unit width, a byte of
+// destination unit width, and a word with the offset and the zero flag.
 void BitUnPack(CpuState& cpu, uint32_t function) {
     if (Tracing())
         std::printf("BIOS #0x%02X: BitUnPack(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    const uint32_t info = cpu.R[2];
+    BitUnpack(cpu.R[0], cpu.R[1], BusRead16(info), BusRead8(info + 2), BusRead8(info + 3), BusRead32(info + 4));
+}
+
+// The difference filters take the output size from bits 8-31 of the header
+// at R0 and, like the hardware, do not look at its type bits.
+void DiffUnFilter(CpuState& cpu, DiffUnit unit) {
+    const uint32_t header = BusRead32(cpu.R[0]);
+    DiffUnfilter(cpu.R[0] + 4, cpu.R[1], int32_t(header >> 8), unit);
 }
 
 void Diff8bitUnFilterWram(CpuState& cpu, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: Diff8bitUnFilterWRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    DiffUnFilter(cpu, DiffUnit::Byte);
 }
 
 void Diff8bitUnFilterVram(CpuState& cpu, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: Diff8bitUnFilterVRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    DiffUnFilter(cpu, DiffUnit::ByteInHalfwords);
 }
 
 void Diff16bitUnFilter(CpuState& cpu, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: Diff16bitUnFilter(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    DiffUnFilter(cpu, DiffUnit::Halfword);
 }
 
+// SoundBias moves the bias level of SOUNDBIAS (bits 0-9) to 0x200, or to 0
+// when R0 is 0; the hardware steps there slowly, here it is set at once.
+// The sampling bits above are kept.
 void SoundBiasChange(CpuState& cpu, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: SoundBiasChange(0x%08X)\n", function, cpu.R[0]);
+    const uint16_t level = cpu.R[0] ? 0x200 : 0;
+    BusWrite16(0x04000000 + Io::SOUNDBIAS, uint16_t((ReadIoHalf(Io::SOUNDBIAS) & 0xFC00) | level));
 }
+
+// The playback rate of a sample for a MIDI key: the sample's own rate (the
+// word at R0 + 4) times 2^((key + fine / 256 - 180) / 12). The BIOS works
+// in 32-bit fixed point: the twelve semitone ratios 2^(n/12) as 1.31
+// numbers, shifted right by the octaves below the top one, interpolated
+// linearly between a key and the next by the fine adjustment (R2, in
+// 256ths of a semitone), and multiplied by the rate keeping the high word.
+// Keys above 178 act as 178 with the finest adjustment.
+uint32_t HighWord(uint32_t a, uint32_t b) { return uint32_t((uint64_t(a) * b) >> 32); }
+
+uint32_t KeyRatio(uint32_t key) {
+    static const std::array<uint32_t, 12> semitones = [] {
+        std::array<uint32_t, 12> table{};
+        for (uint32_t n = 0; n < 12; ++n) table[n] = uint32_t(std::llround(std::exp2(31 + n / 12.0)));
+        return table;
+    }();
+    return semitones[key % 12] >> (14 - key / 12);
+}
+
+void MidiKey2Freq(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: MIDIKey2Freq(0x%08X,%u,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    uint32_t key = cpu.R[1];
+    uint32_t fine = cpu.R[2] << 24;
+    if (key > 178) {
+        key = 178;
+        fine = 0xFF000000;
+    }
+    const uint32_t low = KeyRatio(key);
+    const uint32_t ratio = low + HighWord(KeyRatio(key + 1) - low, fine);
+    cpu.R[0] = HighWord(BusRead32(cpu.R[0] + 4), ratio);
+}
+
+// Functions that are accepted and traced but not emulated: the sound
+// driver. Their registers are left as they are.
 
 void SoundDriverInit(CpuState& cpu, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverInit(0x%08X)\n", function, cpu.R[0]);
@@ -394,10 +484,6 @@ void SoundDriverVSync(CpuState&, uint32_t function) {
 
 void SoundChannelClear(CpuState&, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: SoundChannelClear()\n", function);
-}
-
-void MidiKey2Freq(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: MIDIKey2Freq(0x%08X,%u,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
 }
 
 void MusicPlayerOpen(CpuState& cpu, uint32_t function) {
@@ -421,8 +507,11 @@ void MusicPlayerFadeOut(CpuState& cpu, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n", function, cpu.R[0], cpu.R[1]);
 }
 
+// MultiBoot sends a program through the link port; with no handheld on the
+// other end it fails, which R0 = 1 reports.
 void MultiBoot(CpuState& cpu, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: MultiBoot(0x%08X)\n", function, cpu.R[0]);
+    cpu.R[0] = 1;
 }
 
 void SoundDriverVSyncOff(CpuState&, uint32_t function) {
@@ -433,11 +522,16 @@ void SoundDriverVSyncOn(CpuState&, uint32_t function) {
     if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverVSyncOn()\n", function);
 }
 
+// The list of the BIOS's internal sound routines; there are none to give
+// without a BIOS image, so the game's buffer is left alone.
+void SoundGetJumpList(CpuState& cpu, uint32_t function) {
+    if (Tracing()) std::printf("BIOS #0x%02X: SoundGetJumpList(0x%08X)\n", function, cpu.R[0]);
+}
+
 using BiosFunction = void (*)(CpuState& cpu, uint32_t function);
 
-// Indexed by function number; the gaps (0x0D, 0x26, 0x27) are numbers the
-// BIOS does not answer here.
-constexpr std::array<BiosFunction, 0x2A> BiosFunctions = {
+// Indexed by function number, 0x00-0x2A; higher numbers are not functions.
+constexpr std::array<BiosFunction, 0x2B> BiosFunctions = {
     SoftReset,             // 0x00
     RegisterRamReset,      // 0x01
     Halt,                  // 0x02
@@ -451,7 +545,7 @@ constexpr std::array<BiosFunction, 0x2A> BiosFunctions = {
     ArcTan2,               // 0x0A
     CpuSet,                // 0x0B
     CpuFastSet,            // 0x0C
-    nullptr,               // 0x0D
+    GetBiosChecksum,       // 0x0D
     BgAffineSet,           // 0x0E
     ObjAffineSet,          // 0x0F
     BitUnPack,             // 0x10
@@ -476,14 +570,15 @@ constexpr std::array<BiosFunction, 0x2A> BiosFunctions = {
     MusicPlayerContinue,   // 0x23
     MusicPlayerFadeOut,    // 0x24
     MultiBoot,             // 0x25
-    nullptr,               // 0x26
-    nullptr,               // 0x27
+    HardReset,             // 0x26
+    CustomHalt,            // 0x27
     SoundDriverVSyncOff,   // 0x28
     SoundDriverVSyncOn,    // 0x29
+    SoundGetJumpList,      // 0x2A
 };
 
 static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet &&
-              BiosFunctions[0x29] == &SoundDriverVSyncOn);
+              BiosFunctions[0x2A] == &SoundGetJumpList);
 
 }  // namespace
 
@@ -492,9 +587,8 @@ void BiosCall(CpuState& cpu, uint32_t function) {
         EnterSwiException(cpu);
         return;
     }
-    const BiosFunction handler = function < BiosFunctions.size() ? BiosFunctions[function] : nullptr;
-    if (handler) {
-        handler(cpu, function);
+    if (function < BiosFunctions.size()) {
+        BiosFunctions[function](cpu, function);
         return;
     }
     if (Tracing()) std::printf("ARM: Called SWI #0x%02X at PC=0x%08X\n", function, cpu.R[15]);

@@ -9,7 +9,6 @@
 
 #include "cpu/cpu_state.h"
 
-// function: the SWI comment field (24 bits in ARM state, 8 in THUMB state).
-// In ARM state only 0x00-0x29 name a function; a number in bits 23-16 does
-// not select one.
+// function: the function number, bits 23-16 of an ARM SWI's comment field
+// or bits 7-0 of a THUMB one.
 void BiosCall(CpuState& cpu, uint32_t function);

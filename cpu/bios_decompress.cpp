@@ -90,3 +90,57 @@ void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t
         }
     }
 }
+
+void BitUnpack(uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits, uint32_t destinationBits,
+               uint32_t offset) {
+    // Other widths are not supported by the BIOS; these keep the loops finite.
+    if (sourceBits == 0 || sourceBits > 8 || destinationBits == 0 || destinationBits > 32) return;
+    const bool offsetZeros = offset >> 31;
+    offset &= 0x7FFFFFFF;
+    const uint32_t unitMask = (1u << sourceBits) - 1;
+    uint32_t output = 0;
+    uint32_t outputBits = 0;
+    for (; length > 0; --length) {
+        const uint32_t byte = BusRead8(source++);
+        for (uint32_t bit = 0; bit < 8; bit += sourceBits) {
+            uint32_t unit = (byte >> bit) & unitMask;
+            if (unit != 0 || offsetZeros) unit += offset;
+            output |= unit << outputBits;
+            outputBits += destinationBits;
+            if (outputBits >= 32) {
+                BusWrite32(destination, output);
+                destination += 4;
+                output = 0;
+                outputBits = 0;
+            }
+        }
+    }
+}
+
+void DiffUnfilter(uint32_t source, uint32_t destination, int32_t size, DiffUnit unit) {
+    if (size <= 0) return;
+    if (unit == DiffUnit::Halfword) {
+        uint16_t value = BusRead16(source);
+        for (;;) {
+            BusWrite16(destination, value);
+            destination += 2;
+            if ((size -= 2) <= 0) return;
+            source += 2;
+            value = uint16_t(value + BusRead16(source));
+        }
+    }
+    uint8_t value = BusRead8(source++);
+    for (;;) {
+        if (unit == DiffUnit::Byte) {
+            BusWrite8(destination++, value);
+            if (--size <= 0) return;
+        } else {
+            const uint8_t next = uint8_t(value + BusRead8(source++));
+            BusWrite16(destination, uint16_t(value | next << 8));
+            destination += 2;
+            if ((size -= 2) <= 0) return;
+            value = next;
+        }
+        value = uint8_t(value + BusRead8(source++));
+    }
+}

@@ -1,8 +1,9 @@
 #pragma once
-// The BIOS decompressors. Each reads its compressed stream at source (the
-// byte after the 4-byte header) and writes size bytes of output at
-// destination, all through the bus functions: the output may go to any
-// memory, and a destination in the I/O area reaches the registers.
+// The BIOS decompressors and unpackers. Each reads its stream at source
+// (for the decompressors and filters, the byte after the 4-byte header)
+// and writes its output at destination, all through the bus functions: the
+// output may go to any memory, and a destination in the I/O area reaches
+// the registers.
 
 #include <cstdint>
 
@@ -21,3 +22,19 @@ void RunLengthUnpack(uint32_t source, uint32_t destination, int32_t size);
 // into the output from bit 0 upward and whole words are written, so a size
 // that is not a multiple of 4 is rounded up.
 void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t bits);
+
+// BitUnPack: widens each unit of sourceBits (1, 2, 4 or 8, from bit 0 of
+// each source byte up) to destinationBits (1-32) and packs the results from
+// bit 0 of 32-bit output words up; only whole words are written. offset
+// (bits 0-30) is added to every non-zero unit, and to zero units too when
+// bit 31 is set. A sum wider than the destination unit spills into the next
+// one, as on the hardware.
+void BitUnpack(uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits, uint32_t destinationBits,
+               uint32_t offset);
+
+// Difference filters: the first unit is stored as it is, each later unit
+// adds its value to the previous output (8-bit units wrap at 8 bits, 16-bit
+// units at 16). Byte output goes out in bytes, or in halfwords of two bytes
+// for video memory, which takes no byte stores (rounding size up to even).
+enum class DiffUnit { Byte, ByteInHalfwords, Halfword };
+void DiffUnfilter(uint32_t source, uint32_t destination, int32_t size, DiffUnit unit);

@@ -61,7 +61,22 @@ void EnterIrqException(CpuState& cpu) {
 
 void EnterSwiException(CpuState& cpu) {
     cpu.SPSR_svc = cpu.CPSR;
-    WriteCpsr(cpu, (cpu.CPSR & 0xFFFFFFC0u) | ModeSupervisor);
+    // Like every exception, SWI masks interrupts; the BIOS's handler
+    // decides when to let them in again.
+    WriteCpsr(cpu, (cpu.CPSR & 0xFFFFFFC0u) | FlagI | ModeSupervisor);
     cpu.R[14] = cpu.R[15];
     cpu.R[15] = 0x08;
+}
+
+void EnterHandOverState(CpuState& cpu, uint32_t entry) {
+    cpu.R13_svc = 0x03007FE0;
+    cpu.R13_irq = 0x03007FA0;
+    cpu.R14_svc = cpu.R14_irq = 0;
+    cpu.SPSR_svc = cpu.SPSR_irq = 0;
+    // Set in place, not through WriteCpsr: System mode's own R13 and R14
+    // are set below as the live registers.
+    cpu.CPSR = ModeSystem;
+    cpu.R[13] = 0x03007F00;
+    cpu.R[14] = 0;
+    cpu.R[15] = entry;
 }

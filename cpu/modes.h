@@ -26,6 +26,14 @@ inline void RestoreCpsrFromSpsr(CpuState& cpu) {
 // R15 = 0x18.
 void EnterIrqException(CpuState& cpu);
 
-// SWI entry through a real BIOS image: Supervisor mode, ARM state,
+// SWI entry through a real BIOS image: Supervisor mode, ARM state, I set,
 // R14 = the instruction after the SWI, R15 = 0x08.
 void EnterSwiException(CpuState& cpu);
+
+// The state in which the BIOS hands the machine to a game, at power-on and
+// after SoftReset: System mode with interrupts enabled, ARM state, the
+// stacks of System (0x03007F00), Supervisor (0x03007FE0) and IRQ mode
+// (0x03007FA0) set, the saved status and link registers of the two
+// exception modes cleared, and R15 = entry. Registers R0-R12 are left alone
+// and the slice is not ended: a caller inside a running slice ends it.
+void EnterHandOverState(CpuState& cpu, uint32_t entry);

@@ -41,9 +41,9 @@ SliceEnd RunSlice(CpuState& cpu) {
         end = SliceEnd::Normal;
     }
 
-    // Interrupts are taken only here. Supervisor mode is never
-    // interrupted, so code inside a BIOS call runs to its end.
-    if (cpu.IrqPending && !(cpu.CPSR & FlagI) && (cpu.CPSR & ModeMask) != ModeSupervisor) EnterIrqException(cpu);
+    // Interrupts are taken only here, in any mode while I is clear. An
+    // emulated BIOS call finishes inside its SWI, so it is never split.
+    if (cpu.IrqPending && !(cpu.CPSR & FlagI)) EnterIrqException(cpu);
     return end;
 }
 

@@ -116,7 +116,8 @@ inline void AluOperation(CpuState& cpu, uint32_t opcode) {
         cpu.R[rd] = result;
         SetSubFlags(cpu, d, s, result);
     } else if constexpr (Op == AluNEG) {
-        // A subtraction from zero; with this CPU's V rule V is always clear.
+        // A subtraction from zero: V is set only for 0x80000000, whose
+        // negation does not fit.
         const uint32_t result = 0u - s;
         cpu.R[rd] = result;
         SetSubFlagsNoBorrow(cpu, 0, s, result);

@@ -123,23 +123,33 @@ void Pop(CpuState& cpu, uint32_t opcode) {
     cpu.R[13] = address | (base & 3);
 }
 
-// STMIA / LDMIA Rb!, {Rlist} with Rb (bits 10-8) fixed per handler. The base
-// is written back after the transfers: a stored Rb is its old value, a
-// loaded Rb ends with the written-back address. An empty list changes
-// nothing.
+// STMIA / LDMIA Rb!, {Rlist} with Rb (bits 10-8) fixed per handler. As in
+// ARM state the base is written back before the loads, so a loaded Rb keeps
+// the loaded word (GCC's struct copies rely on it), and after the first
+// store, so a stored Rb is its old value only when it is the lowest listed
+// register. An empty list changes nothing.
 template <bool IsLoad, uint32_t Rb>
 void MultipleTransfer(CpuState& cpu, uint32_t opcode) {
+    const uint32_t list = opcode & 0xFF;
     const uint32_t base = cpu.R[Rb];
     uint32_t address = base & ~3u;
-    for (uint32_t list = opcode & 0xFF; list != 0; list &= list - 1) {
-        const uint32_t reg = std::countr_zero(list);
-        if constexpr (IsLoad)
-            cpu.R[reg] = LoadWord(cpu, address);
-        else
-            BusWrite32(address, cpu.R[reg]);
-        address += 4;
+    const uint32_t final = (address + 4 * uint32_t(std::popcount(list))) | (base & 3);
+    if constexpr (IsLoad) {
+        cpu.R[Rb] = final;
+        for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
+            cpu.R[std::countr_zero(rest)] = LoadWord(cpu, address);
+            address += 4;
+        }
+    } else {
+        const uint32_t lowest = list & (0u - list);
+        for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
+            const uint32_t reg = std::countr_zero(rest);
+            const bool newBase = reg == Rb && (1u << reg) != lowest;
+            BusWrite32(address, newBase ? final : cpu.R[reg]);
+            address += 4;
+        }
+        cpu.R[Rb] = final;
     }
-    cpu.R[Rb] = address | (base & 3);
 }
 
 }  // namespace thumb

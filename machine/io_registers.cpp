@@ -8,6 +8,7 @@
 
 #include "cpu/access_cost.h"
 #include "cpu/cpu_state.h"
+#include "cpu/modes.h"
 #include "cpu/run_loop.h"
 #include "game/game.h"
 #include "game/settings.h"
@@ -330,9 +331,7 @@ void ResetHardware() {
     ResetCpu(Cpu);
     if (!BiosLoaded) {
         // Direct boot: the state the BIOS leaves when it jumps to the cartridge.
-        Cpu.R[15] = 0x08000000;
-        Cpu.R[13] = Cpu.R13_svc = 0x03007FE0;
-        Cpu.R13_irq = 0x03007FA0;
+        EnterHandOverState(Cpu, 0x08000000);
         // The interrupt stub jumps through this pointer; 0x28 is the stub's
         // own return sequence, so an interrupt before the game installs a
         // handler returns at once.

@@ -3,7 +3,10 @@
 @ the ROM, and the call of the program's `main`.
 @
 @ With the direct boot (no BIOS image) the machine starts here at 0x08000000
-@ in Supervisor mode with interrupts masked.
+@ as the BIOS leaves it: System mode, interrupts enabled, the stacks of
+@ System, IRQ and Supervisor mode set. The state found on entry is handed
+@ to `main` in r4-r7 (CPSR, R13 of the entry mode, R13_irq, R13_svc) for
+@ the programs that check it.
 
     .syntax unified
     .section .crt0, "ax", %progbits
@@ -32,13 +35,17 @@ _start:
 start_up:
     @ Every banked mode gets its own stack at the top of IWRAM. FIQ and
     @ Undefined share one stack because this CPU gives them one R13 bank.
+    mrs     r4, cpsr
+    mov     r5, sp
     msr     cpsr_fc, #0xD2          @ IRQ
+    mov     r6, sp
     ldr     sp, =0x03007FA0
     msr     cpsr_fc, #0xD7          @ Abort
     ldr     sp, =0x03007F80
     msr     cpsr_fc, #0xDB          @ Undefined (and FIQ)
     ldr     sp, =0x03007F60
     msr     cpsr_fc, #0xD3          @ Supervisor
+    mov     r7, sp
     ldr     sp, =0x03007FE0
     msr     cpsr_fc, #0xDF          @ System, interrupts stay masked
     ldr     sp, =0x03007F00

@@ -1,14 +1,15 @@
 @ Status registers and modes: MRS and MSR, the banked R13/R14 of every mode,
 @ the saved status registers, returns from exceptions through data
-@ processing with S and R15 and through LDM with S, and User mode. This CPU's
-@ documented choices that the checks rely on:
-@  - MSR to CPSR with the control field passes the whole operand (flags too)
-@    to the status register; without it only the flags change, whatever the
-@    other mask bits say;
+@ processing with S and R15 and through LDM with S, and User mode.
+@ The handheld's rules for MSR: only the fields named by the mask change, f
+@ the flags (bits 31-28) and c the control byte; bits 8-27 do not exist and
+@ read as 0, so the s and x fields change nothing; mode bit 4 always reads
+@ 1; in User mode the control byte of CPSR cannot be written. An LDM with S
+@ and R15 writes its base back in the mode that ran it, before the status
+@ is restored. This CPU's documented choices that the checks rely on:
 @  - MRS and MSR of the SPSR do nothing in modes without one;
 @  - FIQ, Undefined and every invalid mode share one R13/R14 bank;
-@  - LDM/STM with S but without R15 transfer the current mode's registers,
-@    and an LDM that restores the status writes its base back in the new mode.
+@  - LDM/STM with S but without R15 transfer the current mode's registers.
 
     .include "check.inc"
     .equ    FLAG_N, 0x80000000
@@ -42,24 +43,46 @@ main:
     msr     cpsr_f, #(FLAG_N | FLAG_Z | FLAG_C | FLAG_V)
     mrs     r0, cpsr
     check   r0, 0xF0000000 | MASKED | MODE_SYS
-    @ Without the control field only the flags are taken from the operand.
-    ldr     r0, =0x50000013
+    @ The flags field takes bits 31-28 only; bits 27-24 do not exist.
+    ldr     r0, =0x5F00FF13
     msr     cpsr_f, r0
     mrs     r1, cpsr
     check   r1, 0x50000000 | MASKED | MODE_SYS
-    ldr     r0, =0x30000000
-    msr     cpsr_s, r0              @ status field: still the flags
+    @ The status and extension fields hold no bits: nothing changes.
+    ldr     r0, =0x30FFFF00
+    msr     cpsr_s, r0
     mrs     r1, cpsr
-    check   r1, 0x30000000 | MASKED | MODE_SYS
-    @ With the control field the whole word is written, flags included.
-    msr     cpsr_f, #0
+    check   r1, 0x50000000 | MASKED | MODE_SYS
+    msr     cpsr_x, r0
+    mrs     r1, cpsr
+    check   r1, 0x50000000 | MASKED | MODE_SYS
+    msr     cpsr_sx, r0
+    mrs     r1, cpsr
+    check   r1, 0x50000000 | MASKED | MODE_SYS
+    @ The control field keeps the flags, from a register or an immediate.
     ldr     r0, =0xA0000000 | MASKED | MODE_SYS
     msr     cpsr_c, r0
     mrs     r1, cpsr
+    check   r1, 0x50000000 | MASKED | MODE_SYS
+    msr     cpsr_f, #(FLAG_N | FLAG_C)
+    msr     cpsr_c, #MASKED | MODE_SYS
+    mrs     r1, cpsr
     check   r1, 0xA0000000 | MASKED | MODE_SYS
-    msr     cpsr_fc, #MASKED | MODE_SYS
+    @ Both fields, and all four: the flags and the control byte only.
+    ldr     r0, =0x300000C0 | MODE_SYS
+    msr     cpsr_fc, r0
+    mrs     r1, cpsr
+    check   r1, 0x30000000 | MASKED | MODE_SYS
+    mvn     r0, #0x20               @ 0xFFFFFFDF: ARM state, System mode
+    msr     cpsr_fsxc, r0
+    mrs     r1, cpsr
+    check   r1, 0xF0000000 | MASKED | MODE_SYS
+    @ Mode bit 4 cannot be cleared: mode 0x0F is written as 0x1F.
+    msr     cpsr_fc, #MASKED | 0x0F
     mrs     r1, cpsr
     check   r1, MASKED | MODE_SYS
+    mov     r0, sp
+    checkr  r0, r11                 @ still System's stack
 
 @ --- Banked registers ---------------------------------------------------------
     ldr     r4, =0x11110000
@@ -121,18 +144,25 @@ main:
     mrs     r1, spsr
     check   r1, 0x6000001F
     ldr     r0, =0xF00000D3
-    msr     spsr_c, r0              @ control field: the whole word
+    msr     spsr_c, r0              @ control field: the flags stay
     mrs     r1, spsr
-    check   r1, 0xF00000D3
+    check   r1, 0x600000D3
+    ldr     r0, =0x00FFFF00
+    msr     spsr_sx, r0             @ no bits there
+    mrs     r1, spsr
+    check   r1, 0x600000D3
+    msr     spsr_c, #0x03           @ mode bit 4 reads 1
+    mrs     r1, spsr
+    check   r1, 0x60000013
     msr     cpsr_c, #MASKED | MODE_IRQ
     ldr     r0, =0x12345678
-    msr     spsr_fc, r0
+    msr     spsr_fsxc, r0
     msr     cpsr_c, #MASKED | MODE_SVC
     mrs     r1, spsr                @ each mode has its own
-    check   r1, 0xF00000D3
+    check   r1, 0x60000013
     msr     cpsr_c, #MASKED | MODE_IRQ
     mrs     r1, spsr
-    check   r1, 0x12345678
+    check   r1, 0x10000078
     msr     cpsr_c, #MASKED | MODE_FIQ
     ldr     r0, =0xABCD0011
     msr     spsr_fc, r0
@@ -141,7 +171,7 @@ main:
     msr     spsr_fc, r0
     msr     cpsr_c, #MASKED | MODE_FIQ
     mrs     r1, spsr                @ FIQ keeps its own SPSR
-    check   r1, 0xABCD0011
+    check   r1, 0xA0000011
     msr     cpsr_c, #MASKED | MODE_SYS
     mov     r0, #0x66
     mrs     r0, spsr
@@ -193,8 +223,8 @@ return4:
     mrs     r0, cpsr
     check   r0, MASKED | MODE_SYS
 
-    @ LDMFD SP!, {r0, PC}^ in IRQ mode restores the CPSR from SPSR_irq, then
-    @ writes the final address into the R13 of the restored (System) mode.
+    @ LDMFD SP!, {r0, PC}^ in IRQ mode pops the IRQ stack and restores the
+    @ CPSR from SPSR_irq; System mode's R13 is not touched.
     msr     cpsr_c, #MASKED | MODE_IRQ
     ldr     r0, =0x40000000 | MASKED | MODE_SYS
     msr     spsr_fc, r0
@@ -205,15 +235,15 @@ return4:
     ldmfd   sp!, {r0, pc}^
     b       fail_jump
 return5:
-    mov     r2, sp                  @ System mode now; its R13 got the base
+    mov     r2, sp                  @ System mode now
     mov     sp, r11
     mrs     r1, cpsr
     check   r1, 0x40000000 | MASKED | MODE_SYS
     check   r0, 0xCAFE
-    check   r2, IRQ_STACK
+    checkr  r2, r11
     msr     cpsr_c, #MASKED | MODE_IRQ
-    mov     r0, sp                  @ the IRQ bank kept its old value
-    check   r0, IRQ_STACK - 8
+    mov     r0, sp                  @ the IRQ stack was popped
+    check   r0, IRQ_STACK
     ldr     sp, =IRQ_STACK
 
     @ With S but without R15, LDM and STM use the current mode's registers.
@@ -250,7 +280,10 @@ user_code:
     msr     cpsr_fc, r0
     mrs     r1, cpsr
     check   r1, 0xF0000000 | MASKED | MODE_USR
-    msr     cpsr_c, #MODE_SVC       @ flags from the operand: all clear
+    msr     cpsr_c, #MODE_SVC       @ nothing changes
+    mrs     r1, cpsr
+    check   r1, 0xF0000000 | MASKED | MODE_USR
+    msr     cpsr_f, #0
     mrs     r1, cpsr
     check   r1, MASKED | MODE_USR
     mov     r0, #0x44

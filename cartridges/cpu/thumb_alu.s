@@ -4,7 +4,7 @@
 @ operations (5). This CPU's documented choices that the checks rely on:
 @  - MOV Rd, #imm8 clears N and keeps C and V;
 @  - ROR by a register only looks at its low five bits, so 32 keeps C;
-@  - MUL clears C and V; NEG never sets V (the subtract V rule with a = 0);
+@  - MUL clears C and V;
 @  - hi-register ADD and MOV set no flags, also in their lo-lo encodings.
 
     .include "check.inc"
@@ -168,10 +168,10 @@ main:
     tsetf   0x0
     adcs    r0, r3
     tcheck  r0, 8
-    @ NEG: 0 - Rs.
+    @ NEG: 0 - Rs; negating 0x80000000 overflows.
     ldr     r1, =0x80000000
     negs    r0, r1
-    tcheckf 0x8
+    tcheckf 0x9
     tcheck  r0, 0x80000000
     movs    r1, #0
     negs    r0, r1

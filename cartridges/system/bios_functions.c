@@ -1,5 +1,6 @@
-/* The BIOS functions: arithmetic, copies, rotation-scaling matrices and
- * decompression, called from THUMB code.
+/* The BIOS functions: arithmetic, copies, rotation-scaling matrices,
+ * decompression, unpacking and filters, the sound helpers and the checksum,
+ * called from THUMB code.
  *
  * The expected angles and matrices follow the BIOS's own units: an angle
  * of 0x10000 is a full turn, results are truncated toward zero, and pi is
@@ -294,12 +295,123 @@ static void Decompression(void) {
     CHECK(work[0], 0xEE);
 }
 
+/* The unpack information of BitUnPack: source length in bytes, source and
+ * destination unit widths in bits, then the offset (bits 0-30) that is
+ * added to every non-zero unit, and to zero units too when bit 31 is set. */
+struct UnpackInfo {
+    uint16_t length;
+    uint8_t sourceBits, destinationBits;
+    uint32_t offset;
+};
+
+static const uint8_t Mono[2] = {0xB1, 0x0F};
+static const uint8_t Pairs[1] = {0xE4};          /* 2-bit units 0, 1, 2, 3 */
+static const uint8_t Nibbles[1] = {0x5A};        /* 4-bit units 0xA, 0x5 */
+static const uint8_t Bytes[2] = {0x00, 0x7F};
+static const struct UnpackInfo UnpackInfos[7] = {
+    {2, 1, 4, 0},          {2, 1, 4, 2},       {2, 1, 4, 0x80000002}, {1, 2, 8, 0x10},
+    {1, 4, 16, 0x1234},    {2, 8, 32, 0x80000001}, {1, 1, 1, 0},
+};
+
+static void Unpack(const uint8_t* source, uint32_t info) {
+    ClearCopy();
+    Load((uint32_t)source, (uint32_t)Copy, (uint32_t)&UnpackInfos[info], 0);
+    BiosSwi16(Regs);
+}
+
+static void Unpacking(void) {
+    /* Units are taken from bit 0 of each source byte up and packed from
+     * bit 0 of each output word up: 0xB1 is 1, 0, 0, 0, 1, 1, 0, 1. */
+    Unpack(Mono, 0);
+    CHECK(Copy[0], 0x10110001);
+    CHECK(Copy[1], 0x00001111);
+    CHECK(Copy[2], 0xEEEEEEEE);
+    Unpack(Mono, 1);
+    CHECK(Copy[0], 0x30330003);
+    Unpack(Mono, 2);
+    CHECK(Copy[0], 0x32332223);
+    CHECK(Copy[1], 0x22223333);
+    Unpack(Pairs, 3);
+    CHECK(Copy[0], 0x13121100);
+    Unpack(Nibbles, 4);
+    CHECK(Copy[0], 0x1239123E);
+    Unpack(Bytes, 5);
+    CHECK(Copy[0], 1);
+    CHECK(Copy[1], 0x80);
+    /* Eight 1-bit units make no whole word: nothing is written. */
+    Unpack(Mono, 6);
+    CHECK(Copy[0], 0xEEEEEEEE);
+
+    /* The difference filters: a header with the size in bits 8-31, the
+     * first unit as it is, then the differences (wrapping at the width). */
+    static const uint8_t Diff8[12] __attribute__((aligned(4))) = {0x81, 6, 0, 0, 0x10, 0x01, 0xFF, 0x05, 0x80, 0x01};
+    static const uint16_t Diff16[6] __attribute__((aligned(4))) = {0x0882, 0, 0x1000, 0x0001, 0xFFFF, 0x8000};
+    volatile uint8_t* const work = (volatile uint8_t*)0x02000000;
+    volatile uint16_t* const video = (volatile uint16_t*)0x06000000;
+    Prepare(work);
+    Load((uint32_t)Diff8, (uint32_t)work, 0, 0);
+    BiosSwi22(Regs);
+    CHECK(work[0] | work[1] << 8 | work[2] << 16 | work[3] << 24, 0x15101110);
+    CHECK(work[4] | work[5] << 8 | work[6] << 16, 0xEE9695);
+    /* The VRAM form writes the same bytes in halfwords. */
+    Prepare((volatile uint8_t*)video);
+    Load((uint32_t)Diff8, (uint32_t)video, 0, 0);
+    BiosSwi23(Regs);
+    CHECK(video[1], 0x1510);
+    CHECK(video[2], 0x9695);
+    CHECK(video[3], 0xEEEE);
+    Prepare(work);
+    Load((uint32_t)Diff16, (uint32_t)work, 0, 0);
+    BiosSwi24(Regs);
+    const volatile uint16_t* const work16 = (const volatile uint16_t*)work;
+    CHECK(work16[1], 0x1001);
+    CHECK(work16[3], 0x9000);
+    CHECK(work16[4], 0xEEEE);
+}
+
+/* A sample's header as the sound driver keeps it: its playback rate at
+ * MIDI key 180, times 1024, in the word at +4. */
+static const uint32_t Wave[2] = {0, 22050 << 10};
+
+static void SoundHelpers(void) {
+    /* MidiKey2Freq: rate x 2^((key + fine / 256 - 180) / 12), worked in the
+     * BIOS's fixed point (semitone ratios as 1.31 numbers, interpolated by
+     * the fine adjustment); keys above 178 act as 178 at fine 255. */
+    static const uint32_t Keys[6][2] = {{60, 0}, {69, 0}, {60, 128}, {127, 64}, {0, 0}, {180, 0}};
+    static const uint32_t Rates[6] = {22050, 37083, 22705, 1072921, 689, 21307254};
+    uint32_t wrong = 0;
+    for (uint32_t i = 0; i < 6; ++i) {
+        Load((uint32_t)Wave, Keys[i][0], Keys[i][1], 0);
+        BiosSwi31(Regs);
+        if (Regs[0] != Rates[i]) wrong |= 1u << i;
+    }
+    CHECK(wrong, 0);
+
+    /* SoundBias moves the bias level (bits 0-9) to 0x200, or to 0 for
+     * R0 = 0, and keeps the sampling bits. */
+    REG16(0x088) = 0x4123;
+    Load(1, 0, 0, 0);
+    BiosSwi25(Regs);
+    CHECK(REG16(0x088), 0x4200);
+    Load(0, 0, 0, 0);
+    BiosSwi25(Regs);
+    CHECK(REG16(0x088), 0x4000);
+    REG16(0x088) = 0x0200;
+
+    /* GetBiosChecksum: the sum of the handheld's BIOS. */
+    Load(0, 0, 0, 0);
+    BiosSwi13(Regs);
+    CHECK(Regs[0], 0xBAAE187F);
+}
+
 int main(void) {
     Arithmetic();
     Angles();
     Copies();
     Affine();
     Decompression();
+    Unpacking();
+    SoundHelpers();
     return 0;
 }
 

@@ -27,9 +27,11 @@ static void StartTimer0(uint32_t ticks, uint32_t prescaler) {
     TMCNT_H(0) = (uint16_t)(TIMER_ENABLE | TIMER_IRQ | prescaler);
 }
 
-/* VBlankIntrWait from ARM state, where the whole 24-bit comment field is
- * the function number. */
-static void VBlankIntrWaitArm(void) { __asm__ volatile("swi 5" ::: "r0", "r1", "r2", "r3", "r12", "lr", "memory"); }
+/* VBlankIntrWait from ARM state, where the BIOS takes the function number
+ * from bits 23-16 of the comment field. */
+static void VBlankIntrWaitArm(void) {
+    __asm__ volatile("swi 0x50000" ::: "r0", "r1", "r2", "r3", "r12", "lr", "memory");
+}
 
 static void TimerStormAndVBlankIntrWait(void) {
     /* Timer 0 at 64 cycles a tick ticks once per slice, 456 times a frame;

@@ -101,13 +101,20 @@ BiosSwi\number:
     bios_swi 10
     bios_swi 11
     bios_swi 12
+    bios_swi 13
     bios_swi 14
     bios_swi 15
+    bios_swi 16
     bios_swi 17
     bios_swi 18
     bios_swi 19
     bios_swi 20
     bios_swi 21
+    bios_swi 22
+    bios_swi 23
+    bios_swi 24
+    bios_swi 25
+    bios_swi 31
 
     .bss
     .balign 4

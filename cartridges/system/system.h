@@ -99,13 +99,20 @@ void BiosSwi9(uint32_t regs[4]);  /* ArcTan */
 void BiosSwi10(uint32_t regs[4]); /* ArcTan2 */
 void BiosSwi11(uint32_t regs[4]); /* CpuSet */
 void BiosSwi12(uint32_t regs[4]); /* CpuFastSet */
+void BiosSwi13(uint32_t regs[4]); /* GetBiosChecksum */
 void BiosSwi14(uint32_t regs[4]); /* BgAffineSet */
 void BiosSwi15(uint32_t regs[4]); /* ObjAffineSet */
+void BiosSwi16(uint32_t regs[4]); /* BitUnPack */
 void BiosSwi17(uint32_t regs[4]); /* LZ77UnCompWram */
 void BiosSwi18(uint32_t regs[4]); /* LZ77UnCompVram */
 void BiosSwi19(uint32_t regs[4]); /* HuffUnComp */
 void BiosSwi20(uint32_t regs[4]); /* RLUnCompWram */
 void BiosSwi21(uint32_t regs[4]); /* RLUnCompVram */
+void BiosSwi22(uint32_t regs[4]); /* Diff8bitUnFilterWram */
+void BiosSwi23(uint32_t regs[4]); /* Diff8bitUnFilterVram */
+void BiosSwi24(uint32_t regs[4]); /* Diff16bitUnFilter */
+void BiosSwi25(uint32_t regs[4]); /* SoundBias */
+void BiosSwi31(uint32_t regs[4]); /* MidiKey2Freq */
 
 static inline void VBlankIntrWait(void) {
     uint32_t regs[4] = {0, 0, 0, 0};

@@ -179,29 +179,41 @@ TEST_F(Bios, RegisterRamResetClearsTheChosenMemories) {
     EXPECT_EQ(cpu.R[15], 0x08000100u);
 }
 
-TEST_F(Bios, SoftResetRestartsWhereTheGameWasStarted) {
+// The state after a reset is checked by the exceptions cartridge; here the
+// parts a cartridge cannot see: the restart address, the switch from THUMB
+// to ARM taking effect at once, and HardReset's clean start.
+TEST_F(Bios, ResetsRestartTheGameInArmState) {
     machine.LoadThumb(0x08000200, {0xDF00});
-    cpu.R[5] = 0x55;
-    Call(0x00, {0x00});
-    EXPECT_EQ(cpu.R[15], 0x08000000u);
-    EXPECT_EQ(cpu.R[5], 0u);
-    EXPECT_EQ(cpu.CPSR, 0xD3u);
-    EXPECT_TRUE(cpu.SliceBreak);  // leaving THUMB state takes effect at once
+    cpu.CPSR = FlagT | ModeIrq;
+    machine.Write32(0x03007FFC, 0x03001234);  // the game's interrupt handler
+    machine.Step();
+    EXPECT_EQ((std::array{cpu.R[15], cpu.CPSR}), (std::array<uint32_t, 2>{0x08000000, ModeSystem}));
+    EXPECT_TRUE(machine.endedSliceEarly);
+    EXPECT_EQ(machine.Read32(0x03007FFC), 0x28u) << "back to the stub's own return";
 
     machine.Write8(0x03007FFA, 1);  // started from external work RAM
     machine.LoadThumb(0x08000200, {0xDF00});
     machine.Step();
     EXPECT_EQ(cpu.R[15], 0x02000000u);
+
+    // HardReset also clears external work RAM, the start flag included.
+    machine.Write32(0x02000100, 0x12345678);
+    machine.LoadThumb(0x08000200, {0xDF26});
+    cpu.CPSR = FlagT | ModeSystem;
+    machine.Step();
+    EXPECT_EQ((std::array{cpu.R[15], cpu.CPSR, machine.Read32(0x02000100), uint32_t(machine.Read8(0x03007FFA))}),
+              (std::array<uint32_t, 4>{0x08000000, ModeSystem, 0, 0}));
+    EXPECT_TRUE(machine.endedSliceEarly);
 }
 
 TEST_F(Bios, HaltWaitsOnlyWhenAnInterruptCanWakeTheCpu) {
-    machine.LoadArm(0x08000000, {0xEF000002});
+    machine.LoadArm(0x08000000, {0xEF020000});
     machine.Step();
     EXPECT_EQ(cpu.R[15], 0x08000004u);  // IME off: returns at once
 
     StoreIoHalf(0x208, 1);  // IME
     StoreIoHalf(0x200, 1);  // IE: vertical blank
-    machine.LoadArm(0x08000000, {0xEF000002});
+    machine.LoadArm(0x08000000, {0xEF020000});
     machine.Step();
     EXPECT_EQ(cpu.R[15], 0x08000000u);  // the SWI runs again
 }
@@ -211,7 +223,7 @@ TEST_F(Bios, HaltWaitsOnlyWhenAnInterruptCanWakeTheCpu) {
 TEST_F(Bios, VBlankIntrWaitWaitsThroughOtherInterrupts) {
     StoreIoHalf(0x200, 0x0009);           // IE: vertical blank and timer 0
     machine.Write16(0x03007FF8, 0x0001);  // a stale vertical blank flag
-    machine.LoadArm(0x08000000, {0xEF000005});
+    machine.LoadArm(0x08000000, {0xEF050000});
     machine.Step();
     EXPECT_EQ(ReadIoHalf(0x208), 1);            // IME switched on
     EXPECT_EQ(machine.Read16(0x03007FF8), 0u);  // the stale flag discarded
@@ -237,8 +249,7 @@ TEST_F(Bios, VBlankIntrWaitWaitsThroughOtherInterrupts) {
 
 // An ARM-state SWI through a BIOS image is run by the bios_image cartridge.
 TEST_F(Bios, WithABiosImageThumbSwiEntersSupervisorModeAtTheVector) {
-    // The BIOS handles the call itself. Unlike the hardware, the entry
-    // leaves I as it was.
+    // The BIOS handles the call itself; the entry masks interrupts.
     BiosLoaded = true;
     machine.LoadThumb(0x08000000, {0xDF06});  // svc 6
     const uint32_t cpsr = FlagZ | FlagT | ModeSystem;
@@ -248,7 +259,7 @@ TEST_F(Bios, WithABiosImageThumbSwiEntersSupervisorModeAtTheVector) {
     cpu.R13_svc = 0x03007FE0;
     machine.Step();
     EXPECT_EQ((std::array{cpu.R[15], cpu.R[14], cpu.CPSR, cpu.SPSR_svc, cpu.R[13], cpu.R13_usr}),
-              (std::array<uint32_t, 6>{0x08, 0x08000002, FlagZ | ModeSupervisor, cpsr, 0x03007FE0, 0x03007F00}));
+              (std::array<uint32_t, 6>{0x08, 0x08000002, FlagZ | FlagI | ModeSupervisor, cpsr, 0x03007FE0, 0x03007F00}));
     EXPECT_EQ(cpu.R[0], 7u) << "not divided by the host";
 }
 
@@ -265,7 +276,7 @@ TEST_F(Bios, TraceLinesNameTheFunctionAndItsArguments) {
          "BIOS #0x0B: CPUSet(0x02000000,0x02000100,0x05000004)\n"
          "CPUSet: 02000000-02000000 -> 02000100-0200010C (32bit)\n"},
         {0x04, {0, 0}, ""},  // IntrWait has no trace
-        {0x060000, {}, "ARM: Called SWI #0x60000 at PC=0x08000004\n"},
+        {0x2B, {}, "ARM: Called SWI #0x2B at PC=0x08000004\n"},
     };
     const uint32_t savedVerbose = Verbose;
     Verbose = VerboseBios;

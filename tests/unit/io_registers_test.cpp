@@ -178,7 +178,7 @@ TEST(Reset, DirectBootWithoutBios) {
     const CpuState& cpu = machine.cpu;
     EXPECT_EQ(
         (std::array{cpu.R[15], cpu.R[13], cpu.R13_svc, cpu.R13_irq, cpu.CPSR, cpu.SliceLength, uint32_t(cpu.Cycles)}),
-        (std::array<uint32_t, 7>{0x08000000, 0x03007FE0, 0x03007FE0, 0x03007FA0, 0xD3, 960, 960}));
+        (std::array<uint32_t, 7>{0x08000000, 0x03007F00, 0x03007FE0, 0x03007FA0, 0x1F, 960, 960}));
     EXPECT_EQ(machine.Read32(0x03007FFC), 0x00000028u);
     EXPECT_EQ(machine.Read32(0x03007FF8), 0xFF000000u) << "0x03007FF8-FA cleared, 0x03007FFB kept";
 

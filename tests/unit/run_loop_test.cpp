@@ -107,15 +107,14 @@ TEST(SliceEnd, OvershootIsCarriedIntoTheNextSlice) {
     EXPECT_EQ(machine.cpu.R[0], uint32_t(FrameCycles - 3));
 }
 
-// A pending IRQ is taken at a slice end outside Supervisor mode with I
-// clear; from THUMB it enters ARM state at the vector.
-TEST(SliceEnd, IrqEntryUnlessSupervisorModeOrIMasked) {
+// A pending IRQ is taken at a slice end when I is clear; from THUMB it
+// enters ARM state at the vector.
+TEST(SliceEnd, IrqEntryUnlessIMasked) {
     const struct {
         uint32_t cpsr, pc;
         bool taken;
     } cases[] = {
         {FlagC | FlagT | ModeSystem, 0x08000102, true},  // R15: the next THUMB instruction
-        {ModeSupervisor, Code, false},
         {ModeSystem | FlagI, Code, false},
     };
     for (const auto& c : cases) {

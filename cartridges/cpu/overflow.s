@@ -1,0 +1,237 @@
+@ The overflow flag of every subtraction, with and without a carry in, for
+@ operands around 0x80000000, 0x7FFFFFFF and 0, and the signed comparisons
+@ compilers build on it: 64-bit "less than" through CMP and SBCS, and
+@ x < INT_MIN. The handheld subtracts by adding NOT b and the carry, so V is
+@ set when a and b have different signs and the result's sign differs from
+@ a's, whatever the carry in; b = 0x80000000 is no exception. Each case sets
+@ the flags opposite to the expected ones (C as the carry in where one is
+@ read), runs one instruction on r1 = a and r2 = b (r8, r9 = the same for the
+@ hi-register compare) and compares NZCV, written N = 8, Z = 4, C = 2, V = 1.
+@ The additions CMN and ADC are checked alongside.
+
+    .include "check.inc"
+
+    .macro  arith insn, a, b, before, after
+    ldr     r1, =\a
+    ldr     r2, =\b
+    msr     cpsr_f, #(\before << 28)
+    \insn
+    checkf  \after
+    .endm
+
+    .macro  tarith insn, a, b, before, after
+    ldr     r1, =\a
+    ldr     r2, =\b
+    mov     r8, r1
+    mov     r9, r2
+    tsetf   \before
+    \insn
+    tcheckf \after
+    .endm
+
+    @ r0 = 1 when the 64-bit signed a (ahi:alo) is less than b, else 0.
+    .macro  less64 ahi, alo, bhi, blo, expected
+    ldr     r0, =\alo
+    ldr     r1, =\ahi
+    ldr     r2, =\blo
+    ldr     r3, =\bhi
+    cmp     r0, r2
+    sbcs    r0, r1, r3
+    movlt   r0, #1
+    movge   r0, #0
+    check   r0, \expected
+    .endm
+
+    .text
+    .arm
+    .global main
+main:
+    push    {r4-r11, lr}
+
+@ --- ARM: SUBS, CMP, RSBS, SBCS, RSCS, NEG (RSBS #0), CMN, ADCS --------------------
+    arith   "subs r0, r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
+    arith   "subs r0, r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
+    arith   "subs r0, r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
+    arith   "subs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    arith   "subs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    arith   "subs r0, r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
+    arith   "subs r0, r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
+    arith   "subs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
+    arith   "cmp r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
+    arith   "cmp r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
+    arith   "cmp r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
+    arith   "cmp r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    arith   "cmp r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    arith   "cmp r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
+    arith   "cmp r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
+    arith   "cmp r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
+    arith   "rsbs r0, r2, r1", 0x00000000, 0x80000000, 0x6, 0x9
+    arith   "rsbs r0, r2, r1", 0x80000000, 0x00000000, 0x5, 0xA
+    arith   "rsbs r0, r2, r1", 0x80000000, 0x00000001, 0xC, 0x3
+    arith   "rsbs r0, r2, r1", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    arith   "rsbs r0, r2, r1", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    arith   "rsbs r0, r2, r1", 0x80000000, 0x80000000, 0x9, 0x6
+    arith   "rsbs r0, r2, r1", 0x00000000, 0x00000000, 0x9, 0x6
+    arith   "rsbs r0, r2, r1", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
+    arith   "sbcs r0, r1, r2", 0x00000000, 0x80000000, 0xD, 0x0
+    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000000, 0xC, 0x3
+    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
+    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0xD, 0x0
+    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x4, 0x9
+    arith   "sbcs r0, r1, r2", 0x80000000, 0x80000000, 0x5, 0x8
+    arith   "sbcs r0, r1, r2", 0x00000000, 0x00000000, 0x5, 0x8
+    arith   "sbcs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0xC, 0x3
+    arith   "sbcs r0, r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
+    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000000, 0x7, 0xA
+    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000001, 0xE, 0x3
+    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    arith   "sbcs r0, r1, r2", 0x80000000, 0x80000000, 0xB, 0x6
+    arith   "sbcs r0, r1, r2", 0x00000000, 0x00000000, 0xB, 0x6
+    arith   "sbcs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x7, 0xA
+    arith   "rscs r0, r2, r1", 0x00000000, 0x80000000, 0xD, 0x0
+    arith   "rscs r0, r2, r1", 0x80000000, 0x00000000, 0xC, 0x3
+    arith   "rscs r0, r2, r1", 0x80000000, 0x00000001, 0xC, 0x3
+    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0xFFFFFFFF, 0xD, 0x0
+    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0x80000000, 0x4, 0x9
+    arith   "rscs r0, r2, r1", 0x80000000, 0x80000000, 0x5, 0x8
+    arith   "rscs r0, r2, r1", 0x00000000, 0x00000000, 0x5, 0x8
+    arith   "rscs r0, r2, r1", 0xFFFFFFFF, 0x7FFFFFFF, 0xC, 0x3
+    arith   "rscs r0, r2, r1", 0x00000000, 0x80000000, 0x6, 0x9
+    arith   "rscs r0, r2, r1", 0x80000000, 0x00000000, 0x7, 0xA
+    arith   "rscs r0, r2, r1", 0x80000000, 0x00000001, 0xE, 0x3
+    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    arith   "rscs r0, r2, r1", 0x80000000, 0x80000000, 0xB, 0x6
+    arith   "rscs r0, r2, r1", 0x00000000, 0x00000000, 0xB, 0x6
+    arith   "rscs r0, r2, r1", 0xFFFFFFFF, 0x7FFFFFFF, 0x7, 0xA
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x80000000, 0x6, 0x9
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x00000000, 0x9, 0x6
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x00000001, 0x7, 0x8
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x7FFFFFFF, 0x7, 0x8
+    arith   "cmn r1, r2", 0x7FFFFFFF, 0x00000000, 0xF, 0x0
+    arith   "cmn r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
+    arith   "cmn r1, r2", 0x80000000, 0xFFFFFFFF, 0xC, 0x3
+    arith   "cmn r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x5, 0xA
+    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000000, 0xD, 0x0
+    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000001, 0x4, 0x9
+    arith   "adcs r0, r1, r2", 0x80000000, 0xFFFFFFFF, 0xC, 0x3
+    arith   "adcs r0, r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x5, 0xA
+    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000000, 0x6, 0x9
+    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
+    arith   "adcs r0, r1, r2", 0x80000000, 0xFFFFFFFF, 0x7, 0xA
+    arith   "adcs r0, r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x7, 0xA
+
+@ --- Signed comparisons ---------------------------------------------------------------
+    less64  0, 5, 0, 9, 1
+    less64  0, 9, 0, 5, 0
+    less64  0, 5, 0, 5, 0
+    less64  0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 1              @ -1 < 0
+    less64  0x80000000, 0, 0, 1, 1                       @ INT64_MIN < 1
+    less64  0x7FFFFFFF, 0xFFFFFFFF, 0x80000000, 0, 0     @ INT64_MAX < INT64_MIN
+    less64  0x80000000, 0, 0x7FFFFFFF, 0xFFFFFFFF, 1
+    @ x < INT_MIN is false for every x; x <= INT_MIN only for INT_MIN.
+    .irp    x, 0, 0x7FFFFFFF, 0xFFFFFFFF, 0x80000000
+    ldr     r1, =\x
+    cmp     r1, #0x80000000
+    movlt   r0, #1
+    movge   r0, #0
+    check   r0, 0
+    .endr
+    cmp     r1, #0x80000000
+    movle   r0, #1
+    movgt   r0, #0
+    check   r0, 1
+
+    ldr     r0, =thumb_part
+    mov     lr, pc
+    bx      r0
+    pop     {r4-r11, lr}
+    bx      lr
+    .pool
+
+@ --- THUMB: SUB, CMP, SBC, NEG, the immediate forms, hi CMP, CMN, ADC ---------------
+    .thumb
+    .thumb_func
+thumb_part:
+    push    {r4-r7, lr}
+    tarith  "subs r0, r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
+    tarith  "subs r0, r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
+    tarith  "subs r0, r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
+    tarith  "subs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    tarith  "subs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    tarith  "subs r0, r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
+    tarith  "subs r0, r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
+    tarith  "subs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
+    tarith  "cmp r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
+    tarith  "cmp r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
+    tarith  "cmp r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
+    tarith  "cmp r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    tarith  "cmp r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    tarith  "cmp r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
+    tarith  "cmp r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
+    tarith  "cmp r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
+    tarith  "sbcs r1, r2", 0x00000000, 0x80000000, 0xD, 0x0
+    tarith  "sbcs r1, r2", 0x80000000, 0x00000000, 0xC, 0x3
+    tarith  "sbcs r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
+    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0xD, 0x0
+    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0x80000000, 0x4, 0x9
+    tarith  "sbcs r1, r2", 0x80000000, 0x80000000, 0x5, 0x8
+    tarith  "sbcs r1, r2", 0x00000000, 0x00000000, 0x5, 0x8
+    tarith  "sbcs r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0xC, 0x3
+    tarith  "sbcs r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
+    tarith  "sbcs r1, r2", 0x80000000, 0x00000000, 0x7, 0xA
+    tarith  "sbcs r1, r2", 0x80000000, 0x00000001, 0xE, 0x3
+    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
+    tarith  "sbcs r1, r2", 0x80000000, 0x80000000, 0xB, 0x6
+    tarith  "sbcs r1, r2", 0x00000000, 0x00000000, 0xB, 0x6
+    tarith  "sbcs r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x7, 0xA
+    tarith  "negs r0, r2", 0x00000000, 0x80000000, 0x6, 0x9
+    tarith  "negs r0, r2", 0x00000000, 0x00000000, 0x9, 0x6
+    tarith  "negs r0, r2", 0x00000000, 0x00000001, 0x7, 0x8
+    tarith  "negs r0, r2", 0x00000000, 0x7FFFFFFF, 0x7, 0x8
+    tarith  "subs r0, r1, #1", 0x80000000, 0x00000001, 0xC, 0x3
+    tarith  "subs r0, r1, #7", 0x80000007, 0x00000007, 0x5, 0xA
+    tarith  "subs r0, r1, #0", 0x00000000, 0x00000000, 0x9, 0x6
+    tarith  "subs r1, #1", 0x80000000, 0x00000001, 0xC, 0x3
+    tarith  "subs r1, #255", 0x800000FE, 0x000000FF, 0xC, 0x3
+    tarith  "subs r1, #0", 0x7FFFFFFF, 0x00000000, 0xD, 0x2
+    tarith  "cmp r1, #1", 0x80000000, 0x00000001, 0xC, 0x3
+    tarith  "cmp r1, #255", 0x7FFFFFFF, 0x000000FF, 0xD, 0x2
+    tarith  "cmp r1, #128", 0x00000000, 0x00000080, 0x7, 0x8
+    tarith  "cmn r1, r2", 0x7FFFFFFF, 0x00000000, 0xF, 0x0
+    tarith  "cmn r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
+    tarith  "cmn r1, r2", 0x80000000, 0xFFFFFFFF, 0xC, 0x3
+    tarith  "cmn r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x5, 0xA
+    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000000, 0xD, 0x0
+    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000001, 0x4, 0x9
+    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000000, 0x6, 0x9
+    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
+    tarith  "cmp r8, r9", 0x00000000, 0x80000000, 0x6, 0x9
+    tarith  "cmp r8, r9", 0x80000000, 0x00000001, 0xC, 0x3
+    tarith  "cmp r8, r9", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
+    tarith  "cmp r8, r9", 0x00000005, 0x00000009, 0x7, 0x8
+
+    @ A 64-bit "less than" as GCC writes it in THUMB code: 5 < 9 and 9 < 5.
+    .macro  tless64 alo, blo, expected
+    movs    r0, #\alo
+    movs    r1, #0
+    movs    r2, #\blo
+    movs    r3, #0
+    cmp     r0, r2
+    sbcs    r1, r3
+    blt     1f
+    movs    r0, #0
+    b       2f
+1:  movs    r0, #1
+2:  tcheck  r0, \expected
+    .endm
+    tless64 5, 9, 1
+    tless64 9, 5, 0
+
+    pop     {r4-r7}
+    pop     {r0}
+    bx      r0
+    .pool
+    checks_end
