@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
     if (!Options.bios.empty()) BiosPath = Options.bios.c_str();
     LoadDefaultState = Options.defaultState;
     BatteryFileEnabled = Options.battery;
+    Settings.SaveType = Options.saveType;
     if (!Options.loadState.empty()) StartHook = LoadRequestedState;
     if (!StartSound()) return 3;
 
