@@ -26,9 +26,10 @@ namespace {
 
 constexpr uint32_t BatteryCheckInterval = 4;  // frames between two looks at the memories
 
-// The memories as BatteryFrameTick last saw them (as the file would hold
-// them, its clock stamped at a fixed time), as they were when the file was
-// last read or written, and whether they changed since.
+// The chips as BatteryFrameTick last saw them (as the file holds them), as
+// they were when the file was last read or written, and whether they
+// changed since. The clock's setting alone does not make a file: it is
+// written with the chips' data.
 struct BatteryWatch {
     bool armed = false;
     bool changed = false;
@@ -40,7 +41,7 @@ struct BatteryWatch {
 };
 BatteryWatch Watch;
 
-void TakePicture(std::vector<uint8_t>& picture) { BuildBatteryImage(picture, 0); }
+bool TakePicture(std::vector<uint8_t>& picture) { return BuildChipImage(picture); }
 
 bool MatchesPicture(const std::vector<uint8_t>& picture) {
     static std::vector<uint8_t> now;
@@ -92,10 +93,10 @@ bool WriteBatteryFile() {
     // file) leave nothing to keep; an old file stays as it is. Chips the
     // game erased over a saved file are written, erased.
     std::vector<uint8_t> picture;
-    TakePicture(picture);
-    std::vector<uint8_t> image;
-    const bool holdsData = BuildBatteryImage(image, ClockHostTime());
+    const bool holdsData = TakePicture(picture);
     if (!holdsData && (!Watch.armed || picture == Watch.inFile)) return true;
+    std::vector<uint8_t> image;
+    BuildBatteryImage(image, ClockHostTime());
 
     if (Verbose) std::printf("\nOpening %s...writing...", SaveFileName);
     const bool ok = ReplaceFile(SaveFileName, {image});

@@ -72,7 +72,7 @@ bool ApplyBatteryImage(std::span<const uint8_t> file) {
     return true;
 }
 
-bool BuildBatteryImage(std::vector<uint8_t>& image, int64_t hostTime) {
+bool BuildChipImage(std::vector<uint8_t>& image) {
     image.clear();
     bool holdsData;
     if (Backup.Type == SaveType::Combined) {
@@ -89,12 +89,15 @@ bool BuildBatteryImage(std::vector<uint8_t>& image, int64_t hostTime) {
         image.insert(image.end(), EepromMemory, EepromMemory + EepromSize());
         holdsData = !Erased(image.data(), image.size());
     }
-    if (Clock.Present) {
-        const size_t at = image.size();
-        image.resize(at + ClockTrailerSize);
-        WriteClockTrailer(image.data() + at, hostTime);
-    }
     return holdsData;
+}
+
+void BuildBatteryImage(std::vector<uint8_t>& image, int64_t hostTime) {
+    BuildChipImage(image);
+    if (!Clock.Present) return;
+    const size_t at = image.size();
+    image.resize(at + ClockTrailerSize);
+    WriteClockTrailer(image.data() + at, hostTime);
 }
 
 std::string DescribeRefusedBattery(const char* fileName, size_t size) {

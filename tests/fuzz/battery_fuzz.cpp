@@ -38,15 +38,19 @@ struct Placement {
     size_t ramBytes = 0, eepromOffset = 0, eepromBytes = 0;
 };
 bool Place(SaveType type, size_t size, Placement& place) {
+    Placement found;
+    bool fits = true;
     switch (size) {
-    case 65536: place = {65536, 0, 0}; return true;
-    case 66048: place = {65536, 65536, 512}; return true;
-    case 512: place = {512, 0, 512}; return true;
-    case 32768: place = {32768, 0, 0}; return type == SaveType::Combined || type == SaveType::Sram;
-    case 131072: place = {131072, 0, 0}; return type == SaveType::Flash128;
-    case 8192: place = {0, 0, 8192}; return type == SaveType::Eeprom;
-    default: return false;
+    case 65536: found = {65536, 0, 0}; break;
+    case 66048: found = {65536, 65536, 512}; break;
+    case 512: found = {512, 0, 512}; break;
+    case 32768: found = {32768, 0, 0}, fits = type == SaveType::Combined || type == SaveType::Sram; break;
+    case 131072: found = {131072, 0, 0}, fits = type == SaveType::Flash128; break;
+    case 8192: found = {0, 0, 8192}, fits = type == SaveType::Eeprom; break;
+    default: fits = false; break;
     }
+    if (fits) place = found;
+    return fits;
 }
 
 }  // namespace
@@ -54,7 +58,7 @@ bool Place(SaveType type, size_t size, Placement& place) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     InputReader reader({input, size});
     const uint8_t choice = reader.Byte();
-    const auto type = SaveType(choice % SaveTypeCount);
+    const auto type = SaveType((choice & 7) % SaveTypeCount);
     const uint8_t widths[] = {0, EepromSmallWidth, EepromLargeWidth, 0};
     const uint8_t width = type == SaveType::Combined ? EepromSmallWidth : widths[(choice >> 3) & 3];
     const std::span<const uint8_t> file = reader.Rest();
