@@ -40,11 +40,10 @@ BackupState ChipsAfterLoad(const uint8_t* block) {
         std::memcpy(&chips, block + StateOffset, sizeof chips);
         return chips;
     }
+    // The EEPROM keeps the width the battery file or the game gave it: an
+    // older snapshot must not shrink an 8 KB chip, which would lose its
+    // upper blocks at the next battery write.
     chips.FlashBank = 0;
-    if (chips.Type == SaveType::Eeprom) {
-        chips.EepromWidth = EepromSmallWidth;
-        chips.EepromWidthKnown = 1;
-    }
     return chips;
 }
 

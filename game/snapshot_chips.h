@@ -25,8 +25,7 @@ bool NeedsChipBlock();
 void WriteChipBlock(uint8_t* block);
 
 // The chip state a load of the file would give: from its block, or (format
-// 2, block null) this cartridge's chip as format 2 knows it, with a 6-bit
-// EEPROM and the first FLASH bank.
+// 2, block null) this cartridge's chip with the first FLASH bank selected.
 BackupState ChipsAfterLoad(const uint8_t* block);
 
 // Checks a block against this machine: another chip than the cartridge's,

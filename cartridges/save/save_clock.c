@@ -92,7 +92,7 @@ static uint32_t IsDate(const uint8_t* date) {
 /* Reads the date until `field` differs from before[field] (a bounded wait:
  * the clock follows the host's time). */
 static void WaitForChange(const uint8_t* before, uint32_t field, uint8_t* after) {
-    for (uint32_t tries = 0; tries < 400000; ++tries) {
+    for (uint32_t tries = 0; tries < 4000000; ++tries) {
         Read(REG_DATETIME, after, 7);
         if (after[field] != before[field]) return;
     }
