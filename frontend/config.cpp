@@ -16,6 +16,7 @@
 #include "game/file_access.h"
 #include "game/game.h"
 #include "game/header.h"
+#include "game/save_type.h"
 #include "game/settings.h"
 #include "platform/qt/dialog.h"
 #include "sound/midi_log.h"
@@ -131,6 +132,15 @@ void ReadGameSettings(const char* cartridgePath) {
     const auto soundFont = FindIniValue(file, GlobalSection, "SoundFont");
     CopyPath(Settings.SoundFont, soundFont ? *soundFont : std::string());
     ReadIntegerKeys(file, Settings.GameSection);
+    // The chip is the cartridge's own, so only its section names one.
+    Settings.SaveType = 0;
+    if (const auto saveType = FindIniValue(file, Settings.GameSection, "SaveType")) {
+        const int32_t choice = FindSaveTypeChoice(*saveType);
+        if (choice < 0)
+            std::fprintf(stderr, "koru: SaveType=%s names no save chip; the cartridge's markers decide\n",
+                         saveType->c_str());
+        Settings.SaveType = std::max(choice, 0);
+    }
 
     // Below 1 the frame-skip count would never run out; the settings dialog
     // offers no more than 20.

@@ -8,7 +8,9 @@
 #include "frontend/input.h"
 #include "game/game.h"
 #include "game/header.h"
+#include "game/save_type.h"
 #include "game/settings.h"
+#include "machine/rtc.h"
 #include "sound/midi_log.h"
 #include "sound/sound_output.h"
 
@@ -77,6 +79,10 @@ const DialogControl GameInfoControls[] = {
     {UnitField, SunkenLabel, "00h", 140, 65, 20, 10},
     {NoId, Label, "设计类型", 10, 80, 45, 10},
     {DeviceField, SunkenLabel, "00h", 65, 80, 20, 10},
+    {NoId, Label, "存档", 10, 95, 45, 10},
+    {SaveTypeField, SunkenLabel, "", 55, 95, 105, 10},
+    {NoId, Label, "时钟", 10, 110, 45, 10},
+    {ClockField, SunkenLabel, "", 55, 110, 105, 10},
 };
 
 struct ScrollBarRange {
@@ -197,6 +203,17 @@ void AboutDialogProc(Dialog* dialog, DialogEvent event, int32_t, ScrollCode, int
     }
 }
 
+std::string DescribeClock() {
+    if (!Clock.Present) return "none";
+    uint8_t date[7];
+    ReadClockDate(date);
+    const int hour = ((date[4] >> 4) & 3) * 10 + (date[4] & 15);
+    char text[40];
+    std::snprintf(text, sizeof text, "20%02X-%02X-%02X %02d:%02X:%02X", date[0], date[1], date[2],
+                  (Clock.Control & 0x40) ? hour : hour + ((date[4] & 0x80) ? 12 : 0), date[5], date[6]);
+    return text;
+}
+
 GameDescription DescribeGame(const uint8_t* header) {
     GameDescription description;
     char text[96];
@@ -222,7 +239,8 @@ GameDescription DescribeGame(const uint8_t* header) {
 
 // Each value stands beside the label that names it; the title and game code
 // take the place of the "name" caption, and the check row, which has no
-// value in this header, stays empty.
+// value in this header, stays empty. The last two rows name the backup chip
+// the game start chose and show the cartridge's clock, if it has one.
 void GameInfoDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCode, int) {
     switch (event) {
     case DialogEvent::Open: {
@@ -235,6 +253,8 @@ void GameInfoDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCod
         SetControlText(dialog, VersionField, description.Version.c_str());
         SetControlText(dialog, UnitField, description.Unit.c_str());
         SetControlText(dialog, DeviceField, description.Device.c_str());
+        SetControlText(dialog, SaveTypeField, SaveTypeText());
+        SetControlText(dialog, ClockField, DescribeClock().c_str());
         return;
     }
     case DialogEvent::Command:

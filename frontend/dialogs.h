@@ -44,6 +44,8 @@ enum GameInfoControl : int32_t {
     NameGroup = 174,
     UnitField = 175,
     DeviceField = 176,
+    SaveTypeField = 177,
+    ClockField = 178,
 };
 
 inline constexpr int32_t BuildLineLabel = 181;
@@ -70,3 +72,6 @@ struct GameDescription {
     std::string Device;
 };
 GameDescription DescribeGame(const uint8_t* header);
+
+// The clock's field: "none", or the date and time it shows now.
+std::string DescribeClock();

@@ -12,72 +12,46 @@
 #include <vector>
 
 #include "game/battery_file.h"
+#include "game/battery_layout.h"
 #include "game/game.h"
 #include "game/settings.h"
 #include "machine/backup.h"
-#include "machine/page_table.h"
+#include "machine/rtc.h"
 
 bool BatteryFileEnabled = true;
 
+std::string BatteryRefusal;
+
 namespace {
 
-constexpr uint32_t BackupRamSize = 0x10000;
 constexpr uint32_t BatteryCheckInterval = 4;  // frames between two looks at the memories
 
-// The backup RAM block, or null when the machine has none mapped.
-uint8_t* BackupRam() {
-    uint8_t* block = PageTable.Write[0x0E000000u >> PageShift];
-    return block == DummyRam ? nullptr : block;
-}
-
-// Every byte equals its neighbour and the first is zero: one memcmp, which
-// the C library runs many bytes at a time.
-bool HasData(std::span<const uint8_t> bytes) {
-    return !bytes.empty() && (bytes[0] != 0 || std::memcmp(bytes.data(), bytes.data() + 1, bytes.size() - 1) != 0);
-}
-
-// What the game saved, as the file keeps it: while the FLASH shows its
-// identifier in bytes 0 and 1, the game's own bytes are held aside.
-struct BackupImage {
-    uint8_t head[2];
-    std::span<const uint8_t> rest;
-};
-
-BackupImage SavedBackupRam(const uint8_t* backup) {
-    BackupImage image{{backup[0], backup[1]}, std::span<const uint8_t>(backup + 2, BackupRamSize - 2)};
-    if (Flash.IdentifyMode) {
-        image.head[0] = uint8_t(Flash.SavedBytes);
-        image.head[1] = uint8_t(Flash.SavedBytes >> 8);
-    }
-    return image;
-}
-
-// The memories as BatteryFrameTick last saw them, and whether they changed
-// since the file was last read or written.
+// The chips as BatteryFrameTick last saw them (as the file holds them), as
+// they were when the file was last read or written, and whether they
+// changed since. The clock's setting alone does not make a file: it is
+// written with the chips' data.
 struct BatteryWatch {
     bool armed = false;
     bool changed = false;
+    bool refused = false;  // the file fitted no layout: it is never written over
     uint32_t framesToCheck = 0;
     uint32_t quietFrames = 0;
     std::vector<uint8_t> lastSeen;
+    std::vector<uint8_t> inFile;
 };
 BatteryWatch Watch;
 
-// Both memories side by side in one buffer, for comparing.
-void TakePicture(std::vector<uint8_t>& picture) {
-    picture.resize(BackupRamSize + EepromSize);
-    std::memcpy(picture.data(), BackupRam(), BackupRamSize);
-    std::memcpy(picture.data() + BackupRamSize, EepromData, EepromSize);
-}
+bool TakePicture(std::vector<uint8_t>& picture) { return BuildChipImage(picture); }
 
 bool MatchesPicture(const std::vector<uint8_t>& picture) {
-    return picture.size() == BackupRamSize + EepromSize &&
-           std::memcmp(picture.data(), BackupRam(), BackupRamSize) == 0 &&
-           std::memcmp(picture.data() + BackupRamSize, EepromData, EepromSize) == 0;
+    static std::vector<uint8_t> now;
+    TakePicture(now);
+    return now == picture;
 }
 
 void ArmWatch() {
     TakePicture(Watch.lastSeen);
+    Watch.inFile = Watch.lastSeen;
     Watch.changed = false;
     Watch.quietFrames = 0;
     Watch.framesToCheck = BatteryCheckInterval;
@@ -88,8 +62,9 @@ void ArmWatch() {
 
 bool LoadBatteryFile() {
     Watch.armed = false;
-    uint8_t* backup = BackupRam();
-    if (!BatteryFileEnabled || !SaveFileName || !backup) return false;
+    Watch.refused = false;
+    BatteryRefusal.clear();
+    if (!BatteryFileEnabled || !SaveFileName) return false;
     if (Verbose) std::printf("Opening %s...", SaveFileName);
     std::FILE* file = ClaimBatteryFile(SaveFileName);
     if (!file) {
@@ -98,34 +73,40 @@ bool LoadBatteryFile() {
         return false;
     }
     if (Verbose) std::printf("reading...");
-    bool complete = std::fread(backup, 1, BackupRamSize, file) == BackupRamSize;
-    // A file of the EEPROM block alone: start again for the EEPROM.
-    if (!complete) std::rewind(file);
-    complete = std::fread(EepromData, 1, EepromSize, file) == EepromSize || complete;
+    std::vector<uint8_t> bytes(LargestBatteryFile + 1);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
     std::fclose(file);
+    // An empty file holds no save: writing over it loses nothing.
+    const bool complete = bytes.empty() || ApplyBatteryImage(bytes);
     if (Verbose) std::printf(complete ? "OK\n" : "FAILED\n");
+    if (!complete) {
+        Watch.refused = true;
+        BatteryRefusal = DescribeRefusedBattery(SaveFileName, bytes.size());
+    }
     ArmWatch();
-    return complete;
+    return complete && !bytes.empty();
 }
 
 bool WriteBatteryFile() {
-    const uint8_t* backup = BackupRam();
-    if (!BatteryFileEnabled || !SaveFileName || !backup) return false;
-    const BackupImage ram = SavedBackupRam(backup);
-    const bool ramHasData = ram.head[0] || ram.head[1] || HasData(ram.rest);
-    const bool eepromHasData = HasData(EepromData);
-    if (!ramHasData && !eepromHasData) return true;
+    if (!BatteryFileEnabled || !SaveFileName || Watch.refused) return false;
+    // Erased chips that were erased when the file was read (or that had no
+    // file) leave nothing to keep; an old file stays as it is. Chips the
+    // game erased over a saved file are written, erased.
+    std::vector<uint8_t> picture;
+    const bool holdsData = TakePicture(picture);
+    if (!holdsData && (!Watch.armed || picture == Watch.inFile)) return true;
+    std::vector<uint8_t> image;
+    BuildBatteryImage(image, ClockHostTime());
 
     if (Verbose) std::printf("\nOpening %s...writing...", SaveFileName);
-    const std::span<const uint8_t> none;
-    const bool ok = StoreBatteryFile(SaveFileName, {ramHasData ? std::span<const uint8_t>(ram.head) : none,
-                                                    ramHasData ? ram.rest : none, eepromHasData ? EepromData : none});
+    const bool ok = StoreBatteryFile(SaveFileName, {std::span<const uint8_t>(image)});
     if (Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
+    if (ok) Watch.inFile = std::move(picture);
     return ok;
 }
 
 void BatteryFrameTick() {
-    if (!Watch.armed || !BatteryFileEnabled || !SaveFileName || !BackupRam()) return;
+    if (!Watch.armed || !BatteryFileEnabled || !SaveFileName || Watch.refused) return;
     if (--Watch.framesToCheck != 0) return;
     Watch.framesToCheck = BatteryCheckInterval;
     if (!MatchesPicture(Watch.lastSeen)) {

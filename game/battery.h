@@ -1,25 +1,29 @@
 #pragma once
-// The battery save file beside the cartridge image (SaveFileName): the 64 KB
-// backup RAM (static RAM or FLASH) and the 512 EEPROM bytes, each block
-// present only when it holds a nonzero byte, so the file is 65536, 512 or
-// 66048 bytes long, without a header.
+// The battery save file beside the cartridge image (SaveFileName): the
+// cartridge's backup chip, and its clock, in one of the layouts of
+// game/battery_layout.h, without a header.
 
 #include <cstdint>
+#include <string>
 
-// Reads SaveFileName into the backup memories at game start; false when the
-// file is missing or shorter than one block. A 512-byte file fills the
-// EEPROM data and, read first as backup RAM, its first 512 bytes as well.
+// Reads SaveFileName into the backup chips at game start; false when the
+// file is missing or empty, or fits no layout of the cartridge's chip. A
+// file that fits none is refused: nothing is loaded from it, nothing is
+// written over it in this game run, and BatteryRefusal says why.
 bool LoadBatteryFile();
+extern std::string BatteryRefusal;
 
-// Writes the backup memories to SaveFileName when either holds a nonzero
-// byte; a file of all zeros is never written and an old file is kept. The
-// old file is replaced only by a completely written new one.
+// Writes the chips to SaveFileName. Erased chips are written only over a
+// file whose save the game has since erased: a new chip that was never used
+// leaves no file, and an old file is kept. The old file is replaced only by
+// a completely written new one.
 bool WriteBatteryFile();
 
 // Called once a frame at the start of vertical blank. Backup memory that
 // changed and then stayed the same for BatteryQuietFrames frames is written
 // at once, so a run that ends in a crash or a kill keeps what the game
-// saved. Costs one comparison of the 64.5 KB every few frames.
+// saved. Costs a copy and a comparison of the chip (at most 128 KB) every
+// few frames.
 void BatteryFrameTick();
 inline constexpr uint32_t BatteryQuietFrames = 60;
 

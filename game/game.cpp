@@ -13,11 +13,14 @@
 #include "game/file_access.h"
 #include "game/header.h"
 #include "game/replace_file.h"
+#include "game/save_type.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
 #include "machine/backup.h"
+#include "machine/host.h"
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
+#include "machine/rtc.h"
 #include "sound/midi_log.h"
 
 uint8_t* BiosImage = nullptr;
@@ -67,12 +70,12 @@ constexpr MemoryBlock MemoryBlocks[] = {
     {"Allocating %dkB Palette RAM...", 16 * KB, 0x05000000, 16 * KB, true},
     {"Allocating 96kB VRAM...", 96 * KB, 0x06000000, 96 * KB, true},
     {"Allocating %dkB Sprite RAM...", 16 * KB, 0x07000000, 16 * KB, true},
-    {"Allocating 64kB Cartridge SRAM...", 64 * KB, 0x0E000000, 64 * KB, true},
 };
 
 // The bus addresses whose read-map entries lead back to each allocation.
+// (The backup chips are no allocation: machine/backup.h keeps them.)
 constexpr uint32_t BlockAddresses[] = {0x00000000, 0x02000000, 0x03000000, 0x04000000, 0x05000000,
-                                       0x06000000, 0x07000000, 0x08000000, 0x0E000000};
+                                       0x06000000, 0x07000000, 0x08000000};
 
 void Progress(const char* format, int value = 0) {
     if (Verbose) std::printf(format, value);
@@ -186,8 +189,11 @@ GameRunResult StartGame(const char* cartridgePath) {
         return {};
     }
 
+    ChooseBackupChips(RomImage, size_t(size), uint32_t(RomSize));
+    if (Verbose) std::printf("  Save:     %s%s\n", SaveTypeText(), Clock.Present ? ", clock" : "");
+
     SaveFileName = ReplaceExtension(cartridgePath, ".sav");
-    if (SaveFileName) LoadBatteryFile();
+    if (SaveFileName && !LoadBatteryFile() && !BatteryRefusal.empty()) Host.ReportProblem(BatteryRefusal.c_str());
 
     Progress("Initializing hardware and CPU...");
     InitMidiLog(Settings.SoundLogFile);

@@ -17,6 +17,7 @@ struct GameSettings {
     int32_t SoundVolume = 200;
     int32_t SoundBuffers = 16;
     int32_t SoundRate = 1;      // 0 none, 1..8191 MIDI, 8192+ PCM at that rate
+    int32_t SaveType = 0;       // entry of SaveTypeChoices (game/save_type.h); 0 = by the markers
     char SoundLogFile[251] = "LOG.MID";
     char SoundFont[256] = "";   // General MIDI soundfont for the MIDI synthesiser; empty = the system's
     char Cartridge[256] = "CART.GBA";

@@ -15,6 +15,7 @@
 #include "game/game.h"
 #include "game/header.h"
 #include "game/replace_file.h"
+#include "game/snapshot_chips.h"
 #include "machine/backup.h"
 #include "machine/display_registers.h"
 #include "machine/interrupts.h"
@@ -76,8 +77,9 @@ constexpr size_t AffineWords = sizeof(AffineBackground) / 4;
 static_assert(AffineWords == 8);
 
 // One file image, built for saving or read for loading (the core runs on
-// one thread).
-uint8_t Image[SnapshotSize];
+// one thread): the format-2 layout, then the chip block when there is one.
+uint8_t Image[SnapshotSize + ChipBlockSize];
+uint8_t* const ChipBlock = Image + SnapshotSize;
 
 uint8_t* MemoryBlock(uint32_t busBase) { return PageTable.Write[busBase >> PageShift]; }
 
@@ -135,9 +137,14 @@ bool AffineIsValid(const RegisterBlock& block) {
     return true;
 }
 
-bool SnapshotIsValid() {
-    if (std::memcmp(Image, Magic, sizeof Magic) != 0 || Image[4] != SnapshotVersion) return false;
+bool HasChipBlock() { return Image[4] == SnapshotChipsVersion; }
+
+bool SnapshotIsValid(uint32_t length) {
+    if (std::memcmp(Image, Magic, sizeof Magic) != 0) return false;
+    if (Image[4] != SnapshotVersion && !HasChipBlock()) return false;
     if (Image[5] != RomImage[HeaderComplementOffset]) return false;
+    if (HasChipBlock() && (length < SnapshotSize + ChipBlockSize || !ChipBlockIsValid(ChipBlock))) return false;
+    const BackupState chips = ChipsAfterLoad(HasChipBlock() ? ChipBlock : nullptr);
 
     CpuState cpu;
     std::memcpy(&cpu, Image + CpuOffset, sizeof cpu);
@@ -154,17 +161,22 @@ bool SnapshotIsValid() {
 
     FlashState flash;
     std::memcpy(&flash, Image + FlashOffset, sizeof flash);
-    if (flash.Command > FlashLastState || flash.IdentifyMode > 1) return false;
+    // Only a 128 KB chip has a bank to select.
+    const uint8_t lastCommand = chips.Type == SaveType::Flash128 ? FlashLastState : FlashProgram;
+    if (flash.Command > lastCommand || flash.IdentifyMode > 1) return false;
 
     EepromState eeprom;
     std::memcpy(&eeprom, Image + EepromOffset, sizeof eeprom);
-    if (eeprom.CommandBits > EepromCommandBitCount || eeprom.WriteBits > EepromDataBitCount ||
+    const uint8_t width = chips.EepromWidth ? chips.EepromWidth : EepromSmallWidth;
+    const uint32_t eepromBytes =
+        chips.Type == SaveType::Eeprom && width == EepromLargeWidth ? EepromLargeSize : EepromSmallSize;
+    if (eeprom.CommandBits > width + 1 || eeprom.WriteBits > EepromDataBitCount ||
         eeprom.DummyBits > EepromDummyBitCount)
         return false;
     // Requests leave the address on a block boundary, at most just past the
     // last block; a write in progress needs room for its block.
-    if (eeprom.Address % 8 != 0 || eeprom.Address > EepromSize) return false;
-    if (eeprom.WriteBits != 0 && eeprom.Address > EepromSize - 8) return false;
+    if (eeprom.Address % 8 != 0 || eeprom.Address > eepromBytes) return false;
+    if (eeprom.WriteBits != 0 && eeprom.Address > eepromBytes - 8) return false;
 
     RegisterBlock block;
     std::memcpy(block.data(), Image + RegisterOffset, sizeof block);
@@ -177,36 +189,36 @@ bool SnapshotIsValid() {
     return BgOrderIsValid(block, Image + MemoryImageOffset(0x04000000));
 }
 
-// Reads the whole file into Image; false for a short, unreadable or
-// corrupt one. Reading one byte past the end makes zlib check the gzip
-// trailer, so damage anywhere in the stream is seen. Bytes after the
-// layout are ignored.
-bool ReadSnapshotFile(const char* fileName) {
+// Reads the whole file into Image and returns its length, at most the
+// image's; 0 for a short, unreadable or corrupt file. Reading one byte past
+// the end makes zlib check the gzip trailer, so damage anywhere in the
+// stream is seen. Bytes after the layout are ignored.
+uint32_t ReadSnapshotFile(const char* fileName) {
     int openError = 0;
     const int fd = OpenRegularFile(fileName, openError);
     if (fd < 0) {
         // A missing snapshot is the usual case; anything else is worth a word.
         if (openError != ENOENT) ReportFileProblem("read", fileName, openError);
-        return false;
+        return 0;
     }
     gzFile file = gzdopen(fd, "rb");
     if (!file) {
         ::close(fd);
-        return false;
+        return 0;
     }
     gzbuffer(file, 128 * 1024);
     uint32_t total = 0;
-    while (total < SnapshotSize) {
-        const int count = gzread(file, Image + total, SnapshotSize - total);
+    while (total < sizeof Image) {
+        const int count = gzread(file, Image + total, unsigned(sizeof Image - total));
         if (count <= 0) break;
         total += uint32_t(count);
     }
     // zlib reports a stream cut short only through gzerror.
     uint8_t probe;
     int error = Z_OK;
-    const bool clean = total == SnapshotSize && gzread(file, &probe, 1) >= 0 && (gzerror(file, &error), error == Z_OK);
+    const bool clean = total >= SnapshotSize && gzread(file, &probe, 1) >= 0 && (gzerror(file, &error), error == Z_OK);
     gzclose(file);
-    return clean;
+    return clean ? total : 0;
 }
 
 void ApplyRegisterBlock(const RegisterBlock& block) {
@@ -227,6 +239,13 @@ void ApplySnapshot() {
     std::memcpy(&Cpu, Image + CpuOffset, sizeof Cpu);
     std::memcpy(&Flash, Image + FlashOffset, sizeof Flash);
     std::memcpy(&Eeprom, Image + EepromOffset, sizeof Eeprom);
+    // The record's data field is only the file's copy of the EEPROM's start.
+    std::memcpy(EepromMemory, Eeprom.Data, sizeof Eeprom.Data);
+    std::memset(Eeprom.Data, 0, sizeof Eeprom.Data);
+    // The chip's window takes the backup block below; the chip block, when
+    // there is one, then gives the whole chip.
+    Backup = ChipsAfterLoad(HasChipBlock() ? ChipBlock : nullptr);
+    MapBackupMemory();
     uint32_t offset = MemoryOffset;
     for (const SavedMemory& memory : SavedMemories) {
         std::memcpy(MemoryBlock(memory.busBase), Image + offset, memory.size);
@@ -235,7 +254,7 @@ void ApplySnapshot() {
     RegisterBlock block;
     std::memcpy(block.data(), Image + RegisterOffset, sizeof block);
     ApplyRegisterBlock(block);
-    FlashMemory = MemoryBlock(0x0E000000);
+    if (HasChipBlock()) ApplyChipBlock(ChipBlock);
     EepromBitMirror = DummyRam;
     // The access costs follow WAITCNT, which the snapshot has just replaced.
     UpdateWaitStates(ReadIoHalf(Io::WAITCNT));
@@ -263,7 +282,8 @@ bool SaveState(const char* fileName) {
     if (!MachineIsRunning()) return false;
     std::memset(Image, 0, HeaderSize);
     std::memcpy(Image, Magic, sizeof Magic);
-    Image[4] = SnapshotVersion;
+    const bool withChips = NeedsChipBlock();
+    Image[4] = withChips ? SnapshotChipsVersion : SnapshotVersion;
     Image[5] = RomImage[HeaderComplementOffset];
     std::memcpy(Image + CpuOffset, &Cpu, sizeof Cpu);
     FlashState flash = Flash;
@@ -271,6 +291,7 @@ bool SaveState(const char* fileName) {
     std::memcpy(Image + FlashOffset, &flash, sizeof flash);
     EepromState eeprom = Eeprom;
     eeprom.PointerSlot = 0;
+    std::memcpy(eeprom.Data, EepromMemory, sizeof eeprom.Data);
     std::memcpy(Image + EepromOffset, &eeprom, sizeof eeprom);
     const RegisterBlock block = BuildRegisterBlock();
     std::memcpy(Image + RegisterOffset, block.data(), sizeof block);
@@ -279,17 +300,19 @@ bool SaveState(const char* fileName) {
         std::memcpy(Image + offset, MemoryBlock(memory.busBase), memory.size);
         offset += memory.size;
     }
+    if (withChips) WriteChipBlock(ChipBlock);
+    const uint32_t length = SnapshotSize + (withChips ? ChipBlockSize : 0);
 
     // One gzip stream, compressed in memory so that the file is written
     // (and replaced) in one piece.
     z_stream stream{};
     if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-    const uLong bound = deflateBound(&stream, SnapshotSize);
+    const uLong bound = deflateBound(&stream, length);
     auto* packed = static_cast<uint8_t*>(std::malloc(bound));
     bool ok = packed != nullptr;
     if (ok) {
         stream.next_in = Image;
-        stream.avail_in = SnapshotSize;
+        stream.avail_in = length;
         stream.next_out = packed;
         stream.avail_out = uInt(bound);
         ok = deflate(&stream, Z_FINISH) == Z_STREAM_END;
@@ -302,7 +325,9 @@ bool SaveState(const char* fileName) {
 }
 
 bool LoadState(const char* fileName) {
-    if (!MachineIsRunning() || !ReadSnapshotFile(fileName) || !SnapshotIsValid()) return false;
+    if (!MachineIsRunning()) return false;
+    const uint32_t length = ReadSnapshotFile(fileName);
+    if (length == 0 || !SnapshotIsValid(length)) return false;
     ApplySnapshot();
     // The FIFOs of the sample channels are not part of a snapshot: they start
     // empty, and the game's DMA refills them within a frame.

@@ -5,13 +5,16 @@
 // FlashState, EepromState, RegisterBlock (the derived hardware state), and
 // the internal and external work RAM, the I/O registers, palette RAM, video
 // RAM, sprite attribute RAM and backup RAM. The timers' counters, the
-// cartridge and BIOS images and DummyRam are not kept.
+// cartridge and BIOS images and DummyRam are not kept. A cartridge whose
+// backup chip or clock that layout cannot hold writes format version 3:
+// the same layout followed by the chip block of game/snapshot_chips.h.
 
 #include <array>
 #include <cstdint>
 
 inline constexpr uint32_t SnapshotSize = 509688;
 inline constexpr uint8_t SnapshotVersion = 0x02;
+inline constexpr uint8_t SnapshotChipsVersion = 0x03;
 
 // The derived hardware state as 256 signed words: HaltState, EVY, EVA,
 // EVB, BgOrderList, the timers' tick periods and countdowns, and BG2's and

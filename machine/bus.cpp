@@ -9,6 +9,7 @@
 #include "machine/backup.h"
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
+#include "machine/rtc.h"
 
 // The top four address lines are not decoded by the bus, so 0x1xxxxxxx to
 // 0xFxxxxxxx alias the first 256 MB here (the CPU's direct loads do not).
@@ -17,6 +18,10 @@ static constexpr uint32_t BusMask = 0x0FFFFFFF;
 uint32_t BusRead32(uint32_t address) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost32(address);
+    // The backup chips sit on an 8-bit bus: every byte lane carries the
+    // addressed byte.
+    if (IsBackupAddress(address)) [[unlikely]]
+        return PeekByte(address) * 0x01010101u;
     const uint32_t word = PeekWord(address);
     if (address & 3) {
         if (Verbose & VerboseMemory)
@@ -30,6 +35,7 @@ uint16_t BusRead16(uint32_t address) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost16(address);
     if (IsEepromAddress(address)) return EepromReadBit();
+    if (IsBackupAddress(address)) return uint16_t(PeekByte(address) * 0x0101u);
     if ((address & 1) && (Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wread [%08X] (PC=%08X)\n", address, Cpu.R[15]);
     return PeekHalf(address);
@@ -42,8 +48,12 @@ uint8_t BusRead8(uint32_t address) {
 }
 
 // Stores take a fast path when they need no side effect: an aligned store
-// outside the I/O region (and, for bytes, outside the FLASH window) goes
-// straight through the write map. Everything else leaves the hot path.
+// outside the I/O registers and the cartridge bus goes straight through the
+// write map. On the cartridge bus lie the clock's port, the EEPROM and the
+// backup chips; ordinary stores to the cartridge image are rare there and
+// cost no more than the call. Everything else leaves the hot path.
+static constexpr uint32_t SideEffectRegions = 1u << 0x4 | 0xFF00u;  // 0x04, 0x08-0x0F
+static bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (address >> 24)) & 1; }
 
 [[gnu::noinline]] static void SlowWrite32(uint32_t address, uint32_t value) {
     if (address & 3) {
@@ -51,10 +61,17 @@ uint8_t BusRead8(uint32_t address) {
             std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, Cpu.R[15]);
         value = std::rotr(value, 8 * (address & 3));
     }
+    // Rotated, the value carries the addressed byte in its low lane.
+    if (IsBackupAddress(address)) return BackupWrite(address, uint8_t(value));
     const uint32_t aligned = address & ~3u;
     if (IsIoAddress(address)) {
         WriteIoRegister(aligned, uint16_t(value));
         WriteIoRegister(aligned + 2, uint16_t(value >> 16));
+        return;
+    }
+    if (IsClockPortAddress(aligned)) {
+        WriteClockPort(aligned, uint16_t(value));
+        if (IsClockPortAddress(aligned + 2)) WriteClockPort(aligned + 2, uint16_t(value >> 16));
         return;
     }
     StoreLittle<uint32_t>(WriteHostAddress(aligned), value);
@@ -63,7 +80,7 @@ uint8_t BusRead8(uint32_t address) {
 void BusWrite32(uint32_t address, uint32_t value) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost32(address);
-    if ((address & 3) || IsIoAddress(address)) [[unlikely]]
+    if ((address & 3) || HasSideEffects(address)) [[unlikely]]
         return SlowWrite32(address, value);
     StoreLittle<uint32_t>(WriteHostAddress(address), value);
 }
@@ -75,9 +92,15 @@ void BusWrite32(uint32_t address, uint32_t value) {
         EepromWriteBit(uint8_t(value));
         return;
     }
+    // At an odd address the halfword's high byte is on the addressed lane.
+    if (IsBackupAddress(address)) return BackupWrite(address, uint8_t(value >> (8 * (address & 1))));
     const uint32_t aligned = address & ~1u;
     if (IsIoAddress(address)) {
         WriteIoRegister(aligned, value);
+        return;
+    }
+    if (IsClockPortAddress(aligned)) {
+        WriteClockPort(aligned, value);
         return;
     }
     StoreLittle<uint16_t>(WriteHostAddress(aligned), value);
@@ -86,27 +109,32 @@ void BusWrite32(uint32_t address, uint32_t value) {
 void BusWrite16(uint32_t address, uint16_t value) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost16(address);
-    if ((address & 1) || IsIoAddress(address) || IsEepromAddress(address)) [[unlikely]]
+    if ((address & 1) || HasSideEffects(address)) [[unlikely]]
         return SlowWrite16(address, value);
     StoreLittle<uint16_t>(WriteHostAddress(address), value);
 }
 
 [[gnu::noinline]] static void SlowWrite8(uint32_t address, uint8_t value) {
-    if ((address & 0xFFFF0000u) == 0x0E000000u) {
-        FlashWrite(uint16_t(address), value);
+    if (IsBackupAddress(address)) {
+        BackupWrite(address, value);
         return;
     }
-    // The registers are written a halfword at a time: the other byte is
-    // taken from what is stored for the register.
-    const uint8_t other = IoRegs()[(address ^ 1) & 0x3FFF];
-    const uint16_t half = (address & 1) ? uint16_t(value << 8 | other) : uint16_t(other << 8 | value);
-    WriteIoRegister(address & ~1u, half);
+    if (IsIoAddress(address)) {
+        // The registers are written a halfword at a time: the other byte is
+        // taken from what is stored for the register.
+        const uint8_t other = IoRegs()[(address ^ 1) & 0x3FFF];
+        const uint16_t half = (address & 1) ? uint16_t(value << 8 | other) : uint16_t(other << 8 | value);
+        WriteIoRegister(address & ~1u, half);
+        return;
+    }
+    // The cartridge bus takes no byte stores: not the image, not the clock's port.
+    *WriteHostAddress(address) = value;
 }
 
 void BusWrite8(uint32_t address, uint8_t value) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost16(address);
-    if (IsIoAddress(address) || (address & 0xFFFF0000u) == 0x0E000000u) [[unlikely]]
+    if (HasSideEffects(address)) [[unlikely]]
         return SlowWrite8(address, value);
     *WriteHostAddress(address) = value;
 }

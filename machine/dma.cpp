@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "game/settings.h"
+#include "machine/backup.h"
 #include "machine/bus.h"
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
@@ -73,6 +74,10 @@ void Transfer(uint32_t channel, bool fifo) {
                     wide ? 32 : 16, TimingNames[timing], (control & 0x4000) ? ",IRQ" : "",
                     (control & 0x200) ? ",Repeat" : "", int(ReadIoHalf(Io::VCOUNT)));
     }
+
+    // A request to the serial EEPROM comes in one transfer, whose length
+    // tells the chip's address width.
+    if (!wide && IsEepromAddress(destination)) EepromTransferStarts(count);
 
     if (wide) {
         for (uint32_t i = 0; i < count; ++i) {

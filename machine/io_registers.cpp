@@ -16,6 +16,7 @@
 #include "machine/display_registers.h"
 #include "machine/dma.h"
 #include "machine/interrupts.h"
+#include "machine/rtc.h"
 #include "machine/scanline.h"
 #include "machine/timers.h"
 #include "sound/sample_channels.h"
@@ -294,8 +295,9 @@ void WriteIoRegister(uint32_t address, uint16_t value) {
 
 void ResetHardware() {
     const bool traceBackup = Verbose & VerboseBackup;
-    ResetFlash(PageTable.Read[0x0E000000u >> PageShift], traceBackup);
+    ResetBackupMemory(traceBackup);
     ResetEeprom(DummyRam, traceBackup);
+    ResetClockPort(RomImage);
     ResetSoundChip(SoundChip, SoundRegs.data(), 0);
     RefreshSoundChip(SoundChip, Settings.UseDrums ? 0x81 : 0x01);
     ResetTimers();

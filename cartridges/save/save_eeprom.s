@@ -4,8 +4,9 @@
 @ stream comes back the same way: four dummy bits, then 64 data bits, most
 @ significant first.
 @
-@ Each run reads block 2 first. A fresh EEPROM is all zeros; after a run it
-@ holds the signature. The run's phase (0 or 1) is left at 0x03000100 for
+@ Each run reads block 2 first. A fresh EEPROM is erased, all ones; after a
+@ run it holds the signature. The cartridge carries no save-type marker, so
+@ it runs on the combined chips, whose EEPROM takes 6-bit addresses. The run's phase (0 or 1) is left at 0x03000100 for
 @ the test driver, which expects 0 and then 1. Each run then writes blocks
 @ 2 and 63, polls for the end of each write with an ordinary load, and reads
 @ both back.
@@ -46,8 +47,9 @@ main:
     movne   r6, #0
     ldr     r1, =PHASE
     str     r6, [r1]
-    @ Either the signature or a fresh, all-zero block.
-    orrs    r0, r4, r5
+    @ Either the signature or a fresh, erased block.
+    and     r0, r4, r5
+    cmn     r0, #1
     moveq   r0, #1
     movne   r0, r6
     check   r0, 1

@@ -1,6 +1,7 @@
 @ Saving through the FLASH chip at 0x0E000000, as a game does it, over two
 @ game runs with the battery file in between. Every access is a byte access:
-@ the chip sits on an 8-bit bus.
+@ the chip sits on an 8-bit bus. The cartridge carries no save-type marker,
+@ so it runs on the combined chips (a 64 KB RAM that takes FLASH commands).
 @
 @ Each run identifies the chip, looks for what the previous run left in
 @ sector 1 (0x0E001000), then erases that sector and programs it again:
@@ -32,7 +33,7 @@ main:
     mov     r0, #0xF0
     bl      flash_command
     ldrb    r0, [r4]
-    check   r0, 0                       @ this program never writes byte 0
+    check   r0, 0xFF                    @ this program never writes byte 0: erased
 
 @ --- what the previous run left ---------------------------------------------------
     ldr     r0, =SECTOR
@@ -69,8 +70,8 @@ main:
     ldrb    r0, [r5, r1]
     check   r0, 0xFF
     ldr     r1, =0x1000
-    ldrb    r0, [r5, r1]                @ first byte of sector 2
-    check   r0, 0
+    ldrb    r0, [r5, r1]                @ first byte of sector 2, never written
+    check   r0, 0xFF
 
 @ --- program the record -------------------------------------------------------------
     ldr     r7, =SIGNATURE

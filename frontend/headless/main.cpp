@@ -132,6 +132,7 @@ int main(int argc, char** argv) {
     LoadDefaultState = Options.defaultState;
     BatteryFileEnabled = Options.battery;
     if (!Options.headerCheck) Settings.CheckCRC = 0;
+    Settings.SaveType = Options.saveType;
     if (!Options.loadState.empty()) StartHook = LoadRequestedState;
     if (!StartSound()) return 3;
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "game/save_type.h"
+
 namespace {
 
 bool ParseNumber(std::string_view text, int base, uint32_t& value) {
@@ -126,6 +128,11 @@ const OptionEntry OptionTable[] = {
      [](HeadlessOptions& o, std::string_view) {
          o.headerCheck = false;
          return true;
+     }},
+    {"--save-type", "NAME", "the cartridge's backup chip, as the SaveType key names it (SRAM, FLASH128, EEPROM8K...)",
+     [](HeadlessOptions& o, std::string_view a) {
+         o.saveType = FindSaveTypeChoice(a);
+         return o.saveType >= 0;
      }},
     {"--sound-rate", "N", "sound device: 0 none (default), 1-8191 MIDI, 8192+ PCM at N Hz (the rate of --wav)",
      [](HeadlessOptions& o, std::string_view a) {

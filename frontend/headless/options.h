@@ -36,6 +36,7 @@ struct HeadlessOptions {
     bool defaultState = true;      // load the cartridge's own .sta at start-up
     bool battery = true;           // read and write the cartridge's .sav
     bool headerCheck = true;       // refuse a cartridge whose header complement is wrong
+    int32_t saveType = 0;          // entry of SaveTypeChoices, 0 = by the cartridge's markers
     uint32_t soundRate = 0;    // SoundRate for the run: 0 none, 1-8191 MIDI, 8192+ PCM
     bool soundRateSet = false;
     std::string wav;           // PCM sound rendered offline into this WAV file

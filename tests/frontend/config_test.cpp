@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "frontend_test.h"
+#include "game/save_type.h"
 #include "machine/host.h"
 
 class ConfigTest : public QObject {
@@ -80,16 +81,18 @@ private slots:
 
     void TheGameSectionOverridesTheGlobalOne() {
         WriteText(scratch.Path("KORU.ini"),
-                  "[KORU]\nUpdatePeriod=2\nSoundVolume=100\nSoundLogFile=music.mid\nAutoFire=1\n"
-                  "[GAME]\nSoundVolume=50\n[OTHER]\nAutoFire=2\n");
+                  "[KORU]\nUpdatePeriod=2\nSoundVolume=100\nSoundLogFile=music.mid\nAutoFire=1\nSaveType=SRAM\n"
+                  "[GAME]\nSoundVolume=50\nSaveType=flash128\n[OTHER]\nAutoFire=2\n");
         ReadSettingsFor(Cartridge("game.gba", "GAME"));
         QCOMPARE(Settings.SoundVolume, 50);
         QCOMPARE(Settings.UpdatePeriod, 2);
         QCOMPARE(Settings.AutoFire, 1);
         QCOMPARE(Q(Settings.SoundLogFile), Q("music.mid"));
+        QCOMPARE(Q(SaveTypeChoices[Settings.SaveType].Name), Q("FLASH128"));
         ReadSettingsFor(Cartridge("other.gba", "OTHER"));
         QCOMPARE(Settings.AutoFire, 2);
         QCOMPARE(Settings.SoundVolume, 100);
+        QCOMPARE(Settings.SaveType, 0);  // only a game's own section names its chip
     }
 
     void AbsurdValuesAreBroughtIntoRange() {

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -179,6 +180,9 @@ private slots:
         AtFrame5 = [] {
             WhenDialogOpens([](QWidget* dialog) {
                 QCOMPARE(FindControl<QGroupBox>(dialog, NameGroup)->title(), Q("SMOKE (KTST)"));
+                // No save-type marker and no clock in the smoke cartridge.
+                QCOMPARE(FindControl<QLabel>(dialog, SaveTypeField)->text(), Q("SRAM/FLASH 64 KB + EEPROM 512 B"));
+                QCOMPARE(FindControl<QLabel>(dialog, ClockField)->text(), Q("none"));
                 FindControl<QAbstractButton>(dialog, OkButton)->click();
             });
             HandleCommand(CommandGameInfo);

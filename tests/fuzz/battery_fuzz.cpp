@@ -1,9 +1,13 @@
-// Battery files of any length and content: loading fills the backup RAM and
-// the EEPROM data as far as the file reaches and never further, and the file
-// written back at the game's end holds exactly the blocks with data (or,
-// when both memories are empty, the old file stays as it was).
+// Battery files of any length and content, for each backup chip: a file
+// of a size the chip takes (its raw image, one of the three old layouts,
+// each perhaps followed by the 16-byte clock trailer) loads into the chips
+// exactly where its layout puts it and nowhere else; any other file is
+// refused, leaves the chips erased and is never written over. The file
+// written back at the game's end holds exactly what was loaded, in the
+// chip's own layout, or (when the chips hold nothing) the old file stays.
 //
-// Input: the file itself.
+// Input: a byte choosing the chip (bits 0-2 the type, 3-4 the EEPROM's
+// width: open, 6 or 14), then the file itself.
 
 #include <cstdlib>
 #include <cstring>
@@ -12,48 +16,102 @@
 #include "game/game.h"
 #include "machine/backup.h"
 #include "machine/page_table.h"
+#include "machine/rtc.h"
 #include "tests/fuzz/fuzz_support.h"
 
-constexpr size_t BackupRamSize = 0x10000;
+namespace {
+
+constexpr size_t TrailerSize = 16;
+constexpr int64_t HostTime = 1700000000;
+
+bool Erased(const uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        if (bytes[i] != 0xFF) return false;
+    return true;
+}
+
+// Where a file of `size` bytes goes in the chips of `type`, worked out
+// from the layouts rather than taken from the loader's table: bytes of
+// the file to the static RAM or FLASH from its start, and the offset and
+// count of the EEPROM's bytes. False when the chip takes no such file.
+struct Placement {
+    size_t ramBytes = 0, eepromOffset = 0, eepromBytes = 0;
+};
+bool Place(SaveType type, size_t size, Placement& place) {
+    Placement found;
+    bool fits = true;
+    switch (size) {
+    case 65536: found = {65536, 0, 0}; break;
+    case 66048: found = {65536, 65536, 512}; break;
+    case 512: found = {512, 0, 512}; break;
+    case 32768: found = {32768, 0, 0}, fits = type == SaveType::Combined || type == SaveType::Sram; break;
+    case 131072: found = {131072, 0, 0}, fits = type == SaveType::Flash128; break;
+    case 8192: found = {0, 0, 8192}, fits = type == SaveType::Eeprom; break;
+    default: fits = false; break;
+    }
+    if (fits) place = found;
+    return fits;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
-    static const uint8_t nothing = 0;
-    const uint8_t* data = input ? input : &nothing;
-    const std::string path = WriteScratchFile("game.sav", {data, size});
+    InputReader reader({input, size});
+    const uint8_t choice = reader.Byte();
+    const auto type = SaveType((choice & 7) % SaveTypeCount);
+    const uint8_t widths[] = {0, EepromSmallWidth, EepromLargeWidth, 0};
+    const uint8_t width = type == SaveType::Combined ? EepromSmallWidth : widths[(choice >> 3) & 3];
+    const std::span<const uint8_t> file = reader.Rest();
+    const std::string path = WriteScratchFile("game.sav", file);
     auto* rom = static_cast<uint8_t*>(std::calloc(PageSize, 1));
     if (!rom || !StartMachine(rom, int32_t(PageSize))) return 0;
+    ClockHostTime = [] { return HostTime; };
+    SetSaveType(type, width, PageSize);
     SaveFileName = ::strdup(path.c_str());
 
-    // Up to 64 KB go to the backup RAM; the EEPROM data take what follows,
-    // or, after a short first read, the file again from its start. Whatever
-    // the file does not reach stays zero.
+    Placement place;
+    bool fits = Place(type, file.size(), place);
+    const bool trailer = !fits && file.size() > TrailerSize && Place(type, file.size() - TrailerSize, place);
+    fits = fits || trailer;
     const bool loaded = LoadBatteryFile();
-    const uint8_t* backup = PageTable.Read[0x0E000000u >> PageShift];
-    const size_t ramBytes = std::min(size, BackupRamSize);
-    const size_t eepromStart = size >= BackupRamSize ? BackupRamSize : 0;
-    const size_t eepromBytes = std::min(size - eepromStart, size_t(EepromSize));
-    Require(loaded == (size >= EepromSize), "a file of at least one block loads");
-    Require(std::memcmp(backup, data, ramBytes) == 0 && AllZero(backup + ramBytes, BackupRamSize - ramBytes),
-            "backup RAM from the file's first 64 KB");
-    Require(std::memcmp(EepromData, data + eepromStart, eepromBytes) == 0 &&
-                AllZero(EepromData + eepromBytes, EepromSize - eepromBytes),
-            "EEPROM data from the file");
+    Require(loaded == (fits && !file.empty()), "a file loads when its size fits the chip");
+    Require(BatteryRefusal.empty() == (fits || file.empty()), "a file that fits nothing is refused");
+    Require(bool(Clock.Present) == trailer, "the clock comes with a trailer");
 
-    // The game's end writes the file back; with the FLASH reset after the
-    // load it holds the same bytes in its blocks.
-    const bool ramHasData = !AllZero(backup, BackupRamSize);
-    const bool eepromHasData = !AllZero(EepromData, EepromSize);
-    const Bytes expectedRam(backup, backup + BackupRamSize);
-    const Bytes expectedEeprom(EepromData, EepromData + EepromSize);
+    // The chips hold the file's bytes where its layout puts them, and are
+    // erased everywhere else.
+    Require(std::memcmp(BackupMemory, file.data(), place.ramBytes) == 0 &&
+                Erased(BackupMemory + place.ramBytes, BackupMemorySize - place.ramBytes),
+            "static RAM or FLASH from the file's start");
+    Require(std::memcmp(EepromMemory, file.data() + place.eepromOffset, place.eepromBytes) == 0 &&
+                Erased(EepromMemory + place.eepromBytes, EepromLargeSize - place.eepromBytes),
+            "EEPROM from the file");
+
+    // Written back: the chip's own image of what was loaded, or nothing.
+    const uint32_t eepromSize = EepromSize();
+    Bytes expected;
+    if (type == SaveType::Combined) {
+        const bool ram = !Erased(BackupMemory, 65536), eeprom = !Erased(EepromMemory, 512);
+        if (ram) expected.assign(BackupMemory, BackupMemory + 65536);
+        if (eeprom) expected.insert(expected.end(), EepromMemory, EepromMemory + 512);
+    } else {
+        expected.assign(BackupMemory, BackupMemory + BackupChipSize());
+        expected.insert(expected.end(), EepromMemory, EepromMemory + eepromSize);
+        if (Erased(expected.data(), expected.size())) expected.clear();
+    }
     StopMachine();
     const Bytes written = ReadWholeFile(path);
-    if (!ramHasData && !eepromHasData) {
-        Require(written == Bytes(data, data + size), "an empty save keeps the old file");
+    if (!loaded || expected.empty()) {
+        Require(written == Bytes(file.begin(), file.end()), "a refused or empty save keeps the old file");
     } else {
-        Bytes expected;
-        if (ramHasData) expected = expectedRam;
-        if (eepromHasData) expected.insert(expected.end(), expectedEeprom.begin(), expectedEeprom.end());
-        Require(written == expected, "the written file holds the blocks with data");
+        Require(written.size() == expected.size() + (trailer ? TrailerSize : 0), "the written file's size");
+        Require(std::equal(expected.begin(), expected.end(), written.begin()), "the written chip image");
+        if (trailer) {
+            const uint8_t* stamp = written.data() + expected.size() + 8;
+            int64_t time = 0;
+            for (int i = 0; i < 8; ++i) time |= int64_t(stamp[i]) << (8 * i);
+            Require(time == HostTime, "the trailer's time stamp");
+        }
     }
     return 0;
 }

@@ -1,36 +1,43 @@
 #pragma once
 // Every piece of machine state a snapshot load may change, for tests that
 // compare a machine before and after: the emulated memories, the scratch
-// page, CpuState, the backup chips, the I/O register block with the state
-// derived from it, and the timers (their running counters optionally, as a
-// snapshot does not store them). visit(pointer, size) is called per piece.
+// page, CpuState, the backup chips and the clock, the I/O register block
+// with the state derived from it, and the timers (their running counters
+// optionally, as a snapshot does not store them). visit(pointer, size) is
+// called per piece.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
+#include "game/game.h"
 #include "game/snapshot.h"
 #include "machine/backup.h"
 #include "machine/display_registers.h"
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
+#include "machine/rtc.h"
 #include "machine/timers.h"
 
 // Every emulated memory a game start allocates, by bus address and size.
 struct MachineMemory {
     uint32_t busBase, size;
 };
-inline constexpr MachineMemory MachineMemories[] = {
-    {0x00000000, 0x4000}, {0x02000000, 0x40000}, {0x03000000, 0x8000}, {0x04000000, 0x4000},
-    {0x05000000, 0x4000}, {0x06000000, 0x18000}, {0x07000000, 0x4000}, {0x0E000000, 0x10000}};
+inline constexpr MachineMemory MachineMemories[] = {{0x00000000, 0x4000}, {0x02000000, 0x40000}, {0x03000000, 0x8000},
+                                                    {0x04000000, 0x4000}, {0x05000000, 0x4000},  {0x06000000, 0x18000},
+                                                    {0x07000000, 0x4000}};
 
 template <typename Visit>
 void VisitMachineState(Visit visit, bool withCounters = true) {
     for (const MachineMemory& memory : MachineMemories) visit(PageTable.Read[memory.busBase >> PageShift], memory.size);
     visit(DummyRam, size_t(PageSize));
     visit(&Cpu, sizeof Cpu);
+    visit(BackupMemory, sizeof BackupMemory);
+    visit(EepromMemory, sizeof EepromMemory);
+    visit(&Backup, sizeof Backup);
     visit(&Flash, sizeof Flash);
     visit(&Eeprom, sizeof Eeprom);
+    visit(&Clock, sizeof Clock);
     const RegisterBlock block = BuildRegisterBlock();
     visit(block.data(), sizeof block);
     visit(&BlendCoefficients, sizeof BlendCoefficients);
@@ -40,5 +47,7 @@ void VisitMachineState(Visit visit, bool withCounters = true) {
         if (withCounters) visit(&timer.Counter, sizeof timer.Counter);
     }
     visit(&FlashMemory, sizeof FlashMemory);
+    visit(&PageTable.Read[0x0E000000 >> PageShift], sizeof(uint8_t*));
     visit(&EepromBitMirror, sizeof EepromBitMirror);
+    if (RomImage) visit(RomImage + 0xC4, 6);  // the clock's port shows there
 }

@@ -1,7 +1,9 @@
-// The battery file: the switch that turns it off, the FLASH chip's
-// identification mode, the safe replacement of an old file, and the write
-// after a quiet spell. Which blocks a file holds and what loading each size
-// fills are left to the battery fuzz harness.
+// The battery file: every layout read and written back byte for byte,
+// files that fit no layout refused and kept while the game saves, erased
+// chips, the switch that turns it off, the FLASH chip's identification
+// mode, the safe replacement of an old file, and the write after a quiet
+// spell. Where each layout's bytes land (the old layouts too), and files
+// of any other length and content, are the battery fuzz harness's.
 
 #include "game/battery.h"
 
@@ -20,6 +22,7 @@
 #include "game/game.h"
 #include "machine/backup.h"
 #include "machine/bus.h"
+#include "machine/rtc.h"
 #include "tests/support/test_machine.h"
 
 namespace {
@@ -38,6 +41,7 @@ protected:
     }
     void TearDown() override {
         BatteryFileEnabled = true;
+        ClockHostTime = SavedHostTime;
         std::error_code ignored;
         fs::remove_all(dir, ignored);
     }
@@ -55,7 +59,7 @@ protected:
         for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
         return names;
     }
-    uint8_t Backup(uint32_t offset) const { return machine.Read8(0x0E000000 + offset); }
+    uint8_t BackupByte(uint32_t offset) const { return machine.Read8(0x0E000000 + offset); }
     void SetBackup(uint32_t offset, uint8_t value) { machine.Write8(0x0E000000 + offset, value); }
 
     static Bytes Pattern(size_t size, uint8_t seed) {
@@ -64,16 +68,114 @@ protected:
         return bytes;
     }
 
+    // A cartridge with this chip, fresh from the factory.
+    static void NewCartridge(SaveType type, uint8_t eepromWidth = 0) {
+        PowerOnBackupMemory();
+        SetSaveType(type, eepromWidth, 0);
+    }
+    static Bytes Chip(uint32_t from, uint32_t size) { return Bytes(BackupMemory + from, BackupMemory + from + size); }
+    static Bytes EepromBytes(uint32_t size) { return Bytes(EepromMemory, EepromMemory + size); }
+    static Bytes Erased(size_t size) { return Bytes(size, 0xFF); }
+
     TestMachine machine;
     fs::path dir;
     std::string path;
+    int64_t (*SavedHostTime)() = ClockHostTime;
 };
+
+// Every size a file of each chip may have, read and written back: the
+// bytes come out as they went in. The clock's trailer holds 2024-02-29 (a
+// Thursday) 13:05:09, 24-hour mode, written when the host's clock read
+// 1700000000; with the host's clock standing there, the clock reads the
+// same date back.
+TEST_F(Battery, EveryLayoutRoundTripsByteForByte) {
+    const uint8_t trailer[16] = {0x24, 0x02, 0x29, 0x04, 0x13 | 0x80, 0x05, 0x09, 0x40,
+                                 0x00, 0xF1, 0x53, 0x65, 0,           0,    0,    0};
+    ClockHostTime = [] { return int64_t(1700000000); };
+    const struct {
+        SaveType type;
+        uint8_t width;
+        size_t size;
+        bool clock;
+    } cases[] = {
+        {SaveType::Combined, 6, 65536, false},  {SaveType::Combined, 6, 66048, false},
+        {SaveType::Sram, 0, 32768, false},      {SaveType::Flash64, 0, 65536, false},
+        {SaveType::Flash128, 0, 131072, false}, {SaveType::Eeprom, 0, 512, false},
+        {SaveType::Eeprom, 0, 8192, false},     {SaveType::Eeprom, 14, 8192, false},
+        {SaveType::Flash128, 0, 131072, true},  {SaveType::Sram, 0, 32768, true},
+        {SaveType::Combined, 6, 66048, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + (c.clock ? " with the clock" : "") + " on type " +
+                     std::to_string(int(c.type)));
+        NewCartridge(c.type, c.width);
+        Bytes file = Pattern(c.size, uint8_t(c.size));
+        if (c.clock) file.insert(file.end(), trailer, trailer + 16);
+        PutFile(file);
+        ASSERT_TRUE(LoadBatteryFile());
+        EXPECT_EQ(Clock.Present, c.clock);
+        fs::remove(path);
+        ASSERT_TRUE(WriteBatteryFile());
+        EXPECT_EQ(FileBytes(), file);
+    }
+}
+
+// A file of a size no layout of the cartridge's chip has is neither loaded
+// nor ever written over in the game run, whatever the game saves; the
+// refusal says why. An empty file holds no save and is simply replaced.
+TEST_F(Battery, AFileThatFitsNoLayoutIsRefusedAndKept) {
+    const struct {
+        SaveType type;
+        size_t size;
+    } cases[] = {{SaveType::Combined, 513}, {SaveType::Flash64, 32768}, {SaveType::Combined, 200000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + " bytes on type " + std::to_string(int(c.type)));
+        NewCartridge(c.type);
+        const Bytes old = Pattern(c.size, 7);
+        PutFile(old);
+        EXPECT_FALSE(LoadBatteryFile());
+        EXPECT_NE(BatteryRefusal.find("game.sav holds"), std::string::npos) << BatteryRefusal;
+        EXPECT_EQ(Chip(0, BackupMemorySize), Erased(BackupMemorySize));
+        BackupMemory[0x40] = 0x12;
+        EepromMemory[0x40] = 0x34;
+        EXPECT_FALSE(WriteBatteryFile());
+        for (int frame = 0; frame < 200; ++frame) BatteryFrameTick();
+        EXPECT_EQ(FileBytes(), old);
+    }
+
+    NewCartridge(SaveType::Sram);
+    PutFile({});
+    EXPECT_FALSE(LoadBatteryFile());
+    EXPECT_TRUE(BatteryRefusal.empty());
+    BackupMemory[0x40] = 0x12;
+    ASSERT_TRUE(WriteBatteryFile());
+    EXPECT_EQ(FileBytes().size(), 32768u);
+}
+
+// A chip that is erased and was erased when the game started leaves no file
+// (a new cartridge makes no file of 0xFF bytes, and an old file stays);
+// a save the game erased is written erased.
+TEST_F(Battery, ErasedChipsAreWrittenOnlyOverASaveTheGameErased) {
+    NewCartridge(SaveType::Flash64);
+    EXPECT_FALSE(LoadBatteryFile());
+    ASSERT_TRUE(WriteBatteryFile());
+    EXPECT_FALSE(fs::exists(path));
+
+    NewCartridge(SaveType::Flash64);
+    PutFile(Pattern(65536, 5));
+    ASSERT_TRUE(LoadBatteryFile());
+    for (const auto& [offset, value] :
+         {std::pair{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x10}})
+        BusWrite8(0x0E000000u + uint32_t(offset), uint8_t(value));
+    ASSERT_TRUE(WriteBatteryFile());
+    EXPECT_EQ(FileBytes(), Erased(65536));
+}
 
 TEST_F(Battery, NothingIsReadOrWrittenWhenTurnedOff) {
     BatteryFileEnabled = false;
     PutFile(Pattern(65536, 1));
     EXPECT_FALSE(LoadBatteryFile());
-    EXPECT_EQ(Backup(1), 0);
+    EXPECT_EQ(BackupByte(1), 0xFF);
     SetBackup(1, 0x77);
     WriteBatteryFile();
     EXPECT_EQ(FileBytes(), Pattern(65536, 1));
@@ -85,7 +187,7 @@ TEST_F(Battery, FlashInIdentificationModeSavesTheGameBytes) {
     BusWrite8(0x0E005555, 0xAA);
     BusWrite8(0x0E002AAA, 0x55);
     BusWrite8(0x0E005555, 0x90);
-    ASSERT_EQ(Backup(0), 0x32);
+    ASSERT_EQ(BackupByte(0), 0x32);
     ASSERT_TRUE(WriteBatteryFile());
     const Bytes file = FileBytes();
     ASSERT_EQ(file.size(), 65536u);
@@ -103,7 +205,7 @@ TEST_F(Battery, AFailedWriteKeepsTheOldFile) {
     PutFile(old);
     ::chmod(path.c_str(), 0640);
     SetBackup(0x100, 0x42);
-    EepromData[3] = 0x17;
+    EepromMemory[3] = 0x17;
     const auto writtenUnder = [](int resource, rlim_t limit) {
         struct rlimit saved {};
         ::getrlimit(resource, &saved);
@@ -164,7 +266,7 @@ TEST_F(Battery, ChangedMemoryIsWrittenOnceItHasBeenQuietForSixtyFrames) {
     fs::remove(path);
     for (int frame = 0; frame < 200; ++frame) BatteryFrameTick();
     EXPECT_FALSE(fs::exists(path));
-    EepromData[8] = 0x5A;
+    EepromMemory[8] = 0x5A;
     for (int frame = 0; frame < 70; ++frame) BatteryFrameTick();
     ASSERT_EQ(FileBytes().size(), 66048u);
     EXPECT_EQ(FileBytes()[65536 + 8], 0x5A);

@@ -48,8 +48,8 @@ protected:
 TEST_F(EepromBus, WrittenBlockLandsLittleEndianAndCpuLoadsFindTheReadStream) {
     Send(WriteRequest(3, Pattern));
     const uint8_t stored[8] = {0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(EepromData[24 + i], stored[i]) << "byte " << 24 + i;
-    for (int i : {16, 23, 32}) EXPECT_EQ(EepromData[i], 0) << "neighbour byte " << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(EepromMemory[24 + i], stored[i]) << "byte " << 24 + i;
+    for (int i : {16, 23, 32}) EXPECT_EQ(EepromMemory[i], 0xFF) << "neighbour byte " << i;
     EXPECT_EQ(machine.Read16(EepromPort), 1) << "a direct load sees the write finished";
 
     Send(ReadRequest(3));
@@ -70,11 +70,11 @@ TEST_F(EepromBus, WrittenBlockLandsLittleEndianAndCpuLoadsFindTheReadStream) {
 TEST_F(EepromBus, IdleZerosAreIgnoredAndResetKeepsTheData) {
     Send({0, 0, 0});
     Send(WriteRequest(0, 0x8000000000000001ull));
-    EXPECT_EQ(EepromData[0], 0x01);
-    EXPECT_EQ(EepromData[7], 0x80);
+    EXPECT_EQ(EepromMemory[0], 0x01);
+    EXPECT_EQ(EepromMemory[7], 0x80);
     Send({1, 1, 0, 0});  // half a read request
     ResetHardware();
-    EXPECT_EQ(EepromData[7], 0x80) << "the data survive a reset";
+    EXPECT_EQ(EepromMemory[7], 0x80) << "the data survive a reset";
     EXPECT_EQ(BusRead16(EepromPort), 1) << "the output register is all ones after a reset";
     Send(ReadRequest(0));  // the half request is gone: this one reads block 0
     for (int i = 0; i < 4; ++i) BusRead16(EepromPort);

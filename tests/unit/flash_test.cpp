@@ -1,5 +1,7 @@
 // The FLASH command decoder behind 0x0E000000: erase, program, the chip's
-// identification mode, and broken command sequences given back as stores.
+// identification mode, broken command sequences given back as stores on
+// the combined chips and ignored by a real FLASH chip. (Bank switching is
+// the save_flash128 cartridge's and the public flash128 test's.)
 
 #include <gtest/gtest.h>
 
@@ -68,7 +70,7 @@ TEST_F(FlashChip, IdentificationShowsTheChipAndGivesTheBytesBack) {
     EXPECT_EQ(At(0), 0x32);
     Send({{0x1234, 0xF0}});  // a bare 0xF0 anywhere leaves the mode
     EXPECT_EQ(FirstTwo(), 0x7EC4);
-    EXPECT_EQ(At(0x1234), 0x00) << "the exit byte is not stored";
+    EXPECT_EQ(At(0x1234), 0xFF) << "the exit byte is not stored";
 
     // The long exit command works as well; outside the mode it changes nothing.
     Send({Unlock1, Unlock2, {0x5555, 0x90}, Unlock1, Unlock2, {0x5555, 0xF0}});
@@ -110,6 +112,21 @@ TEST_F(FlashChip, BrokenSequencesAreReplayedAsStores) {
         for (const auto& [offset, value] : c.stores) BusWrite8(0x0E000000u + offset, value);
         for (const auto& [offset, value] : c.expected) EXPECT_EQ(At(offset), value) << c.name << " at " << offset;
     }
+}
+
+// A FLASH chip changes only by command: a plain store, or one after a
+// broken sequence, leaves it as it was. A chip erase of a 128 KB chip
+// erases both banks.
+TEST_F(FlashChip, AFlashChipTakesNoPlainStores) {
+    SetSaveType(SaveType::Flash128, 0, 0);
+    Send({{0x0100, 0x12}, Unlock1, {0x0101, 0x34}, Unlock1, Unlock2, {0x0102, 0x56}});
+    for (uint16_t offset : {0x0100, 0x0101, 0x0102, 0x5555, 0x2AAA}) EXPECT_EQ(At(offset), 0xFF) << offset;
+    Send({Unlock1, Unlock2, {0x5555, 0xA0}, {0x0100, 0x12}});
+    EXPECT_EQ(At(0x0100), 0x12);
+    BackupMemory[0x10000 + 0x0100] = 0x00;
+    Send({Unlock1, Unlock2, {0x5555, 0x80}, Unlock1, Unlock2, {0x5555, 0x10}});
+    EXPECT_EQ(At(0x0100), 0xFF);
+    EXPECT_EQ(BackupMemory[0x10100], 0xFF) << "the other bank";
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ protected:
         // A battery file of the last game run's memories: the test's own data
         // differ from every old file below.
         machine.Write8(0x0E000100, 0x42);
-        EepromData[3] = 0x17;
+        EepromMemory[3] = 0x17;
     }
     void TearDown() override {
         ReleaseBatteryFile();

@@ -1,6 +1,7 @@
 // State snapshots: the file layout, a round trip through a busy machine,
-// and each class of bad file refused with the machine left untouched (the
-// snapshot fuzz harness tries the rest).
+// each class of bad file refused with the machine left untouched (the
+// snapshot fuzz harness tries the rest), and the chip block of chips the
+// layout cannot hold.
 
 #include "game/snapshot.h"
 
@@ -24,6 +25,7 @@
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
+#include "machine/rtc.h"
 #include "machine/timers.h"
 #include "tests/support/machine_state.h"
 #include "tests/support/test_machine.h"
@@ -106,7 +108,7 @@ protected:
 
     static Bytes Decompressed(const std::string& path) {
         gzFile in = gzopen(path.c_str(), "rb");
-        Bytes bytes(SnapshotSize + 1);
+        Bytes bytes(SnapshotSize + 200000);
         bytes.resize(size_t(std::max(gzread(in, bytes.data(), unsigned(bytes.size())), 0)));
         gzclose(in);
         return bytes;
@@ -117,6 +119,9 @@ protected:
     }
     static void Put(const std::string& path, const Bytes& bytes) {
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    }
+    static Bytes RawBlock(const Bytes& bytes, size_t offset) {
+        return Bytes(bytes.begin() + long(offset), bytes.begin() + long(offset) + 0x10000);
     }
     static uint32_t WordAt(const Bytes& bytes, size_t offset) {
         uint32_t word;
@@ -244,6 +249,52 @@ TEST_F(Snapshot, BadFilesAreRefusedWithoutAnyChange) {
     EXPECT_EQ(MachineHash(), before);
     Put(bad, good);
     EXPECT_TRUE(LoadState(bad.c_str())) << "the undamaged file still loads";
+}
+
+// A 128 KB FLASH (bank 1 selected) and a clock do not fit the layout: the
+// file says format 3, which older versions refuse, and carries the chip
+// block after the layout. It restores both banks, the bank and the clock;
+// it is refused by a cartridge with another chip. A format-2 file, made
+// before the chips were told apart, still loads, into the first bank.
+TEST_F(Snapshot, ChipsTheLayoutCannotHoldGoInTheChipBlock) {
+    const std::string old = (dir / "old.sta").string();
+    MakeBusy(2);
+    ASSERT_TRUE(SaveState(old.c_str()));
+
+    SetSaveType(SaveType::Flash128, 0, 0x10000);
+    ResetBackupMemory(false);  // out of MakeBusy's half-sent command
+    Clock.Present = 1;
+    Clock.Offset = 86400 * 365;
+    for (const uint8_t command : {0xB0, 0xA0}) {
+        BusWrite8(0x0E005555, 0xAA);
+        BusWrite8(0x0E002AAA, 0x55);
+        BusWrite8(0x0E005555, command);
+        BusWrite8(0x0E000000, 0x01);  // bank 1; then 0x01 programmed over bank 1's first byte
+    }
+    const uint64_t saved = MachineHash(false);
+    ASSERT_TRUE(SaveState(file.c_str()));
+    const Bytes image = Decompressed(file);
+    ASSERT_EQ(image.size(), 509688u + 48 + 131072 + 8192);
+    EXPECT_EQ(image[4], 0x03);
+    EXPECT_EQ(Bytes(image.begin() + 509688, image.begin() + 509692), (Bytes{'C', 'H', 'I', 'P'}));
+    EXPECT_EQ(image[509688 + 48 + 0x10000], 0x01) << "bank 1 in the block";
+
+    SetSaveType(SaveType::Flash128, 0, 0x10000);  // bank 0
+    BackupMemory[0x10000] = 0x77;
+    Clock.Offset = 0;
+    ASSERT_TRUE(LoadState(file.c_str()));
+    EXPECT_EQ(MachineHash(false), saved);
+    EXPECT_EQ(PeekByte(0x0E000000), 0x01) << "bank 1 seen again";
+
+    ASSERT_TRUE(LoadState(old.c_str()));
+    EXPECT_EQ(std::memcmp(BackupMemory, RawBlock(Decompressed(old), 444152).data(), 0x10000), 0)
+        << "the old file's 64 KB in bank 0";
+    EXPECT_EQ(PageTable.Read[0x0E000000 >> PageShift], BackupMemory);
+
+    SetSaveType(SaveType::Flash64, 0, 0x10000);
+    const uint64_t before = MachineHash();
+    EXPECT_FALSE(LoadState(file.c_str())) << "another chip";
+    EXPECT_EQ(MachineHash(), before);
 }
 
 // A file cut short anywhere is refused, and the machine stays exactly as it
