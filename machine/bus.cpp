@@ -9,6 +9,7 @@
 #include "machine/backup.h"
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
+#include "machine/timers.h"
 
 // The top four address lines are not decoded by the bus, so 0x1xxxxxxx to
 // 0xFxxxxxxx alias the first 256 MB here (the CPU's direct loads do not).
@@ -17,7 +18,7 @@ static constexpr uint32_t BusMask = 0x0FFFFFFF;
 uint32_t BusRead32(uint32_t address) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost32(address);
-    const uint32_t word = PeekWord(address);
+    const uint32_t word = IsTimerAddress(address) ? ReadTimerWord(address) : PeekWord(address);
     if (address & 3) {
         if (Verbose & VerboseMemory)
             std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", address, Cpu.R[15]);
@@ -32,12 +33,14 @@ uint16_t BusRead16(uint32_t address) {
     if (IsEepromAddress(address)) return EepromReadBit();
     if ((address & 1) && (Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wread [%08X] (PC=%08X)\n", address, Cpu.R[15]);
+    if (IsTimerAddress(address)) return uint16_t(ReadTimerWord(address) >> (8 * (address & 2)));
     return PeekHalf(address);
 }
 
 uint8_t BusRead8(uint32_t address) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost16(address);
+    if (IsTimerAddress(address)) return uint8_t(ReadTimerWord(address) >> (8 * (address & 3)));
     return PeekByte(address);
 }
 
