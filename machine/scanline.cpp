@@ -128,8 +128,9 @@ bool EndHalfLine(CpuState& cpu) {
 uint32_t ScanlineTick(CpuState& cpu) {
     // The slice has run to its end (Cycles is 0 or below), at the end of a
     // half-line or at a timer's interrupt; the timers catch up first.
-    RunTimers(ClockNow());
-    if (ClockNow() >= Clock.HalfLineEnd && !EndHalfLine(cpu)) return StopRunLoop;
+    const int64_t now = ClockNow();
+    RunTimers(now);
+    if (now >= Clock.HalfLineEnd && !EndHalfLine(cpu)) return StopRunLoop;
 
     const uint32_t pending = PendingInterrupts();
     cpu.IrqPending = pending;

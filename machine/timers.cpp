@@ -35,6 +35,11 @@ constexpr int64_t InterruptDelay = 3;
 // through the register writes, which must not start another run.
 bool Running = false;
 
+// Idle timers cost a slice end nothing beyond this test.
+bool AnyRunning() {
+    return (TimerState[0].Period | TimerState[1].Period | TimerState[2].Period | TimerState[3].Period) > 0;
+}
+
 uint32_t ReloadOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer); }
 uint16_t ControlOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer + 2); }
 
@@ -78,8 +83,14 @@ int64_t AdvanceTimer(uint32_t timer, int64_t cycles, int64_t belowOverflows) {
             return 0;
         }
         cycles -= t.Countdown;
-        counts = 1 + cycles / t.Period;
-        t.Countdown = int32_t(t.Period - cycles % t.Period);
+        // The sound timers count every cycle and are run overflow by
+        // overflow: spare them the divisions.
+        if (t.Period == 1) {
+            counts = 1 + cycles;
+        } else {
+            counts = 1 + cycles / t.Period;
+            t.Countdown = int32_t(t.Period - cycles % t.Period);
+        }
     }
     const int64_t toOverflow = 0x10000 - int64_t(t.Counter);
     if (counts < toOverflow) {
@@ -89,8 +100,12 @@ int64_t AdvanceTimer(uint32_t timer, int64_t cycles, int64_t belowOverflows) {
     const int64_t reload = ReloadOf(timer);
     const int64_t span = 0x10000 - reload;
     const int64_t beyond = counts - toOverflow;
-    t.Counter = int32_t(reload + beyond % span);
     if (ControlOf(timer) & ControlInterrupt) RaiseInterrupt(uint16_t(IrqTimer0 << timer));
+    if (beyond < span) {
+        t.Counter = int32_t(reload + beyond);
+        return 1;
+    }
+    t.Counter = int32_t(reload + beyond % span);
     return 1 + beyond / span;
 }
 
@@ -110,6 +125,10 @@ uint32_t AdvanceAll(int64_t cycles) {
 
 void RunTimers(int64_t time) {
     if (time <= TimersTime || Running) return;
+    if (!AnyRunning()) {
+        TimersTime = time;
+        return;
+    }
     Running = true;
     // The sample channels take a byte at each overflow of their timer, at
     // its cycle: run from one such overflow to the next.
@@ -129,6 +148,7 @@ void RunTimers(int64_t time) {
 }
 
 int64_t NextTimerInterrupt() {
+    if (!AnyRunning()) return Never;
     int64_t next = Never;
     for (uint32_t timer = 0; timer < TimerState.size(); ++timer)
         if (ControlOf(timer) & ControlInterrupt) next = std::min(next, CyclesToOverflow(timer));

@@ -68,8 +68,8 @@ int32_t MixedLevel() {
 // Writes the level from `time` on. A reader that has fallen a whole ring
 // behind loses the newest levels; it skips ahead itself when it notices.
 void WriteLevel(int64_t time) {
-    SampleChannels.Level = MixedLevel();
     if (!Connected.load(std::memory_order_relaxed)) return;
+    SampleChannels.Level = MixedLevel();
     SampleStream& ring = SampleLevels;
     const uint32_t head = ring.Head.load(std::memory_order_relaxed);
     if (head - ring.Tail.load(std::memory_order_acquire) >= SampleStreamCapacity) return;
@@ -79,7 +79,7 @@ void WriteLevel(int64_t time) {
 
 // A register changed the mix: the new level holds from this cycle.
 void LevelChanged() {
-    if (MixedLevel() != SampleChannels.Level) WriteLevel(ClockNow());
+    if (Connected.load(std::memory_order_relaxed) && MixedLevel() != SampleChannels.Level) WriteLevel(ClockNow());
 }
 
 }  // namespace
