@@ -205,6 +205,8 @@ void WriteTimerControlRegister(uint32_t offset, uint16_t value) {
 void WriteInterruptEnable(uint32_t offset, uint16_t value) {
     StoreIoHalf(offset, value);
     UpdateIrqPending();
+    // A timer's interrupt that can now be taken ends the slice at its cycle.
+    EndSliceBy(NextTimerInterrupt());
 }
 
 // Writing 1 to a request bit acknowledges it.
@@ -283,9 +285,11 @@ void WriteIoRegister(uint32_t address, uint16_t value) {
     const uint32_t offset = address & (IoRegisterSpan - 2);
     if (Verbose & VerboseIoWrites)
         std::printf("Wrote %04Xh to IO[%03Xh] at %d\n", value, offset, int(ReadIoHalf(Io::VCOUNT)));
-    // The sample channels, their DMA and the timers act at timer overflows:
-    // every overflow before this write happens first.
-    if (offset - Io::SOUNDCNT_H < Io::TM0CNT_L - Io::SOUNDCNT_H) RunTimers(ClockNow());
+    // The sample channels, their DMA, the timers and the interrupt requests
+    // act at timer overflows: every overflow before this write happens
+    // first.
+    if (offset - Io::SOUNDCNT_H < Io::TM0CNT_L - Io::SOUNDCNT_H || offset - Io::IE <= Io::IME - Io::IE)
+        RunTimers(ClockNow());
     IoWriteTable[offset / 2](offset, value);
 }
 

@@ -148,10 +148,12 @@ void RunTimers(int64_t time) {
 }
 
 int64_t NextTimerInterrupt() {
-    if (!AnyRunning()) return Never;
+    if (!AnyRunning() || !(ReadIoHalf(Io::IME) & 1)) return Never;
+    const uint16_t enabled = ReadIoHalf(Io::IE);
     int64_t next = Never;
     for (uint32_t timer = 0; timer < TimerState.size(); ++timer)
-        if (ControlOf(timer) & ControlInterrupt) next = std::min(next, CyclesToOverflow(timer));
+        if ((ControlOf(timer) & ControlInterrupt) && (enabled & (IrqTimer0 << timer)))
+            next = std::min(next, CyclesToOverflow(timer));
     return next >= Never ? Never : TimersTime + next + InterruptDelay;
 }
 

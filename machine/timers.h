@@ -12,7 +12,8 @@
 // seen (timers, sample channels, their DMA), and at the cycle of every read
 // of a counter, so a program polling a counter sees it move with its own
 // instructions. Slices end at the next overflow that requests an interrupt
-// (NextTimerInterrupt), so the CPU sees every request at its cycle.
+// the CPU may take (NextTimerInterrupt), so it sees the request at its
+// cycle.
 
 #include <array>
 #include <cstdint>
@@ -43,9 +44,10 @@ uint32_t ReadTimerWord(uint32_t address);
 // Carries the timers forward to `time` (earlier times are ignored).
 void RunTimers(int64_t time);
 
-// When the CPU is to see the next overflow that requests an interrupt (a
-// few cycles after the overflow itself), or a time beyond any run when no
-// overflow will request one.
+// When the CPU is to see the next overflow that requests an interrupt it
+// may take (enabled in IE, with IME on): a few cycles after the overflow
+// itself. A time beyond any run when there is none. Requests the CPU could
+// not take wait in IF until the timers next catch up.
 int64_t NextTimerInterrupt();
 
 // All four stopped at `time`, counts 0; the registers keep their values.
