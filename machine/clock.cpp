@@ -2,19 +2,7 @@
 
 #include <algorithm>
 
-#include "cpu/cpu_state.h"
-
 SliceClock Clock;
-
-namespace {
-
-// Cycles left before the slice ends. While an early slice end is in
-// progress the run loop has set the rest aside in SavedCycles.
-int32_t CyclesLeft() { return Cpu.Cycles + (Cpu.SliceBreak ? Cpu.SavedCycles : 0); }
-
-}  // namespace
-
-int64_t ClockNow() { return Clock.AnchorTime + (int64_t(Clock.AnchorCycles) - CyclesLeft()); }
 
 void AnchorClock(int64_t time) {
     Clock.AnchorTime = time;
@@ -24,16 +12,6 @@ void AnchorClock(int64_t time) {
 void ResetClock(int64_t time) {
     AnchorClock(time);
     Clock.HalfLineEnd = time + Cpu.SliceLength;
-}
-
-void GrantSlice(int64_t end) {
-    const int64_t now = ClockNow();
-    const int64_t length = std::clamp<int64_t>(end - now - Cpu.Cycles, 0, INT32_MAX);
-    Cpu.SliceLength = uint32_t(length);
-    // The run loop adds the length to its count before the first
-    // instruction: anchor to the count it will then hold.
-    Clock.AnchorTime = now;
-    Clock.AnchorCycles = CyclesLeft() + int32_t(length);
 }
 
 void EndSliceBy(int64_t time) {

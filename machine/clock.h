@@ -9,7 +9,10 @@
 // half-line, or earlier at a timer overflow that requests an interrupt, so
 // that the CPU sees the request at its exact cycle.
 
+#include <algorithm>
 #include <cstdint>
+
+#include "cpu/cpu_state.h"
 
 struct SliceClock {
     int64_t AnchorTime = 0;    // the time at which ...
@@ -18,8 +21,12 @@ struct SliceClock {
 };
 extern SliceClock Clock;
 
+// Cycles left before the slice ends. While an early slice end is in
+// progress the run loop has set the rest aside in SavedCycles.
+inline int32_t CyclesLeft() { return Cpu.Cycles + (Cpu.SliceBreak ? Cpu.SavedCycles : 0); }
+
 // The time of the access being made now.
-int64_t ClockNow();
+inline int64_t ClockNow() { return Clock.AnchorTime + (int64_t(Clock.AnchorCycles) - CyclesLeft()); }
 
 // From now on the CPU's cycle count as it stands means `time`: after
 // anything replaced the count (a snapshot load, the machine reset).
@@ -31,7 +38,15 @@ void ResetClock(int64_t time);
 
 // Lets the CPU run until `end`: sets SliceLength, which the run loop adds to
 // its (overrun) count. An end already past gives the run loop nothing to do.
-void GrantSlice(int64_t end);
+inline void GrantSlice(int64_t end) {
+    const int64_t now = ClockNow();
+    const int64_t length = std::clamp<int64_t>(end - now - Cpu.Cycles, 0, INT32_MAX);
+    Cpu.SliceLength = uint32_t(length);
+    // The run loop adds the length to its count before the first
+    // instruction: anchor to the count it will then hold.
+    Clock.AnchorTime = now;
+    Clock.AnchorCycles = CyclesLeft() + int32_t(length);
+}
 
 // Cuts the running slice short so that it ends by `time`, when that is
 // sooner than planned (a timer was set to interrupt earlier).

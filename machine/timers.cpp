@@ -12,8 +12,7 @@ int64_t TimersTime = 0;
 
 namespace {
 
-// A time no run reaches; large enough that sums of it stay in range.
-constexpr int64_t Never = INT64_MAX / 4;
+constexpr int64_t Never = NeverTime;
 
 constexpr uint16_t ControlEnable = 0x80;
 constexpr uint16_t ControlInterrupt = 0x40;
@@ -34,11 +33,6 @@ constexpr int64_t InterruptDelay = 3;
 // RunTimers is under way: a sample channel's DMA writing the FIFO comes back
 // through the register writes, which must not start another run.
 bool Running = false;
-
-// Idle timers cost a slice end nothing beyond this test.
-bool AnyRunning() {
-    return (TimerState[0].Period | TimerState[1].Period | TimerState[2].Period | TimerState[3].Period) > 0;
-}
 
 uint32_t ReloadOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer); }
 uint16_t ControlOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer + 2); }
@@ -123,12 +117,8 @@ uint32_t AdvanceAll(int64_t cycles) {
 
 }  // namespace
 
-void RunTimers(int64_t time) {
-    if (time <= TimersTime || Running) return;
-    if (!AnyRunning()) {
-        TimersTime = time;
-        return;
-    }
+void CatchUpTimers(int64_t time) {
+    if (Running) return;
     Running = true;
     // The sample channels take a byte at each overflow of their timer, at
     // its cycle: run from one such overflow to the next.
@@ -147,8 +137,8 @@ void RunTimers(int64_t time) {
     Running = false;
 }
 
-int64_t NextTimerInterrupt() {
-    if (!AnyRunning() || !(ReadIoHalf(Io::IME) & 1)) return Never;
+int64_t NextTimerInterruptOfRunning() {
+    if (!(ReadIoHalf(Io::IME) & 1)) return Never;
     const uint16_t enabled = ReadIoHalf(Io::IE);
     int64_t next = Never;
     for (uint32_t timer = 0; timer < TimerState.size(); ++timer)

@@ -41,14 +41,28 @@ void WriteTimerControl(uint32_t timer, uint16_t value);
 inline bool IsTimerAddress(uint32_t address) { return address - 0x04000100u < 0x10u; }
 uint32_t ReadTimerWord(uint32_t address);
 
+// No timer runs: an idle machine's slice ends pay this test and no more.
+inline bool TimersIdle() {
+    return (TimerState[0].Period | TimerState[1].Period | TimerState[2].Period | TimerState[3].Period) == 0;
+}
+
 // Carries the timers forward to `time` (earlier times are ignored).
-void RunTimers(int64_t time);
+void CatchUpTimers(int64_t time);
+inline void RunTimers(int64_t time) {
+    if (time <= TimersTime) return;
+    if (TimersIdle())
+        TimersTime = time;
+    else
+        CatchUpTimers(time);
+}
 
 // When the CPU is to see the next overflow that requests an interrupt it
 // may take (enabled in IE, with IME on): a few cycles after the overflow
 // itself. A time beyond any run when there is none. Requests the CPU could
 // not take wait in IF until the timers next catch up.
-int64_t NextTimerInterrupt();
+inline constexpr int64_t NeverTime = INT64_MAX / 4;  // beyond any run, and sums of it stay in range
+int64_t NextTimerInterruptOfRunning();
+inline int64_t NextTimerInterrupt() { return TimersIdle() ? NeverTime : NextTimerInterruptOfRunning(); }
 
 // All four stopped at `time`, counts 0; the registers keep their values.
 void ResetTimers(int64_t time);
