@@ -77,14 +77,8 @@ int64_t AdvanceTimer(uint32_t timer, int64_t cycles, int64_t belowOverflows) {
             return 0;
         }
         cycles -= t.Countdown;
-        // The sound timers count every cycle and are run overflow by
-        // overflow: spare them the divisions.
-        if (t.Period == 1) {
-            counts = 1 + cycles;
-        } else {
-            counts = 1 + cycles / t.Period;
-            t.Countdown = int32_t(t.Period - cycles % t.Period);
-        }
+        counts = 1 + cycles / t.Period;
+        t.Countdown = int32_t(t.Period - cycles % t.Period);
     }
     const int64_t toOverflow = 0x10000 - int64_t(t.Counter);
     if (counts < toOverflow) {
@@ -95,24 +89,15 @@ int64_t AdvanceTimer(uint32_t timer, int64_t cycles, int64_t belowOverflows) {
     const int64_t span = 0x10000 - reload;
     const int64_t beyond = counts - toOverflow;
     if (ControlOf(timer) & ControlInterrupt) RaiseInterrupt(uint16_t(IrqTimer0 << timer));
-    if (beyond < span) {
-        t.Counter = int32_t(reload + beyond);
-        return 1;
-    }
     t.Counter = int32_t(reload + beyond % span);
     return 1 + beyond / span;
 }
 
 // All four timers on by `cycles`, each counting up on the overflows of the
-// one below; returns the mask of those that overflowed.
-uint32_t AdvanceAll(int64_t cycles) {
-    uint32_t overflowed = 0;
+// one below.
+void AdvanceAll(int64_t cycles) {
     int64_t below = 0;
-    for (uint32_t timer = 0; timer < TimerState.size(); ++timer) {
-        below = AdvanceTimer(timer, cycles, below);
-        if (below) overflowed |= 1u << timer;
-    }
-    return overflowed;
+    for (uint32_t timer = 0; timer < TimerState.size(); ++timer) below = AdvanceTimer(timer, cycles, below);
 }
 
 }  // namespace
@@ -121,16 +106,22 @@ void CatchUpTimers(int64_t time) {
     if (Running) return;
     Running = true;
     // The sample channels take a byte at each overflow of their timer, at
-    // its cycle: run from one such overflow to the next.
-    while (const uint32_t clocking = SampleChannels.ClockedTimers) {
-        int64_t next = Never;
-        for (uint32_t timer = 0; timer < 2; ++timer)
-            if (clocking & (1u << timer)) next = std::min(next, TimersTime + CyclesToOverflow(timer));
-        if (next > time) break;
-        const uint32_t overflowed = AdvanceAll(next - TimersTime);
-        TimersTime = next;
-        for (uint32_t timer = 0; timer < 2; ++timer)
-            if (overflowed & clocking & (1u << timer)) ClockSampleChannels(timer, next);
+    // its cycle. Nothing changes a timer between two catch-ups, so its
+    // overflows come one overflow period apart from the first; the timers
+    // themselves are then carried forward in one step.
+    const uint32_t clocking = SampleChannels.ClockedTimers;
+    std::array<int64_t, 2> next{Never, Never}, period{Never, Never};
+    for (uint32_t timer = 0; timer < 2; ++timer) {
+        if (!(clocking & (1u << timer))) continue;
+        next[timer] = TimersTime + CyclesToOverflow(timer);
+        period[timer] = OverflowPeriod(timer);
+    }
+    for (int64_t at; (at = std::min(next[0], next[1])) <= time;) {
+        for (uint32_t timer = 0; timer < 2; ++timer) {
+            if (next[timer] != at) continue;
+            ClockSampleChannels(timer, at);
+            next[timer] += period[timer];
+        }
     }
     AdvanceAll(time - TimersTime);
     TimersTime = time;
