@@ -46,7 +46,8 @@ inline bool TimersIdle() {
     return (TimerState[0].Period | TimerState[1].Period | TimerState[2].Period | TimerState[3].Period) == 0;
 }
 
-// Carries the timers forward to `time` (earlier times are ignored).
+// Carries the timers forward to `time` (earlier times are ignored);
+// CatchUpTimers is its work once some timer runs.
 void CatchUpTimers(int64_t time);
 inline void RunTimers(int64_t time) {
     if (time <= TimersTime) return;
@@ -56,11 +57,13 @@ inline void RunTimers(int64_t time) {
         CatchUpTimers(time);
 }
 
+// A time beyond any run; sums of it stay in range.
+inline constexpr int64_t NeverTime = INT64_MAX / 4;
+
 // When the CPU is to see the next overflow that requests an interrupt it
 // may take (enabled in IE, with IME on): a few cycles after the overflow
-// itself. A time beyond any run when there is none. Requests the CPU could
-// not take wait in IF until the timers next catch up.
-inline constexpr int64_t NeverTime = INT64_MAX / 4;  // beyond any run, and sums of it stay in range
+// itself; NeverTime when there is none. Requests the CPU could not take
+// wait in IF until the timers next catch up.
 int64_t NextTimerInterruptOfRunning();
 inline int64_t NextTimerInterrupt() { return TimersIdle() ? NeverTime : NextTimerInterruptOfRunning(); }
 
