@@ -1,16 +1,13 @@
 // The timers against the slice machinery: every cycle counts once, however
-// far slices overrun; an overflow that requests an interrupt ends the
-// slice three cycles after it; and each slice end leaves a state a
-// snapshot can store. Counts, prescalers, cascades, reloads and polling
-// loops are checked by cartridges/system/timers.c and the public timer
-// programs.
+// far slices overrun, and each slice end leaves a state a snapshot can
+// store. Counts, prescalers, cascades, reloads, interrupts and polling loops
+// are checked by cartridges/system/timers.c and the public timer programs.
 
 #include "machine/timers.h"
 
 #include <gtest/gtest.h>
 
 #include "machine/bus.h"
-#include "machine/interrupts.h"
 #include "machine/io_registers.h"
 #include "tests/support/scanline_steps.h"
 #include "tests/support/test_machine.h"
@@ -29,24 +26,6 @@ TEST(Timers, EveryCycleCountsOnceWhateverTheOvershoot) {
     for (int slice = 0; slice < 2 * 228; ++slice) EndSlice(7);
     EXPECT_EQ(CurrentLine(), 0u);
     EXPECT_EQ(TimerState[0].Counter, 18756);
-}
-
-// Reload 0xFF00 with the interrupt: the start's store ends at cycle 2, the
-// overflow comes 2 + 256 cycles later, at 260, and the slice ends 3 cycles
-// after that, at 263, with the interrupt pending; the display stays in the
-// drawing part of line 0, and the next slice ends at the next overflow's
-// interrupt, 256 cycles on.
-TEST(Timers, InterruptingOverflowEndsTheSlice) {
-    TestMachine machine;
-    WriteIoRegister(0x04000000 + Io::IE, IrqTimer0);
-    WriteIoRegister(0x04000000 + Io::IME, 1);
-    BusWrite16(TimerControl - 2, 0xFF00);
-    BusWrite16(TimerControl, 0x00C0);
-    EXPECT_EQ(Cpu.Cycles, 261);
-    EXPECT_EQ(EndSlice(), IrqTimer0);
-    EXPECT_EQ(CurrentLine(), 0u);
-    EXPECT_FALSE(InHblank());
-    EXPECT_EQ(Cpu.SliceLength, 256u);
 }
 
 // A timer started in a slice's last cycle is stored at the slice end with
