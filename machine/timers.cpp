@@ -9,6 +9,7 @@
 
 std::array<HardwareTimer, 4> TimerState{};
 int64_t TimersTime = 0;
+bool TimersCatchingUp = false;
 
 namespace {
 
@@ -29,10 +30,6 @@ std::array<int64_t, 4> StartDelay{};
 // program reading the counter there sees it restarted from the reload
 // value), the next one does not.
 constexpr int64_t InterruptDelay = 3;
-
-// RunTimers is under way: a sample channel's DMA writing the FIFO comes back
-// through the register writes, which must not start another run.
-bool Running = false;
 
 uint32_t ReloadOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer); }
 uint16_t ControlOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer + 2); }
@@ -103,8 +100,7 @@ void AdvanceAll(int64_t cycles) {
 }  // namespace
 
 void CatchUpTimers(int64_t time) {
-    if (Running) return;
-    Running = true;
+    TimersCatchingUp = true;
     // The sample channels take a byte at each overflow of their timer, at
     // its cycle. Nothing changes a timer between two catch-ups, so its
     // overflows come one overflow period apart from the first; the timers
@@ -125,7 +121,7 @@ void CatchUpTimers(int64_t time) {
     }
     AdvanceAll(time - TimersTime);
     TimersTime = time;
-    Running = false;
+    TimersCatchingUp = false;
 }
 
 int64_t NextTimerInterruptOfRunning() {

@@ -47,10 +47,13 @@ inline bool TimersIdle() {
 }
 
 // Carries the timers forward to `time` (earlier times are ignored);
-// CatchUpTimers is its work once some timer runs.
+// CatchUpTimers is its work once some timer runs. While it is under way
+// (TimersCatchingUp), the sample channels' DMA writing the FIFOs comes back
+// here through the register writes and must not start another.
+extern bool TimersCatchingUp;
 void CatchUpTimers(int64_t time);
 inline void RunTimers(int64_t time) {
-    if (time <= TimersTime) return;
+    if (time <= TimersTime || TimersCatchingUp) return;
     if (TimersIdle())
         TimersTime = time;
     else
