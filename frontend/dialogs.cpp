@@ -204,13 +204,13 @@ void AboutDialogProc(Dialog* dialog, DialogEvent event, int32_t, ScrollCode, int
 }
 
 std::string DescribeClock() {
-    if (!Clock.Present) return "none";
+    if (!RealTimeClock.Present) return "none";
     uint8_t date[7];
     ReadClockDate(date);
     const int hour = ((date[4] >> 4) & 3) * 10 + (date[4] & 15);
     char text[40];
     std::snprintf(text, sizeof text, "20%02X-%02X-%02X %02d:%02X:%02X", date[0], date[1], date[2],
-                  (Clock.Control & 0x40) ? hour : hour + ((date[4] & 0x80) ? 12 : 0), date[5], date[6]);
+                  (RealTimeClock.Control & 0x40) ? hour : hour + ((date[4] & 0x80) ? 12 : 0), date[5], date[6]);
     return text;
 }
 

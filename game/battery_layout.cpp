@@ -94,7 +94,7 @@ bool BuildChipImage(std::vector<uint8_t>& image) {
 
 void BuildBatteryImage(std::vector<uint8_t>& image, int64_t hostTime) {
     BuildChipImage(image);
-    if (!Clock.Present) return;
+    if (!RealTimeClock.Present) return;
     const size_t at = image.size();
     image.resize(at + ClockTrailerSize);
     WriteClockTrailer(image.data() + at, hostTime);

@@ -190,7 +190,7 @@ GameRunResult StartGame(const char* cartridgePath) {
     }
 
     ChooseBackupChips(RomImage, size_t(size), uint32_t(RomSize));
-    if (Verbose) std::printf("  Save:     %s%s\n", SaveTypeText(), Clock.Present ? ", clock" : "");
+    if (Verbose) std::printf("  Save:     %s%s\n", SaveTypeText(), RealTimeClock.Present ? ", clock" : "");
 
     SaveFileName = ReplaceExtension(cartridgePath, ".sav");
     if (SaveFileName && !LoadBatteryFile() && !BatteryRefusal.empty()) Host.ReportProblem(BatteryRefusal.c_str());

@@ -78,7 +78,7 @@ void ChooseBackupChips(const uint8_t* image, size_t size, uint32_t romSize) {
     } else {
         SetSaveType(DetectSaveType(image, size), 0, romSize);
     }
-    if (size > HeaderGameCodeOffset + 3 && HeaderListsClock(image)) Clock.Present = 1;
+    if (size > HeaderGameCodeOffset + 3 && HeaderListsClock(image)) RealTimeClock.Present = 1;
 }
 
 const char* SaveTypeText() {

@@ -15,7 +15,7 @@ static_assert(EepromOffset + EepromLargeSize == ChipBlockSize);
 }  // namespace
 
 bool NeedsChipBlock() {
-    if (Clock.Present) return true;
+    if (RealTimeClock.Present) return true;
     switch (Backup.Type) {
     case SaveType::Combined:
     case SaveType::Flash64: return false;
@@ -29,7 +29,7 @@ void WriteChipBlock(uint8_t* block) {
     std::memcpy(block, BlockMark, sizeof BlockMark);
     for (uint32_t i = 0; i < 4; ++i) block[4 + i] = uint8_t(BlockVersion >> (8 * i));
     std::memcpy(block + StateOffset, &Backup, sizeof Backup);
-    std::memcpy(block + ClockOffset, &Clock, sizeof Clock);
+    std::memcpy(block + ClockOffset, &RealTimeClock, sizeof RealTimeClock);
     std::memcpy(block + MemoryOffset, BackupMemory, BackupMemorySize);
     std::memcpy(block + EepromOffset, EepromMemory, EepromLargeSize);
 }
@@ -69,7 +69,7 @@ bool ChipBlockIsValid(const uint8_t* block) {
 
 void ApplyChipBlock(const uint8_t* block) {
     std::memcpy(&Backup, block + StateOffset, sizeof Backup);
-    std::memcpy(&Clock, block + ClockOffset, sizeof Clock);
+    std::memcpy(&RealTimeClock, block + ClockOffset, sizeof RealTimeClock);
     std::memcpy(BackupMemory, block + MemoryOffset, BackupMemorySize);
     std::memcpy(EepromMemory, block + EepromOffset, EepromLargeSize);
     MapBackupMemory();

@@ -10,6 +10,7 @@
 #include "machine/io_registers.h"
 #include "machine/page_table.h"
 #include "machine/rtc.h"
+#include "machine/timers.h"
 
 // The top four address lines are not decoded by the bus, so 0x1xxxxxxx to
 // 0xFxxxxxxx alias the first 256 MB here (the CPU's direct loads do not).
@@ -22,7 +23,7 @@ uint32_t BusRead32(uint32_t address) {
     // addressed byte.
     if (IsBackupAddress(address)) [[unlikely]]
         return PeekByte(address) * 0x01010101u;
-    const uint32_t word = PeekWord(address);
+    const uint32_t word = IsTimerAddress(address) ? ReadTimerWord(address) : PeekWord(address);
     if (address & 3) {
         if (Verbose & VerboseMemory)
             std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", address, Cpu.R[15]);
@@ -38,12 +39,14 @@ uint16_t BusRead16(uint32_t address) {
     if (IsBackupAddress(address)) return uint16_t(PeekByte(address) * 0x0101u);
     if ((address & 1) && (Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wread [%08X] (PC=%08X)\n", address, Cpu.R[15]);
+    if (IsTimerAddress(address)) return uint16_t(ReadTimerWord(address) >> (8 * (address & 2)));
     return PeekHalf(address);
 }
 
 uint8_t BusRead8(uint32_t address) {
     address &= BusMask;
     Cpu.Cycles -= RegionCost16(address);
+    if (IsTimerAddress(address)) return uint8_t(ReadTimerWord(address) >> (8 * (address & 3)));
     return PeekByte(address);
 }
 

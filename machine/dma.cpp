@@ -29,6 +29,27 @@ constexpr std::array<DmaLimits, 4> ChannelLimits{{
 
 constexpr std::array<const char*, 4> TimingNames{"Immediate", "VBlank", "HBlank", "Special"};
 
+// The addresses a channel works with. The hardware copies the source and
+// destination registers into counters of its own when the channel is
+// switched on, and a transfer advances the counters, never the registers:
+// a repeating channel goes on where it stopped, and switching a channel
+// off and on again starts it from the programmed addresses once more
+// (sound drivers restart their FIFO channels that way every frame).
+struct ChannelCounters {
+    uint32_t Source = 0, Destination = 0;
+    // The register values the counters were loaded from. Registers that no
+    // longer hold them were rewritten behind the switch (by a snapshot
+    // load, or by a game while the channel ran): the counters follow.
+    uint32_t LoadedSource = 0, LoadedDestination = 0;
+};
+std::array<ChannelCounters, 4> Counters{};
+
+void LoadCounters(uint32_t channel, uint32_t block) {
+    ChannelCounters& counters = Counters[channel];
+    counters.Source = counters.LoadedSource = ReadIoWord(block);
+    counters.Destination = counters.LoadedDestination = ReadIoWord(block + 4);
+}
+
 // Channels whose transfer is in progress. A transfer that writes its own
 // control register would otherwise restart itself from inside the copy loop,
 // without end; such a nested start is dropped.
@@ -48,18 +69,22 @@ void Transfer(uint32_t channel, bool fifo) {
     const uint32_t countLow = ReadIoHalf(block + 8);
     const uint32_t control = ReadIoHalf(block + 10);
 
+    ChannelCounters& counters = Counters[channel];
+    if (ReadIoWord(block) != counters.LoadedSource || ReadIoWord(block + 4) != counters.LoadedDestination)
+        LoadCounters(channel, block);
     const bool wide = fifo || (control & 0x400);
     const uint32_t unit = wide ? 4 : 2;
     // Cut the addresses to the lines the channel drives, aligned to the
     // element size.
-    uint32_t source = ReadIoWord(block) & (limits.sourceMask + 1 - unit);
-    uint32_t destination = ReadIoWord(block + 4) & (limits.destinationMask + 1 - unit);
+    const uint32_t destinationControl = fifo ? 2 : (control >> 5) & 3;
+    uint32_t source = counters.Source & (limits.sourceMask + 1 - unit);
+    uint32_t destination =
+        (destinationControl == 3 ? counters.LoadedDestination : counters.Destination) & (limits.destinationMask + 1 - unit);
     // A count of 0 means the largest transfer the channel can make.
     const uint32_t count = fifo ? 4 : countLow ? countLow & limits.countMask : limits.countMask + 1;
 
     // Destination control 3 increments during the transfer and reloads the
     // programmed address for the next one; source control 3 is fixed.
-    const uint32_t destinationControl = fifo ? 2 : (control >> 5) & 3;
     const uint32_t sourceControl = (control >> 7) & 3;
     constexpr auto Step = [](uint32_t addressControl, uint32_t size) -> uint32_t {
         return addressControl == 1 ? 0u - size : addressControl == 2 ? 0u : size;
@@ -95,10 +120,8 @@ void Transfer(uint32_t channel, bool fifo) {
 
     if (control & 0x4000) RaiseInterrupt(uint16_t(IrqDma0 << channel));
 
-    // The registers are rewritten in place, without the write side effects,
-    // so a repeating channel continues where it stopped.
-    if (destinationControl != 3) StoreIoWord(block + 4, destination);
-    StoreIoWord(block, source);
+    counters.Source = source;
+    counters.Destination = destination;
     if (!(control & 0x200) || timing == uint32_t(DmaTiming::Immediate))
         StoreIoHalf(block + 10, uint16_t(ReadIoHalf(block + 10) & 0x7FFF));
 
@@ -106,6 +129,8 @@ void Transfer(uint32_t channel, bool fifo) {
 }
 
 }  // namespace
+
+void StartDmaChannel(uint32_t channel) { LoadCounters(channel, ChannelBlock(channel)); }
 
 void RunDma(uint32_t channel) { Transfer(channel, false); }
 

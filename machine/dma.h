@@ -14,9 +14,14 @@ enum class DmaTiming : uint32_t { Immediate = 0, Vblank = 1, Hblank = 2, Special
 inline constexpr uint16_t DmaTriggerMask = 0xB000;
 inline constexpr uint16_t DmaArmed(DmaTiming timing) { return uint16_t(0x8000u | uint32_t(timing) << 12); }
 
+// The channel's enable bit has just gone from 0 to 1: it takes the source
+// and destination registers as its starting addresses.
+void StartDmaChannel(uint32_t channel);
+
 // Carries out one transfer of channel 0-3 as its registers describe it,
-// writes the advanced addresses back and disarms the channel unless it
-// repeats. Does not look at the enable bit: its callers have.
+// from the addresses where the last one stopped (the registers themselves
+// keep the programmed values), and disarms the channel unless it repeats.
+// Does not look at the enable bit: its callers have.
 void RunDma(uint32_t channel);
 
 // Runs every channel (in order 0-3) that is armed for the given timing.

@@ -1,7 +1,8 @@
 #pragma once
 // Interrupt requests and the halted CPU. Devices raise bits in IF; an
 // interrupt is pending while it is both requested (IF) and enabled (IE) and
-// the master enable IME is on. The CPU only takes it at a slice end.
+// the master enable IME is on. The CPU only takes it at a slice end (a
+// timer's interrupt ends the slice at its cycle).
 
 #include <cstdint>
 

@@ -13,6 +13,7 @@
 #include "game/game.h"
 #include "game/settings.h"
 #include "machine/backup.h"
+#include "machine/clock.h"
 #include "machine/display_registers.h"
 #include "machine/dma.h"
 #include "machine/interrupts.h"
@@ -192,26 +193,22 @@ void WriteFifo(uint32_t offset, uint16_t value) {
 }
 
 void WriteDmaControl(uint32_t offset, uint16_t value) {
+    if ((value & 0x8000) && !(ReadIoHalf(offset) & 0x8000)) StartDmaChannel((offset - Io::DMA0CNT_H) / 12);
     StoreIoHalf(offset, value);
     if ((value & DmaTriggerMask) == DmaArmed(DmaTiming::Immediate)) RunDma((offset - Io::DMA0CNT_H) / 12);
 }
 
-// The count changes at once, not only at the next reload.
-void WriteTimerCounter(uint32_t offset, uint16_t value) {
-    TimerState[(offset - Io::TM0CNT_L) / 4].Counter = value;
-    StoreIoHalf(offset, value);
-}
+void WriteTimerReloadRegister(uint32_t offset, uint16_t value) { WriteTimerReload((offset - Io::TM0CNT_L) / 4, value); }
 
 void WriteTimerControlRegister(uint32_t offset, uint16_t value) {
-    const uint32_t timer = (offset - Io::TM0CNT_L) / 4;
-    SampleTimerControl(timer, ReadIoHalf(offset), value);
-    WriteTimerControl(timer, value);
-    StoreIoHalf(offset, value);
+    WriteTimerControl((offset - Io::TM0CNT_L) / 4, value);
 }
 
 void WriteInterruptEnable(uint32_t offset, uint16_t value) {
     StoreIoHalf(offset, value);
     UpdateIrqPending();
+    // A timer's interrupt that can now be taken ends the slice at its cycle.
+    EndSliceBy(NextTimerInterrupt());
 }
 
 // Writing 1 to a request bit acknowledges it.
@@ -272,7 +269,7 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
     for (uint32_t offset = Io::FIFO_A; offset < Io::FIFO_A + 8; offset += 2) set(offset, &WriteFifo);
     for (uint32_t channel = 0; channel < 4; ++channel) set(Io::DMA0CNT_H + 12 * channel, &WriteDmaControl);
     for (uint32_t timer = 0; timer < 4; ++timer) {
-        set(Io::TM0CNT_L + 4 * timer, &WriteTimerCounter);
+        set(Io::TM0CNT_L + 4 * timer, &WriteTimerReloadRegister);
         set(Io::TM0CNT_L + 4 * timer + 2, &WriteTimerControlRegister);
     }
     set(Io::KEYINPUT, &Ignore);
@@ -290,17 +287,23 @@ void WriteIoRegister(uint32_t address, uint16_t value) {
     const uint32_t offset = address & (IoRegisterSpan - 2);
     if (Verbose & VerboseIoWrites)
         std::printf("Wrote %04Xh to IO[%03Xh] at %d\n", value, offset, int(ReadIoHalf(Io::VCOUNT)));
+    // The sample channels, their DMA, the timers and the interrupt requests
+    // act at timer overflows: every overflow before this write happens
+    // first.
+    if (offset - Io::SOUNDCNT_H < Io::TM0CNT_L - Io::SOUNDCNT_H || offset - Io::IE <= Io::IME - Io::IE)
+        RunTimers(ClockNow());
     IoWriteTable[offset / 2](offset, value);
 }
 
 void ResetHardware() {
+    const int64_t now = ClockNow();
     const bool traceBackup = Verbose & VerboseBackup;
     ResetBackupMemory(traceBackup);
     ResetEeprom(DummyRam, traceBackup);
     ResetClockPort(RomImage);
     ResetSoundChip(SoundChip, SoundRegs.data(), 0);
     RefreshSoundChip(SoundChip, Settings.UseDrums ? 0x81 : 0x01);
-    ResetTimers();
+    ResetTimers(now);
     Cpu.TraceUndefined = (Verbose & VerboseUndefined) ? 1 : 0;
     Cpu.SliceLength = 960;
 
@@ -331,6 +334,7 @@ void ResetHardware() {
     AffineState.fill({.RefX = 0, .RefY = 0, .CurX = 0, .CurY = 0, .PA = 0x100, .PB = 0, .PC = 0, .PD = 0x100});
 
     ResetCpu(Cpu);
+    ResetClock(now);
     if (!BiosLoaded) {
         // Direct boot: the state the BIOS leaves when it jumps to the cartridge.
         EnterHandOverState(Cpu, 0x08000000);

@@ -7,7 +7,7 @@
 
 #include "game/settings.h"
 
-ClockState Clock{};
+ClockState RealTimeClock{};
 int64_t (*ClockHostTime)() = [] { return int64_t(std::time(nullptr)); };
 
 namespace {
@@ -50,9 +50,9 @@ int64_t LocalSeconds(int64_t hostTime) {
                         local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
 }
 
-int64_t ClockSeconds() { return LocalSeconds(ClockHostTime()) + Clock.Offset; }
+int64_t ClockSeconds() { return LocalSeconds(ClockHostTime()) + RealTimeClock.Offset; }
 
-void SetClockSeconds(int64_t seconds) { Clock.Offset = seconds - LocalSeconds(ClockHostTime()); }
+void SetClockSeconds(int64_t seconds) { RealTimeClock.Offset = seconds - LocalSeconds(ClockHostTime()); }
 
 uint8_t ToBcd(unsigned value) { return uint8_t((value / 10) << 4 | value % 10); }
 unsigned FromBcd(uint8_t value) { return (value >> 4) * 10 + (value & 15); }
@@ -67,7 +67,7 @@ void DateRegisters(int64_t seconds, uint8_t (&date)[7]) {
     const unsigned hour = unsigned(secondOfDay / 3600);
     // In 12-hour mode the hour counts 0-11 and the PM flag tells the halves;
     // the flag is set from noon on in either mode.
-    const unsigned shownHour = (Clock.Control & Control24Hour) ? hour : hour % 12;
+    const unsigned shownHour = (RealTimeClock.Control & Control24Hour) ? hour : hour % 12;
     date[0] = ToBcd(unsigned((int(ymd.year()) % 100 + 100) % 100));
     date[1] = ToBcd(unsigned(ymd.month()));
     date[2] = ToBcd(unsigned(ymd.day()));
@@ -81,7 +81,7 @@ void DateRegisters(int64_t seconds, uint8_t (&date)[7]) {
 // is out of range is brought to the nearest value the chip can hold.
 int64_t TimeOfDay(const uint8_t* time) {
     unsigned hour = Limit(FromBcd(time[0] & 0x3F), 0, 23);
-    if (!(Clock.Control & Control24Hour)) hour = hour % 12 + ((time[0] & HourPm) ? 12 : 0);
+    if (!(RealTimeClock.Control & Control24Hour)) hour = hour % 12 + ((time[0] & HourPm) ? 12 : 0);
     return hour * 3600 + Limit(FromBcd(time[1] & 0x7F), 0, 59) * 60 + Limit(FromBcd(time[2] & 0x7F), 0, 59);
 }
 
@@ -98,15 +98,15 @@ int64_t DateSeconds(const uint8_t* date) {
 // What a read of the data register gives: the handheld's own levels on the
 // pins it drives, the chip's on SIO when the handheld reads that pin.
 uint8_t PortValue() {
-    const uint8_t driven = Clock.PortData & Clock.PortDirection;
-    const uint8_t sio = (Clock.PortDirection & PinSio) ? 0 : uint8_t(Clock.Output ? PinSio : 0);
+    const uint8_t driven = RealTimeClock.PortData & RealTimeClock.PortDirection;
+    const uint8_t sio = (RealTimeClock.PortDirection & PinSio) ? 0 : uint8_t(RealTimeClock.Output ? PinSio : 0);
     return uint8_t((driven | sio) & 0xF);
 }
 
 void ShowPortInRom() {
     if (!PortRom) return;
-    if (Clock.PortReadable) {
-        const uint8_t bytes[PortBytes] = {PortValue(), 0, uint8_t(Clock.PortDirection & 0xF), 0, 1, 0};
+    if (RealTimeClock.PortReadable) {
+        const uint8_t bytes[PortBytes] = {PortValue(), 0, uint8_t(RealTimeClock.PortDirection & 0xF), 0, 1, 0};
         std::memcpy(PortRom + RomPortOffset, bytes, PortBytes);
         RomPatched = true;
     } else if (RomPatched) {
@@ -118,34 +118,34 @@ void ShowPortInRom() {
 // ---- the chip ----
 
 void ResetChip() {
-    Clock.Control = 0;
+    RealTimeClock.Control = 0;
     SetClockSeconds(CivilSeconds(2000, 1, 1, 0));
 }
 
 void LoadRegister(uint8_t reg) {
-    std::memset(Clock.Data, 0xFF, sizeof Clock.Data);
+    std::memset(RealTimeClock.Data, 0xFF, sizeof RealTimeClock.Data);
     if (reg == RegisterControl) {
-        Clock.Data[0] = Clock.Control;
-        Clock.Control &= uint8_t(~ControlPowerFailure);  // cleared once read
+        RealTimeClock.Data[0] = RealTimeClock.Control;
+        RealTimeClock.Control &= uint8_t(~ControlPowerFailure);  // cleared once read
     } else if (reg == RegisterDateTime || reg == RegisterTime) {
         uint8_t date[7];
         DateRegisters(ClockSeconds(), date);
         if (reg == RegisterDateTime)
-            std::memcpy(Clock.Data, date, 7);
+            std::memcpy(RealTimeClock.Data, date, 7);
         else
-            std::memcpy(Clock.Data, date + 4, 3);
+            std::memcpy(RealTimeClock.Data, date + 4, 3);
     }
 }
 
 void StoreRegister(uint8_t reg) {
     if (reg == RegisterControl) {
-        Clock.Control = uint8_t((Clock.Control & ControlPowerFailure) | (Clock.Data[0] & ControlWritable));
+        RealTimeClock.Control = uint8_t((RealTimeClock.Control & ControlPowerFailure) | (RealTimeClock.Data[0] & ControlWritable));
     } else if (reg == RegisterDateTime) {
-        SetClockSeconds(DateSeconds(Clock.Data));
+        SetClockSeconds(DateSeconds(RealTimeClock.Data));
     } else if (reg == RegisterTime) {
         const int64_t now = ClockSeconds();
         const int64_t midnight = now - ((now % 86400) + 86400) % 86400;
-        SetClockSeconds(midnight + TimeOfDay(Clock.Data));
+        SetClockSeconds(midnight + TimeOfDay(RealTimeClock.Data));
     }
 }
 
@@ -158,46 +158,46 @@ uint8_t Reversed(uint8_t value) {
 void DecodeCommand() {
     // The fixed pattern 0110 says which end came first; some games send the
     // command least significant bit first.
-    uint8_t command = Clock.Command;
+    uint8_t command = RealTimeClock.Command;
     if ((command & 0xF0) != 0x60) command = Reversed(command);
-    Clock.BitCount = 0;
+    RealTimeClock.BitCount = 0;
     if ((command & 0xF0) != 0x60) {
-        Clock.Phase = ClockDone;
+        RealTimeClock.Phase = ClockDone;
         return;
     }
-    Clock.Command = command;
+    RealTimeClock.Command = command;
     const uint8_t reg = (command >> 1) & 7;
     if (Verbose & VerboseBackup) std::printf("RTC: %s register %d\n", (command & 1) ? "read" : "write", int(reg));
     if (command & 1) {
         LoadRegister(reg);
-        Clock.Phase = ClockRead;
+        RealTimeClock.Phase = ClockRead;
     } else if (reg == RegisterReset) {
         ResetChip();
-        Clock.Phase = ClockDone;
+        RealTimeClock.Phase = ClockDone;
     } else {
-        std::memset(Clock.Data, 0, sizeof Clock.Data);
-        Clock.Phase = RegisterBytes[reg] ? ClockWrite : ClockDone;
+        std::memset(RealTimeClock.Data, 0, sizeof RealTimeClock.Data);
+        RealTimeClock.Phase = RegisterBytes[reg] ? ClockWrite : ClockDone;
     }
 }
 
 // One rising edge of SCK while CS is high; sio is the level the handheld drives.
 void ClockEdge(uint8_t sio) {
-    const uint8_t length = RegisterBytes[(Clock.Command >> 1) & 7];
-    switch (Clock.Phase) {
+    const uint8_t length = RegisterBytes[(RealTimeClock.Command >> 1) & 7];
+    switch (RealTimeClock.Phase) {
     case ClockCommand:
-        Clock.Command = uint8_t(Clock.Command << 1 | sio);
-        if (++Clock.BitCount == 8) DecodeCommand();
+        RealTimeClock.Command = uint8_t(RealTimeClock.Command << 1 | sio);
+        if (++RealTimeClock.BitCount == 8) DecodeCommand();
         break;
     case ClockRead:
         // Past the register's bytes the line stays high.
-        Clock.Output = Clock.BitCount < 8 * length ? Clock.Data[Clock.BitCount / 8] >> (Clock.BitCount % 8) & 1 : 1;
-        if (Clock.BitCount < 8 * sizeof Clock.Data) ++Clock.BitCount;
+        RealTimeClock.Output = RealTimeClock.BitCount < 8 * length ? RealTimeClock.Data[RealTimeClock.BitCount / 8] >> (RealTimeClock.BitCount % 8) & 1 : 1;
+        if (RealTimeClock.BitCount < 8 * sizeof RealTimeClock.Data) ++RealTimeClock.BitCount;
         break;
     case ClockWrite:
-        Clock.Data[Clock.BitCount / 8] |= uint8_t(sio << (Clock.BitCount % 8));
-        if (++Clock.BitCount == 8 * length) {
-            StoreRegister((Clock.Command >> 1) & 7);
-            Clock.Phase = ClockDone;
+        RealTimeClock.Data[RealTimeClock.BitCount / 8] |= uint8_t(sio << (RealTimeClock.BitCount % 8));
+        if (++RealTimeClock.BitCount == 8 * length) {
+            StoreRegister((RealTimeClock.Command >> 1) & 7);
+            RealTimeClock.Phase = ClockDone;
         }
         break;
     default: break;
@@ -206,15 +206,15 @@ void ClockEdge(uint8_t sio) {
 
 // The pins the handheld drives changed (a data or direction store).
 void DrivePins() {
-    const uint8_t pins = Clock.PortData & Clock.PortDirection & 7;
-    const uint8_t before = Clock.Pins;
-    Clock.Pins = pins;
+    const uint8_t pins = RealTimeClock.PortData & RealTimeClock.PortDirection & 7;
+    const uint8_t before = RealTimeClock.Pins;
+    RealTimeClock.Pins = pins;
     if (!(pins & PinCs)) {
-        Clock.Phase = ClockIdle;
+        RealTimeClock.Phase = ClockIdle;
     } else if (!(before & PinCs)) {
-        Clock.Phase = ClockCommand;
-        Clock.Command = 0;
-        Clock.BitCount = 0;
+        RealTimeClock.Phase = ClockCommand;
+        RealTimeClock.Command = 0;
+        RealTimeClock.BitCount = 0;
     } else if ((pins & PinSck) && !(before & PinSck)) {
         ClockEdge((pins & PinSio) ? 1 : 0);
     }
@@ -223,9 +223,9 @@ void DrivePins() {
 }  // namespace
 
 void PowerOnClock() {
-    Clock = ClockState{};
-    Clock.Control = Control24Hour;
-    Clock.Output = 1;
+    RealTimeClock = ClockState{};
+    RealTimeClock.Control = Control24Hour;
+    RealTimeClock.Output = 1;
     PortRom = nullptr;
     RomPatched = false;
 }
@@ -235,24 +235,24 @@ void ResetClockPort(uint8_t* rom) {
     RomPatched = false;
     PortRom = rom;
     if (PortRom) std::memcpy(RomBytes, PortRom + RomPortOffset, PortBytes);
-    Clock.PortData = Clock.PortDirection = Clock.PortReadable = Clock.Pins = 0;
-    Clock.Phase = ClockIdle;
-    Clock.Output = 1;
+    RealTimeClock.PortData = RealTimeClock.PortDirection = RealTimeClock.PortReadable = RealTimeClock.Pins = 0;
+    RealTimeClock.Phase = ClockIdle;
+    RealTimeClock.Output = 1;
 }
 
 void WriteClockPort(uint32_t address, uint16_t value) {
     // A game that drives the port has something behind it: the clock.
-    Clock.Present = 1;
+    RealTimeClock.Present = 1;
     switch ((address - ClockPortAddress) / 2) {
     case 0:
-        Clock.PortData = value & 0xF;
+        RealTimeClock.PortData = value & 0xF;
         DrivePins();
         break;
     case 1:
-        Clock.PortDirection = value & 0xF;
+        RealTimeClock.PortDirection = value & 0xF;
         DrivePins();
         break;
-    default: Clock.PortReadable = value & 1; break;
+    default: RealTimeClock.PortReadable = value & 1; break;
     }
     ShowPortInRom();
 }
@@ -283,20 +283,20 @@ void ReadClockDate(uint8_t (&date)[7]) { DateRegisters(ClockSeconds(), date); }
 
 void WriteClockTrailer(uint8_t* trailer, int64_t hostTime) {
     uint8_t date[7];
-    DateRegisters(LocalSeconds(hostTime) + Clock.Offset, date);
+    DateRegisters(LocalSeconds(hostTime) + RealTimeClock.Offset, date);
     std::memcpy(trailer, date, 7);
-    trailer[7] = Clock.Control;
+    trailer[7] = RealTimeClock.Control;
     for (int i = 0; i < 8; ++i) trailer[8 + i] = uint8_t(uint64_t(hostTime) >> (8 * i));
 }
 
 void ReadClockTrailer(const uint8_t* trailer) {
-    Clock.Present = 1;
-    Clock.Control = trailer[7] & (ControlWritable | ControlPowerFailure);
+    RealTimeClock.Present = 1;
+    RealTimeClock.Control = trailer[7] & (ControlWritable | ControlPowerFailure);
     int64_t hostTime = 0;
     for (int i = 0; i < 8; ++i) hostTime |= int64_t(uint64_t(trailer[8 + i]) << (8 * i));
     const unsigned month = FromBcd(trailer[1]), day = FromBcd(trailer[2]);
     // Bytes that hold no date leave the clock on the host's time.
     const bool isDate = month >= 1 && month <= 12 && day >= 1 && day <= 31 && (trailer[0] & 15) < 10;
     const bool isTime = hostTime > 0 && hostTime < LongestTime;
-    Clock.Offset = isDate && isTime ? DateSeconds(trailer) - LocalSeconds(hostTime) : 0;
+    RealTimeClock.Offset = isDate && isTime ? DateSeconds(trailer) - LocalSeconds(hostTime) : 0;
 }

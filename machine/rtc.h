@@ -45,7 +45,7 @@ static_assert(sizeof(ClockState) == 32);
 enum ClockPhase : uint8_t { ClockIdle, ClockCommand, ClockRead, ClockWrite, ClockDone };
 inline constexpr uint8_t ClockLastPhase = ClockDone;
 
-extern ClockState Clock;
+extern ClockState RealTimeClock;
 
 // The host's time as seconds since 1970-01-01 00:00 UTC; tests replace it.
 extern int64_t (*ClockHostTime)();

@@ -5,6 +5,7 @@
 #include "game/battery.h"
 #include "game/game.h"
 #include "game/settings.h"
+#include "machine/clock.h"
 #include "machine/display_registers.h"
 #include "machine/dma.h"
 #include "machine/host.h"
@@ -89,24 +90,18 @@ bool BeginVerticalBlank() {
     return true;
 }
 
-}  // namespace
-
-uint32_t ScanlineTick(CpuState& cpu) {
-    // Cycles is 0 or below here: the slice ran its full length plus the
-    // last instruction's overshoot.
-    const int32_t elapsed = int32_t(cpu.SliceLength) - cpu.Cycles;
-    StepTimers(elapsed);
-    SampleClockTick(elapsed);
-
+// The display moves on to its next half-line. False when the front-end
+// asked the game run to stop.
+bool EndHalfLine(CpuState& cpu) {
     const uint16_t oldStatus = ReadIoHalf(Io::DISPSTAT);
     uint16_t status = oldStatus ^ StatusHblank;
     uint32_t line = ReadIoHalf(Io::VCOUNT);
+    cpu.SliceLength = (status & StatusHblank) ? HblankCycles : DrawCycles;
+    Clock.HalfLineEnd += cpu.SliceLength;
 
     if (status & StatusHblank) {
-        cpu.SliceLength = HblankCycles;
         if (line < VisibleLines) FinishVisibleLine(line);
     } else {
-        cpu.SliceLength = DrawCycles;
         line = (line + 1) % LinesPerFrame;
         StoreIoHalf(Io::VCOUNT, uint16_t(line));
         status &= ~StatusLineMatch;
@@ -116,7 +111,7 @@ uint32_t ScanlineTick(CpuState& cpu) {
             TriggerDma(DmaTiming::Special);
         } else if (line == VisibleLines) {
             status |= StatusVblank;
-            if (!BeginVerticalBlank()) return StopRunLoop;
+            if (!BeginVerticalBlank()) return false;
         }
     }
 
@@ -125,9 +120,23 @@ uint32_t ScanlineTick(CpuState& cpu) {
     const uint16_t raised = (oldStatus ^ status) & status & (status >> 3) & 7;
     RaiseInterrupt(raised);
     StoreIoHalf(Io::DISPSTAT, status);
+    return true;
+}
+
+}  // namespace
+
+uint32_t ScanlineTick(CpuState& cpu) {
+    // The slice has run to its end (Cycles is 0 or below), at the end of a
+    // half-line or at a timer's interrupt; the timers catch up first.
+    const int64_t now = ClockNow();
+    RunTimers(now);
+    if (now >= Clock.HalfLineEnd && !EndHalfLine(cpu)) return StopRunLoop;
 
     const uint32_t pending = PendingInterrupts();
     cpu.IrqPending = pending;
     if (pending && HaltState == Halt::Halted) HaltState = Halt::Woken;
+    // The next slice lasts to the end of the half-line, or to the next
+    // timer interrupt if that comes first.
+    GrantSlice(std::min(Clock.HalfLineEnd, NextTimerInterrupt()));
     return pending;
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The scanline driver: called by the run loop at the end of every slice, it
-// advances the machine's time in half-lines. Each display line is two
-// slices, 960 cycles of drawing and 272 of horizontal blank; a frame is 228
-// lines, 160 drawn and 68 of vertical blank. Timers, blanking flags, line
-// rendering, the blanking DMAs, presentation, input and the sound frame tick
-// all happen here, at slice boundaries.
+// advances the display in half-lines. Each display line is two halves, 960
+// cycles of drawing and 272 of horizontal blank; a frame is 228 lines, 160
+// drawn and 68 of vertical blank. A slice lasts to the end of the current
+// half, or ends earlier at a timer's interrupt (machine/timers.h). Blanking
+// flags, line rendering, the blanking DMAs, presentation, input and the
+// sound frame tick happen here, at the half-line boundaries.
 
 #include <cstdint>
 

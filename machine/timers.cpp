@@ -1,54 +1,186 @@
 #include "machine/timers.h"
 
+#include <algorithm>
+
+#include "machine/clock.h"
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
+#include "sound/sample_channels.h"
 
 std::array<HardwareTimer, 4> TimerState{};
+int64_t TimersTime = 0;
+bool TimersCatchingUp = false;
 
-static uint32_t TimerBlock(uint32_t timer) { return Io::TM0CNT_L + 4 * timer; }
+namespace {
+
+constexpr int64_t Never = NeverTime;
+
+constexpr uint16_t ControlEnable = 0x80;
+constexpr uint16_t ControlInterrupt = 0x40;
+constexpr uint16_t ControlCountUp = 0x04;
+
+// A timer started at some cycle counts for the first time two cycles plus
+// one period later: the hardware takes that long to set it going. The
+// delay is the state's one piece outside TimerState; it is over long before
+// any slice end a snapshot could be taken at.
+std::array<int64_t, 4> StartDelay{};
+
+// The CPU takes a timer's request this many cycles after the overflow: an
+// instruction that starts in the third cycle after it still runs (a
+// program reading the counter there sees it restarted from the reload
+// value), the next one does not.
+constexpr int64_t InterruptDelay = 3;
+
+uint32_t ReloadOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer); }
+uint16_t ControlOf(uint32_t timer) { return ReadIoHalf(Io::TM0CNT_L + 4 * timer + 2); }
+
+int64_t Saturated(int64_t value) { return std::min(value, Never); }
+int64_t SaturatedProduct(int64_t a, int64_t b) { return b != 0 && a > Never / b ? Never : Saturated(a * b); }
+
+// Cycles from one overflow of a running timer to the next.
+int64_t OverflowPeriod(uint32_t timer) {
+    const HardwareTimer& t = TimerState[timer];
+    if (t.Period <= 0) return Never;
+    const int64_t counts = 0x10000 - int64_t(ReloadOf(timer));
+    if (t.Countdown != 0) return counts * t.Period;
+    return timer == 0 ? Never : SaturatedProduct(counts, OverflowPeriod(timer - 1));
+}
+
+// Cycles from TimersTime to the timer's next overflow.
+int64_t CyclesToOverflow(uint32_t timer) {
+    const HardwareTimer& t = TimerState[timer];
+    if (t.Period <= 0) return Never;
+    const int64_t countsLeft = std::max<int64_t>(0x10000 - int64_t(t.Counter), 1);
+    if (t.Countdown != 0) return StartDelay[timer] + t.Countdown + (countsLeft - 1) * t.Period;
+    if (timer == 0) return Never;
+    const int64_t first = CyclesToOverflow(timer - 1);
+    return first >= Never ? Never : Saturated(first + SaturatedProduct(countsLeft - 1, OverflowPeriod(timer - 1)));
+}
+
+// Moves one timer on by `cycles`, in which the timer below overflowed
+// `belowOverflows` times; returns its own overflows. Each overflow restarts
+// the count from the reload value; any number of them requests the
+// interrupt once, which is all the flag can hold.
+int64_t AdvanceTimer(uint32_t timer, int64_t cycles, int64_t belowOverflows) {
+    HardwareTimer& t = TimerState[timer];
+    if (t.Period <= 0) return 0;
+    int64_t counts = belowOverflows;
+    if (t.Countdown != 0) {
+        const int64_t waited = std::min(cycles, StartDelay[timer]);
+        StartDelay[timer] -= waited;
+        cycles -= waited;
+        if (cycles < t.Countdown) {
+            t.Countdown -= int32_t(cycles);
+            return 0;
+        }
+        cycles -= t.Countdown;
+        counts = 1 + cycles / t.Period;
+        t.Countdown = int32_t(t.Period - cycles % t.Period);
+    }
+    const int64_t toOverflow = 0x10000 - int64_t(t.Counter);
+    if (counts < toOverflow) {
+        t.Counter += int32_t(counts);
+        return 0;
+    }
+    const int64_t reload = ReloadOf(timer);
+    const int64_t span = 0x10000 - reload;
+    const int64_t beyond = counts - toOverflow;
+    if (ControlOf(timer) & ControlInterrupt) RaiseInterrupt(uint16_t(IrqTimer0 << timer));
+    t.Counter = int32_t(reload + beyond % span);
+    return 1 + beyond / span;
+}
+
+// All four timers on by `cycles`, each counting up on the overflows of the
+// one below.
+void AdvanceAll(int64_t cycles) {
+    int64_t below = 0;
+    for (uint32_t timer = 0; timer < TimerState.size(); ++timer) below = AdvanceTimer(timer, cycles, below);
+}
+
+}  // namespace
+
+void CatchUpTimers(int64_t time) {
+    TimersCatchingUp = true;
+    // The sample channels take a byte at each overflow of their timer, at
+    // its cycle. Nothing changes a timer between two catch-ups, so its
+    // overflows come one overflow period apart from the first; the timers
+    // themselves are then carried forward in one step.
+    const uint32_t clocking = SampleChannels.ClockedTimers;
+    std::array<int64_t, 2> next{Never, Never}, period{Never, Never};
+    for (uint32_t timer = 0; timer < 2; ++timer) {
+        if (!(clocking & (1u << timer))) continue;
+        next[timer] = TimersTime + CyclesToOverflow(timer);
+        period[timer] = OverflowPeriod(timer);
+    }
+    for (int64_t at; (at = std::min(next[0], next[1])) <= time;) {
+        for (uint32_t timer = 0; timer < 2; ++timer) {
+            if (next[timer] != at) continue;
+            ClockSampleChannels(timer, at);
+            next[timer] += period[timer];
+        }
+    }
+    AdvanceAll(time - TimersTime);
+    TimersTime = time;
+    TimersCatchingUp = false;
+}
+
+int64_t NextTimerInterruptOfRunning() {
+    if (!(ReadIoHalf(Io::IME) & 1)) return Never;
+    const uint16_t enabled = ReadIoHalf(Io::IE);
+    int64_t next = Never;
+    for (uint32_t timer = 0; timer < TimerState.size(); ++timer)
+        if ((ControlOf(timer) & ControlInterrupt) && (enabled & (IrqTimer0 << timer)))
+            next = std::min(next, CyclesToOverflow(timer));
+    return next >= Never ? Never : TimersTime + next + InterruptDelay;
+}
+
+void WriteTimerReload(uint32_t timer, uint16_t value) {
+    // An overflow in the very next cycle still reloads the old value.
+    RunTimers(ClockNow() + 1);
+    StoreIoHalf(Io::TM0CNT_L + 4 * timer, value);
+    EndSliceBy(NextTimerInterrupt());
+}
 
 void WriteTimerControl(uint32_t timer, uint16_t value) {
+    const int64_t now = ClockNow();
+    RunTimers(now);
     HardwareTimer& t = TimerState[timer];
-    const bool enabled = value & 0x80;
-    const uint32_t prescaler = value & 3;
-    // Prescaler 0 ticks every cycle, 1-3 every 64, 256 and 1024 cycles.
-    t.Period = !enabled ? 0 : prescaler == 0 ? 1 : int32_t(16u << (2 * prescaler));
-    // Count-up (bit 2) chains a timer to the overflows of the one below;
-    // timer 0 has none below it and ignores the bit.
-    const bool countUp = timer != 0 && (value & 4);
-    t.Countdown = countUp ? 0 : t.Period;
-}
-
-void StepTimers(int32_t elapsed) {
-    bool belowOverflowed = false;
-    for (uint32_t i = 0; i < TimerState.size(); ++i) {
-        HardwareTimer& t = TimerState[i];
-        bool overflowed = false;
-        if (t.Period > 0) {
-            if (t.Countdown == 0) {
-                if (belowOverflowed) ++t.Counter;
-            } else {
-                // 64-bit so that a countdown restored from a damaged snapshot
-                // cannot overflow the subtraction.
-                const int64_t left = int64_t(t.Countdown) - elapsed;
-                if (left <= 0) {
-                    // C++'s remainder takes the dividend's sign: the new
-                    // countdown lands in 1..Period.
-                    t.Countdown = int32_t(left % t.Period + t.Period);
-                    ++t.Counter;
-                } else {
-                    t.Countdown = int32_t(left);
-                }
-            }
-            if (t.Counter > 0xFFFF) {
-                const uint32_t block = TimerBlock(i);
-                t.Counter = ReadIoHalf(block);  // TMxCNT_L holds the reload value
-                if (ReadIoHalf(block + 2) & 0x40) RaiseInterrupt(uint16_t(IrqTimer0 << i));
-                overflowed = true;
-            }
-        }
-        belowOverflowed = overflowed;
+    const bool wasRunning = t.Period > 0;
+    // Count-up chains a timer to the overflows of the one below; timer 0
+    // has none below it, and its bit 2 does not exist.
+    const bool countUp = timer != 0 && (value & ControlCountUp);
+    const int32_t period = (value & 3) == 0 ? 1 : int32_t(16u << (2 * (value & 3)));
+    if (!(value & ControlEnable)) {
+        // The count goes on for one more cycle after the write.
+        if (wasRunning) RunTimers(now + 1);
+        t.Period = 0;
+        t.Countdown = 0;
+    } else if (!wasRunning) {
+        t.Counter = int32_t(ReloadOf(timer));
+        t.Period = period;
+        t.Countdown = countUp ? 0 : period;
+        StartDelay[timer] = countUp ? 0 : std::max<int64_t>(now + 2 - TimersTime, 0);
+    } else {
+        // A running timer keeps its count; a new prescaler takes over at
+        // the next count at the latest.
+        t.Period = period;
+        if (countUp)
+            t.Countdown = 0;
+        else if (t.Countdown == 0 || t.Countdown > period)
+            t.Countdown = period;
     }
+    StoreIoHalf(Io::TM0CNT_L + 4 * timer + 2, uint16_t(value & (timer == 0 ? 0x00C3 : 0x00C7)));
+    EndSliceBy(NextTimerInterrupt());
 }
 
-void ResetTimers() { TimerState.fill({0, 0, 0}); }
+uint32_t ReadTimerWord(uint32_t address) {
+    RunTimers(ClockNow());
+    const uint32_t timer = (address >> 2) & 3;
+    return uint32_t(TimerState[timer].Counter & 0xFFFF) | uint32_t(ControlOf(timer)) << 16;
+}
+
+void ResetTimers(int64_t time) {
+    TimerState.fill({0, 0, 0});
+    StartDelay.fill(0);
+    TimersTime = time;
+}

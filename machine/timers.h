@@ -1,28 +1,74 @@
 #pragma once
-// The four 16-bit timers. They advance at slice boundaries only: each
-// scanline tick hands them the cycles the slice took, and a timer ticks at
-// most once per slice whatever its prescaler, so the faster prescalers run
-// slow. That is enough for the periodic interrupts games use them for; the
-// sound sample channels, which need every overflow of timers 0 and 1 at its
-// exact cycle, keep clocks of their own (sound/sample_channels.h).
+// The four 16-bit timers. A running timer counts up from its reload value
+// once every 1, 64, 256 or 1024 cycles, or, in count-up mode, once per
+// overflow of the timer below it; passing 0xFFFF it overflows, starts again
+// from the reload value and may request an interrupt. Timers 0 and 1 also
+// clock the sound sample channels.
+//
+// Nothing steps the timers cycle by cycle. Their state holds at one moment,
+// TimersTime, and RunTimers carries it forward to any later moment, working
+// out the counts and every overflow in between at its own cycle. That is
+// done at every slice end, before any write that the overflows could have
+// seen (timers, sample channels, their DMA), and at the cycle of every read
+// of a counter, so a program polling a counter sees it move with its own
+// instructions. Slices end at the next overflow that requests an interrupt
+// the CPU may take (NextTimerInterrupt), so it sees the request at its
+// cycle.
 
 #include <array>
 #include <cstdint>
 
 struct HardwareTimer {
-    int32_t Period;     // cycles per tick: 0 stopped, else 1, 64, 256 or 1024
-    int32_t Countdown;  // cycles until the next tick; 0 = counts overflows of the timer below
+    int32_t Period;     // cycles per count: 0 stopped, else 1, 64, 256 or 1024
+    int32_t Countdown;  // cycles until the next count; 0 = counts the overflows of the timer below
     int32_t Counter;    // the current count; overflows when it passes 0xFFFF
 };
 
+// The timers as they stand at TimersTime. Snapshots store them as they lie
+// (periods and countdowns), at a slice end that the timers have reached.
 extern std::array<HardwareTimer, 4> TimerState;
+extern int64_t TimersTime;
 
-// TMxCNT_H: prescaler, count-up and enable. The counter is left alone.
+// TMxCNT_L takes the reload value, used by the next start and overflow; the
+// count itself is not written.
+void WriteTimerReload(uint32_t timer, uint16_t value);
+// TMxCNT_H: prescaler, count-up, interrupt and enable, at the current cycle.
+// A start loads the reload value; the register keeps only its real bits.
 void WriteTimerControl(uint32_t timer, uint16_t value);
 
-// Advances every running timer by one slice of elapsed cycles, reloading
-// overflowed counters from TMxCNT_L and raising their interrupts.
-void StepTimers(int32_t elapsed);
+// TM0CNT_L to TM3CNT_H. A read there returns the counts as they stand at the
+// current cycle (ReadTimerWord gives the aligned word holding `address`).
+inline bool IsTimerAddress(uint32_t address) { return address - 0x04000100u < 0x10u; }
+uint32_t ReadTimerWord(uint32_t address);
 
-// All four timers stopped with a count of 0 (registers keep their values).
-void ResetTimers();
+// No timer runs: an idle machine's slice ends pay this test and no more.
+inline bool TimersIdle() {
+    return (TimerState[0].Period | TimerState[1].Period | TimerState[2].Period | TimerState[3].Period) == 0;
+}
+
+// Carries the timers forward to `time` (earlier times are ignored);
+// CatchUpTimers is its work once some timer runs. While it is under way
+// (TimersCatchingUp), the sample channels' DMA writing the FIFOs comes back
+// here through the register writes and must not start another.
+extern bool TimersCatchingUp;
+void CatchUpTimers(int64_t time);
+inline void RunTimers(int64_t time) {
+    if (time <= TimersTime || TimersCatchingUp) return;
+    if (TimersIdle())
+        TimersTime = time;
+    else
+        CatchUpTimers(time);
+}
+
+// A time beyond any run; sums of it stay in range.
+inline constexpr int64_t NeverTime = INT64_MAX / 4;
+
+// When the CPU is to see the next overflow that requests an interrupt it
+// may take (enabled in IE, with IME on): a few cycles after the overflow
+// itself; NeverTime when there is none. Requests the CPU could not take
+// wait in IF until the timers next catch up.
+int64_t NextTimerInterruptOfRunning();
+inline int64_t NextTimerInterrupt() { return TimersIdle() ? NeverTime : NextTimerInterruptOfRunning(); }
+
+// All four stopped at `time`, counts 0; the registers keep their values.
+void ResetTimers(int64_t time);

@@ -3,7 +3,7 @@
 set -e
 PACKAGES="cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev libgtest-dev libbenchmark-dev \
   gcc-arm-none-eabi binutils-arm-none-eabi libnewlib-arm-none-eabi \
-  libsdl2-dev libfluidsynth-dev libsamplerate0-dev timgm6mb-soundfont \
+  libsdl2-dev libfluidsynth-dev timgm6mb-soundfont \
   qt6-base-dev fonts-wqy-microhei xvfb xauth x11-apps imagemagick xdotool \
   clang libclang-rt-14-dev"
 # apt-get installs what is missing and leaves what is there, so the same

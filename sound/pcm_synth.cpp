@@ -102,11 +102,11 @@ bool OpenPcmDevice(int32_t rate, int32_t buffers) {
     SoundDevice.StopFlag.store(0, Relaxed);
     // The mode must be the rate before the first refill can come back.
     SoundDevice.Mode.store(rate, Relaxed);
-    // The output also plays the sample channels' streams, so they are
-    // written from now on.
-    ConnectSampleStreams();
+    // The output also plays the sample channels' stream, so it is written
+    // from now on.
+    ConnectSampleStream();
     if (!Host.OpenPcmOutput(rate, std::clamp(buffers, 2, 32), FillPcmBuffer)) {
-        DisconnectSampleStreams();
+        DisconnectSampleStream();
         SoundDevice.Mode.store(0, Relaxed);
         return false;
     }
@@ -115,7 +115,7 @@ bool OpenPcmDevice(int32_t rate, int32_t buffers) {
 
 void ClosePcmDevice() {
     Host.ClosePcmOutput();
-    DisconnectSampleStreams();
+    DisconnectSampleStream();
 }
 
 // Tones above half the rate cannot be represented and are silent when

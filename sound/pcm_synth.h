@@ -27,10 +27,14 @@ void RenderPcmBuffer(uint8_t* samples);
 // or no longer in PCM mode, in which case it returns false.
 bool FillPcmBuffer(uint8_t* samples);
 
-// Adds the sample channels, resampled to the device's rate (full scale =
-// 1.0), to `count` unsigned 8-bit samples of the tone channels. The
-// hardware's whole output range spans the whole 8-bit range, so one sample
-// channel at 100 % on both sides swings half of it.
+// Adds the sample channels at the device's rate (full scale = 1.0, the
+// hardware's 10-bit range) to `count` unsigned 8-bit samples of the tone
+// channels, clipping at the ends of the 8-bit range.
 void MixSamplesIntoPcm(uint8_t* pcm, const float* samples, int32_t count);
-// The same scale for mixers of their own: 8-bit steps per unit of full scale.
-inline constexpr float SampleChannelPcmScale = 128.0f;
+// The same scale for mixers of their own: 8-bit steps per unit of full
+// scale. The hardware mixes a sample channel at full volume (SOUNDCNT_H
+// bits 2 and 3) at twice the four tone channels' combined maximum. Here
+// those reach 4 x 255 / 20 = 51 steps either side of the centre, so a
+// full-volume channel, which swings half the 10-bit range, swings 102
+// steps, and the whole range is 204.
+inline constexpr float SampleChannelPcmScale = 2 * 2 * 4 * (255 / 20.0f);

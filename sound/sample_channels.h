@@ -6,15 +6,13 @@
 // has fallen to half full, it asks the DMA channel aimed at it for four more
 // words.
 //
-// The timers themselves advance once per slice, too coarsely to clock
-// samples, so the channels keep a sample clock of their own: for each of the
-// two timers, the cycles left to its next overflow, worked out from the
-// reload value and the prescaler, so that every overflow of a slice is
-// counted at its exact cycle.
+// The timers (machine/timers.h) call ClockSampleChannels at every overflow
+// of a timer that clocks a channel, at the overflow's own cycle.
 //
-// The output leaves the core as timestamped samples, one stream per timer
-// (the sum of the channels that timer clocks), for a host-side reader to
-// resample: the core never converts rates itself.
+// The output leaves the core as a stream of levels, each with the emulated
+// time from which it holds: the hardware's output is a step function, and a
+// host-side reader turns it into samples at its own rate (SampleLevelReader
+// below). The core never converts rates itself.
 
 #include <array>
 #include <atomic>
@@ -50,32 +48,26 @@ struct SampleFifo {
     int8_t Output = 0;   // the sample on the channel's output until the next overflow
 };
 
-// One timer as the sample channels see it.
-struct SampleClock {
-    int32_t Prescaler = 0;  // cycles per count: 0 stopped, else 1, 64, 256 or 1024
-    bool CountUp = false;   // counts the overflows of timer 0 (timer 1 only)
-    int32_t Remaining = 0;  // cycles from the start of the current slice to the next overflow
-    uint32_t Counter = 0;   // count-up only: the count between overflows
-};
-
 struct SampleChannelState {
     std::array<SampleFifo, 2> Fifos;
-    std::array<SampleClock, 2> Clocks;
     uint16_t Control = 0;   // SOUNDCNT_H as it reads back
     uint16_t Bias = 0x200;  // SOUNDBIAS
     bool MasterOn = true;   // SOUNDCNT_X bit 7
-    // Bit t: timer t runs and clocks a channel that is switched on. The
-    // scanline driver's hook tests only this while the channels are idle.
+    // Bit t: timer t clocks a channel that is switched on. The timers test
+    // only this while the channels are idle.
     uint32_t ClockedTimers = 0;
-    uint64_t SliceStart = 0;  // emulated cycles at the start of the current slice
+    int32_t Level = 0;  // the output level last written to the stream
 };
 extern SampleChannelState SampleChannels;
 
 // ---- the emulation side ----
 
-// Power-on state: FIFOs empty, both clocks stopped, registers taken from
-// IoRegs and the sound chip's master enable.
+// Power-on state: FIFOs empty, registers taken from IoRegs and the sound
+// chip's master enable (also after a snapshot load, which holds no FIFOs).
 void ResetSampleChannels();
+// Re-reads the registers (after a snapshot load, for instance, which
+// replaces them behind the write path). Once per frame.
+void SyncSampleChannels();
 
 // Register effects, called by WriteIoRegister before it stores the value.
 void WriteSampleControl(uint16_t value);  // SOUNDCNT_H
@@ -84,31 +76,19 @@ void WriteSampleBias(uint16_t value);     // SOUNDBIAS
 // A halfword written to FIFO A (channel 0) or B (1): two bytes, low first.
 void PushFifo(uint32_t channel, uint16_t value);
 
-// A timer's control register is being written (the old value is still in
-// IoRegs). Starting timer 0 or 1 starts its sample clock at the current
-// cycle of the slice.
-void SampleTimerControl(uint32_t timer, uint16_t oldValue, uint16_t newValue);
+// An overflow of `timer` at `time`: every channel it clocks takes its next
+// byte, and a FIFO that is down to half full has its DMA channel refill it.
+void ClockSampleChannels(uint32_t timer, int64_t time);
 
-// Takes the slice's samples; the scanline driver calls SampleClockTick with
-// the slice's elapsed cycles, so an idle machine pays one test.
-void RunSampleClocks(int32_t elapsed);
-inline void SampleClockTick(int32_t elapsed) {
-    if (SampleChannels.ClockedTimers) RunSampleClocks(elapsed);
-}
+// ---- the stream ----
 
-// Re-reads the registers and the timers' state (after a snapshot load, for
-// instance, which replaces them behind the write path). Once per frame.
-void SyncSampleChannels();
-
-// ---- the streams ----
-
-// One output sample of a stream: from Time on, for Period cycles, the
-// channels clocked by the stream's timer sum to Value, in units of 1/512 of
-// full scale (the hardware's 10-bit output range).
-struct TimedSample {
-    uint64_t Time;
-    uint32_t Period;
-    int16_t Value;
+// From Time on (emulated cycles) the two channels sum to Level, in units of
+// 1/512 of full scale (the hardware's 10-bit output range), both sides
+// averaged into one. Every overflow of a clocking timer writes one, so the
+// stream also tells a reader how far the emulation has got.
+struct SampleLevel {
+    int64_t Time;
+    int32_t Level;
 };
 inline constexpr int32_t SampleFullScale = 512;
 inline constexpr uint32_t CpuClockHz = 16777216;
@@ -117,24 +97,40 @@ inline constexpr uint32_t CpuClockHz = 16777216;
 // reader (a sound thread, or the headless runner) reads. Neither side locks.
 inline constexpr uint32_t SampleStreamCapacity = 8192;  // a power of two
 struct SampleStream {
-    std::array<TimedSample, SampleStreamCapacity> Samples{};
+    std::array<SampleLevel, SampleStreamCapacity> Levels{};
     std::atomic<uint32_t> Head{0};  // next to write; advanced by the emulation thread
     std::atomic<uint32_t> Tail{0};  // next to read; advanced by the reader
 };
-inline constexpr uint32_t SampleStreamCount = 2;  // one per timer
-extern std::array<SampleStream, SampleStreamCount> SampleStreams;
+extern SampleStream SampleLevels;
 
-// A reader starts or stops listening. Samples are only written while one
-// listens; connecting empties the streams. Emulation thread, before the
+// A reader starts or stops listening. Levels are only written while one
+// listens; connecting empties the stream. Emulation thread, before the
 // reader starts and after it has stopped.
-void ConnectSampleStreams();
-void DisconnectSampleStreams();
-bool SampleStreamsConnected();
+void ConnectSampleStream();
+void DisconnectSampleStream();
+bool SampleStreamConnected();
 
-// The reader's side: samples waiting, the oldest `count` into `out` (returns
-// how many were read), and dropping all but the newest `keep`.
-uint32_t SampleStreamFill(uint32_t stream);
-// The oldest waiting sample, left in place; only while the fill is above 0.
-TimedSample PeekSampleStream(uint32_t stream);
-uint32_t ReadSampleStream(uint32_t stream, TimedSample* out, uint32_t count);
-void SkipSampleStream(uint32_t stream, uint32_t keep);
+// ---- the reader's side ----
+
+// Levels waiting in the stream, and the times of the oldest and the newest
+// (only while some wait).
+uint32_t SampleStreamFill();
+int64_t OldestSampleTime();
+int64_t NewestSampleTime();
+// Drops every waiting level older than `time`, keeping the newest of them
+// in force (a reader that fell behind catching up).
+void SkipSampleStream(int64_t time, int32_t& level);
+
+// Turns the stream into samples at a host rate. Each output sample is the
+// mean level over its own span of emulated time: the hardware's output
+// holds each level until the next, so the mean is exact, and a level change
+// in the middle of a span gives the sample its share. Rate changes, gaps
+// and restarts of the game's sound need no special case.
+struct SampleLevelReader {
+    double Cursor = 0;  // emulated time at which the next output sample starts
+    int32_t Level = 0;  // the level in force at Cursor
+};
+// Renders `count` samples of `span` cycles each from the cursor on into
+// `out` (full scale 1.0), taking the levels due in that time from the
+// stream; the last level holds beyond the newest one.
+void RenderSampleLevels(SampleLevelReader& reader, float* out, int32_t count, double span);

@@ -4,11 +4,12 @@
  * ("Immediate"), at the start of line 160 (VBlank), at the horizontal
  * blank of each drawn line 0-159 (HBlank) and, on channel 3 only, at the
  * start of each drawn line (Special). Sources and destinations are cut to
- * the channel's address lines and aligned to the element size; the
- * advanced addresses are written back to the registers, except a
- * destination with control 3, which starts again at the programmed
- * address on every repeat. Reading VCOUNT as a fixed source logs the line
- * each transfer ran in. */
+ * the channel's address lines and aligned to the element size. A channel
+ * takes its registers' addresses when it is switched on and advances its
+ * own copies, which a repeating channel goes on from; the registers keep
+ * what was written (a destination with control 3 starts again at the
+ * programmed address on every repeat). Reading VCOUNT as a fixed source
+ * logs the line each transfer ran in. */
 #include "system.h"
 
 static const uint16_t Table[8] = {0x1111, 0x2222, 0x3333, 0x4444, 0x5555, 0x6666, 0x7777, 0x8888};
@@ -52,21 +53,21 @@ static uint32_t LogMismatches(const volatile uint16_t* log) {
 }
 
 static void Immediate(void) {
-    /* 8 halfwords forwards; the enable bit drops, both addresses move on. */
+    /* 8 halfwords forwards; the enable bit drops, the registers keep the
+     * addresses written. */
     ClearBuffer();
     StartDma(3, Table, Buffer, 8, DMA_NOW);
     CHECK(TableMismatches(0, 8, 0, 1), 0);
     CHECK(Buffer[8], SENTINEL);
     CHECK(DMACNT_H(3) & DMA_ENABLE, 0);
-    CHECK(DMASAD(3), (uint32_t)Table + 16);
-    CHECK(DMADAD(3), (uint32_t)Buffer + 16);
+    CHECK(DMASAD(3), (uint32_t)Table);
+    CHECK(DMADAD(3), (uint32_t)Buffer);
 
-    /* Source counting down from the last entry: a reversed copy, and the
-     * source ends one element below the table. */
+    /* Source counting down from the last entry: a reversed copy. */
     ClearBuffer();
     StartDma(2, &Table[7], Buffer, 8, DMA_NOW | DMA_SRC_DEC);
     CHECK(TableMismatches(0, 8, 7, -1), 0);
-    CHECK(DMASAD(2), (uint32_t)Table - 2);
+    CHECK(DMASAD(2), (uint32_t)&Table[7]);
 
     /* Destination counting down. */
     ClearBuffer();
@@ -76,7 +77,7 @@ static void Immediate(void) {
     CHECK(Buffer[10], SENTINEL);
 
     /* Fixed destination: every element lands on one halfword, the last
-     * one stays; the destination register does not move. */
+     * one stays. */
     ClearBuffer();
     StartDma(2, Table, &Buffer[3], 8, DMA_NOW | DMA_DEST_FIXED);
     CHECK(Buffer[3], 0x8888);
@@ -143,11 +144,23 @@ static void AtVblank(void) {
     const uint32_t second = Buffer[0];
     VBlankIntrWait();
     const uint32_t third = Buffer[0], control = DMACNT_H(2);
+    /* Writing the control again while the channel is on changes nothing;
+     * switching it off and on starts it from the programmed source again
+     * (sound drivers restart their FIFO channels so every frame). */
+    DMACNT_H(2) = DMA_ENABLE | DMA_AT_VBLANK | DMA_REPEAT | DMA_DEST_FIXED;
+    VBlankIntrWait();
+    const uint32_t fourth = Buffer[0];
+    DMACNT_H(2) = 0;
+    DMACNT_H(2) = DMA_ENABLE | DMA_AT_VBLANK | DMA_REPEAT | DMA_DEST_FIXED;
+    VBlankIntrWait();
+    const uint32_t restarted = Buffer[0];
     DMACNT_H(2) = 0;
     CHECK(first, 0x1111);
     CHECK(second, 0x2222);
     CHECK(third, 0x3333);
     CHECK(control & DMA_ENABLE, DMA_ENABLE);
+    CHECK(fourth, 0x4444);
+    CHECK(restarted, 0x1111);
     CHECK(Buffer[1], SENTINEL);
 }
 
@@ -170,7 +183,7 @@ static void AtHblankAndSpecial(void) {
 
     CHECK(LogMismatches(LineLog), 0);
     CHECK(LineLog[160], SENTINEL);
-    CHECK(DMADAD(0), (uint32_t)&LineLog[160]);
+    CHECK(DMADAD(0), (uint32_t)LineLog);
     CHECK(Buffer[0], 159);
     CHECK(Buffer[1], 159);
     CHECK(Buffer[2], SENTINEL);

@@ -1,17 +1,10 @@
 /* Waiting for interrupts: VBlankIntrWait and IntrWait through our handler,
  * HALTCNT, the line-match and horizontal-blank interrupts.
  *
- * Times follow the emulator's model: a line is a 960-cycle drawing slice
- * and a 272-cycle horizontal-blank slice, the status flags and timers
- * change only at slice ends, and a timer ticks at most once per slice. A
- * timer started during the drawing slice of line 160 (right after
- * VBlankIntrWait returned) is charged that whole slice: slices then end
- * after 960, 1232, 2192, 2464, 3424, 3696 and 4656 cycles, so a
- * 1024-cycle timer ticks at the ends of 1232, 2192, 3424 and 4656 and its
- * fourth tick falls at the end of line 163's drawing: the interrupt is seen
- * in line 163's horizontal blank. Values are read into locals first and
- * checked afterwards, because a check takes longer than a horizontal
- * blank. */
+ * A line is 1232 cycles, 960 of drawing and 272 of horizontal blank; the
+ * status flags change at those boundaries, a timer's overflow at its own
+ * cycle. Values are read into locals first and checked afterwards, because
+ * a check takes longer than a horizontal blank. */
 #include "system.h"
 
 static void StopTimer0(void) {
@@ -34,11 +27,12 @@ static void VBlankIntrWaitArm(void) {
 }
 
 static void TimerStormAndVBlankIntrWait(void) {
-    /* Timer 0 at 64 cycles a tick ticks once per slice, 456 times a frame;
-     * with 4 ticks to an overflow it interrupts 114 times a frame, and
-     * VBlankIntrWait must sleep through all of them. */
+    /* Timer 0 at 19 ticks of 64 cycles overflows every 1216 cycles, 231
+     * times a frame (280896 = 231 x 1216), and VBlankIntrWait must sleep
+     * through all of those interrupts. The first window starts a few
+     * cycles into the frame, after the timer's start: 230 of them. */
     VBlankIntrWait();
-    StartTimer0(4, 1);
+    StartTimer0(19, 1);
     const uint32_t timer0 = IrqCount[3], vblank0 = IrqCount[0];
     VBlankIntrWait();
     const uint32_t line1 = VCOUNT, status1 = DISPSTAT;
@@ -51,24 +45,23 @@ static void TimerStormAndVBlankIntrWait(void) {
     CHECK(line1, 160);
     CHECK(status1 & STAT_VBLANK, STAT_VBLANK);
     CHECK(vblank1 - vblank0, 1);
-    CHECK(timer1 - timer0, 114);
+    CHECK(timer1 - timer0, 230);
     CHECK(line2, 160);
     CHECK(vblank2 - vblank1, 1);
-    CHECK(timer2 - timer1, 114);
+    CHECK(timer2 - timer1, 231);
 }
 
 static void IntrWaitForTimer(void) {
-    /* The fourth 1024-cycle tick after line 160: line 163's blank. */
+    /* A timer started early in line 160 with a period of four whole lines
+     * (4928 cycles) interrupts at the same point of line 164's drawing. */
     VBlankIntrWait();
-    StartTimer0(4, 3);
+    StartTimer0(4 * 1232, 0);
     const uint32_t count0 = IrqCount[3];
     IntrWait(1, IRQ_TIMER(0));
     const uint32_t line1 = VCOUNT, status1 = DISPSTAT, count1 = IrqCount[3], irqLine1 = IrqLine[3];
 
     /* The flag is already in the check word: with R0 = 1 it is discarded
-     * and the call sleeps until the next overflow, four ticks on: the
-     * ends of lines 164 (drawing), 164 (blank), 165 (blank) and 166
-     * (drawing), so line 166's blank. */
+     * and the call sleeps until the next overflow, four lines on. */
     BIOS_IRQ_CHECK |= IRQ_TIMER(0);
     IntrWait(1, IRQ_TIMER(0));
     const uint32_t line2 = VCOUNT, status2 = DISPSTAT;
@@ -82,12 +75,12 @@ static void IntrWaitForTimer(void) {
     IntrWait(0, IRQ_TIMER(0));
     const uint32_t line3 = VCOUNT, check3 = BIOS_IRQ_CHECK;
 
-    CHECK(line1, 163);
-    CHECK(status1 & STAT_HBLANK, STAT_HBLANK);
-    CHECK(irqLine1, 163);
+    CHECK(line1, 164);
+    CHECK(status1 & STAT_HBLANK, 0);
+    CHECK(irqLine1, 164);
     CHECK(count1 - count0, 1);
-    CHECK(line2, 166);
-    CHECK(status2 & STAT_HBLANK, STAT_HBLANK);
+    CHECK(line2, 168);
+    CHECK(status2 & STAT_HBLANK, 0);
     CHECK(line3 - before3 <= 1, 1);
     CHECK(check3 & IRQ_TIMER(0), 0);
 }

@@ -2,14 +2,13 @@
 // Offline PCM sound for koru-headless: the core's PCM synthesiser renders
 // into a WAV file in emulated time, one buffer for every PcmBufferSamples
 // samples' worth of emulated frames, with no audio device involved. The
-// sample channels' streams are resampled (libsamplerate) and mixed in at
-// the places their timestamps give.
+// sample channels are mixed in at the emulated times their levels carry.
 
 #include <cstdint>
 #include <string>
 
 // Creates the file and stands in for the host's PCM output at `rate` Hz.
-// False when the file or the resamplers cannot be created.
+// False when the file cannot be created.
 bool StartWavCapture(const std::string& path, int32_t rate);
 // Renders the buffers that fall due in one more emulated frame.
 void AdvanceWavCapture();

@@ -64,7 +64,7 @@ void PlayQueuedBuffers(void*, Uint8* stream, int length) {
 }
 
 // The sound thread refills each buffer as soon as it has been played: the
-// tone channels, then the sample channels resampled to the same rate. It
+// tone channels, then the sample channels played at the same rate. It
 // asks for the highest priority; where the system refuses, it runs on at
 // normal priority.
 int RenderPlayedBuffers(void*) {
@@ -108,7 +108,6 @@ bool OpenSdlPcmOutput(int32_t rate, int32_t buffers, bool (*fill)(uint8_t* sampl
     SDL_AudioSpec obtained{};
     Pcm.Played = SDL_CreateSemaphore(0);
     if (Pcm.Played) Pcm.Device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    // Without resamplers the sample channels stay silent; the tones play on.
     if (Pcm.Device) OpenSampleStreamPlayer(obtained.freq);
     if (Pcm.Device) Pcm.Thread = SDL_CreateThread(RenderPlayedBuffers, "koru-sound", nullptr);
     if (!Pcm.Thread) {

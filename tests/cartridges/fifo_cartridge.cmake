@@ -1,6 +1,6 @@
-# Plays the sample channel cartridge in koru-headless with the sound
-# rendered into a WAV file, then has koru_sound_check listen to it. Invoked
-# by CTest as `cmake -D... -P fifo_cartridge.cmake`.
+# Plays the sound driver cartridge in koru-headless with the sound rendered
+# into a WAV file, then has koru_sound_check listen to it. Invoked by CTest
+# as `cmake -D... -P fifo_cartridge.cmake`.
 #
 #   HEADLESS, CHECKER, CARTRIDGE, WORK, RATE, TONES, PARTS
 
@@ -16,7 +16,7 @@ get_filename_component(stem "${CARTRIDGE}" NAME_WE)
 set(wav "${WORK}/${stem}-${RATE}.wav")
 file(REMOVE "${wav}")
 
-execute_process(COMMAND "${HEADLESS}" --frames 700 --until 03000000:600DC0DE --sound-rate ${RATE} --wav "${wav}"
+execute_process(COMMAND "${HEADLESS}" --frames 11000 --until 03000000:600DC0DE --sound-rate ${RATE} --wav "${wav}"
                         --no-battery --no-default-state "${CARTRIDGE}"
                 WORKING_DIRECTORY "${WORK}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)

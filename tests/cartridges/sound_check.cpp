@@ -13,10 +13,12 @@
 // "noise", comma separated). With --parts, the tones instead sound together
 // throughout each part (seconds of the recording), as the sample channel
 // cartridge plays them: every block of 4096 samples inside a part must
-// carry a good share of its power (a Hann window's main lobe) at each tone,
-// and the recording must not hold one level for 32 samples or more: a FIFO
+// carry a good share of its power (a Hann window's main lobe) at each tone;
+// the recording must not hold one level for 32 samples or more (a FIFO
 // that runs dry keeps its last sample on the output, which flattens the
-// sine. Music whose exact notes are not checked (the
+// sine), have no silent 100 ms window, keep 95 % of its energy below 6 kHz
+// and play each tone within 0.1 % of its pitch (samples placed at the wrong
+// times shift it). Music whose exact notes are not checked (the
 // demo's) must be 8-bit mono PCM at HZ lasting S seconds (within 5 %), and
 // at least PERCENT of its 1024-sample blocks must carry sound (a spread of
 // at least 2 steps around the block's mean).
@@ -157,6 +159,8 @@ bool CheckParts(const std::vector<uint8_t>& file, int rate, const std::string& t
     std::vector<double> frequencies;
     for (const std::string& tone : SplitList(tones, ',')) frequencies.push_back(std::stod(tone));
 
+    std::vector<double> levels(samples);
+    for (size_t i = 0; i < samples; ++i) levels[i] = double(file[44 + i]) - 128.0;
     bool good = true;
     size_t blocksChecked = 0;
     for (const std::string& part : SplitList(parts, ',')) {
@@ -167,13 +171,26 @@ bool CheckParts(const std::vector<uint8_t>& file, int rate, const std::string& t
             std::printf("the recording ends at %.2f s, before %s\n", double(samples) / rate, part.c_str());
             return false;
         }
-        size_t flat = 1;
-        for (size_t i = from + 1; i < to; ++i) {
-            flat = file[44 + i] == file[43 + i] ? flat + 1 : 1;
-            if (flat == LongestFlat) {
-                std::printf("at %.4f s the sound stands still for %zu samples\n", double(i) / rate, LongestFlat);
+        // Silence, noise, and samples placed too fast or too slow (a pitch
+        // off by more than 0.1 %).
+        if (const size_t silent = SilentWindows(levels, from, to, rate)) {
+            std::printf("%s s: %zu silent 100 ms windows\n", part.c_str(), silent);
+            good = false;
+        }
+        if (const double high = HighFrequencyShare(levels, from, to, rate, 6000); high > 0.05) {
+            std::printf("%s s: %.1f %% of the energy above 6 kHz\n", part.c_str(), 100 * high);
+            good = false;
+        }
+        for (double tone : frequencies) {
+            const double measured = MeasuredFrequency(levels, from, to, rate, tone);
+            if (std::fabs(measured - tone) > 0.001 * tone) {
+                std::printf("%s s: the %.0f Hz tone plays at %.2f Hz\n", part.c_str(), tone, measured);
                 good = false;
             }
+        }
+        for (size_t at = from; (at = FirstFlatRun(levels, at, to, LongestFlat)) < to; at += LongestFlat) {
+            std::printf("at %.4f s the sound stands still for %zu samples\n", double(at) / rate, LongestFlat);
+            good = false;
         }
         for (size_t start = from; start + PartBlockSamples <= to; start += PartBlockSamples) {
             std::vector<double> block(PartBlockSamples);

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     const bool loaded = LoadBatteryFile();
     Require(loaded == (fits && !file.empty()), "a file loads when its size fits the chip");
     Require(BatteryRefusal.empty() == (fits || file.empty()), "a file that fits nothing is refused");
-    Require(bool(Clock.Present) == trailer, "the clock comes with a trailer");
+    Require(bool(RealTimeClock.Present) == trailer, "the clock comes with a trailer");
 
     // The chips hold the file's bytes where its layout puts them, and are
     // erased everywhere else.

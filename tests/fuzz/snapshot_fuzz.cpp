@@ -50,7 +50,7 @@ bool StartSnapshotMachine(bool withChips) {
     if (!StartMachine(rom, int32_t(PageSize))) return false;
     if (withChips) {
         SetSaveType(SaveType::Flash128, 0, PageSize);
-        Clock.Present = 1;
+        RealTimeClock.Present = 1;
     }
     return true;
 }

@@ -37,7 +37,7 @@ void VisitMachineState(Visit visit, bool withCounters = true) {
     visit(&Backup, sizeof Backup);
     visit(&Flash, sizeof Flash);
     visit(&Eeprom, sizeof Eeprom);
-    visit(&Clock, sizeof Clock);
+    visit(&RealTimeClock, sizeof RealTimeClock);
     const RegisterBlock block = BuildRegisterBlock();
     visit(block.data(), sizeof block);
     visit(&BlendCoefficients, sizeof BlendCoefficients);

@@ -1,8 +1,12 @@
 // What the sound checks share: reading a file, splitting a list, the 8-bit
-// mono WAV files koru-headless writes, and the power of a frequency.
+// mono WAV files koru-headless writes, the power of a frequency, and the
+// measures of streamed music: silent stretches, the share of energy at
+// high frequencies, and a tone's exact pitch.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -55,4 +59,95 @@ inline double PowerAt(const std::vector<double>& block, double bin) {
         im += block[i] * std::sin(angle);
     }
     return re * re + im * im;
+}
+
+// Samples are in steps of the 8-bit output (one step = 1/128 of full scale).
+
+// 100 ms windows in [from, to) whose samples stay within half a step of
+// their mean: silence, or a level held still.
+inline size_t SilentWindows(const std::vector<double>& samples, size_t from, size_t to, int rate) {
+    const size_t window = size_t(rate) / 10;
+    size_t silent = 0;
+    for (size_t start = from; start + window <= to; start += window) {
+        double mean = 0, spread = 0;
+        for (size_t i = start; i < start + window; ++i) mean += samples[i];
+        mean /= double(window);
+        for (size_t i = start; i < start + window; ++i) spread += (samples[i] - mean) * (samples[i] - mean);
+        if (std::sqrt(spread / double(window)) < 0.5) ++silent;
+    }
+    return silent;
+}
+
+// Stretches in [from, to) that hold one level for `length` samples or more:
+// a stream that stopped (a FIFO run dry keeps its last sample on the
+// output, a player run dry plays silence). Returns where the first begins,
+// or `to` when there is none.
+inline size_t FirstFlatRun(const std::vector<double>& samples, size_t from, size_t to, size_t length) {
+    size_t flat = 1;
+    for (size_t i = from + 1; i < to; ++i) {
+        flat = samples[i] == samples[i - 1] ? flat + 1 : 1;
+        if (flat == length) return i + 1 - length;
+    }
+    return to;
+}
+
+// The share of the energy in [from, to) above `frequency` Hz, from the
+// spectra of 4096-sample blocks (each with its mean taken off and a Hann
+// window).
+inline double HighFrequencyShare(const std::vector<double>& samples, size_t from, size_t to, int rate,
+                                 double frequency) {
+    constexpr size_t BlockSize = 4096;
+    double high = 0, all = 0;
+    std::vector<std::complex<double>> block(BlockSize);
+    for (size_t start = from; start + BlockSize <= to; start += BlockSize) {
+        double mean = 0;
+        for (size_t i = 0; i < BlockSize; ++i) mean += samples[start + i];
+        mean /= BlockSize;
+        for (size_t i = 0; i < BlockSize; ++i)
+            block[i] = (samples[start + i] - mean) * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / BlockSize));
+        // Radix-2 FFT in place.
+        for (size_t i = 1, j = 0; i < BlockSize; ++i) {
+            size_t bit = BlockSize >> 1;
+            for (; j & bit; bit >>= 1) j ^= bit;
+            j ^= bit;
+            if (i < j) std::swap(block[i], block[j]);
+        }
+        for (size_t length = 2; length <= BlockSize; length <<= 1) {
+            const std::complex<double> unit = std::polar(1.0, -2 * std::numbers::pi / double(length));
+            for (size_t i = 0; i < BlockSize; i += length) {
+                std::complex<double> twiddle = 1;
+                for (size_t k = 0; k < length / 2; ++k, twiddle *= unit) {
+                    const std::complex<double> even = block[i + k], odd = block[i + k + length / 2] * twiddle;
+                    block[i + k] = even + odd;
+                    block[i + k + length / 2] = even - odd;
+                }
+            }
+        }
+        for (size_t bin = 1; bin < BlockSize / 2; ++bin) {
+            const double energy = std::norm(block[bin]);
+            all += energy;
+            if (double(bin) * rate / BlockSize > frequency) high += energy;
+        }
+    }
+    return all > 0 ? high / all : 0;
+}
+
+// The exact frequency of a tone near `expected` in [from, to): the phase of
+// the tone against a reference at `expected`, taken block by block, turns
+// at the rate of the difference.
+inline double MeasuredFrequency(const std::vector<double>& samples, size_t from, size_t to, int rate,
+                                double expected) {
+    constexpr size_t BlockSize = 4096;
+    double turned = 0, last = 0;
+    size_t blocks = 0;
+    for (size_t start = from; start + BlockSize <= to; start += BlockSize, ++blocks) {
+        std::complex<double> sum = 0;
+        for (size_t i = start; i < start + BlockSize; ++i)
+            sum += samples[i] * std::polar(1.0, -2 * std::numbers::pi * expected * double(i - from) / rate);
+        const double phase = std::arg(sum);
+        if (blocks > 0) turned += std::remainder(phase - last, 2 * std::numbers::pi);
+        last = phase;
+    }
+    if (blocks < 2) return 0;
+    return expected + turned / (2 * std::numbers::pi) * rate / (double(blocks - 1) * BlockSize);
 }

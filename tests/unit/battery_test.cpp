@@ -113,7 +113,7 @@ TEST_F(Battery, EveryLayoutRoundTripsByteForByte) {
         if (c.clock) file.insert(file.end(), trailer, trailer + 16);
         PutFile(file);
         ASSERT_TRUE(LoadBatteryFile());
-        EXPECT_EQ(Clock.Present, c.clock);
+        EXPECT_EQ(RealTimeClock.Present, c.clock);
         fs::remove(path);
         ASSERT_TRUE(WriteBatteryFile());
         EXPECT_EQ(FileBytes(), file);

@@ -263,8 +263,8 @@ TEST_F(Snapshot, ChipsTheLayoutCannotHoldGoInTheChipBlock) {
 
     SetSaveType(SaveType::Flash128, 0, 0x10000);
     ResetBackupMemory(false);  // out of MakeBusy's half-sent command
-    Clock.Present = 1;
-    Clock.Offset = 86400 * 365;
+    RealTimeClock.Present = 1;
+    RealTimeClock.Offset = 86400 * 365;
     for (const uint8_t command : {0xB0, 0xA0}) {
         BusWrite8(0x0E005555, 0xAA);
         BusWrite8(0x0E002AAA, 0x55);
@@ -281,7 +281,7 @@ TEST_F(Snapshot, ChipsTheLayoutCannotHoldGoInTheChipBlock) {
 
     SetSaveType(SaveType::Flash128, 0, 0x10000);  // bank 0
     BackupMemory[0x10000] = 0x77;
-    Clock.Offset = 0;
+    RealTimeClock.Offset = 0;
     ASSERT_TRUE(LoadState(file.c_str()));
     EXPECT_EQ(MachineHash(false), saved);
     EXPECT_EQ(PeekByte(0x0E000000), 0x01) << "bank 1 seen again";
