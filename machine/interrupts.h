@@ -18,8 +18,10 @@ inline constexpr uint16_t IrqKeypad = 1u << 12;
 
 // A write to HALTCNT stops the CPU until an interrupt is pending. The CPU is
 // "halted" by making it run the storing instruction again, once per slice;
-// the scanline driver marks it woken when an interrupt becomes pending, and
-// the next run of the store then completes.
+// the scanline driver marks it woken when an enabled interrupt is requested
+// (IE AND IF, whatever IME and the CPU's I flag say: a game may halt with
+// interrupts masked and look at IF itself afterwards), and the next run of
+// the store then completes.
 enum class Halt : int32_t { Running = 0, Halted = 1, Woken = 2 };
 extern Halt HaltState;
 
@@ -27,8 +29,11 @@ extern Halt HaltState;
 // slice end recomputes the pending mask.
 inline void RaiseInterrupt(uint16_t bits) { StoreIoHalf(Io::IF, ReadIoHalf(Io::IF) | bits); }
 
-// IE AND IF while IME bit 0 is set, else 0.
+// Requested and enabled: what ends a halt.
+inline uint32_t EnabledRequests() { return ReadIoHalf(Io::IE) & ReadIoHalf(Io::IF); }
+
+// IE AND IF while IME bit 0 is set, else 0: what the CPU takes.
 inline uint32_t PendingInterrupts() {
     if (!(ReadIoHalf(Io::IME) & 1)) return 0;
-    return ReadIoHalf(Io::IE) & ReadIoHalf(Io::IF);
+    return EnabledRequests();
 }

@@ -223,9 +223,10 @@ void WriteWaitControl(uint32_t offset, uint16_t value) {
 }
 
 // Any write to HALTCNT halts (stop mode is treated alike) when an interrupt
-// could ever wake the CPU. The halted CPU repeats the storing instruction,
-// ending each slice with it, until the scanline driver marks it woken; the
-// store then completes.
+// could ever wake the CPU: some interrupt is enabled in IE (IME need not be
+// on; the halt ends on the request alone). The halted CPU repeats the
+// storing instruction, ending each slice with it, until the scanline driver
+// marks it woken; the store then completes.
 void WriteHaltControl(uint32_t offset, uint16_t value) {
     const auto repeatStore = [] {
         Cpu.R[15] -= (Cpu.CPSR & FlagT) ? 2 : 4;
@@ -233,7 +234,7 @@ void WriteHaltControl(uint32_t offset, uint16_t value) {
     };
     switch (HaltState) {
     case Halt::Running:
-        if ((ReadIoHalf(Io::IME) & 1) && ReadIoHalf(Io::IE) != 0) {
+        if (ReadIoHalf(Io::IE) != 0) {
             repeatStore();
             HaltState = Halt::Halted;
         }

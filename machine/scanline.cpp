@@ -134,7 +134,7 @@ uint32_t ScanlineTick(CpuState& cpu) {
 
     const uint32_t pending = PendingInterrupts();
     cpu.IrqPending = pending;
-    if (pending && HaltState == Halt::Halted) HaltState = Halt::Woken;
+    if (HaltState == Halt::Halted && EnabledRequests()) HaltState = Halt::Woken;
     // The next slice lasts to the end of the half-line, or to the next
     // timer interrupt if that comes first.
     GrantSlice(std::min(Clock.HalfLineEnd, NextTimerInterrupt()));

@@ -104,16 +104,24 @@ static void HaltUntilInterrupt(void) {
     CpuIrqEnable();
     const uint32_t vblank3 = IrqCount[0];
 
-    /* Nothing could ever wake the CPU with IE = 0 or IME = 0: no halt. */
+    /* Nothing could ever wake the CPU with IE = 0: no halt. */
     IE = 0;
     const uint32_t before4 = VCOUNT;
     HALTCNT = 0;
     const uint32_t line4 = VCOUNT;
-    IE = IRQ_VBLANK | IRQ_TIMER(0);
+
+    /* IME off: the halt still ends on the enabled request alone (the
+     * handheld wakes on IE AND IF), and no handler runs until IME is on. */
+    IE = IRQ_VBLANK;
     IME = 0;
+    while (VCOUNT != 0) {
+    }
+    IF = 0xFFFF;
     HALTCNT = 0;
-    const uint32_t line5 = VCOUNT;
+    const uint32_t line5 = VCOUNT, flags5 = IF, vblank5 = IrqCount[0];
     IME = 1;
+    const uint32_t vblank6 = IrqCount[0];
+    IE = IRQ_VBLANK | IRQ_TIMER(0);
 
     CHECK(line1, 160);
     CHECK(vblank1 - vblank0, 1);
@@ -123,7 +131,9 @@ static void HaltUntilInterrupt(void) {
     CHECK(vblank2 - vblank1, 0);
     CHECK(vblank3 - vblank1, 1);
     CHECK(line4, before4);
-    CHECK(line5, before4);
+    CHECK(line5, 160);
+    CHECK(flags5 & IRQ_VBLANK, IRQ_VBLANK);
+    CHECK(vblank6 - vblank5, 1);
 }
 
 static void LineMatch(void) {
