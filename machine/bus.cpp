@@ -59,13 +59,12 @@ static constexpr uint32_t SideEffectRegions = 1u << 0x4 | 0xFF00u;  // 0x04, 0x0
 static bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (address >> 24)) & 1; }
 
 [[gnu::noinline]] static void SlowWrite32(uint32_t address, uint32_t value) {
-    if (address & 3) {
-        if (Verbose & VerboseMemory)
-            std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, Cpu.R[15]);
-        value = std::rotr(value, 8 * (address & 3));
-    }
-    // Rotated, the value carries the addressed byte in its low lane.
-    if (IsBackupAddress(address)) return BackupWrite(address, uint8_t(value));
+    if ((address & 3) && (Verbose & VerboseMemory))
+        std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, Cpu.R[15]);
+    // The backup chips' 8-bit bus takes the byte lane of the address, the
+    // value rotated as the CPU drives it; everything else stores the whole
+    // word, unrotated, at the aligned address.
+    if (IsBackupAddress(address)) return BackupWrite(address, uint8_t(std::rotr(value, 8 * (address & 3))));
     const uint32_t aligned = address & ~3u;
     if (IsIoAddress(address)) {
         WriteIoRegister(aligned, uint16_t(value));

@@ -32,10 +32,12 @@ printf '[KORU]\nWidth=480\nHeight=320\nX=0\nY=0\nSoundRate=0\n' >"$WORK/KORU.ini
 # Xvfb picks a free display number and writes it to descriptor 3. Another
 # X server starting at the same moment (a second test run on the machine)
 # can win the same number, and ours then ends; so the server must answer a
-# client before the test goes on, and a lost race starts a new one.
+# client before the test goes on, and a lost race starts a new one. Without
+# -noreset the server resets when its last client leaves, and the second
+# start of koru would find it closed for a moment.
 start_xvfb() {
     : >"$WORK/display"
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$WORK/display" 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
     for i in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
     [ -s "$WORK/display" ] || return 1

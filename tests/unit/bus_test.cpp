@@ -31,7 +31,7 @@ int32_t CostOf(Access access) {
 TEST(Bus, MisalignedAccessesUseTheAlignedUnit) {
     TestMachine machine;
     EXPECT_EQ(CostOf([] { BusWrite32(0x02000001, 0x11223344); }), 6);
-    EXPECT_EQ(machine.Read32(0x02000000), 0x44112233u);
+    EXPECT_EQ(machine.Read32(0x02000000), 0x11223344u);  // stored unrotated
     machine.Write32(0x02000000, 0);
     EXPECT_EQ(CostOf([] { BusWrite16(0x02000003, 0xBEEF); }), 3);
     EXPECT_EQ(machine.Read32(0x02000000), 0xBEEF0000u);
