@@ -8,12 +8,14 @@
 
 #include <cstdint>
 
-uint32_t BusRead32(uint32_t address);
-uint16_t BusRead16(uint32_t address);
-uint8_t BusRead8(uint32_t address);
+struct Machine;
 
-void BusWrite32(uint32_t address, uint32_t value);
-void BusWrite16(uint32_t address, uint16_t value);
-void BusWrite8(uint32_t address, uint8_t value);
+uint32_t BusRead32(Machine& m, uint32_t address);
+uint16_t BusRead16(Machine& m, uint32_t address);
+uint8_t BusRead8(Machine& m, uint32_t address);
+
+void BusWrite32(Machine& m, uint32_t address, uint32_t value);
+void BusWrite16(Machine& m, uint32_t address, uint16_t value);
+void BusWrite8(Machine& m, uint32_t address, uint8_t value);
 
 inline bool IsIoAddress(uint32_t address) { return (address & 0x0F000000u) == 0x04000000u; }
