@@ -7,9 +7,9 @@
 #include "cpu/alu.h"
 #include "cpu/bios.h"
 #include "cpu/cpu_state.h"
-#include "machine/machine.h"
 #include "cpu/modes.h"
 #include "cpu/run_loop.h"
+#include "machine/machine.h"
 
 namespace arm {
 
@@ -198,9 +198,6 @@ void Branch(Machine& m, uint32_t opcode) {
 
 // SWI: the BIOS reads the function number from bits 23-16 of the comment
 // field in ARM state (bits 7-0 in THUMB state), so `swi 0x060000` is Div.
-inline void SoftwareInterrupt(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
-    BiosCall(m, (opcode >> 16) & 0xFF);
-}
+inline void SoftwareInterrupt(Machine& m, uint32_t opcode) { BiosCall(m, (opcode >> 16) & 0xFF); }
 
 }  // namespace arm

@@ -8,10 +8,10 @@
 
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
-#include "machine/machine.h"
 #include "cpu/direct_load.h"
 #include "cpu/modes.h"
 #include "machine/bus.h"
+#include "machine/machine.h"
 
 namespace arm {
 
@@ -44,8 +44,10 @@ void SingleTransfer(Machine& m, uint32_t opcode) {
     } else {
         // Storing R15 gives the instruction's address + 12.
         const uint32_t value = rd == 15 ? cpu.R[15] + 8 : cpu.R[rd];
-        if constexpr (byte) BusWrite8(m, address, uint8_t(value));
-        else BusWrite32(m, address, value);
+        if constexpr (byte)
+            BusWrite8(m, address, uint8_t(value));
+        else
+            BusWrite32(m, address, value);
     }
     // Written back after the load, so with Rd = Rn the base value wins. W on
     // a post-indexed transfer (the T forms) changes nothing here.
@@ -73,9 +75,12 @@ void HalfwordTransfer(Machine& m, uint32_t opcode) {
     const uint32_t address = pre ? moved : base;
     if constexpr (load) {
         uint32_t value;
-        if constexpr (Kind == HalfKind::Half) value = LoadHalf(m, address);
-        else if constexpr (Kind == HalfKind::SignedByte) value = uint32_t(int32_t(int8_t(LoadByte(m, address))));
-        else value = uint32_t(int32_t(int16_t(LoadHalf(m, address))));
+        if constexpr (Kind == HalfKind::Half)
+            value = LoadHalf(m, address);
+        else if constexpr (Kind == HalfKind::SignedByte)
+            value = uint32_t(int32_t(int8_t(LoadByte(m, address))));
+        else
+            value = uint32_t(int32_t(int16_t(LoadHalf(m, address))));
         cpu.R[rd] = value;
         cpu.Cycles -= 1;
     } else {

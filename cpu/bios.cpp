@@ -65,7 +65,9 @@ void ClearMemories(Machine& m, uint32_t which) {
 // The interrupt stub calls the handler whose address the game keeps here;
 // 0x28 is the stub's own return sequence, so an interrupt that comes before
 // the game installs a handler returns at once.
-void ResetInterruptHandlerPointer(Machine& m) { StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28); }
+void ResetInterruptHandlerPointer(Machine& m) {
+    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
+}
 
 // SoftReset restarts the game where it was started from: the BIOS keeps a
 // flag at 0x03007FFA saying whether that was external work RAM (multiboot)
@@ -332,7 +334,8 @@ void BgAffineSet(Machine& m, uint32_t function) {
         // screen's top-left pixel. The arithmetic wraps in 32 bits as the
         // BIOS's does. Stores in this order: a destination in the I/O area
         // sees the registers written as the BIOS writes them.
-        const uint32_t pa = uint32_t(matrix.pa), pb = uint32_t(matrix.pb), pc = uint32_t(matrix.pc), pd = uint32_t(matrix.pd);
+        const uint32_t pa = uint32_t(matrix.pa), pb = uint32_t(matrix.pb), pc = uint32_t(matrix.pc),
+                       pd = uint32_t(matrix.pd);
         BusWrite16(m, destination, uint16_t(pa));
         BusWrite16(m, destination + 2, uint16_t(pb));
         BusWrite32(m, destination + 8, centreX - screenX * pa - screenY * pb);
@@ -422,7 +425,8 @@ void BitUnPack(Machine& m, uint32_t function) {
     if (Tracing(m))
         std::printf("BIOS #0x%02X: BitUnPack(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
     const uint32_t info = cpu.R[2];
-    BitUnpack(m, cpu.R[0], cpu.R[1], BusRead16(m, info), BusRead8(m, info + 2), BusRead8(m, info + 3), BusRead32(m, info + 4));
+    BitUnpack(m, cpu.R[0], cpu.R[1], BusRead16(m, info), BusRead8(m, info + 2), BusRead8(m, info + 3),
+              BusRead32(m, info + 4));
 }
 
 // The difference filters take the output size from bits 8-31 of the header

@@ -31,7 +31,8 @@ void RunLengthUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t 
         const uint8_t flag = BusRead8(m, source++);
         if (flag & 0x80) {
             const uint8_t value = BusRead8(m, source++);
-            for (int32_t run = (flag & 0x7F) + 3; run > 0 && size > 0; --run, --size) BusWrite8(m, destination++, value);
+            for (int32_t run = (flag & 0x7F) + 3; run > 0 && size > 0; --run, --size)
+                BusWrite8(m, destination++, value);
         } else {
             for (int32_t run = (flag & 0x7F) + 1; run > 0 && size > 0; --run, --size)
                 BusWrite8(m, destination++, BusRead8(m, source++));
@@ -92,8 +93,8 @@ void HuffmanUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t si
     }
 }
 
-void BitUnpack(Machine& m, uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits, uint32_t destinationBits,
-               uint32_t offset) {
+void BitUnpack(Machine& m, uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits,
+               uint32_t destinationBits, uint32_t offset) {
     // Other widths are not supported by the BIOS; these keep the loops finite.
     if (sourceBits == 0 || sourceBits > 8 || destinationBits == 0 || destinationBits > 32) return;
     const bool offsetZeros = offset >> 31;

@@ -31,8 +31,8 @@ void HuffmanUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t si
 // (bits 0-30) is added to every non-zero unit, and to zero units too when
 // bit 31 is set. A sum wider than the destination unit spills into the next
 // one, as on the hardware.
-void BitUnpack(Machine& m, uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits, uint32_t destinationBits,
-               uint32_t offset);
+void BitUnpack(Machine& m, uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits,
+               uint32_t destinationBits, uint32_t offset);
 
 // Difference filters: the first unit is stored as it is, each later unit
 // adds its value to the previous output (8-bit units wrap at 8 bits, 16-bit

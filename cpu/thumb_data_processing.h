@@ -10,8 +10,8 @@
 #include "cpu/alu.h"
 #include "cpu/bios.h"
 #include "cpu/cpu_state.h"
-#include "machine/machine.h"
 #include "cpu/run_loop.h"
+#include "machine/machine.h"
 
 namespace thumb {
 
@@ -248,9 +248,6 @@ inline void LongBranchSecond(Machine& m, uint32_t opcode) {
     cpu.R[14] = next | 1;
 }
 
-inline void SoftwareInterrupt(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
-    BiosCall(m, opcode & 0xFF);
-}
+inline void SoftwareInterrupt(Machine& m, uint32_t opcode) { BiosCall(m, opcode & 0xFF); }
 
 }  // namespace thumb

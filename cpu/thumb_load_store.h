@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
-#include "machine/machine.h"
 #include "cpu/direct_load.h"
 #include "machine/bus.h"
+#include "machine/machine.h"
 
 namespace thumb {
 

@@ -11,8 +11,8 @@
 
 #include "frontend/dialogs.h"
 #include "frontend/frame_timer.h"
-#include "frontend/input.h"
 #include "frontend/ini_file.h"
+#include "frontend/input.h"
 #include "frontend/main_window.h"
 #include "game/cartridge.h"
 #include "game/file_access.h"

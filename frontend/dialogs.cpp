@@ -141,7 +141,8 @@ void SettingsDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCod
         UpdateScrollLabel(dialog, UpdatePeriodBar, Settings().UpdatePeriod);
         UpdateScrollLabel(dialog, TimerPeriodBar, Settings().TimerPeriod);
         UpdateScrollLabel(dialog, VolumeBar, Settings().SoundVolume);
-        UpdateScrollLabel(dialog, RateBar, Settings().SoundRate >= FirstPcmRate ? Settings().SoundRate : DefaultPcmRate);
+        UpdateScrollLabel(dialog, RateBar,
+                          Settings().SoundRate >= FirstPcmRate ? Settings().SoundRate : DefaultPcmRate);
         UpdateScrollLabel(dialog, BuffersBar, Settings().SoundBuffers);
         SetChecked(dialog, CheckCrcBox, Settings().CheckCRC);
         SetChecked(dialog, UseDrumsBox, Settings().UseDrums);
@@ -221,8 +222,8 @@ GameDescription DescribeGame(const uint8_t* header) {
     GameDescription description;
     char text[96];
     const uint8_t* code = header + HeaderGameCodeOffset;
-    std::snprintf(text, sizeof text, "%s (%c%c%c%c)", GetGameTitle(header).c_str(), Printable(code[0]), Printable(code[1]),
-                  Printable(code[2]), Printable(code[3]));
+    std::snprintf(text, sizeof text, "%s (%c%c%c%c)", GetGameTitle(header).c_str(), Printable(code[0]),
+                  Printable(code[1]), Printable(code[2]), Printable(code[3]));
     description.TitleAndCode = text;
     const char* maker = FindMakerName(header);
     std::snprintf(text, sizeof text, "%s (%c%c)", maker ? maker : "Unknown", Printable(header[HeaderMakerOffset]),

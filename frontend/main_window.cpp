@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "cpu/run_loop.h"
 #include "frontend/config.h"
 #include "frontend/dialogs.h"
 #include "frontend/frame_timer.h"
 #include "frontend/input.h"
-#include "cpu/run_loop.h"
 #include "game/game.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
@@ -156,8 +156,8 @@ bool CreateMainWindow() {
     if (!OpenMainWindow("KORU", MainMenu, callbacks, 500, 160)) return false;
 
     Handheld().FrameSurface.fill(0);
-    SetPictureSource(Handheld().FrameSurface.data(), SurfaceWidth, SurfaceHeight, SurfaceWidth * sizeof(uint16_t), LineGuard, 0,
-                     VisibleWidth, VisibleHeight);
+    SetPictureSource(Handheld().FrameSurface.data(), SurfaceWidth, SurfaceHeight, SurfaceWidth * sizeof(uint16_t),
+                     LineGuard, 0, VisibleWidth, VisibleHeight);
 
     Input.JoystickCount = uint8_t(std::clamp(CountJoysticks(), 0, 255));
     if (Input.JoystickCount && !GetJoystickRange(Input.Joystick)) Input.JoystickCount = 0;
@@ -201,9 +201,7 @@ void RestartGame() {
         StartChosenGame();
 }
 
-bool EmulationPaused() {
-    return FrontEnd.MenuOpen || FrontEnd.ModalDepth > 0 || (Settings().SaveCPU && !IsActive());
-}
+bool EmulationPaused() { return FrontEnd.MenuOpen || FrontEnd.ModalDepth > 0 || (Settings().SaveCPU && !IsActive()); }
 
 void RunNextFrame() {
     if (!FrontEnd.GameRunning || FrontEnd.InFrame || FrontEnd.Quitting || EmulationPaused()) return;

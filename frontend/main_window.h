@@ -24,8 +24,8 @@ struct FrontEndState {
     bool Quitting = false;
     bool QuitRequestedBySignal = false;  // nobody may be there to close a message box
     bool MenuOpen = false;
-    int32_t ModalDepth = 0;  // modal dialogs open (file dialogs and message boxes too)
-    bool InFrame = false;    // RunFrame, or the switch to the next game, is under way
+    int32_t ModalDepth = 0;    // modal dialogs open (file dialogs and message boxes too)
+    bool InFrame = false;      // RunFrame, or the switch to the next game, is under way
     char StatePath[251] = "";  // the load and save state dialogs' file name
 };
 extern FrontEndState FrontEnd;

@@ -22,7 +22,6 @@ namespace {
 
 constexpr uint32_t BatteryCheckInterval = 4;  // frames between two looks at the memories
 
-
 bool TakePicture(const Machine& m, std::vector<uint8_t>& picture) { return BuildChipImage(m, picture); }
 
 bool MatchesPicture(Machine& m, const std::vector<uint8_t>& picture) {

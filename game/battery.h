@@ -48,4 +48,3 @@ inline constexpr uint32_t BatteryQuietFrames = 60;
 // The machine's BatteryFileEnabled is cleared by front-ends whose runs must
 // not touch files beside the cartridge (tests, benchmarks): nothing is then
 // read or written.
-

@@ -41,7 +41,8 @@ const MakerEntry MakerTable[25] = {
 
 std::string GetGameTitle(const uint8_t* header) {
     std::string title;
-    for (uint32_t i = 0; i < 12 && header[HeaderTitleOffset + i] != 0; ++i) title += char(header[HeaderTitleOffset + i]);
+    for (uint32_t i = 0; i < 12 && header[HeaderTitleOffset + i] != 0; ++i)
+        title += char(header[HeaderTitleOffset + i]);
     return title;
 }
 

@@ -147,7 +147,8 @@ bool SnapshotIsValid(const Machine& m, uint8_t* image, uint32_t length) {
     if (std::memcmp(image, Magic, sizeof Magic) != 0) return false;
     if (image[4] != SnapshotVersion && !HasChipBlock(image)) return false;
     if (image[5] != m.RomImage[HeaderComplementOffset]) return false;
-    if (HasChipBlock(image) && (length < SnapshotSize + ChipBlockSize || !ChipBlockIsValid(m, ChipBlockOf(image)))) return false;
+    if (HasChipBlock(image) && (length < SnapshotSize + ChipBlockSize || !ChipBlockIsValid(m, ChipBlockOf(image))))
+        return false;
     const BackupState chips = ChipsAfterLoad(m, HasChipBlock(image) ? ChipBlockOf(image) : nullptr);
 
     CpuState cpu;

@@ -3,12 +3,12 @@
 // decoders live in flash.cpp and eeprom.cpp).
 
 #include "machine/backup.h"
-#include "machine/machine.h"
+
 #include <cstring>
 
+#include "machine/machine.h"
 #include "machine/page_table.h"
 #include "machine/rtc.h"
-
 
 namespace {
 
@@ -39,7 +39,9 @@ const ChipShape& Shape(const Machine& m) { return ChipShapes[uint8_t(m.Backup.Ty
 void PlaceEepromWindow(Machine& m, uint32_t romSize) {
     constexpr uint32_t Large = 0x1000000;
     switch (m.Backup.Type) {
-    case SaveType::Combined: m.BackupWindow.EepromWindowMask = 0xF9000000u, m.BackupWindow.EepromWindowBase = 0x09000000u; break;
+    case SaveType::Combined:
+        m.BackupWindow.EepromWindowMask = 0xF9000000u, m.BackupWindow.EepromWindowBase = 0x09000000u;
+        break;
     case SaveType::Eeprom:
         if (romSize > Large)
             m.BackupWindow.EepromWindowMask = 0xFFFFFF00u, m.BackupWindow.EepromWindowBase = 0x0DFFFF00u;

@@ -24,8 +24,7 @@ uint32_t BusRead32(Machine& m, uint32_t address) {
         return PeekByte(m.PageTable, address) * 0x01010101u;
     const uint32_t word = IsTimerAddress(address) ? ReadTimerWord(m, address) : PeekWord(m.PageTable, address);
     if (address & 3) {
-        if (m.Verbose & VerboseMemory)
-            std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", address, m.Cpu.R[15]);
+        if (m.Verbose & VerboseMemory) std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", address, m.Cpu.R[15]);
         return std::rotr(word, 8 * (address & 3));
     }
     return word;

@@ -30,7 +30,6 @@ constexpr std::array<DmaLimits, 4> ChannelLimits{{
 
 constexpr std::array<const char*, 4> TimingNames{"Immediate", "VBlank", "HBlank", "Special"};
 
-
 void LoadCounters(Machine& m, uint32_t channel, uint32_t block) {
     ChannelCounters& counters = m.Dma.Counters[channel];
     counters.Source = counters.LoadedSource = ReadIoWord(m, block);
@@ -120,7 +119,8 @@ void RunFifoDma(Machine& m, uint32_t fifoAddress) {
     for (uint32_t channel = 1; channel <= 2; ++channel) {
         const uint32_t block = ChannelBlock(channel);
         if ((ReadIoHalf(m, block + 10) & DmaTriggerMask) != DmaArmed(DmaTiming::Special)) continue;
-        if ((ReadIoWord(m, block + 4) & ChannelLimits[channel].destinationMask) == fifoAddress) Transfer(m, channel, true);
+        if ((ReadIoWord(m, block + 4) & ChannelLimits[channel].destinationMask) == fifoAddress)
+            Transfer(m, channel, true);
     }
 }
 

@@ -34,7 +34,8 @@ void FlashTrace(Machine& m, const char* format, unsigned a = 0, unsigned b = 0, 
 void ShowIdentifier(Machine& m) {
     // A repeated command leaves the saved bytes alone: saving again would
     // save the identifier bytes in place of the game's data.
-    if (!m.Flash.IdentifyMode) m.Flash.SavedBytes = uint16_t(m.BackupWindow.FlashMemory[0] | m.BackupWindow.FlashMemory[1] << 8);
+    if (!m.Flash.IdentifyMode)
+        m.Flash.SavedBytes = uint16_t(m.BackupWindow.FlashMemory[0] | m.BackupWindow.FlashMemory[1] << 8);
     m.Flash.IdentifyMode = 1;
     m.BackupWindow.FlashMemory[0] = uint8_t(m.Flash.Identifier);
     m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.Identifier >> 8);

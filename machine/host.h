@@ -42,10 +42,9 @@ struct HostInterface {
     // for each buffer as soon as one has been played; the buffer is queued
     // again when fill returns true and left out of the queue when it returns
     // false. Open returns false when there is no audio output.
-    bool (*OpenPcmOutput)(void* context, int32_t rate, int32_t buffers, bool (*fill)(void* fillContext, uint8_t* samples),
-                          void* fillContext) = [](void*, int32_t, int32_t, bool (*)(void*, uint8_t*), void*) {
-        return false;
-    };
+    bool (*OpenPcmOutput)(void* context, int32_t rate, int32_t buffers,
+                          bool (*fill)(void* fillContext, uint8_t* samples), void* fillContext) =
+        [](void*, int32_t, int32_t, bool (*)(void*, uint8_t*), void*) { return false; };
     // A paused output keeps its queue and plays nothing.
     void (*PausePcmOutput)(void* context, bool paused) = [](void*, bool) {};
     // Output gain, 0 (silent) to 255 (full).

@@ -193,7 +193,9 @@ void WriteDmaControl(Machine& m, uint32_t offset, uint16_t value) {
     if ((value & DmaTriggerMask) == DmaArmed(DmaTiming::Immediate)) RunDma(m, (offset - Io::DMA0CNT_H) / 12);
 }
 
-void WriteTimerReloadRegister(Machine& m, uint32_t offset, uint16_t value) { WriteTimerReload(m, (offset - Io::TM0CNT_L) / 4, value); }
+void WriteTimerReloadRegister(Machine& m, uint32_t offset, uint16_t value) {
+    WriteTimerReload(m, (offset - Io::TM0CNT_L) / 4, value);
+}
 
 void WriteTimerControlRegister(Machine& m, uint32_t offset, uint16_t value) {
     WriteTimerControl(m, (offset - Io::TM0CNT_L) / 4, value);
@@ -305,7 +307,7 @@ void ResetHardware(Machine& m) {
     cpu.SliceLength = 960;
 
     StoreIoHalf(m, Io::KEYINPUT, KeyMask);  // no key pressed
-    StoreIoHalf(m, Io::DISPCNT, 0x0080);  // forced blank
+    StoreIoHalf(m, Io::DISPCNT, 0x0080);    // forced blank
     for (uint32_t offset : {Io::KEYCNT, Io::DISPSTAT, Io::VCOUNT, Io::MOSAIC, Io::BLDCNT, Io::IME, Io::IE, Io::IF,
                             Io::HALTCNT, Io::WAITCNT, Io::BLDALPHA, Io::BLDY})
         StoreIoHalf(m, offset, 0);

@@ -78,7 +78,7 @@ struct Machine {
 
     // ---- the cartridge: image, backup chips, clock (machine/backup.h, machine/rtc.h) ----
     std::unique_ptr<uint8_t[]> RomImage;
-    int32_t RomSize = 0;  // the file length rounded up to 16 KB
+    int32_t RomSize = 0;      // the file length rounded up to 16 KB
     bool BiosLoaded = false;  // "GBA.ROM" supplied exactly 16384 bytes
     BackupState Backup{};
     FlashState Flash{};

@@ -47,7 +47,9 @@ int64_t LocalSeconds(int64_t hostTime) {
 
 int64_t ClockSeconds(const Machine& m) { return LocalSeconds(m.ClockHostTime()) + m.RealTimeClock.Offset; }
 
-void SetClockSeconds(Machine& m, int64_t seconds) { m.RealTimeClock.Offset = seconds - LocalSeconds(m.ClockHostTime()); }
+void SetClockSeconds(Machine& m, int64_t seconds) {
+    m.RealTimeClock.Offset = seconds - LocalSeconds(m.ClockHostTime());
+}
 
 uint8_t ToBcd(unsigned value) { return uint8_t((value / 10) << 4 | value % 10); }
 unsigned FromBcd(uint8_t value) { return (value >> 4) * 10 + (value & 15); }
@@ -134,7 +136,8 @@ void LoadRegister(Machine& m, uint8_t reg) {
 
 void StoreRegister(Machine& m, uint8_t reg) {
     if (reg == RegisterControl) {
-        m.RealTimeClock.Control = uint8_t((m.RealTimeClock.Control & ControlPowerFailure) | (m.RealTimeClock.Data[0] & ControlWritable));
+        m.RealTimeClock.Control =
+            uint8_t((m.RealTimeClock.Control & ControlPowerFailure) | (m.RealTimeClock.Data[0] & ControlWritable));
     } else if (reg == RegisterDateTime) {
         SetClockSeconds(m, DateSeconds(m, m.RealTimeClock.Data));
     } else if (reg == RegisterTime) {
@@ -185,7 +188,10 @@ void ClockEdge(Machine& m, uint8_t sio) {
         break;
     case ClockRead:
         // Past the register's bytes the line stays high.
-        m.RealTimeClock.Output = m.RealTimeClock.BitCount < 8 * length ? m.RealTimeClock.Data[m.RealTimeClock.BitCount / 8] >> (m.RealTimeClock.BitCount % 8) & 1 : 1;
+        m.RealTimeClock.Output =
+            m.RealTimeClock.BitCount < 8 * length
+                ? m.RealTimeClock.Data[m.RealTimeClock.BitCount / 8] >> (m.RealTimeClock.BitCount % 8) & 1
+                : 1;
         if (m.RealTimeClock.BitCount < 8 * sizeof m.RealTimeClock.Data) ++m.RealTimeClock.BitCount;
         break;
     case ClockWrite:
@@ -226,7 +232,8 @@ void PowerOnClock(Machine& m) {
 }
 
 void ResetClockPort(Machine& m, uint8_t* rom) {
-    if (m.ClockPort.Patched && m.ClockPort.Rom) std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
+    if (m.ClockPort.Patched && m.ClockPort.Rom)
+        std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
     m.ClockPort.Patched = false;
     m.ClockPort.Rom = rom;
     if (m.ClockPort.Rom) std::memcpy(m.ClockPort.Bytes, m.ClockPort.Rom + RomPortOffset, PortBytes);
@@ -255,7 +262,8 @@ void WriteClockPort(Machine& m, uint32_t address, uint16_t value) {
 void RefreshClockPort(Machine& m) {
     // The image still holds whatever the port showed before; put its own
     // bytes back first so that they are what a write-only port shows.
-    if (m.ClockPort.Patched && m.ClockPort.Rom) std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
+    if (m.ClockPort.Patched && m.ClockPort.Rom)
+        std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
     m.ClockPort.Patched = false;
     ShowPortInRom(m);
 }

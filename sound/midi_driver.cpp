@@ -23,7 +23,8 @@ constexpr int32_t LowestFrequency = 9;
 constexpr int32_t HighestFrequency = 12285;
 
 void Send(Machine& m, uint32_t type, int32_t channel, uint32_t first, uint32_t second = 0) {
-    m.Host.SendMidiMessage(m.Host.Context, (type | uint32_t(MidiChannelOf(channel))) | (first & 0x7F) << 8 | (second & 0x7F) << 16);
+    m.Host.SendMidiMessage(m.Host.Context,
+                           (type | uint32_t(MidiChannelOf(channel))) | (first & 0x7F) << 8 | (second & 0x7F) << 16);
 }
 
 void StopNote(Machine& m, int32_t channel) {
@@ -60,7 +61,9 @@ bool OpenMidiDevice(Machine& m) {
 
 void CloseMidiDevice(Machine& m) { m.Host.CloseMidiOutput(m.Host.Context); }
 
-void MidiSetVoice(Machine& m, int32_t channel, int32_t voice) { Send(m, ProgramChange, channel, uint32_t(ProgramOfVoice(voice))); }
+void MidiSetVoice(Machine& m, int32_t channel, int32_t voice) {
+    Send(m, ProgramChange, channel, uint32_t(ProgramOfVoice(voice)));
+}
 
 void MidiPlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume) {
     OutputChannel& output = m.SoundDevice.Channels[channel];
@@ -84,7 +87,8 @@ void MidiPlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume
 void MidiHitDrum(Machine& m, int32_t type, int32_t force) {
     if (!(m.SoundDevice.Switch.load(std::memory_order_relaxed) & 0x8000)) return;
     force = std::clamp(force, 0, 255);
-    m.Host.SendMidiMessage(m.Host.Context, NoteOn | PercussionChannel | uint32_t(DrumNoteOf(type)) << 8 | uint32_t(force / 2) << 16);
+    m.Host.SendMidiMessage(m.Host.Context,
+                           NoteOn | PercussionChannel | uint32_t(DrumNoteOf(type)) << 8 | uint32_t(force / 2) << 16);
 }
 
 void MidiSetMasterVolume(Machine& m, int32_t volume, int32_t oldSwitch, int32_t newSwitch) {

@@ -166,7 +166,8 @@ void LogTone(MidiLogState& log, int32_t channel, int32_t frequency, int32_t volu
     const int32_t velocity = (volume & 0xFF) / 2;
     const NoteEntry& entry = NoteTable[frequency / 3];
     if (entry.Note == log.LastNote[channel]) {
-        if (velocity != log.LastVelocity[channel]) WriteChannelEvent(log, 0xA0, channel, entry.Note, uint32_t(velocity));
+        if (velocity != log.LastVelocity[channel])
+            WriteChannelEvent(log, 0xA0, channel, entry.Note, uint32_t(velocity));
     } else {
         StopLoggedNote(log, channel);
         WriteChannelEvent(log, 0x90, channel, entry.Note, uint32_t(velocity));

@@ -26,7 +26,9 @@ inline constexpr int32_t ScreenHeight = 160;
 inline constexpr uint8_t WindowObjBit = 0x10;
 inline constexpr uint8_t WindowEffectBit = 0x20;
 
-inline uint16_t* SurfaceLine(Machine& m, uint32_t line) { return m.FrameSurface.data() + line * SurfaceWidth + LineGuard; }
+inline uint16_t* SurfaceLine(Machine& m, uint32_t line) {
+    return m.FrameSurface.data() + line * SurfaceWidth + LineGuard;
+}
 inline uint8_t* WindowLine(Machine& m) { return m.Lines.WindowMaskLine.data() + LineGuard; }
 inline uint16_t* SecondTargets(Machine& m) { return m.Lines.SecondTargetLine.data() + LineGuard; }
 

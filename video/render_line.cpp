@@ -13,7 +13,6 @@
 #include "video/text_background.h"
 #include "video/windows.h"
 
-
 using enum EffectVariant;
 
 // One row per layer kind, one column per effect variant.

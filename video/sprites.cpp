@@ -31,7 +31,6 @@ SpriteContext MakeContext(Machine& m) {
     return {m.Vram.data(), m.Oam.data(), bitmapMode ? 512u : 0u, bool(dispcnt & 0x40), ReadIoHalf(m, Io::MOSAIC)};
 }
 
-
 // Decodes OAM entry n; false when it is switched off, never drawn, or its
 // bounding box misses the line. Nothing is clipped: a box that reaches past
 // the screen edges runs into the guard.

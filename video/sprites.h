@@ -52,7 +52,6 @@ struct LineSprites {
     std::array<Sprite, 128> sprites;
 };
 
-
 struct Machine;
 
 // Reads OAM once for a line: which entries are drawn and cover it. The two

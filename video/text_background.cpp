@@ -90,9 +90,8 @@ void TextBgRenderer(Machine& m, uint32_t line, uint32_t entry) {
     const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(m, Io::BLDCNT), entry & (1u << 27));
     WithFlag(entry & 0x80, [&](auto colour256) {
         WithFlag(entry & 0x40, [&](auto mosaic) {
-            WithPartnerWrite(partners, [&](auto write) {
-                DrawTextLine<Variant, colour256(), mosaic(), write()>(m, line, entry);
-            });
+            WithPartnerWrite(
+                partners, [&](auto write) { DrawTextLine<Variant, colour256(), mosaic(), write()>(m, line, entry); });
         });
     });
 }

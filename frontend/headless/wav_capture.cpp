@@ -128,7 +128,8 @@ void AdvanceWavCapture(Machine& m) {
         Capture.Started = true;
         Capture.Origin = now - int64_t(VisibleLines * (DrawCycles + HblankCycles));
     }
-    RenderSampleChannels(m.SampleLevels, uint64_t(std::max<int64_t>(now - Capture.Origin, 0)) * uint64_t(Capture.Rate) / CpuClockHz);
+    RenderSampleChannels(m.SampleLevels,
+                         uint64_t(std::max<int64_t>(now - Capture.Origin, 0)) * uint64_t(Capture.Rate) / CpuClockHz);
     WriteMixed(std::min(Capture.ToneEnd, Capture.SampleEnd));
 }
 

@@ -87,8 +87,7 @@ int RenderPlayedBuffers(void*) {
 
 }  // namespace
 
-bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)(void*, uint8_t*),
-                      void* fillContext) {
+bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)(void*, uint8_t*), void* fillContext) {
     CloseSdlPcmOutput(context);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Pcm.AudioStarted = true;

@@ -180,8 +180,7 @@ private slots:
                 WhenDialogOpens([](QWidget* dialog) {
                     QCOMPARE(FindControl<QGroupBox>(dialog, NameGroup)->title(), Q("SMOKE (KTST)"));
                     // No save-type marker and no clock in the smoke cartridge.
-                    QCOMPARE(FindControl<QLabel>(dialog, SaveTypeField)->text(),
-                             Q("SRAM/FLASH 64 KB + EEPROM 512 B"));
+                    QCOMPARE(FindControl<QLabel>(dialog, SaveTypeField)->text(), Q("SRAM/FLASH 64 KB + EEPROM 512 B"));
                     QCOMPARE(FindControl<QLabel>(dialog, ClockField)->text(), Q("none"));
                     const int frames = FramesRun;
                     QTest::qWait(100);

@@ -188,7 +188,9 @@ void PowerOnMemories(Machine& m) {
 
 }  // namespace
 
-std::unique_ptr<uint8_t[]> NewImage(size_t size) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]()); }
+std::unique_ptr<uint8_t[]> NewImage(size_t size) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
+}
 
 bool StartMachine(std::unique_ptr<uint8_t[]> image, int32_t roundedSize) {
     Machine& m = FuzzMachine();

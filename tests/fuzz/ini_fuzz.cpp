@@ -11,8 +11,8 @@
 #include <string>
 
 #include "frontend/config.h"
-#include "frontend/main_window.h"
 #include "frontend/ini_file.h"
+#include "frontend/main_window.h"
 #include "game/header.h"
 #include "game/settings.h"
 #include "machine/host.h"

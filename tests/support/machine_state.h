@@ -30,7 +30,8 @@ inline constexpr MachineMemory MachineMemories[] = {{0x00000000, 0x4000}, {0x020
 
 template <typename Visit>
 void VisitMachineState(const Machine& m, Visit visit, bool withCounters = true) {
-    for (const MachineMemory& memory : MachineMemories) visit(m.PageTable.Read[memory.busBase >> PageShift], memory.size);
+    for (const MachineMemory& memory : MachineMemories)
+        visit(m.PageTable.Read[memory.busBase >> PageShift], memory.size);
     visit(m.DummyRam.data(), m.DummyRam.size());
     visit(&m.Cpu, sizeof m.Cpu);
     visit(m.BackupMemory.data(), m.BackupMemory.size());

@@ -22,8 +22,8 @@
 #include "game/game.h"
 #include "machine/backup.h"
 #include "machine/bus.h"
-#include "machine/rtc.h"
 #include "machine/machine.h"
+#include "machine/rtc.h"
 #include "tests/support/test_machine.h"
 
 namespace {
@@ -73,7 +73,9 @@ protected:
         PowerOnBackupMemory(m);
         SetSaveType(m, type, eepromWidth, 0);
     }
-    Bytes Chip(uint32_t from, uint32_t size) { return Bytes(m.BackupMemory.begin() + from, m.BackupMemory.begin() + from + size); }
+    Bytes Chip(uint32_t from, uint32_t size) {
+        return Bytes(m.BackupMemory.begin() + from, m.BackupMemory.begin() + from + size);
+    }
     Bytes EepromBytes(uint32_t size) { return Bytes(m.EepromMemory.begin(), m.EepromMemory.begin() + size); }
     Bytes Erased(size_t size) { return Bytes(size, 0xFF); }
 

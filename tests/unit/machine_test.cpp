@@ -4,6 +4,8 @@
 // passed, the picture is the one its solo run draws, and both machines'
 // whole state matches their solo runs byte for byte.
 
+#include "machine/machine.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +15,6 @@
 
 #include "cpu/run_loop.h"
 #include "game/game.h"
-#include "machine/machine.h"
 #include "tests/support/machine_state.h"
 
 namespace {
