@@ -11,9 +11,6 @@
 #include "machine/rtc.h"
 #include "machine/timers.h"
 
-// The top four address lines are not decoded by the bus, so 0x1xxxxxxx to
-// 0xFxxxxxxx alias the first 256 MB here (the CPU's direct loads do not).
-static constexpr uint32_t BusMask = 0x0FFFFFFF;
 
 uint32_t BusRead32(Machine& m, uint32_t address) {
     address &= BusMask;
@@ -48,15 +45,7 @@ uint8_t BusRead8(Machine& m, uint32_t address) {
     return PeekByte(m.PageTable, address);
 }
 
-// Stores take a fast path when they need no side effect: an aligned store
-// outside the I/O registers and the cartridge bus goes straight through the
-// write map. On the cartridge bus lie the clock's port, the EEPROM and the
-// backup chips; ordinary stores to the cartridge image are rare there and
-// cost no more than the call. Everything else leaves the hot path.
-static constexpr uint32_t SideEffectRegions = 1u << 0x4 | 0xFF00u;  // 0x04, 0x08-0x0F
-static bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (address >> 24)) & 1; }
-
-[[gnu::noinline]] static void SlowWrite32(Machine& m, uint32_t address, uint32_t value) {
+void SlowWrite32(Machine& m, uint32_t address, uint32_t value) {
     if ((address & 3) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, m.Cpu.R[15]);
     // The backup chips' 8-bit bus takes the byte lane of the address, the
@@ -77,15 +66,8 @@ static bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (add
     StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
 
-void BusWrite32(Machine& m, uint32_t address, uint32_t value) {
-    address &= BusMask;
-    m.Cpu.Cycles -= RegionCost32(m, address);
-    if ((address & 3) || HasSideEffects(address)) [[unlikely]]
-        return SlowWrite32(m, address, value);
-    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, address), value);
-}
 
-[[gnu::noinline]] static void SlowWrite16(Machine& m, uint32_t address, uint16_t value) {
+void SlowWrite16(Machine& m, uint32_t address, uint16_t value) {
     if ((address & 1) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", address, value, m.Cpu.R[15]);
     if (IsEepromAddress(m.BackupWindow, address)) {
@@ -106,15 +88,8 @@ void BusWrite32(Machine& m, uint32_t address, uint32_t value) {
     StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
 
-void BusWrite16(Machine& m, uint32_t address, uint16_t value) {
-    address &= BusMask;
-    m.Cpu.Cycles -= RegionCost16(m, address);
-    if ((address & 1) || HasSideEffects(address)) [[unlikely]]
-        return SlowWrite16(m, address, value);
-    StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, address), value);
-}
 
-[[gnu::noinline]] static void SlowWrite8(Machine& m, uint32_t address, uint8_t value) {
+void SlowWrite8(Machine& m, uint32_t address, uint8_t value) {
     if (IsBackupAddress(address)) {
         BackupWrite(m, address, value);
         return;
@@ -128,13 +103,5 @@ void BusWrite16(Machine& m, uint32_t address, uint16_t value) {
         return;
     }
     // The cartridge bus takes no byte stores: not the image, not the clock's port.
-    *WriteHostAddress(m.PageTable, address) = value;
-}
-
-void BusWrite8(Machine& m, uint32_t address, uint8_t value) {
-    address &= BusMask;
-    m.Cpu.Cycles -= RegionCost16(m, address);
-    if (HasSideEffects(address)) [[unlikely]]
-        return SlowWrite8(m, address, value);
     *WriteHostAddress(m.PageTable, address) = value;
 }

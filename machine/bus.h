@@ -8,14 +8,52 @@
 
 #include <cstdint>
 
-struct Machine;
+#include "cpu/access_cost.h"
+#include "machine/machine.h"
+
+// The top four address lines are not decoded by the bus, so 0x1xxxxxxx to
+// 0xFxxxxxxx alias the first 256 MB here (the CPU's direct loads do not).
+inline constexpr uint32_t BusMask = 0x0FFFFFFF;
 
 uint32_t BusRead32(Machine& m, uint32_t address);
 uint16_t BusRead16(Machine& m, uint32_t address);
 uint8_t BusRead8(Machine& m, uint32_t address);
 
-void BusWrite32(Machine& m, uint32_t address, uint32_t value);
-void BusWrite16(Machine& m, uint32_t address, uint16_t value);
-void BusWrite8(Machine& m, uint32_t address, uint8_t value);
+// Stores take a fast path when they need no side effect: an aligned store
+// outside the I/O registers and the cartridge bus goes straight through the
+// write map, inline in the instruction that stores. On the cartridge bus lie
+// the clock's port, the EEPROM and the backup chips; ordinary stores to the
+// cartridge image are rare there and cost no more than the call. Everything
+// else takes the slow path (28-bit address, cycles already charged).
+inline constexpr uint32_t SideEffectRegions = 1u << 0x4 | 0xFF00u;  // 0x04, 0x08-0x0F
+inline bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (address >> 24)) & 1; }
+
+[[gnu::noinline]] void SlowWrite32(Machine& m, uint32_t address, uint32_t value);
+[[gnu::noinline]] void SlowWrite16(Machine& m, uint32_t address, uint16_t value);
+[[gnu::noinline]] void SlowWrite8(Machine& m, uint32_t address, uint8_t value);
+
+inline void BusWrite32(Machine& m, uint32_t address, uint32_t value) {
+    address &= BusMask;
+    m.Cpu.Cycles -= RegionCost32(m, address);
+    if ((address & 3) || HasSideEffects(address)) [[unlikely]]
+        return SlowWrite32(m, address, value);
+    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, address), value);
+}
+
+inline void BusWrite16(Machine& m, uint32_t address, uint16_t value) {
+    address &= BusMask;
+    m.Cpu.Cycles -= RegionCost16(m, address);
+    if ((address & 1) || HasSideEffects(address)) [[unlikely]]
+        return SlowWrite16(m, address, value);
+    StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, address), value);
+}
+
+inline void BusWrite8(Machine& m, uint32_t address, uint8_t value) {
+    address &= BusMask;
+    m.Cpu.Cycles -= RegionCost16(m, address);
+    if (HasSideEffects(address)) [[unlikely]]
+        return SlowWrite8(m, address, value);
+    *WriteHostAddress(m.PageTable, address) = value;
+}
 
 inline bool IsIoAddress(uint32_t address) { return (address & 0x0F000000u) == 0x04000000u; }

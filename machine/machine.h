@@ -41,7 +41,7 @@
 
 inline constexpr uint32_t KB = 1024;
 
-struct Machine {
+struct alignas(64) Machine {
     // ---- the CPU (cpu/) ----
     // First, so that the hot loops reach its fields at offset 0 of the
     // machine pointer they keep in a register.

@@ -129,7 +129,12 @@ uint32_t ScanlineTick(Machine& m) {
     // The slice has run to its end (Cycles is 0 or below), at the end of a
     // half-line or at a timer's interrupt; the timers catch up first.
     const int64_t now = ClockNow(cpu, m.Clock);
-    RunTimers(m, now);
+    // Stopped timers (most slice ends) only move their time on.
+    TimerBlock& timers = m.TimerState;
+    if (!TimersIdle(timers))
+        RunTimers(m, now);
+    else if (now > timers.Time && !timers.CatchingUp)
+        timers.Time = now;
     if (now >= m.Clock.HalfLineEnd && !EndHalfLine(m)) return StopRunLoop;
 
     const uint32_t pending = PendingInterrupts(m);
@@ -137,6 +142,7 @@ uint32_t ScanlineTick(Machine& m) {
     if (m.HaltState == Halt::Halted && EnabledRequests(m)) m.HaltState = Halt::Woken;
     // The next slice lasts to the end of the half-line, or to the next
     // timer interrupt if that comes first.
-    GrantSlice(cpu, m.Clock, std::min(m.Clock.HalfLineEnd, NextTimerInterrupt(m)));
+    const int64_t nextTimer = TimersIdle(m.TimerState) ? NeverTime : NextTimerInterrupt(m);
+    GrantSlice(cpu, m.Clock, std::min(m.Clock.HalfLineEnd, nextTimer));
     return pending;
 }
