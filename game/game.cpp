@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -51,6 +52,11 @@ struct MemoryRegion {
 };
 
 constexpr uint32_t MB = 1024 * KB;
+
+// The cartridge image appears three times, at 0x08, 0x0A and 0x0C000000
+// (the three wait-state windows), each 32 MB.
+constexpr uint32_t CartridgeWindows[] = {0x08000000, 0x0A000000, 0x0C000000};
+constexpr uint32_t CartridgeWindowPages = 0x2000000 >> PageShift;
 
 template <size_t Size>
 MemoryRegion Region(const char* message, std::array<uint8_t, Size>& block, uint32_t busBase, uint32_t span,
@@ -141,7 +147,7 @@ void PowerOnMachine(Machine& m) {
 void MapCartridge(Machine& m, std::unique_ptr<uint8_t[]> image, int32_t roundedSize) {
     m.RomImage = std::move(image);
     m.RomSize = roundedSize;
-    for (uint32_t window : {0x08000000u, 0x0A000000u, 0x0C000000u})
+    for (uint32_t window : CartridgeWindows)
         MapRegion(m, m.RomImage.get(), uint32_t(m.RomSize), window, uint32_t(m.RomSize), false);
 }
 
@@ -192,7 +198,9 @@ void EndGame(Machine& m) {
     CloseMidiLog(m.MidiLog);
     m.StateFileName.clear();
     m.SaveFileName.clear();
+    // The cartridge windows lead to the scratch page once the image is gone.
+    for (uint32_t window : CartridgeWindows)
+        std::fill_n(m.PageTable.Read.begin() + (window >> PageShift), CartridgeWindowPages, m.DummyRam.data());
     m.RomImage.reset();
     m.RomSize = 0;
-    ClearPageTable(m.PageTable);
 }

@@ -32,8 +32,9 @@ struct GameStart {
 // UseDrums, SoundLogFile) apply. After a failure EndGame still tidies up.
 GameStart StartGame(Machine& m, const char* cartridgePath);
 
-// Writes the battery file and lets go of the cartridge and the files of the
-// run; safe after a failed start and when no game runs.
+// Writes the battery file and lets go of the cartridge (its windows then
+// lead to the scratch page) and the files of the run; safe after a failed
+// start and when no game runs.
 void EndGame(Machine& m);
 
 // The first steps of a game start, also used by tests: every memory

@@ -45,7 +45,7 @@ uint8_t BusRead8(Machine& m, uint32_t address) {
     return PeekByte(m.PageTable, address);
 }
 
-void SlowWrite32(Machine& m, uint32_t address, uint32_t value) {
+void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
     if ((address & 3) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, m.Cpu.R[15]);
     // The backup chips' 8-bit bus takes the byte lane of the address, the
@@ -67,7 +67,7 @@ void SlowWrite32(Machine& m, uint32_t address, uint32_t value) {
 }
 
 
-void SlowWrite16(Machine& m, uint32_t address, uint16_t value) {
+void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
     if ((address & 1) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", address, value, m.Cpu.R[15]);
     if (IsEepromAddress(m.BackupWindow, address)) {
@@ -89,7 +89,7 @@ void SlowWrite16(Machine& m, uint32_t address, uint16_t value) {
 }
 
 
-void SlowWrite8(Machine& m, uint32_t address, uint8_t value) {
+void SlowWrite(Machine& m, uint32_t address, uint8_t value) {
     if (IsBackupAddress(address)) {
         BackupWrite(m, address, value);
         return;

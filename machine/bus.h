@@ -28,32 +28,23 @@ uint8_t BusRead8(Machine& m, uint32_t address);
 inline constexpr uint32_t SideEffectRegions = 1u << 0x4 | 0xFF00u;  // 0x04, 0x08-0x0F
 inline bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (address >> 24)) & 1; }
 
-[[gnu::noinline]] void SlowWrite32(Machine& m, uint32_t address, uint32_t value);
-[[gnu::noinline]] void SlowWrite16(Machine& m, uint32_t address, uint16_t value);
-[[gnu::noinline]] void SlowWrite8(Machine& m, uint32_t address, uint8_t value);
-
-inline void BusWrite32(Machine& m, uint32_t address, uint32_t value) {
-    address &= BusMask;
-    m.Cpu.Cycles -= RegionCost32(m, address);
-    if ((address & 3) || HasSideEffects(address)) [[unlikely]]
-        return SlowWrite32(m, address, value);
-    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, address), value);
-}
-
-inline void BusWrite16(Machine& m, uint32_t address, uint16_t value) {
-    address &= BusMask;
-    m.Cpu.Cycles -= RegionCost16(m, address);
-    if ((address & 1) || HasSideEffects(address)) [[unlikely]]
-        return SlowWrite16(m, address, value);
-    StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, address), value);
-}
-
-inline void BusWrite8(Machine& m, uint32_t address, uint8_t value) {
-    address &= BusMask;
-    m.Cpu.Cycles -= RegionCost16(m, address);
-    if (HasSideEffects(address)) [[unlikely]]
-        return SlowWrite8(m, address, value);
-    *WriteHostAddress(m.PageTable, address) = value;
-}
-
 inline bool IsIoAddress(uint32_t address) { return (address & 0x0F000000u) == 0x04000000u; }
+
+[[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint32_t value);
+[[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint16_t value);
+[[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint8_t value);
+
+// A store of 32, 16 or 8 bits: its cycles, and its side effects or the
+// straight store.
+template <typename T>
+inline void BusWrite(Machine& m, uint32_t address, T value) {
+    address &= BusMask;
+    m.Cpu.Cycles -= sizeof(T) == 4 ? RegionCost32(m, address) : RegionCost16(m, address);
+    if ((address & (sizeof(T) - 1)) || HasSideEffects(address)) [[unlikely]]
+        return SlowWrite(m, address, value);
+    StoreLittle<T>(WriteHostAddress(m.PageTable, address), value);
+}
+
+inline void BusWrite32(Machine& m, uint32_t address, uint32_t value) { BusWrite<uint32_t>(m, address, value); }
+inline void BusWrite16(Machine& m, uint32_t address, uint16_t value) { BusWrite<uint16_t>(m, address, value); }
+inline void BusWrite8(Machine& m, uint32_t address, uint8_t value) { BusWrite<uint8_t>(m, address, value); }

@@ -46,47 +46,37 @@ run() {
         --frames "$FRAMES" "$@" "$cartridge" >/dev/null 2>&1)
 }
 
-# same NAME CARTRIDGE [OPTIONS...]: the snapshot of both builds.
+# same KIND NAME CARTRIDGE [OPTIONS...]: what both builds leave, the
+# snapshot (KIND state) or the sound recording (KIND wav), unpacked.
 same() {
-    name="$1"; cartridge="$2"; shift 2
+    kind="$1"; name="$2"; cartridge="$3"; shift 3
     for side in before after; do
         build=$BEFORE; [ "$side" = after ] && build=$AFTER
-        run "$build" "$side" "$cartridge" --save-state "$WORK/$side/$name.sta" "$@"
-        gzip -dc "$WORK/$side/$name.sta" >"$WORK/$side/$name.state" 2>/dev/null
+        output="$WORK/$side/$name.$kind"
+        if [ "$kind" = wav ]; then
+            run "$build" "$side" "$cartridge" --sound-rate 44100 --wav "$output" "$@"
+        else
+            run "$build" "$side" "$cartridge" --save-state "$output.sta" "$@"
+            gzip -dc "$output.sta" >"$output" 2>/dev/null
+        fi
     done
     compared=$((compared + 1))
-    if [ -s "$WORK/before/$name.state" ] && cmp -s "$WORK/before/$name.state" "$WORK/after/$name.state"; then
-        echo "same      $name"
+    if [ -s "$WORK/before/$name.$kind" ] && cmp -s "$WORK/before/$name.$kind" "$WORK/after/$name.$kind"; then
+        echo "same      $name.$kind"
     else
-        echo "DIFFERENT $name"
-        failures=$((failures + 1))
-    fi
-}
-
-# same_sound NAME CARTRIDGE [OPTIONS...]: the WAV recording of both builds.
-same_sound() {
-    name="$1"; cartridge="$2"; shift 2
-    for side in before after; do
-        build=$BEFORE; [ "$side" = after ] && build=$AFTER
-        run "$build" "$side" "$cartridge" --sound-rate 44100 --wav "$WORK/$side/$name.wav" "$@"
-    done
-    compared=$((compared + 1))
-    if [ -s "$WORK/before/$name.wav" ] && cmp -s "$WORK/before/$name.wav" "$WORK/after/$name.wav"; then
-        echo "same      $name.wav"
-    else
-        echo "DIFFERENT $name.wav"
+        echo "DIFFERENT $name.$kind"
         failures=$((failures + 1))
     fi
 }
 
 for cartridge in $(find "$CARTRIDGES" -name '*.gba' | sort); do
-    same "$(basename "$cartridge" .gba)" "$cartridge"
+    same state "$(basename "$cartridge" .gba)" "$cartridge"
 done
 for game in "$GAMES"/*.gba; do
-    [ -f "$game" ] && same "$(basename "$game" .gba)" "$game" --keys "$KEYS"
+    [ -f "$game" ] && same state "$(basename "$game" .gba)" "$game" --keys "$KEYS"
 done
-same_sound demo "$CARTRIDGES/demo.gba" --keys "$KEYS"
-[ -f "$GAMES/xniq.gba" ] && same_sound xniq "$GAMES/xniq.gba" --keys "$KEYS"
+same wav demo "$CARTRIDGES/demo.gba" --keys "$KEYS"
+[ -f "$GAMES/xniq.gba" ] && same wav xniq "$GAMES/xniq.gba" --keys "$KEYS"
 
 echo "$((compared - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -172,9 +172,6 @@ void ResetMachineSettings() {
 
 namespace {
 
-constexpr uint32_t CartridgeWindows[] = {0x08000000, 0x0A000000, 0x0C000000};
-constexpr uint32_t WindowPages = 0x2000000 >> PageShift;
-
 // A fresh start's memories: all zero but the interrupt stub in the BIOS
 // area (the BIOS path never exists here) and the erased backup memories.
 void PowerOnMemories(Machine& m) {
@@ -207,16 +204,7 @@ bool StartMachine(std::unique_ptr<uint8_t[]> image, int32_t roundedSize) {
 }
 
 void StopMachine() {
-    Machine& m = FuzzMachine();
-    if (!m.SaveFileName.empty()) WriteBatteryFile(m);
-    ReleaseBatteryFile(m);
-    CloseMidiLog(m.MidiLog);
-    m.SaveFileName.clear();
-    m.StateFileName.clear();
-    m.RomImage.reset();
-    m.RomSize = 0;
-    for (uint32_t window : CartridgeWindows)
-        std::fill_n(m.PageTable.Read.begin() + (window >> PageShift), WindowPages, m.DummyRam.data());
+    EndGame(FuzzMachine());
     ResetMachineSettings();
 }
 

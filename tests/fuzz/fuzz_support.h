@@ -62,9 +62,7 @@ void ResetMachineSettings();
 bool StartMachine(std::unique_ptr<uint8_t[]> image, int32_t roundedSize);
 // A zero-filled image of that size, or null when memory runs out.
 std::unique_ptr<uint8_t[]> NewImage(size_t size);
-// The game's end without the page table's release: writes the battery
-// file, drops the file names and the image, and unmaps the cartridge
-// windows.
+// The game's end (EndGame), and the settings put back.
 void StopMachine();
 
 // The run loop with a budget: at most normalSlices slices handed over to the

@@ -1,16 +1,13 @@
-// The battery file: every layout read and written back byte for byte,
-// files that fit no layout refused and kept while the game saves, erased
-// chips, the switch that turns it off, the FLASH chip's identification
-// mode, the safe replacement of an old file, and the write after a quiet
-// spell. Where each layout's bytes land (the old layouts too), and files
-// of any other length and content, are the battery fuzz harness's.
+// The battery file: every layout read and written back byte for byte (the
+// clock's date too), erased chips, the switch that turns it off, the FLASH
+// chip's identification mode, and the write after a quiet spell. Where each
+// layout's bytes land (the old layouts too), and files of any other length
+// and content, refused and kept, are the battery fuzz harness's; writes
+// that fail are the save faults test's.
 
 #include "game/battery.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -53,11 +50,6 @@ protected:
     Bytes FileBytes() const {
         std::ifstream in(path, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    std::vector<std::string> FolderEntries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-        return names;
     }
     uint8_t BackupByte(uint32_t offset) const { return machine.Read8(0x0E000000 + offset); }
     void SetBackup(uint32_t offset, uint8_t value) { machine.Write8(0x0E000000 + offset, value); }
@@ -122,38 +114,6 @@ TEST_F(Battery, EveryLayoutRoundTripsByteForByte) {
     }
 }
 
-// A file of a size no layout of the cartridge's chip has is neither loaded
-// nor ever written over in the game run, whatever the game saves; the
-// refusal says why. An empty file holds no save and is simply replaced.
-TEST_F(Battery, AFileThatFitsNoLayoutIsRefusedAndKept) {
-    const struct {
-        SaveType type;
-        size_t size;
-    } cases[] = {{SaveType::Combined, 513}, {SaveType::Flash64, 32768}, {SaveType::Combined, 200000}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.size) + " bytes on type " + std::to_string(int(c.type)));
-        NewCartridge(c.type);
-        const Bytes old = Pattern(c.size, 7);
-        PutFile(old);
-        EXPECT_FALSE(LoadBatteryFile(m));
-        EXPECT_NE(m.BatteryRefusal.find("game.sav holds"), std::string::npos) << m.BatteryRefusal;
-        EXPECT_EQ(Chip(0, BackupMemorySize), Erased(BackupMemorySize));
-        m.BackupMemory[0x40] = 0x12;
-        m.EepromMemory[0x40] = 0x34;
-        EXPECT_FALSE(WriteBatteryFile(m));
-        for (int frame = 0; frame < 200; ++frame) BatteryFrameTick(m);
-        EXPECT_EQ(FileBytes(), old);
-    }
-
-    NewCartridge(SaveType::Sram);
-    PutFile({});
-    EXPECT_FALSE(LoadBatteryFile(m));
-    EXPECT_TRUE(m.BatteryRefusal.empty());
-    m.BackupMemory[0x40] = 0x12;
-    ASSERT_TRUE(WriteBatteryFile(m));
-    EXPECT_EQ(FileBytes().size(), 32768u);
-}
-
 // A chip that is erased and was erased when the game started leaves no file
 // (a new cartridge makes no file of 0xFF bytes, and an old file stays);
 // a save the game erased is written erased.
@@ -195,55 +155,6 @@ TEST_F(Battery, FlashInIdentificationModeSavesTheGameBytes) {
     ASSERT_EQ(file.size(), 65536u);
     EXPECT_EQ(file[0], 0x12);
     EXPECT_EQ(file[1], 0x34);
-}
-
-// Each failed write below must leave the old file byte for byte, its
-// permissions, and no temporary file: a file size limit (the new file holds
-// both blocks, 66048 bytes, so the limits fall before, inside and between
-// them), a read-only folder, which refuses the temporary file, and no free
-// file descriptor (the same refusal for root, who ignores permissions).
-TEST_F(Battery, AFailedWriteKeepsTheOldFile) {
-    const Bytes old = Pattern(512, 9);
-    PutFile(old);
-    ::chmod(path.c_str(), 0640);
-    SetBackup(0x100, 0x42);
-    m.EepromMemory[3] = 0x17;
-    const auto writtenUnder = [this](int resource, rlim_t limit) {
-        struct rlimit saved {};
-        ::getrlimit(resource, &saved);
-        struct rlimit small = saved;
-        small.rlim_cur = limit;
-        EXPECT_EQ(::setrlimit(resource, &small), 0);
-        const bool written = WriteBatteryFile(m);
-        ::setrlimit(resource, &saved);
-        return written;
-    };
-    const auto oldFileKept = [&](const char* why) {
-        EXPECT_EQ(FileBytes(), old) << why;
-        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"}) << why;
-    };
-
-    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    for (rlim_t limit : {rlim_t(0), rlim_t(4096), rlim_t(65536), rlim_t(66047)}) {
-        EXPECT_FALSE(writtenUnder(RLIMIT_FSIZE, limit)) << "limit " << limit;
-        oldFileKept("file size limit");
-    }
-    ::signal(SIGXFSZ, oldHandler);
-    ::chmod(dir.c_str(), 0555);
-    if (::geteuid() != 0) {
-        EXPECT_FALSE(WriteBatteryFile(m));
-        oldFileKept("read-only folder");
-    }
-    EXPECT_FALSE(writtenUnder(RLIMIT_NOFILE, 0));
-    ::chmod(dir.c_str(), 0755);
-    oldFileKept("no descriptor left");
-
-    ASSERT_TRUE(WriteBatteryFile(m));
-    EXPECT_EQ(FileBytes().size(), 66048u);
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"});
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
 }
 
 TEST_F(Battery, ChangedMemoryIsWrittenOnceItHasBeenQuietForSixtyFrames) {
