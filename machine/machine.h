@@ -14,6 +14,7 @@
 //
 // The machine is large (the page table alone is 4 MB) and the page table
 // points into its own memories, so it lives on the heap and is never copied.
+// It starts on a cache line, with the CPU record in the first ones.
 
 #include <array>
 #include <cstdint>
