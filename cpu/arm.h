@@ -9,7 +9,9 @@
 
 #include "cpu/cpu_state.h"
 
-using ArmHandler = void (*)(CpuState& cpu, uint32_t opcode);
+struct Machine;
+
+using ArmHandler = void (*)(Machine& m, uint32_t opcode);
 
 inline constexpr uint32_t ArmTableIndex(uint32_t opcode) {
     return ((opcode >> 20) & 0xFF) | ((opcode << 4) & 0xF00);
@@ -17,7 +19,7 @@ inline constexpr uint32_t ArmTableIndex(uint32_t opcode) {
 
 // Skips the opcode, printing a trace line when TraceUndefined is set. Also
 // serves condition code 15, which never executes on this CPU.
-void ArmUndefined(CpuState& cpu, uint32_t opcode);
+void ArmUndefined(Machine& m, uint32_t opcode);
 
 extern const std::array<ArmHandler, 4096> ArmHandlerTable;
 

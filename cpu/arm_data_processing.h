@@ -9,6 +9,7 @@
 #include "cpu/cpu_state.h"
 #include "cpu/modes.h"
 #include "cpu/run_loop.h"
+#include "machine/machine.h"
 
 namespace arm {
 
@@ -26,7 +27,8 @@ constexpr bool IsLogical(uint32_t op) {
 constexpr bool WritesResult(uint32_t op) { return op < OpTST || op > OpCMN; }
 
 template <uint32_t Op, bool S, Operand Form, uint32_t Type>
-void DataProcessing(CpuState& cpu, uint32_t opcode) {
+void DataProcessing(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t rd = (opcode >> 12) & 15;
     const uint32_t carryIn = CarryIn(cpu);
     uint32_t rn, op2, shifterCarry = carryIn;
@@ -91,7 +93,8 @@ void DataProcessing(CpuState& cpu, uint32_t opcode) {
 
 // MRS Rd, CPSR / SPSR. Without a saved status register Rd is left alone.
 template <bool Spsr>
-void MoveFromStatus(CpuState& cpu, uint32_t opcode) {
+void MoveFromStatus(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t rd = (opcode >> 12) & 15;
     if constexpr (Spsr) {
         if (const uint32_t* spsr = CurrentSpsr(cpu)) cpu.R[rd] = *spsr;
@@ -117,7 +120,8 @@ inline uint32_t MoveToStatusValue(uint32_t old, uint32_t operand, uint32_t opcod
 }
 
 template <bool Spsr, bool Immediate>
-void MoveToStatus(CpuState& cpu, uint32_t opcode) {
+void MoveToStatus(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t operand = Immediate ? RotatedImmediate(opcode) : cpu.R[opcode & 15];
     if constexpr (Spsr) {
         if (uint32_t* spsr = CurrentSpsr(cpu)) *spsr = MoveToStatusValue(*spsr, operand, opcode, true);
@@ -135,7 +139,8 @@ void MoveToStatus(CpuState& cpu, uint32_t opcode) {
 
 // BX Rm: bit 0 of the target selects THUMB. A change of state ends the
 // slice so the other decoder runs the next instruction.
-inline void BranchExchange(CpuState& cpu, uint32_t opcode) {
+inline void BranchExchange(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t target = cpu.R[opcode & 15];
     if (target & 1) {
         cpu.R[15] = target & ~1u;
@@ -154,7 +159,8 @@ inline void BranchExchange(CpuState& cpu, uint32_t opcode) {
 
 // MUL / MLA: N and Z from the result; C and V are cleared.
 template <bool Accumulate, bool S>
-void Multiply(CpuState& cpu, uint32_t opcode) {
+void Multiply(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t rd = (opcode >> 16) & 15;
     uint32_t result = cpu.R[opcode & 15] * cpu.R[(opcode >> 8) & 15];
     if constexpr (Accumulate) result += cpu.R[(opcode >> 12) & 15];
@@ -166,7 +172,8 @@ void Multiply(CpuState& cpu, uint32_t opcode) {
 // UMULL / UMLAL / SMULL / SMLAL: 64-bit results, RdLo written first.
 // N from bit 63, Z from the whole result; C and V are kept.
 template <bool Signed, bool Accumulate, bool S>
-void MultiplyLong(CpuState& cpu, uint32_t opcode) {
+void MultiplyLong(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t rdHi = (opcode >> 16) & 15;
     const uint32_t rdLo = (opcode >> 12) & 15;
     const uint32_t rm = cpu.R[opcode & 15];
@@ -182,7 +189,8 @@ void MultiplyLong(CpuState& cpu, uint32_t opcode) {
 
 // B / BL: the target is the instruction's address + 8 + offset x 4.
 template <bool Link>
-void Branch(CpuState& cpu, uint32_t opcode) {
+void Branch(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     if constexpr (Link) cpu.R[14] = cpu.R[15];
     const int32_t offset = int32_t(opcode << 8) >> 6;
     cpu.R[15] += uint32_t(offset) + 4;
@@ -190,6 +198,6 @@ void Branch(CpuState& cpu, uint32_t opcode) {
 
 // SWI: the BIOS reads the function number from bits 23-16 of the comment
 // field in ARM state (bits 7-0 in THUMB state), so `swi 0x060000` is Div.
-inline void SoftwareInterrupt(CpuState& cpu, uint32_t opcode) { BiosCall(cpu, (opcode >> 16) & 0xFF); }
+inline void SoftwareInterrupt(Machine& m, uint32_t opcode) { BiosCall(m, (opcode >> 16) & 0xFF); }
 
 }  // namespace arm

@@ -11,6 +11,7 @@
 #include "cpu/direct_load.h"
 #include "cpu/modes.h"
 #include "machine/bus.h"
+#include "machine/machine.h"
 
 namespace arm {
 
@@ -20,7 +21,8 @@ inline constexpr uint32_t RowP = 0x10, RowU = 0x08, RowB = 0x04, RowW = 0x02, Ro
 // LDR / STR / LDRB / STRB. Row bits: P U B W L. RegisterOffset: the offset
 // is Rm shifted by an immediate (the shifter never touches C here).
 template <uint32_t Row, bool RegisterOffset, uint32_t Type>
-void SingleTransfer(CpuState& cpu, uint32_t opcode) {
+void SingleTransfer(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     constexpr bool pre = Row & RowP, up = Row & RowU, byte = Row & RowB, writeBack = Row & RowW, load = Row & RowL;
     const uint32_t rn = (opcode >> 16) & 15;
     const uint32_t rd = (opcode >> 12) & 15;
@@ -37,13 +39,15 @@ void SingleTransfer(CpuState& cpu, uint32_t opcode) {
     const uint32_t moved = up ? base + offset : base - offset;
     const uint32_t address = pre ? moved : base;
     if constexpr (load) {
-        cpu.R[rd] = byte ? LoadByte(cpu, address) : LoadWord(cpu, address);
+        cpu.R[rd] = byte ? LoadByte(m, address) : LoadWord(m, address);
         cpu.Cycles -= 1;
     } else {
         // Storing R15 gives the instruction's address + 12.
         const uint32_t value = rd == 15 ? cpu.R[15] + 8 : cpu.R[rd];
-        if constexpr (byte) BusWrite8(address, uint8_t(value));
-        else BusWrite32(address, value);
+        if constexpr (byte)
+            BusWrite8(m, address, uint8_t(value));
+        else
+            BusWrite32(m, address, value);
     }
     // Written back after the load, so with Rd = Rn the base value wins. W on
     // a post-indexed transfer (the T forms) changes nothing here.
@@ -55,7 +59,8 @@ enum class HalfKind { Half, SignedByte, SignedHalf };
 // STRH / LDRH / LDRSB / LDRSH. Row bit 2 selects an 8-bit immediate offset.
 // A post-indexed transfer always writes back; W set on it changes nothing.
 template <uint32_t Row, HalfKind Kind>
-void HalfwordTransfer(CpuState& cpu, uint32_t opcode) {
+void HalfwordTransfer(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     constexpr bool pre = Row & RowP, up = Row & RowU, immediate = Row & RowB, writeBack = Row & RowW,
                    load = Row & RowL;
     const uint32_t rn = (opcode >> 16) & 15;
@@ -70,30 +75,34 @@ void HalfwordTransfer(CpuState& cpu, uint32_t opcode) {
     const uint32_t address = pre ? moved : base;
     if constexpr (load) {
         uint32_t value;
-        if constexpr (Kind == HalfKind::Half) value = LoadHalf(cpu, address);
-        else if constexpr (Kind == HalfKind::SignedByte) value = uint32_t(int32_t(int8_t(LoadByte(cpu, address))));
-        else value = uint32_t(int32_t(int16_t(LoadHalf(cpu, address))));
+        if constexpr (Kind == HalfKind::Half)
+            value = LoadHalf(m, address);
+        else if constexpr (Kind == HalfKind::SignedByte)
+            value = uint32_t(int32_t(int8_t(LoadByte(m, address))));
+        else
+            value = uint32_t(int32_t(int16_t(LoadHalf(m, address))));
         cpu.R[rd] = value;
         cpu.Cycles -= 1;
     } else {
         const uint32_t value = rd == 15 ? cpu.R[15] + 8 : cpu.R[rd];
-        BusWrite16(address, uint16_t(value));
+        BusWrite16(m, address, uint16_t(value));
     }
     if constexpr (!pre || writeBack) cpu.R[rn] = moved;
 }
 
 // SWP / SWPB: load, store, then write Rd, so Rd = Rm exchanges.
 template <bool Byte>
-void Swap(CpuState& cpu, uint32_t opcode) {
+void Swap(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t address = cpu.R[(opcode >> 16) & 15];
     const uint32_t source = cpu.R[opcode & 15];
     uint32_t old;
     if constexpr (Byte) {
-        old = LoadByte(cpu, address);
-        BusWrite8(address, uint8_t(source));
+        old = LoadByte(m, address);
+        BusWrite8(m, address, uint8_t(source));
     } else {
-        old = LoadWord(cpu, address);
-        BusWrite32(address, source);
+        old = LoadWord(m, address);
+        BusWrite32(m, address, source);
     }
     cpu.R[(opcode >> 12) & 15] = old;
     cpu.Cycles -= 1;
@@ -103,7 +112,8 @@ void Swap(CpuState& cpu, uint32_t opcode) {
 // architectural one: registers go in ascending order from the lowest
 // address, which the two address bits of a misaligned base do not move.
 template <uint32_t Row>
-void BlockTransfer(CpuState& cpu, uint32_t opcode) {
+void BlockTransfer(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     constexpr bool pre = Row & RowP, up = Row & RowU, userBank = Row & RowB, writeBack = Row & RowW,
                    load = Row & RowL;
     const uint32_t rn = (opcode >> 16) & 15;
@@ -124,7 +134,7 @@ void BlockTransfer(CpuState& cpu, uint32_t opcode) {
         // of the mode that ran the instruction is the one written.
         if constexpr (writeBack) cpu.R[rn] = final;
         for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
-            cpu.R[std::countr_zero(rest)] = LoadWord(cpu, address & ~3u);
+            cpu.R[std::countr_zero(rest)] = LoadWord(m, address & ~3u);
             address += 4;
         }
         // LDM with S and R15 in the list returns from an exception.
@@ -141,7 +151,7 @@ void BlockTransfer(CpuState& cpu, uint32_t opcode) {
             const uint32_t reg = std::countr_zero(rest);
             uint32_t value = cpu.R[reg] + (reg == 15 ? 8 : 0);
             if (writeBack && reg == rn && (1u << reg) != lowest) value = final;
-            BusWrite32(address & ~3u, value);
+            BusWrite32(m, address & ~3u, value);
             address += 4;
         }
         if constexpr (writeBack) cpu.R[rn] = final;

@@ -7,9 +7,10 @@
 #include "cpu/arm_data_processing.h"
 #include "cpu/arm_load_store.h"
 #include "cpu/run_loop.h"
-#include "machine/page_table.h"
+#include "machine/machine.h"
 
-void ArmUndefined(CpuState& cpu, uint32_t opcode) {
+void ArmUndefined(Machine& m, uint32_t opcode) {
+    const CpuState& cpu = m.Cpu;
     if (cpu.TraceUndefined) std::printf("ARM: Unrecognized opcode 0x%08X at 0x%08X\n", opcode, cpu.R[15] - 4);
 }
 
@@ -96,13 +97,14 @@ static_assert(ArmHandlerTable[ArmTableIndex(0xEE000010)] == &ArmUndefined);     
 static_assert(ArmHandlerTable[ArmTableIndex(0xE7F000F0)] == &ArmUndefined);                               // register offset, bit 4 set
 static_assert(ArmHandlerTable[ArmTableIndex(0xE0600090)] == &ArmUndefined);                               // column 9 of row 0x06
 
-void RunArmSlice(CpuState& cpu) {
+void RunArmSlice(Machine& m) {
+    CpuState& cpu = m.Cpu;
     while (cpu.Cycles >= 1) {
         const uint32_t pc = cpu.R[15];
         // The fetch is paid before the condition test: a skipped instruction
         // still costs its fetch.
-        cpu.Cycles -= AccessCost32[(pc >> 24) & 15];
-        uint32_t opcode = LoadLittle<uint32_t>(PageTable.Read[pc >> PageShift] + (pc & 0x3FFC));
+        cpu.Cycles -= m.AccessCost32[(pc >> 24) & 15];
+        uint32_t opcode = LoadLittle<uint32_t>(m.PageTable.Read[pc >> PageShift] + (pc & 0x3FFC));
         // A misaligned R15 fetches the aligned word shifted right.
         if (pc & 3) [[unlikely]]
             opcode >>= 8 * (pc & 3);
@@ -110,11 +112,11 @@ void RunArmSlice(CpuState& cpu) {
         // Most instructions carry the "always" condition (14); 15 never runs.
         if (opcode >= 0xE0000000u) [[likely]] {
             if (opcode < 0xF0000000u) [[likely]]
-                ArmHandlerTable[ArmTableIndex(opcode)](cpu, opcode);
+                ArmHandlerTable[ArmTableIndex(opcode)](m, opcode);
             else
-                ArmUndefined(cpu, opcode);
+                ArmUndefined(m, opcode);
         } else if (ConditionPasses(opcode >> 28, cpu.CPSR)) {
-            ArmHandlerTable[ArmTableIndex(opcode)](cpu, opcode);
+            ArmHandlerTable[ArmTableIndex(opcode)](m, opcode);
         }
     }
 }

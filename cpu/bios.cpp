@@ -13,7 +13,7 @@
 #include "machine/bus.h"
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
-#include "machine/page_table.h"
+#include "machine/machine.h"
 
 namespace {
 
@@ -28,17 +28,17 @@ constexpr double AngleUnit = 1.0 / 32768;  // 0x10000 = a full turn
 // HALTCNT is the high byte of the halfword at 0x300 (POSTFLG is the low one).
 constexpr uint32_t HaltcntAddress = 0x04000000 + Io::HALTCNT + 1;
 
-bool Tracing() { return Verbose & VerboseBios; }
+bool Tracing(const Machine& m) { return m.Verbose & VerboseBios; }
 
 int32_t SignExtend16(uint32_t value) { return int16_t(uint16_t(value)); }
 
 // Zeroes a bus range page by page through the write map, so the clear can
 // never run past the host block behind a page.
-void ClearBusRange(uint32_t base, uint32_t length) {
+void ClearBusRange(Machine& m, uint32_t base, uint32_t length) {
     while (length > 0) {
         const uint32_t inPage = base & (PageSize - 1);
         const uint32_t chunk = length < PageSize - inPage ? length : PageSize - inPage;
-        std::memset(PageTable.Write[base >> PageShift] + inPage, 0, chunk);
+        std::memset(m.PageTable.Write[base >> PageShift] + inPage, 0, chunk);
         base += chunk;
         length -= chunk;
     }
@@ -47,36 +47,39 @@ void ClearBusRange(uint32_t base, uint32_t length) {
 // A store to HALTCNT: with an enabled interrupt possible, the register write
 // moves R15 back over the SWI and ends the slice, so the SWI runs again until
 // an interrupt is pending; then it completes once.
-void WaitForInterrupt(uint8_t haltcnt) { BusWrite8(HaltcntAddress, haltcnt); }
+void WaitForInterrupt(Machine& m, uint8_t haltcnt) { BusWrite8(m, HaltcntAddress, haltcnt); }
 
 // Clears the memories chosen by the flag bits of RegisterRamReset: 0x01
 // external work RAM, 0x02 internal work RAM, 0x04 palette RAM, 0x08 VRAM,
 // 0x10 OAM. The top 0x200 bytes of internal work RAM hold the stacks and
 // the BIOS variables (the interrupt handler pointer among them) and are
 // kept.
-void ClearMemories(uint32_t which) {
-    if (which & 0x01) ClearBusRange(0x02000000, 256 * 1024);
-    if (which & 0x02) ClearBusRange(0x03000000, 0x7E00);
-    if (which & 0x04) ClearBusRange(0x05000000, PageSize);
-    if (which & 0x08) ClearBusRange(0x06000000, 96 * 1024);
-    if (which & 0x10) ClearBusRange(0x07000000, PageSize);
+void ClearMemories(Machine& m, uint32_t which) {
+    if (which & 0x01) ClearBusRange(m, 0x02000000, 256 * 1024);
+    if (which & 0x02) ClearBusRange(m, 0x03000000, 0x7E00);
+    if (which & 0x04) ClearBusRange(m, 0x05000000, PageSize);
+    if (which & 0x08) ClearBusRange(m, 0x06000000, 96 * 1024);
+    if (which & 0x10) ClearBusRange(m, 0x07000000, PageSize);
 }
 
 // The interrupt stub calls the handler whose address the game keeps here;
 // 0x28 is the stub's own return sequence, so an interrupt that comes before
 // the game installs a handler returns at once.
-void ResetInterruptHandlerPointer() { StoreLittle<uint32_t>(WriteHostAddress(0x03007FFC), 0x28); }
+void ResetInterruptHandlerPointer(Machine& m) {
+    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
+}
 
 // SoftReset restarts the game where it was started from: the BIOS keeps a
 // flag at 0x03007FFA saying whether that was external work RAM (multiboot)
 // or the cartridge. It clears the top 0x200 bytes of internal work RAM and
 // hands over as at power-on, in System mode with fresh stacks. R0 chooses
 // nothing here (RegisterRamReset takes the flags).
-void SoftReset(CpuState& cpu, uint32_t function) {
-    const uint32_t restart = PeekByte(0x03007FFA) ? 0x02000000 : 0x08000000;
-    if (Tracing()) std::printf("BIOS #0x%02X: SoftReset(0x%08X)\n", function, cpu.R[0]);
-    ClearBusRange(0x03007E00, 0x200);
-    ResetInterruptHandlerPointer();
+void SoftReset(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    const uint32_t restart = PeekByte(m.PageTable, 0x03007FFA) ? 0x02000000 : 0x08000000;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoftReset(0x%08X)\n", function, cpu.R[0]);
+    ClearBusRange(m, 0x03007E00, 0x200);
+    ResetInterruptHandlerPointer(m);
     ResetCpu(cpu);
     EnterHandOverState(cpu, restart);
     // ResetCpu puts CPSR in ARM state directly. Called from THUMB code, the
@@ -87,36 +90,39 @@ void SoftReset(CpuState& cpu, uint32_t function) {
 }
 
 // The reset of the I/O registers (flag bits 5-7) is not done here.
-void RegisterRamReset(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: RegisterRAMReset(0x%08X)\n", function, cpu.R[0]);
-    ClearMemories(cpu.R[0]);
+void RegisterRamReset(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: RegisterRAMReset(0x%08X)\n", function, cpu.R[0]);
+    ClearMemories(m, cpu.R[0]);
 }
 
 // HardReset reboots the handheld. Without a BIOS image there is no start-up
 // animation: every memory is cleared and the cartridge starts as at
 // power-on.
-void HardReset(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: HardReset()\n", function);
-    ClearMemories(0x1F);
-    ClearBusRange(0x03007E00, 0x200);
-    ResetHardware();
+void HardReset(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: HardReset()\n", function);
+    ClearMemories(m, 0x1F);
+    ClearBusRange(m, 0x03007E00, 0x200);
+    ResetHardware(m);
     EndSliceEarly(cpu);
 }
 
-void Halt(CpuState&, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: Halt()\n", function);
-    WaitForInterrupt(0x00);
+void Halt(Machine& m, uint32_t function) {
+    if (Tracing(m)) std::printf("BIOS #0x%02X: Halt()\n", function);
+    WaitForInterrupt(m, 0x00);
 }
 
-void Stop(CpuState&, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: Stop()\n", function);
-    WaitForInterrupt(0x80);
+void Stop(Machine& m, uint32_t function) {
+    if (Tracing(m)) std::printf("BIOS #0x%02X: Stop()\n", function);
+    WaitForInterrupt(m, 0x80);
 }
 
 // CustomHalt writes the low byte of R2 to HALTCNT: 0x00 halts, 0x80 stops.
-void CustomHalt(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: CustomHalt(0x%02X)\n", function, cpu.R[2] & 0xFF);
-    WaitForInterrupt(uint8_t(cpu.R[2]));
+void CustomHalt(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: CustomHalt(0x%02X)\n", function, cpu.R[2] & 0xFF);
+    WaitForInterrupt(m, uint8_t(cpu.R[2]));
 }
 
 // The BIOS's own interrupt check word in internal work RAM: game interrupt
@@ -130,29 +136,33 @@ constexpr uint32_t InterruptCheckAddress = 0x03007FF8;
 // missing halts again instead of completing. The first run is the one that
 // finds the CPU not halted, since every later run comes from the halt
 // protocol moving R15 back over the SWI.
-void WaitForCheckFlags(bool discardOld, uint16_t wanted) {
-    if (HaltState == Halt::Running) {
-        BusWrite16(0x04000000 + Io::IME, 1);
-        if (discardOld) BusWrite16(InterruptCheckAddress, BusRead16(InterruptCheckAddress) & uint16_t(~wanted));
+void WaitForCheckFlags(Machine& m, bool discardOld, uint16_t wanted) {
+    if (m.HaltState == Halt::Running) {
+        BusWrite16(m, 0x04000000 + Io::IME, 1);
+        if (discardOld) BusWrite16(m, InterruptCheckAddress, BusRead16(m, InterruptCheckAddress) & uint16_t(~wanted));
     }
-    const uint16_t flags = BusRead16(InterruptCheckAddress);
-    if (HaltState == Halt::Woken) HaltState = Halt::Running;
+    const uint16_t flags = BusRead16(m, InterruptCheckAddress);
+    if (m.HaltState == Halt::Woken) m.HaltState = Halt::Running;
     if (flags & wanted) {
-        BusWrite16(InterruptCheckAddress, flags & uint16_t(~wanted));
+        BusWrite16(m, InterruptCheckAddress, flags & uint16_t(~wanted));
         return;
     }
-    WaitForInterrupt(0x00);
+    WaitForInterrupt(m, 0x00);
 }
 
-void IntrWait(CpuState& cpu, uint32_t) { WaitForCheckFlags(cpu.R[0] != 0, uint16_t(cpu.R[1])); }
+void IntrWait(Machine& m, uint32_t) {
+    CpuState& cpu = m.Cpu;
+    WaitForCheckFlags(m, cpu.R[0] != 0, uint16_t(cpu.R[1]));
+}
 
-void VBlankIntrWait(CpuState&, uint32_t) { WaitForCheckFlags(true, IrqVblank); }
+void VBlankIntrWait(Machine& m, uint32_t) { WaitForCheckFlags(m, true, IrqVblank); }
 
 // Signed division truncated toward zero: R0 = quotient, R1 = remainder (with
 // the numerator's sign), R3 = |quotient|. Division by zero changes nothing.
 // The one quotient that does not fit, 0x80000000 / -1, wraps to 0x80000000
 // with remainder 0, as the two's complement arithmetic gives it.
-void Divide(CpuState& cpu, int32_t numerator, int32_t denominator) {
+void Divide(Machine& m, int32_t numerator, int32_t denominator) {
+    CpuState& cpu = m.Cpu;
     if (denominator == 0) return;
     int32_t quotient = INT32_MIN;
     int32_t remainder = 0;
@@ -165,18 +175,21 @@ void Divide(CpuState& cpu, int32_t numerator, int32_t denominator) {
     cpu.R[3] = quotient < 0 ? 0u - uint32_t(quotient) : uint32_t(quotient);
 }
 
-void Div(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: Div(%d,%d)\n", function, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
-    Divide(cpu, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
+void Div(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: Div(%d,%d)\n", function, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
+    Divide(m, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
 }
 
-void DivArm(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: DivARM(%d,%d)\n", function, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
-    Divide(cpu, int32_t(cpu.R[1]), int32_t(cpu.R[0]));
+void DivArm(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: DivARM(%d,%d)\n", function, int32_t(cpu.R[0]), int32_t(cpu.R[1]));
+    Divide(m, int32_t(cpu.R[1]), int32_t(cpu.R[0]));
 }
 
-void Sqrt(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: Sqrt(%u)\n", function, cpu.R[0]);
+void Sqrt(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: Sqrt(%u)\n", function, cpu.R[0]);
     // Bit by bit, exact for every 32-bit value.
     uint32_t remaining = cpu.R[0];
     uint32_t root = 0;
@@ -195,24 +208,27 @@ void Sqrt(CpuState& cpu, uint32_t function) {
 // toward zero, negative angles wrapping to 0x8000-0xFFFF.
 uint32_t BiosAngle(double radians) { return uint32_t(int32_t(radians * 32767 / BiosPi)) & 0xFFFF; }
 
-void ArcTan(CpuState& cpu, uint32_t function) {
+void ArcTan(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
     const double x = SignExtend16(cpu.R[0]) * Fixed14;
-    if (Tracing()) std::printf("BIOS #0x%02X: ArcTan(%f)\n", function, x);
+    if (Tracing(m)) std::printf("BIOS #0x%02X: ArcTan(%f)\n", function, x);
     cpu.R[0] = BiosAngle(std::atan(x));
 }
 
-void ArcTan2(CpuState& cpu, uint32_t function) {
+void ArcTan2(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
     const int32_t x = SignExtend16(cpu.R[0]);
     const int32_t y = SignExtend16(cpu.R[1]);
-    if (Tracing()) std::printf("BIOS #0x%02X: ArcTan2(%f,%f)\n", function, x * Fixed14, y * Fixed14);
+    if (Tracing(m)) std::printf("BIOS #0x%02X: ArcTan2(%f,%f)\n", function, x * Fixed14, y * Fixed14);
     if (x == 0) return;
     cpu.R[0] = BiosAngle(std::atan2(double(y), double(x)));
 }
 
 // CpuSet reads its source straight through the read map (no cycles) and
 // writes through the bus; copy or fill, halfwords or words.
-void CpuSet(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+void CpuSet(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
     const uint32_t control = cpu.R[2];
     const bool words = control & (1u << 26);
     const uint32_t unit = words ? 4 : 2;
@@ -222,14 +238,14 @@ void CpuSet(CpuState& cpu, uint32_t function) {
     const uint32_t count = control & 0xFFFF;
     const uint32_t step = (control & (1u << 24)) ? 0 : unit;
     if (count == 0) return;
-    if (Tracing())
+    if (Tracing(m))
         std::printf("CPUSet: %08X-%08X -> %08X-%08X (%dbit)\n", source, source + (count - 1) * step, destination,
                     destination + (count - 1) * unit, words ? 32 : 16);
     for (uint32_t i = 0; i < count; ++i) {
         if (words)
-            BusWrite32(destination, PeekWord(source));
+            BusWrite32(m, destination, PeekWord(m.PageTable, source));
         else
-            BusWrite16(destination, PeekHalf(source));
+            BusWrite16(m, destination, PeekHalf(m.PageTable, source));
         destination = (destination + unit) & addressMask;
         source = (source + step) & addressMask;
     }
@@ -237,19 +253,20 @@ void CpuSet(CpuState& cpu, uint32_t function) {
 
 // The hardware copies in blocks of eight words and so rounds the count up;
 // here exactly the count of words moves.
-void CpuFastSet(CpuState& cpu, uint32_t function) {
-    if (Tracing())
+void CpuFastSet(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m))
         std::printf("BIOS #0x%02X: CPUFastSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
     uint32_t source = cpu.R[0] & 0x0FFFFFFC;
     uint32_t destination = cpu.R[1] & 0x0FFFFFFC;
     const uint32_t count = cpu.R[2] & 0xFFFF;
     const uint32_t step = (cpu.R[2] & (1u << 24)) ? 0 : 4;
     if (count == 0) return;
-    if (Tracing())
+    if (Tracing(m))
         std::printf("CPUFastSet: %08X-%08X -> %08X-%08X (32bit)\n", source, source + (count - 1) * step, destination,
                     destination + 4 * count - 4);
     for (uint32_t i = 0; i < count; ++i) {
-        BusWrite32(destination, PeekWord(source));
+        BusWrite32(m, destination, PeekWord(m.PageTable, source));
         destination = (destination + 4) & 0x0FFFFFFC;
         source = (source + step) & 0x0FFFFFFC;
     }
@@ -257,8 +274,9 @@ void CpuFastSet(CpuState& cpu, uint32_t function) {
 
 // The sum of the BIOS ROM's words, which games check to tell the handheld
 // models apart; this is the value of the Game Boy Advance's BIOS.
-void GetBiosChecksum(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: GetBiosChecksum()\n", function);
+void GetBiosChecksum(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: GetBiosChecksum()\n", function);
     cpu.R[0] = 0xBAAE187F;
 }
 
@@ -277,7 +295,8 @@ struct AffineMatrix {
 // again. Counts that games use finish long before the first pause.
 constexpr int32_t MaxCycleDebt = 228 * 1232;
 
-bool PauseAffineCall(CpuState& cpu, uint32_t source, uint32_t destination, uint32_t entriesLeft) {
+bool PauseAffineCall(Machine& m, uint32_t source, uint32_t destination, uint32_t entriesLeft) {
+    CpuState& cpu = m.Cpu;
     if (cpu.Cycles > -MaxCycleDebt || entriesLeft == 0) return false;
     cpu.R[0] = source;
     cpu.R[1] = destination;
@@ -295,40 +314,43 @@ AffineMatrix RotateScale(int32_t sx, int32_t sy, uint32_t angle) {
     return {int32_t(sx * c), int32_t(sx * s), int32_t(-sy * s), int32_t(sy * c)};
 }
 
-void BgAffineSet(CpuState& cpu, uint32_t function) {
-    if (Tracing())
+void BgAffineSet(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m))
         std::printf("BIOS #0x%02X: BgAffineSet(0x%08X,0x%08X,%d)\n", function, cpu.R[0], cpu.R[1], int32_t(cpu.R[2]));
     uint32_t source = cpu.R[0];
     uint32_t destination = cpu.R[1];
     const uint32_t count = cpu.R[2];
     for (uint32_t entry = 0; entry < count; ++entry) {
-        const uint32_t centreX = BusRead32(source);  // 24.8, in the background
-        const uint32_t centreY = BusRead32(source + 4);
-        const uint32_t screenX = uint32_t(SignExtend16(BusRead16(source + 8)));
-        const uint32_t screenY = uint32_t(SignExtend16(BusRead16(source + 10)));
-        const int32_t sx = SignExtend16(BusRead16(source + 12));
-        const int32_t sy = SignExtend16(BusRead16(source + 14));
-        const uint32_t angle = BusRead16(source + 16);
-        const AffineMatrix m = RotateScale(sx, sy, angle);
+        const uint32_t centreX = BusRead32(m, source);  // 24.8, in the background
+        const uint32_t centreY = BusRead32(m, source + 4);
+        const uint32_t screenX = uint32_t(SignExtend16(BusRead16(m, source + 8)));
+        const uint32_t screenY = uint32_t(SignExtend16(BusRead16(m, source + 10)));
+        const int32_t sx = SignExtend16(BusRead16(m, source + 12));
+        const int32_t sy = SignExtend16(BusRead16(m, source + 14));
+        const uint32_t angle = BusRead16(m, source + 16);
+        const AffineMatrix matrix = RotateScale(sx, sy, angle);
         // The reference point is the background position that lands on the
         // screen's top-left pixel. The arithmetic wraps in 32 bits as the
         // BIOS's does. Stores in this order: a destination in the I/O area
         // sees the registers written as the BIOS writes them.
-        const uint32_t pa = uint32_t(m.pa), pb = uint32_t(m.pb), pc = uint32_t(m.pc), pd = uint32_t(m.pd);
-        BusWrite16(destination, uint16_t(pa));
-        BusWrite16(destination + 2, uint16_t(pb));
-        BusWrite32(destination + 8, centreX - screenX * pa - screenY * pb);
-        BusWrite16(destination + 4, uint16_t(pc));
-        BusWrite16(destination + 6, uint16_t(pd));
-        BusWrite32(destination + 12, centreY - screenX * pc - screenY * pd);
+        const uint32_t pa = uint32_t(matrix.pa), pb = uint32_t(matrix.pb), pc = uint32_t(matrix.pc),
+                       pd = uint32_t(matrix.pd);
+        BusWrite16(m, destination, uint16_t(pa));
+        BusWrite16(m, destination + 2, uint16_t(pb));
+        BusWrite32(m, destination + 8, centreX - screenX * pa - screenY * pb);
+        BusWrite16(m, destination + 4, uint16_t(pc));
+        BusWrite16(m, destination + 6, uint16_t(pd));
+        BusWrite32(m, destination + 12, centreY - screenX * pc - screenY * pd);
         source += 20;
         destination += 16;
-        if (PauseAffineCall(cpu, source, destination, count - entry - 1)) return;
+        if (PauseAffineCall(m, source, destination, count - entry - 1)) return;
     }
 }
 
-void ObjAffineSet(CpuState& cpu, uint32_t function) {
-    if (Tracing())
+void ObjAffineSet(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m))
         std::printf("BIOS #0x%02X: ObjAffineSet(0x%08X,0x%08X,%d,%d)\n", function, cpu.R[0], cpu.R[1],
                     int32_t(cpu.R[2]), int32_t(cpu.R[3]));
     const uint32_t stride = cpu.R[3];
@@ -336,17 +358,17 @@ void ObjAffineSet(CpuState& cpu, uint32_t function) {
     uint32_t destination = cpu.R[1];
     const uint32_t count = cpu.R[2];
     for (uint32_t entry = 0; entry < count; ++entry) {
-        const int32_t sx = SignExtend16(BusRead16(source));
-        const int32_t sy = SignExtend16(BusRead16(source + 2));
-        const uint32_t angle = BusRead16(source + 4);
-        const AffineMatrix m = RotateScale(sx, sy, angle);
-        BusWrite16(destination, uint16_t(m.pa));
-        BusWrite16(destination + stride, uint16_t(m.pb));
-        BusWrite16(destination + 2 * stride, uint16_t(m.pc));
-        BusWrite16(destination + 3 * stride, uint16_t(m.pd));
+        const int32_t sx = SignExtend16(BusRead16(m, source));
+        const int32_t sy = SignExtend16(BusRead16(m, source + 2));
+        const uint32_t angle = BusRead16(m, source + 4);
+        const AffineMatrix matrix = RotateScale(sx, sy, angle);
+        BusWrite16(m, destination, uint16_t(matrix.pa));
+        BusWrite16(m, destination + stride, uint16_t(matrix.pb));
+        BusWrite16(m, destination + 2 * stride, uint16_t(matrix.pc));
+        BusWrite16(m, destination + 3 * stride, uint16_t(matrix.pd));
         source += 8;
         destination += 4 * stride;
-        if (PauseAffineCall(cpu, source, destination, count - entry - 1)) return;
+        if (PauseAffineCall(m, source, destination, count - entry - 1)) return;
     }
 }
 
@@ -355,15 +377,16 @@ void ObjAffineSet(CpuState& cpu, uint32_t function) {
 // lets the scanline driver catch up.
 enum class Compression : uint32_t { Lz77 = 0x10, Huffman = 0x20, RunLength = 0x30 };
 
-void Decompress(CpuState& cpu, Compression kind) {
-    const uint32_t header = BusRead32(cpu.R[0]);
+void Decompress(Machine& m, Compression kind) {
+    CpuState& cpu = m.Cpu;
+    const uint32_t header = BusRead32(m, cpu.R[0]);
     if ((header & 0xF0) != uint32_t(kind)) return;
     const int32_t size = int32_t(header >> 8);
     const uint32_t source = cpu.R[0] + 4;
     switch (kind) {
-    case Compression::Lz77: Lz77Unpack(source, cpu.R[1], size); break;
-    case Compression::Huffman: HuffmanUnpack(source, cpu.R[1], size, header & 0x0F); break;
-    case Compression::RunLength: RunLengthUnpack(source, cpu.R[1], size); break;
+    case Compression::Lz77: Lz77Unpack(m, source, cpu.R[1], size); break;
+    case Compression::Huffman: HuffmanUnpack(m, source, cpu.R[1], size, header & 0x0F); break;
+    case Compression::RunLength: RunLengthUnpack(m, source, cpu.R[1], size); break;
     }
     cpu.Cycles = 0;
 }
@@ -372,64 +395,74 @@ void Decompress(CpuState& cpu, Compression kind) {
 // halfwords; every store here goes through the bus, so they are one function.
 char RamKind(uint32_t function, uint32_t vramFunction) { return function == vramFunction ? 'V' : 'W'; }
 
-void Lz77UnComp(CpuState& cpu, uint32_t function) {
-    if (Tracing())
+void Lz77UnComp(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m))
         std::printf("BIOS #0x%02X: LZ77UnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x12), cpu.R[0],
                     cpu.R[1]);
-    Decompress(cpu, Compression::Lz77);
+    Decompress(m, Compression::Lz77);
 }
 
-void HuffUnComp(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: HuffUnComp(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-    Decompress(cpu, Compression::Huffman);
+void HuffUnComp(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: HuffUnComp(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    Decompress(m, Compression::Huffman);
 }
 
-void RlUnComp(CpuState& cpu, uint32_t function) {
-    if (Tracing())
+void RlUnComp(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m))
         std::printf("BIOS #0x%02X: RLUnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x15), cpu.R[0],
                     cpu.R[1]);
-    Decompress(cpu, Compression::RunLength);
+    Decompress(m, Compression::RunLength);
 }
 
 // BitUnPack: R0 source, R1 destination, R2 the unpack information: a
 // halfword source length in bytes, a byte of source unit width, a byte of
 // destination unit width, and a word with the offset and the zero flag.
-void BitUnPack(CpuState& cpu, uint32_t function) {
-    if (Tracing())
+void BitUnPack(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m))
         std::printf("BIOS #0x%02X: BitUnPack(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
     const uint32_t info = cpu.R[2];
-    BitUnpack(cpu.R[0], cpu.R[1], BusRead16(info), BusRead8(info + 2), BusRead8(info + 3), BusRead32(info + 4));
+    BitUnpack(m, cpu.R[0], cpu.R[1], BusRead16(m, info), BusRead8(m, info + 2), BusRead8(m, info + 3),
+              BusRead32(m, info + 4));
 }
 
 // The difference filters take the output size from bits 8-31 of the header
 // at R0 and, like the hardware, do not look at its type bits.
-void DiffUnFilter(CpuState& cpu, DiffUnit unit) {
-    const uint32_t header = BusRead32(cpu.R[0]);
-    DiffUnfilter(cpu.R[0] + 4, cpu.R[1], int32_t(header >> 8), unit);
+void DiffUnFilter(Machine& m, DiffUnit unit) {
+    CpuState& cpu = m.Cpu;
+    const uint32_t header = BusRead32(m, cpu.R[0]);
+    DiffUnfilter(m, cpu.R[0] + 4, cpu.R[1], int32_t(header >> 8), unit);
 }
 
-void Diff8bitUnFilterWram(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: Diff8bitUnFilterWRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-    DiffUnFilter(cpu, DiffUnit::Byte);
+void Diff8bitUnFilterWram(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: Diff8bitUnFilterWRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    DiffUnFilter(m, DiffUnit::Byte);
 }
 
-void Diff8bitUnFilterVram(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: Diff8bitUnFilterVRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-    DiffUnFilter(cpu, DiffUnit::ByteInHalfwords);
+void Diff8bitUnFilterVram(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: Diff8bitUnFilterVRAM(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    DiffUnFilter(m, DiffUnit::ByteInHalfwords);
 }
 
-void Diff16bitUnFilter(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: Diff16bitUnFilter(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-    DiffUnFilter(cpu, DiffUnit::Halfword);
+void Diff16bitUnFilter(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: Diff16bitUnFilter(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+    DiffUnFilter(m, DiffUnit::Halfword);
 }
 
 // SoundBias moves the bias level of SOUNDBIAS (bits 0-9) to 0x200, or to 0
 // when R0 is 0; the hardware steps there slowly, here it is set at once.
 // The sampling bits above are kept.
-void SoundBiasChange(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundBiasChange(0x%08X)\n", function, cpu.R[0]);
+void SoundBiasChange(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundBiasChange(0x%08X)\n", function, cpu.R[0]);
     const uint16_t level = cpu.R[0] ? 0x200 : 0;
-    BusWrite16(0x04000000 + Io::SOUNDBIAS, uint16_t((ReadIoHalf(Io::SOUNDBIAS) & 0xFC00) | level));
+    BusWrite16(m, 0x04000000 + Io::SOUNDBIAS, uint16_t((ReadIoHalf(m, Io::SOUNDBIAS) & 0xFC00) | level));
 }
 
 // The playback rate of a sample for a MIDI key: the sample's own rate (the
@@ -450,8 +483,9 @@ uint32_t KeyRatio(uint32_t key) {
     return semitones[key % 12] >> (14 - key / 12);
 }
 
-void MidiKey2Freq(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: MIDIKey2Freq(0x%08X,%u,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+void MidiKey2Freq(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: MIDIKey2Freq(0x%08X,%u,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
     uint32_t key = cpu.R[1];
     uint32_t fine = cpu.R[2] << 24;
     if (key > 178) {
@@ -460,75 +494,84 @@ void MidiKey2Freq(CpuState& cpu, uint32_t function) {
     }
     const uint32_t low = KeyRatio(key);
     const uint32_t ratio = low + HighWord(KeyRatio(key + 1) - low, fine);
-    cpu.R[0] = HighWord(BusRead32(cpu.R[0] + 4), ratio);
+    cpu.R[0] = HighWord(BusRead32(m, cpu.R[0] + 4), ratio);
 }
 
 // Functions that are accepted and traced but not emulated: the sound
 // driver. Their registers are left as they are.
 
-void SoundDriverInit(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverInit(0x%08X)\n", function, cpu.R[0]);
+void SoundDriverInit(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverInit(0x%08X)\n", function, cpu.R[0]);
 }
 
-void SoundDriverMode(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverMode(0x%08X)\n", function, cpu.R[0]);
+void SoundDriverMode(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverMode(0x%08X)\n", function, cpu.R[0]);
 }
 
-void SoundDriverMain(CpuState&, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverMain()\n", function);
+void SoundDriverMain(Machine& m, uint32_t function) {
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverMain()\n", function);
 }
 
-void SoundDriverVSync(CpuState&, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverVSync()\n", function);
+void SoundDriverVSync(Machine& m, uint32_t function) {
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSync()\n", function);
 }
 
-void SoundChannelClear(CpuState&, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundChannelClear()\n", function);
+void SoundChannelClear(Machine& m, uint32_t function) {
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundChannelClear()\n", function);
 }
 
-void MusicPlayerOpen(CpuState& cpu, uint32_t function) {
-    if (Tracing())
+void MusicPlayerOpen(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m))
         std::printf("BIOS #0x%02X: MusicPlayerOpen(0x%08X,0x%08X,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
 }
 
-void MusicPlayerStart(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerStart(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
+void MusicPlayerStart(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerStart(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
 }
 
-void MusicPlayerStop(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerStop(0x%08X)\n", function, cpu.R[0]);
+void MusicPlayerStop(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerStop(0x%08X)\n", function, cpu.R[0]);
 }
 
-void MusicPlayerContinue(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerContinue(0x%08X)\n", function, cpu.R[0]);
+void MusicPlayerContinue(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerContinue(0x%08X)\n", function, cpu.R[0]);
 }
 
-void MusicPlayerFadeOut(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n", function, cpu.R[0], cpu.R[1]);
+void MusicPlayerFadeOut(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n", function, cpu.R[0], cpu.R[1]);
 }
 
 // MultiBoot sends a program through the link port; with no handheld on the
 // other end it fails, which R0 = 1 reports.
-void MultiBoot(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: MultiBoot(0x%08X)\n", function, cpu.R[0]);
+void MultiBoot(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: MultiBoot(0x%08X)\n", function, cpu.R[0]);
     cpu.R[0] = 1;
 }
 
-void SoundDriverVSyncOff(CpuState&, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverVSyncOff()\n", function);
+void SoundDriverVSyncOff(Machine& m, uint32_t function) {
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSyncOff()\n", function);
 }
 
-void SoundDriverVSyncOn(CpuState&, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundDriverVSyncOn()\n", function);
+void SoundDriverVSyncOn(Machine& m, uint32_t function) {
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSyncOn()\n", function);
 }
 
 // The list of the BIOS's internal sound routines; there are none to give
 // without a BIOS image, so the game's buffer is left alone.
-void SoundGetJumpList(CpuState& cpu, uint32_t function) {
-    if (Tracing()) std::printf("BIOS #0x%02X: SoundGetJumpList(0x%08X)\n", function, cpu.R[0]);
+void SoundGetJumpList(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundGetJumpList(0x%08X)\n", function, cpu.R[0]);
 }
 
-using BiosFunction = void (*)(CpuState& cpu, uint32_t function);
+using BiosFunction = void (*)(Machine& m, uint32_t function);
 
 // Indexed by function number, 0x00-0x2A; higher numbers are not functions.
 constexpr std::array<BiosFunction, 0x2B> BiosFunctions = {
@@ -582,14 +625,15 @@ static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet
 
 }  // namespace
 
-void BiosCall(CpuState& cpu, uint32_t function) {
-    if (BiosLoaded) {
+void BiosCall(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (m.BiosLoaded) {
         EnterSwiException(cpu);
         return;
     }
     if (function < BiosFunctions.size()) {
-        BiosFunctions[function](cpu, function);
+        BiosFunctions[function](m, function);
         return;
     }
-    if (Tracing()) std::printf("ARM: Called SWI #0x%02X at PC=0x%08X\n", function, cpu.R[15]);
+    if (Tracing(m)) std::printf("ARM: Called SWI #0x%02X at PC=0x%08X\n", function, cpu.R[15]);
 }

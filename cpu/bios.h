@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
+struct Machine;
 
 // function: the function number, bits 23-16 of an ARM SWI's comment field
 // or bits 7-0 of a THUMB one.
-void BiosCall(CpuState& cpu, uint32_t function);
+void BiosCall(Machine& m, uint32_t function);

@@ -1,18 +1,19 @@
 #include "cpu/bios_decompress.h"
 
 #include "machine/bus.h"
+#include "machine/machine.h"
 
-void Lz77Unpack(uint32_t source, uint32_t destination, int32_t size) {
+void Lz77Unpack(Machine& m, uint32_t source, uint32_t destination, int32_t size) {
     while (size > 0) {
-        const uint8_t flags = BusRead8(source++);
+        const uint8_t flags = BusRead8(m, source++);
         for (int bit = 7; bit >= 0 && size > 0; --bit) {
             if (!((flags >> bit) & 1)) {
-                BusWrite8(destination++, BusRead8(source++));
+                BusWrite8(m, destination++, BusRead8(m, source++));
                 --size;
                 continue;
             }
-            const uint32_t high = BusRead8(source++);
-            const uint32_t low = BusRead8(source++);
+            const uint32_t high = BusRead8(m, source++);
+            const uint32_t low = BusRead8(m, source++);
             const uint32_t reference = high << 8 | low;
             int32_t length = int32_t(reference >> 12) + 3;
             const uint32_t distance = (reference & 0xFFF) + 1;
@@ -20,25 +21,26 @@ void Lz77Unpack(uint32_t source, uint32_t destination, int32_t size) {
             // the bytes it is producing repeats them, as the hardware's
             // decoder does for runs.
             for (; length > 0 && size > 0; --length, --size, ++destination)
-                BusWrite8(destination, BusRead8(destination - distance));
+                BusWrite8(m, destination, BusRead8(m, destination - distance));
         }
     }
 }
 
-void RunLengthUnpack(uint32_t source, uint32_t destination, int32_t size) {
+void RunLengthUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t size) {
     while (size > 0) {
-        const uint8_t flag = BusRead8(source++);
+        const uint8_t flag = BusRead8(m, source++);
         if (flag & 0x80) {
-            const uint8_t value = BusRead8(source++);
-            for (int32_t run = (flag & 0x7F) + 3; run > 0 && size > 0; --run, --size) BusWrite8(destination++, value);
+            const uint8_t value = BusRead8(m, source++);
+            for (int32_t run = (flag & 0x7F) + 3; run > 0 && size > 0; --run, --size)
+                BusWrite8(m, destination++, value);
         } else {
             for (int32_t run = (flag & 0x7F) + 1; run > 0 && size > 0; --run, --size)
-                BusWrite8(destination++, BusRead8(source++));
+                BusWrite8(m, destination++, BusRead8(m, source++));
         }
     }
 }
 
-void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t bits) {
+void HuffmanUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t size, uint32_t bits) {
     // Units of zero bits would never fill an output word: nothing to decode.
     if (bits == 0) return;
     const uint32_t unitMask = (1u << bits) - 1;
@@ -49,8 +51,8 @@ void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t
     // memory); decoding stops there rather than running forever.
     constexpr int MaxTreeDepth = 256;
 
-    const uint32_t treeSize = BusRead8(source);
-    const uint8_t root = BusRead8(source + 1);
+    const uint32_t treeSize = BusRead8(m, source);
+    const uint8_t root = BusRead8(m, source + 1);
     uint32_t stream = source + 2 * treeSize + 2;
 
     uint32_t node = source;  // even address of the current node pair
@@ -61,12 +63,12 @@ void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t
     uint32_t outputBits = 0;
 
     while (size > 0) {
-        const uint32_t word = BusRead32(stream);
+        const uint32_t word = BusRead32(m, stream);
         stream += 4;
         for (int bit = 31; bit >= 0 && size > 0; --bit) {
             const uint32_t direction = (word >> bit) & 1;
             const uint32_t children = node + (value & 0x3Fu) * 2 + 2;
-            const uint8_t child = BusRead8(children + direction);
+            const uint8_t child = BusRead8(m, children + direction);
             // Bit 7 of a node marks its 0-child as data, bit 6 its 1-child.
             const bool isData = (value >> (7 - direction)) & 1;
             if (!isData) {
@@ -81,7 +83,7 @@ void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t
             value = root;
             depth = 0;
             while (outputBits >= 32 && size > 0) {
-                BusWrite32(destination, uint32_t(output));
+                BusWrite32(m, destination, uint32_t(output));
                 destination += 4;
                 size -= 4;
                 output >>= 32;
@@ -91,8 +93,8 @@ void HuffmanUnpack(uint32_t source, uint32_t destination, int32_t size, uint32_t
     }
 }
 
-void BitUnpack(uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits, uint32_t destinationBits,
-               uint32_t offset) {
+void BitUnpack(Machine& m, uint32_t source, uint32_t destination, uint32_t length, uint32_t sourceBits,
+               uint32_t destinationBits, uint32_t offset) {
     // Other widths are not supported by the BIOS; these keep the loops finite.
     if (sourceBits == 0 || sourceBits > 8 || destinationBits == 0 || destinationBits > 32) return;
     const bool offsetZeros = offset >> 31;
@@ -101,14 +103,14 @@ void BitUnpack(uint32_t source, uint32_t destination, uint32_t length, uint32_t 
     uint32_t output = 0;
     uint32_t outputBits = 0;
     for (; length > 0; --length) {
-        const uint32_t byte = BusRead8(source++);
+        const uint32_t byte = BusRead8(m, source++);
         for (uint32_t bit = 0; bit < 8; bit += sourceBits) {
             uint32_t unit = (byte >> bit) & unitMask;
             if (unit != 0 || offsetZeros) unit += offset;
             output |= unit << outputBits;
             outputBits += destinationBits;
             if (outputBits >= 32) {
-                BusWrite32(destination, output);
+                BusWrite32(m, destination, output);
                 destination += 4;
                 output = 0;
                 outputBits = 0;
@@ -117,30 +119,30 @@ void BitUnpack(uint32_t source, uint32_t destination, uint32_t length, uint32_t 
     }
 }
 
-void DiffUnfilter(uint32_t source, uint32_t destination, int32_t size, DiffUnit unit) {
+void DiffUnfilter(Machine& m, uint32_t source, uint32_t destination, int32_t size, DiffUnit unit) {
     if (size <= 0) return;
     if (unit == DiffUnit::Halfword) {
-        uint16_t value = BusRead16(source);
+        uint16_t value = BusRead16(m, source);
         for (;;) {
-            BusWrite16(destination, value);
+            BusWrite16(m, destination, value);
             destination += 2;
             if ((size -= 2) <= 0) return;
             source += 2;
-            value = uint16_t(value + BusRead16(source));
+            value = uint16_t(value + BusRead16(m, source));
         }
     }
-    uint8_t value = BusRead8(source++);
+    uint8_t value = BusRead8(m, source++);
     for (;;) {
         if (unit == DiffUnit::Byte) {
-            BusWrite8(destination++, value);
+            BusWrite8(m, destination++, value);
             if (--size <= 0) return;
         } else {
-            const uint8_t next = uint8_t(value + BusRead8(source++));
-            BusWrite16(destination, uint16_t(value | next << 8));
+            const uint8_t next = uint8_t(value + BusRead8(m, source++));
+            BusWrite16(m, destination, uint16_t(value | next << 8));
             destination += 2;
             if ((size -= 2) <= 0) return;
             value = next;
         }
-        value = uint8_t(value + BusRead8(source++));
+        value = uint8_t(value + BusRead8(m, source++));
     }
 }

@@ -62,5 +62,10 @@ inline constexpr uint32_t ModeAbort = 0x17;
 inline constexpr uint32_t ModeUndefined = 0x1B;
 inline constexpr uint32_t ModeSystem = 0x1F;
 
-// The machine has one CPU; every part of the emulator works on this record.
-extern CpuState Cpu;
+// A write to HALTCNT stops the CPU until an interrupt is pending. The CPU is
+// "halted" by making it run the storing instruction again, once per slice;
+// the scanline driver marks it woken when an enabled interrupt is requested
+// (IE AND IF, whatever IME and the CPU's I flag say: a game may halt with
+// interrupts masked and look at IF itself afterwards), and the next run of
+// the store then completes.
+enum class Halt : int32_t { Running = 0, Halted = 1, Woken = 2 };

@@ -6,9 +6,7 @@
 
 #include <cstdint>
 
-#include "cpu/access_cost.h"
-#include "cpu/cpu_state.h"
-#include "machine/page_table.h"
+#include "machine/machine.h"
 #include "machine/timers.h"
 
 // The cartridge's backup chips (0x0E000000-0x0FFFFFFF) sit on an 8-bit
@@ -24,30 +22,30 @@ inline bool IsSpecialLoadRegion(uint32_t region) { return (0xC010u >> region) & 
 
 // A misaligned word load returns the aligned word shifted right (no
 // rotation): the vacated high bytes are zero.
-inline uint32_t LoadWord(CpuState& cpu, uint32_t address) {
+inline uint32_t LoadWord(Machine& m, uint32_t address) {
     const uint32_t region = (address >> 24) & 15;
-    cpu.Cycles -= AccessCost32[region];
+    m.Cpu.Cycles -= m.AccessCost32[region];
     if (IsSpecialLoadRegion(region)) [[unlikely]] {
-        if (IsBackupRegion(region)) return PeekByte(address) * 0x01010101u;
-        if (IsTimerAddress(address)) return ReadTimerWord(address) >> (8 * (address & 3));
+        if (IsBackupRegion(region)) return PeekByte(m.PageTable, address) * 0x01010101u;
+        if (IsTimerAddress(address)) return ReadTimerWord(m, address) >> (8 * (address & 3));
     }
-    return PeekWord(address) >> (8 * (address & 3));
+    return PeekWord(m.PageTable, address) >> (8 * (address & 3));
 }
 
 // Halfword loads ignore address bit 0.
-inline uint32_t LoadHalf(CpuState& cpu, uint32_t address) {
+inline uint32_t LoadHalf(Machine& m, uint32_t address) {
     const uint32_t region = (address >> 24) & 15;
-    cpu.Cycles -= AccessCost16[region];
+    m.Cpu.Cycles -= m.AccessCost16[region];
     if (IsSpecialLoadRegion(region)) [[unlikely]] {
-        if (IsBackupRegion(region)) return PeekByte(address) * 0x0101u;
-        if (IsTimerAddress(address)) return uint16_t(ReadTimerWord(address) >> (8 * (address & 2)));
+        if (IsBackupRegion(region)) return PeekByte(m.PageTable, address) * 0x0101u;
+        if (IsTimerAddress(address)) return uint16_t(ReadTimerWord(m, address) >> (8 * (address & 2)));
     }
-    return PeekHalf(address);
+    return PeekHalf(m.PageTable, address);
 }
 
-inline uint32_t LoadByte(CpuState& cpu, uint32_t address) {
-    cpu.Cycles -= AccessCost16[(address >> 24) & 15];
+inline uint32_t LoadByte(Machine& m, uint32_t address) {
+    m.Cpu.Cycles -= m.AccessCost16[(address >> 24) & 15];
     if (IsTimerAddress(address)) [[unlikely]]
-        return uint8_t(ReadTimerWord(address) >> (8 * (address & 3)));
-    return PeekByte(address);
+        return uint8_t(ReadTimerWord(m, address) >> (8 * (address & 3)));
+    return PeekByte(m.PageTable, address);
 }

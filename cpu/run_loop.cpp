@@ -1,9 +1,10 @@
 #include "cpu/run_loop.h"
 
-#include "cpu/modes.h"
-#include "machine/scanline.h"
+#include <cstdio>
 
-CpuState Cpu{};
+#include "cpu/modes.h"
+#include "machine/machine.h"
+#include "machine/scanline.h"
 
 void ResetCpu(CpuState& cpu) {
     for (uint32_t& reg : cpu.R) reg = 0;
@@ -19,11 +20,12 @@ void RequestIrqCheck(CpuState& cpu) {
     EndSliceEarly(cpu);
 }
 
-SliceEnd RunSlice(CpuState& cpu) {
+SliceEnd RunSlice(Machine& m) {
+    CpuState& cpu = m.Cpu;
     if (cpu.CPSR & FlagT)
-        RunThumbSlice(cpu);
+        RunThumbSlice(m);
     else
-        RunArmSlice(cpu);
+        RunArmSlice(m);
 
     // Slice end. An early end gives back the cycles it set aside without
     // advancing time; a normal end hands over to the scanline driver.
@@ -34,7 +36,7 @@ SliceEnd RunSlice(CpuState& cpu) {
         cpu.SliceBreak = 0;
         cpu.Cycles += cpu.SavedCycles;
     } else {
-        const uint32_t pending = ScanlineTick(cpu);
+        const uint32_t pending = ScanlineTick(m);
         if (pending == StopRunLoop) return SliceEnd::Stop;
         cpu.IrqPending = pending;
         cpu.Cycles += int32_t(cpu.SliceLength);
@@ -47,8 +49,14 @@ SliceEnd RunSlice(CpuState& cpu) {
     return end;
 }
 
-uint32_t RunCpu(CpuState& cpu) {
-    while (RunSlice(cpu) != SliceEnd::Stop) {
+FrameEnd RunFrame(Machine& m) {
+    m.FramePresented = false;
+    for (;;) {
+        const SliceEnd end = RunSlice(m);
+        if (end == SliceEnd::Stop) {
+            if (m.Verbose) std::printf("Exited at %08Xh\n", m.Cpu.R[15]);
+            return FrameEnd::Stopped;
+        }
+        if (end == SliceEnd::Normal && m.FramePresented) return FrameEnd::Presented;
     }
-    return cpu.R[15];
 }

@@ -8,13 +8,20 @@
 
 #include "cpu/cpu_state.h"
 
-// Runs the machine until the scanline driver asks to stop; returns R15 then.
-uint32_t RunCpu(CpuState& cpu);
+struct Machine;
+
+// Runs the machine until the scanline driver has presented the next frame
+// (with frame skip, the next one drawn), or until it stops the game run
+// because the front-end asked for it (StopRequested). Returns at the end of
+// a slice, with any interrupt of that slice end already taken, so the next
+// call goes on exactly where this one stopped.
+enum class FrameEnd { Presented, Stopped };
+FrameEnd RunFrame(Machine& m);
 
 // One pass of the run loop: runs a slice, ends it (early, or through the
 // scanline driver) and takes a pending interrupt.
 enum class SliceEnd { Early, Normal, Stop };
-SliceEnd RunSlice(CpuState& cpu);
+SliceEnd RunSlice(Machine& m);
 
 // Registers to 0, CPSR = 0xD3 (Supervisor, I and F set, ARM), slice restarted.
 // Banks, saved status registers and TraceUndefined keep their values.
@@ -71,5 +78,5 @@ inline bool ConditionPasses(uint32_t cond, uint32_t cpsr) {
 }
 
 // One ARM or THUMB slice: runs instructions while Cycles >= 1.
-void RunArmSlice(CpuState& cpu);
-void RunThumbSlice(CpuState& cpu);
+void RunArmSlice(Machine& m);
+void RunThumbSlice(Machine& m);

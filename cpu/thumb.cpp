@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <utility>
 
-#include "cpu/access_cost.h"
 #include "cpu/run_loop.h"
 #include "cpu/thumb_data_processing.h"
 #include "cpu/thumb_load_store.h"
-#include "machine/page_table.h"
+#include "machine/machine.h"
 
-void ThumbUndefined(CpuState& cpu, uint32_t opcode) {
+void ThumbUndefined(Machine& m, uint32_t opcode) {
+    const CpuState& cpu = m.Cpu;
     if (cpu.TraceUndefined) std::printf("THUMB: Unrecognized opcode 0x%04X at 0x%08X\n", opcode, cpu.R[15] - 2);
 }
 
@@ -149,11 +149,12 @@ constexpr bool ReadsProgramCounter(uint32_t top) {
 // for the handlers that look at it or may change it; the loop's own copy is
 // taken back after those that may change it, and then true is returned.
 template <uint32_t Top>
-[[gnu::always_inline]] inline bool Execute(CpuState& cpu, uint32_t opcode, uint32_t& pc) {
+[[gnu::always_inline]] inline bool Execute(Machine& m, uint32_t opcode, uint32_t& pc) {
+    CpuState& cpu = m.Cpu;
     constexpr ThumbHandler handler = ThumbHandlerTable[Top];
     constexpr bool keepsPc = KeepsProgramCounter(Top);
     if constexpr (!keepsPc || ReadsProgramCounter(Top)) cpu.R[15] = pc;
-    handler(cpu, opcode);
+    handler(m, opcode);
     if constexpr (!keepsPc) pc = cpu.R[15];
     return !keepsPc;
 }
@@ -161,10 +162,10 @@ template <uint32_t Top>
 // A chain of comparisons against every top byte, which the compiler turns
 // into one jump table: the 256-way switch of the decoder.
 template <size_t... Top>
-[[gnu::always_inline]] inline bool Dispatch(CpuState& cpu, uint32_t opcode, uint32_t& pc, std::index_sequence<Top...>) {
+[[gnu::always_inline]] inline bool Dispatch(Machine& m, uint32_t opcode, uint32_t& pc, std::index_sequence<Top...>) {
     const uint32_t top = ThumbTableIndex(opcode);
     bool jumped = false;
-    (void)((top == Top && (jumped = Execute<Top>(cpu, opcode, pc), true)) || ...);
+    (void)((top == Top && (jumped = Execute<Top>(m, opcode, pc), true)) || ...);
     return jumped;
 }
 
@@ -176,8 +177,8 @@ struct FetchWindow {
     int32_t cost;
 };
 
-inline FetchWindow OpenFetchWindow(uint32_t pc) {
-    return {PageTable.Read[pc >> PageShift], AccessCost16[(pc >> 24) & 15]};
+inline FetchWindow OpenFetchWindow(const Machine& m, uint32_t pc) {
+    return {m.PageTable.Read[pc >> PageShift], m.AccessCost16[(pc >> 24) & 15]};
 }
 
 }  // namespace thumb
@@ -187,15 +188,16 @@ inline FetchWindow OpenFetchWindow(uint32_t pc) {
 // CpuState is exact whenever a handler that needs it runs and when the slice
 // ends. Its speed swung by 15% with where the linker happened to place it
 // (the same machine code, 16 bytes apart): a 64-byte start keeps it steady.
-[[gnu::flatten, gnu::aligned(64)]] void RunThumbSlice(CpuState& cpu) {
+[[gnu::flatten, gnu::aligned(64)]] void RunThumbSlice(Machine& m) {
+    CpuState& cpu = m.Cpu;
     uint32_t pc = cpu.R[15];
-    thumb::FetchWindow window = thumb::OpenFetchWindow(pc);
+    thumb::FetchWindow window = thumb::OpenFetchWindow(m, pc);
     while (cpu.Cycles >= 1) {
         cpu.Cycles -= window.cost;
         const uint32_t opcode = LoadLittle<uint16_t>(window.page + (pc & 0x3FFE));
         pc += 2;
-        if (thumb::Dispatch(cpu, opcode, pc, std::make_index_sequence<256>{}) || (pc & 0x3FFE) == 0)
-            window = thumb::OpenFetchWindow(pc);
+        if (thumb::Dispatch(m, opcode, pc, std::make_index_sequence<256>{}) || (pc & 0x3FFE) == 0)
+            window = thumb::OpenFetchWindow(m, pc);
     }
     cpu.R[15] = pc;
 }

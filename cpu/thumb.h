@@ -11,12 +11,14 @@
 
 #include "cpu/cpu_state.h"
 
-using ThumbHandler = void (*)(CpuState& cpu, uint32_t opcode);
+struct Machine;
+
+using ThumbHandler = void (*)(Machine& m, uint32_t opcode);
 
 inline constexpr uint32_t ThumbTableIndex(uint32_t opcode) { return (opcode >> 8) & 0xFF; }
 
 // Skips the opcode, printing a trace line when TraceUndefined is set. The
 // undefined-instruction exception is never raised.
-void ThumbUndefined(CpuState& cpu, uint32_t opcode);
+void ThumbUndefined(Machine& m, uint32_t opcode);
 
 extern const std::array<ThumbHandler, 256> ThumbHandlerTable;

@@ -11,6 +11,7 @@
 #include "cpu/bios.h"
 #include "cpu/cpu_state.h"
 #include "cpu/run_loop.h"
+#include "machine/machine.h"
 
 namespace thumb {
 
@@ -20,7 +21,8 @@ inline uint32_t ProgramCounter(const CpuState& cpu) { return cpu.R[15] + 2; }
 // LSL / LSR / ASR Rd, Rs, #n (n = bits 10-6). An amount of 0 keeps the value
 // and C for LSL and means 32 for LSR and ASR, as in the ARM shifter.
 template <uint32_t Type>
-void ShiftImmediate(CpuState& cpu, uint32_t opcode) {
+void ShiftImmediate(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const Shifted shifted = ShiftByImmediate<Type>(cpu.R[(opcode >> 3) & 7], (opcode >> 6) & 31, CarryIn(cpu));
     cpu.R[opcode & 7] = shifted.value;
     SetNZC(cpu, shifted.value, shifted.carry);
@@ -28,7 +30,8 @@ void ShiftImmediate(CpuState& cpu, uint32_t opcode) {
 
 // ADD / SUB Rd, Rs, Rn and ADD / SUB Rd, Rs, #imm3 (bits 8-6).
 template <bool Subtract, bool Immediate>
-void AddSubtract(CpuState& cpu, uint32_t opcode) {
+void AddSubtract(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t field = (opcode >> 6) & 7;
     const uint32_t a = cpu.R[(opcode >> 3) & 7];
     const uint32_t b = Immediate ? field : cpu.R[field];
@@ -45,7 +48,8 @@ enum ImmediateOp : uint32_t { ImmMOV, ImmCMP, ImmADD, ImmSUB };
 // MOV / CMP / ADD / SUB Rd, #imm8, with Rd (bits 10-8) fixed per handler.
 // MOV sets N and Z only: N is always clear for an 8-bit value.
 template <uint32_t Op, uint32_t Rd>
-void ImmediateOperation(CpuState& cpu, uint32_t opcode) {
+void ImmediateOperation(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t imm = opcode & 0xFF;
     const uint32_t a = cpu.R[Rd];
     if constexpr (Op == ImmMOV) {
@@ -152,7 +156,8 @@ inline void AluOperation(CpuState& cpu, uint32_t opcode) {
 // Top bytes 0x40-0x43 hold the upper two bits of the ALU opcode (bits 9-8);
 // the lower two (bits 7-6) are chosen here.
 template <uint32_t Group>
-void AluGroup(CpuState& cpu, uint32_t opcode) {
+void AluGroup(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     switch ((opcode >> 6) & 3) {
     case 0: AluOperation<Group * 4 + 0>(cpu, opcode); break;
     case 1: AluOperation<Group * 4 + 1>(cpu, opcode); break;
@@ -170,7 +175,8 @@ inline uint32_t ReadHiRegister(const CpuState& cpu, uint32_t reg) { return cpu.R
 // (bit 7) as bit 3, the source bits 5-3 with H2 (bit 6) as bit 3. With both
 // H bits clear the same operation runs on lo registers.
 template <uint32_t Op>
-void HiRegisterOperation(CpuState& cpu, uint32_t opcode) {
+void HiRegisterOperation(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t source = ReadHiRegister(cpu, (opcode >> 3) & 15);
     if constexpr (Op == HiBX) {
         // Bit 0 of the target selects THUMB. Going to ARM state ends the slice
@@ -198,31 +204,36 @@ void HiRegisterOperation(CpuState& cpu, uint32_t opcode) {
 
 // ADD Rd, PC, #imm8 x 4 (the PC word-aligned) and ADD Rd, SP, #imm8 x 4.
 template <bool StackPointer, uint32_t Rd>
-void AddressGenerate(CpuState& cpu, uint32_t opcode) {
+void AddressGenerate(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t base = StackPointer ? cpu.R[13] : ProgramCounter(cpu) & ~3u;
     cpu.R[Rd] = base + (opcode & 0xFF) * 4;
 }
 
 // ADD SP, #+/-imm7 x 4; bit 7 gives the sign.
-inline void AdjustStack(CpuState& cpu, uint32_t opcode) {
+inline void AdjustStack(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t offset = (opcode & 0x7F) * 4;
     cpu.R[13] = (opcode & 0x80) ? cpu.R[13] - offset : cpu.R[13] + offset;
 }
 
 // B{cond}: the target is the instruction's address + 4 + offset x 2.
 template <uint32_t Cond>
-void ConditionalBranch(CpuState& cpu, uint32_t opcode) {
+void ConditionalBranch(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     if (ConditionPasses(Cond, cpu.CPSR)) cpu.R[15] += uint32_t(int32_t(int8_t(opcode)) * 2 + 2);
 }
 
-inline void Branch(CpuState& cpu, uint32_t opcode) {
+inline void Branch(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const int32_t offset = int32_t(opcode << 21) >> 20;
     cpu.R[15] += uint32_t(offset + 2);
 }
 
 // BL is two independent instructions. The first half leaves the upper part
 // of the offset, relative to the PC, in R14.
-inline void LongBranchFirst(CpuState& cpu, uint32_t opcode) {
+inline void LongBranchFirst(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const int32_t offset = int32_t(opcode << 21) >> 9;
     cpu.R[14] = ProgramCounter(cpu) + uint32_t(offset);
 }
@@ -230,12 +241,13 @@ inline void LongBranchFirst(CpuState& cpu, uint32_t opcode) {
 // The second half jumps to R14 plus the lower part of the offset and leaves
 // the return address, marked as THUMB by bit 0, in R14. Run alone it jumps
 // relative to whatever R14 holds.
-inline void LongBranchSecond(CpuState& cpu, uint32_t opcode) {
+inline void LongBranchSecond(Machine& m, uint32_t opcode) {
+    CpuState& cpu = m.Cpu;
     const uint32_t next = cpu.R[15];
     cpu.R[15] = cpu.R[14] + ((opcode & 0x7FF) << 1);
     cpu.R[14] = next | 1;
 }
 
-inline void SoftwareInterrupt(CpuState& cpu, uint32_t opcode) { BiosCall(cpu, opcode & 0xFF); }
+inline void SoftwareInterrupt(Machine& m, uint32_t opcode) { BiosCall(m, opcode & 0xFF); }
 
 }  // namespace thumb

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "frontend/dialogs.h"
 #include "frontend/frame_timer.h"
 #include "frontend/ini_file.h"
+#include "frontend/input.h"
 #include "frontend/main_window.h"
 #include "game/cartridge.h"
 #include "game/file_access.h"
@@ -18,6 +20,7 @@
 #include "game/header.h"
 #include "game/save_type.h"
 #include "game/settings.h"
+#include "machine/machine.h"
 #include "platform/qt/dialog.h"
 #include "sound/midi_log.h"
 #include "sound/sound_output.h"
@@ -33,28 +36,28 @@ void CopyPath(char (&buffer)[Size], const std::string& text) {
     buffer[length] = 0;
 }
 
-std::string IniPath() { return Settings.IniPath; }
+std::string IniPath() { return Settings().IniPath; }
 
 const char* Flag(int32_t value) { return value ? "1" : "0"; }
 
 // Every write of the file is checked here, so that a failure is said.
 void CheckSettingsWrite(FileResult result) {
-    if (!result) ReportFileProblem("write", Settings.IniPath, result.error);
+    if (!result) ReportFileProblem(Handheld().Host, "write", Settings().IniPath, result.error);
 }
 
 // The ten integer keys, read in this order from each section.
 void ReadIntegerKeys(const IniFile& file, const char* section) {
-    Settings.UpdatePeriod = GetIniInt(file, section, "UpdatePeriod", Settings.UpdatePeriod);
-    Settings.TimerPeriod = GetIniInt(file, section, "TimerPeriod", Settings.TimerPeriod);
+    Settings().UpdatePeriod = GetIniInt(file, section, "UpdatePeriod", Settings().UpdatePeriod);
+    Settings().TimerPeriod = GetIniInt(file, section, "TimerPeriod", Settings().TimerPeriod);
     // A flag is any nonzero value; stored in a byte, 256 would read as off.
-    Settings.SaveCPU = GetIniInt(file, section, "SaveCPU", Settings.SaveCPU) != 0;
-    Settings.AutoFire = GetIniInt(file, section, "AutoFire", Settings.AutoFire);
-    Settings.CheckCRC = GetIniInt(file, section, "CheckCRC", Settings.CheckCRC);
-    Settings.UseDrums = GetIniInt(file, section, "UseDrums", Settings.UseDrums);
-    Settings.SoundSwitch = GetIniInt(file, section, "SoundSwitch", Settings.SoundSwitch);
-    Settings.SoundVolume = GetIniInt(file, section, "SoundVolume", Settings.SoundVolume);
-    Settings.SoundBuffers = GetIniInt(file, section, "SoundBuffers", Settings.SoundBuffers);
-    Settings.SoundRate = GetIniInt(file, section, "SoundRate", Settings.SoundRate);
+    Settings().SaveCPU = GetIniInt(file, section, "SaveCPU", Settings().SaveCPU) != 0;
+    Settings().AutoFire = GetIniInt(file, section, "AutoFire", Settings().AutoFire);
+    Settings().CheckCRC = GetIniInt(file, section, "CheckCRC", Settings().CheckCRC);
+    Settings().UseDrums = GetIniInt(file, section, "UseDrums", Settings().UseDrums);
+    Settings().SoundSwitch = GetIniInt(file, section, "SoundSwitch", Settings().SoundSwitch);
+    Settings().SoundVolume = GetIniInt(file, section, "SoundVolume", Settings().SoundVolume);
+    Settings().SoundBuffers = GetIniInt(file, section, "SoundBuffers", Settings().SoundBuffers);
+    Settings().SoundRate = GetIniInt(file, section, "SoundRate", Settings().SoundRate);
 }
 
 }  // namespace
@@ -65,50 +68,50 @@ void BuildIniPath(const char* directory) {
         const std::string folder = directory;
         path = folder.back() == '/' ? folder + IniFileName : folder + "/" + IniFileName;
     }
-    if (path.size() >= sizeof Settings.IniPath) path = IniFileName;
-    std::memcpy(Settings.IniPath, path.c_str(), path.size() + 1);
+    if (path.size() >= sizeof Settings().IniPath) path = IniFileName;
+    std::memcpy(Settings().IniPath, path.c_str(), path.size() + 1);
 }
 
 void FindGameSection(const char* cartridgePath) {
     std::array<uint8_t, 512> header{};
     if (ReadCartridgePrefix(cartridgePath, header.data(), int32_t(header.size())) != int32_t(header.size())) {
-        std::strcpy(Settings.GameSection, "UNKNOWN");
+        std::strcpy(Settings().GameSection, "UNKNOWN");
         return;
     }
     // The title becomes a section header line: characters that would end the
     // line or the name early are replaced.
-    const char* title = GetGameTitle(header.data());
+    const std::string title = GetGameTitle(header.data());
     size_t length = 0;
-    for (; length < sizeof Settings.GameSection - 1 && title[length]; ++length) {
+    for (; length < sizeof Settings().GameSection - 1 && length < title.size(); ++length) {
         const uint8_t c = uint8_t(title[length]);
-        Settings.GameSection[length] = (c < 0x20 || c >= 0x7F || c == '[' || c == ']') ? '_' : char(c);
+        Settings().GameSection[length] = (c < 0x20 || c >= 0x7F || c == '[' || c == ']') ? '_' : char(c);
     }
-    Settings.GameSection[length] = 0;
+    Settings().GameSection[length] = 0;
 }
 
 void ReadWindowSettings(const char* commandLine) {
-    Settings.ClientWidth = 240;
-    Settings.ClientHeight = 160;
+    Settings().ClientWidth = 240;
+    Settings().ClientHeight = 160;
     std::array<char, 4096> directory{};
     BuildIniPath(getcwd(directory.data(), directory.size()));
     // Temporary files of a KORU killed while writing the file.
-    RemoveStaleTemporaries(Settings.IniPath);
+    RemoveStaleTemporaries(Settings().IniPath);
 
     int error = 0;
     const IniFile file = ReadIniFile(IniPath(), &error);
-    if (error && error != ENOENT) ReportFileProblem("read", Settings.IniPath, error);
-    Settings.ClientWidth = std::clamp(GetIniInt(file, GlobalSection, "Width", 240), 1, MaxClientSize);
-    Settings.ClientHeight = std::clamp(GetIniInt(file, GlobalSection, "Height", 160), 1, MaxClientSize);
+    if (error && error != ENOENT) ReportFileProblem(Handheld().Host, "read", Settings().IniPath, error);
+    Settings().ClientWidth = std::clamp(GetIniInt(file, GlobalSection, "Width", 240), 1, MaxClientSize);
+    Settings().ClientHeight = std::clamp(GetIniInt(file, GlobalSection, "Height", 160), 1, MaxClientSize);
     const int x = GetIniInt(file, GlobalSection, "X", 50);
     const int y = GetIniInt(file, GlobalSection, "Y", 50);
-    ResizeClient(Settings.ClientWidth, Settings.ClientHeight);
+    ResizeClient(Settings().ClientWidth, Settings().ClientHeight);
     MoveWindowTo(x, y);
 
     if (!commandLine || !*commandLine) {
         const auto stored = FindIniValue(file, GlobalSection, "Cartridge");
-        CopyPath(Settings.Cartridge, stored ? *stored : std::string("CART.GBA"));
+        CopyPath(Settings().Cartridge, stored ? *stored : std::string("CART.GBA"));
     } else {
-        CopyPath(Settings.Cartridge, commandLine);
+        CopyPath(Settings().Cartridge, commandLine);
     }
 }
 
@@ -116,108 +119,102 @@ void ReadGameSettings(const char* cartridgePath) {
     FindGameSection(cartridgePath);
     const IniFile file = ReadIniFile(IniPath());
     const GameSettings builtIn;
-    Settings.UpdatePeriod = builtIn.UpdatePeriod;
-    Settings.TimerPeriod = builtIn.TimerPeriod;
-    Settings.SaveCPU = builtIn.SaveCPU;
-    Settings.AutoFire = builtIn.AutoFire;
-    Settings.CheckCRC = builtIn.CheckCRC;
-    Settings.UseDrums = builtIn.UseDrums;
-    Settings.SoundSwitch = builtIn.SoundSwitch;
-    Settings.SoundVolume = builtIn.SoundVolume;
-    Settings.SoundBuffers = builtIn.SoundBuffers;
-    Settings.SoundRate = builtIn.SoundRate;
+    Settings().UpdatePeriod = builtIn.UpdatePeriod;
+    Settings().TimerPeriod = builtIn.TimerPeriod;
+    Settings().SaveCPU = builtIn.SaveCPU;
+    Settings().AutoFire = builtIn.AutoFire;
+    Settings().CheckCRC = builtIn.CheckCRC;
+    Settings().UseDrums = builtIn.UseDrums;
+    Settings().SoundSwitch = builtIn.SoundSwitch;
+    Settings().SoundVolume = builtIn.SoundVolume;
+    Settings().SoundBuffers = builtIn.SoundBuffers;
+    Settings().SoundRate = builtIn.SoundRate;
     ReadIntegerKeys(file, GlobalSection);
     const auto logFile = FindIniValue(file, GlobalSection, "SoundLogFile");
-    CopyPath(Settings.SoundLogFile, logFile ? *logFile : std::string(builtIn.SoundLogFile));
+    CopyPath(Settings().SoundLogFile, logFile ? *logFile : std::string(builtIn.SoundLogFile));
     const auto soundFont = FindIniValue(file, GlobalSection, "SoundFont");
-    CopyPath(Settings.SoundFont, soundFont ? *soundFont : std::string());
-    ReadIntegerKeys(file, Settings.GameSection);
+    CopyPath(Settings().SoundFont, soundFont ? *soundFont : std::string());
+    ReadIntegerKeys(file, Settings().GameSection);
     // The chip is the cartridge's own, so only its section names one.
-    Settings.SaveType = 0;
-    if (const auto saveType = FindIniValue(file, Settings.GameSection, "SaveType")) {
+    Settings().SaveType = 0;
+    if (const auto saveType = FindIniValue(file, Settings().GameSection, "SaveType")) {
         const int32_t choice = FindSaveTypeChoice(*saveType);
         if (choice < 0)
             std::fprintf(stderr, "koru: SaveType=%s names no save chip; the cartridge's markers decide\n",
                          saveType->c_str());
-        Settings.SaveType = std::max(choice, 0);
+        Settings().SaveType = std::max(choice, 0);
     }
 
     // Below 1 the frame-skip count would never run out; the settings dialog
     // offers no more than 20.
-    Settings.UpdatePeriod = std::clamp(Settings.UpdatePeriod, MinUpdatePeriod, MaxUpdatePeriod);
-    Settings.TimerPeriod = std::clamp(Settings.TimerPeriod, 0, MaxTimerPeriod);
+    Settings().UpdatePeriod = std::clamp(Settings().UpdatePeriod, MinUpdatePeriod, MaxUpdatePeriod);
+    Settings().TimerPeriod = std::clamp(Settings().TimerPeriod, 0, MaxTimerPeriod);
 }
 
-int LoadGameSettings(const char* cartridgePath) {
+void ApplyGameSettings(const char* cartridgePath) {
     ReadGameSettings(cartridgePath);
-    ResizeClient(Settings.ClientWidth, Settings.ClientHeight);
-    OpenSoundDevice(Settings.SoundRate, Settings.SoundBuffers);
-    SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch);
-    if (!StartFrameTimer(Settings.TimerPeriod)) Settings.TimerPeriod = 0;
-
-    FrontEnd.GameRunning = true;
-    const GameRunResult run = StartGame(cartridgePath);
-    FrontEnd.GameRunning = false;
-    EndGame();
-    return run.Started;
+    ResizeClient(Settings().ClientWidth, Settings().ClientHeight);
+    OpenSoundDevice(Handheld(), Settings().SoundRate, Settings().SoundBuffers);
+    SetMasterVolume(Handheld(), Settings().SoundVolume, Settings().SoundSwitch);
+    if (!StartFrameTimer(Settings().TimerPeriod)) Settings().TimerPeriod = 0;
 }
 
 void SaveSettingsFromDialog(Dialog* dialog) {
-    Settings.SaveCPU = IsChecked(dialog, 124);
-    Settings.UseDrums = IsChecked(dialog, 119);
-    Settings.AutoFire = (IsChecked(dialog, 120) ? 0x001 : 0) | (IsChecked(dialog, 121) ? 0x002 : 0) |
-                        (IsChecked(dialog, 122) ? 0x200 : 0) | (IsChecked(dialog, 123) ? 0x100 : 0);
+    GameSettings& settings = Settings();
+    settings.SaveCPU = IsChecked(dialog, SaveCpuBox);
+    settings.UseDrums = IsChecked(dialog, UseDrumsBox);
+    settings.AutoFire = (IsChecked(dialog, AutoFireABox) ? KeyA : 0) | (IsChecked(dialog, AutoFireBBox) ? KeyB : 0) |
+                        (IsChecked(dialog, AutoFireLBox) ? KeyL : 0) | (IsChecked(dialog, AutoFireRBox) ? KeyR : 0);
     // The cartridge check decides whether the game may run at all, so a
     // change restarts it under the new rule.
-    const bool checkCrc = IsChecked(dialog, 127);
-    if (checkCrc != (Settings.CheckCRC != 0)) {
-        Settings.CheckCRC = checkCrc;
-        StopRequested = true;
-    }
-    SetMidiLog(IsChecked(dialog, 126) ? 1 : 0);
-    CopyPath(Settings.SoundLogFile, GetControlText(dialog, 140));
-    Settings.UpdatePeriod = GetScrollPosition(dialog, 100);
-    Settings.TimerPeriod = GetScrollPosition(dialog, 101);
-    Settings.SoundSwitch = 0x8000;
+    const bool checkCrc = IsChecked(dialog, CheckCrcBox);
+    const bool restart = checkCrc != (settings.CheckCRC != 0);
+    settings.CheckCRC = checkCrc;
+    SetMidiLog(Handheld().MidiLog, IsChecked(dialog, RecordMidiBox) ? MidiLogSwitch::On : MidiLogSwitch::Off);
+    CopyPath(settings.SoundLogFile, GetControlText(dialog, LogFileEdit));
+    settings.UpdatePeriod = GetScrollPosition(dialog, UpdatePeriodBar);
+    settings.TimerPeriod = GetScrollPosition(dialog, TimerPeriodBar);
+    settings.SoundSwitch = 0x8000;
     for (int channel = 0; channel < 4; ++channel)
-        if (IsChecked(dialog, 134 + channel)) Settings.SoundSwitch |= 1 << channel;
-    Settings.SoundVolume = GetScrollPosition(dialog, 102);
-    Settings.SoundBuffers = GetScrollPosition(dialog, 103);
-    Settings.SoundRate = IsChecked(dialog, 125) ? 1 : GetScrollPosition(dialog, 104);
+        if (IsChecked(dialog, Channel1Box + channel)) settings.SoundSwitch |= 1 << channel;
+    settings.SoundVolume = GetScrollPosition(dialog, VolumeBar);
+    settings.SoundBuffers = GetScrollPosition(dialog, BuffersBar);
+    settings.SoundRate = IsChecked(dialog, PlayMidiBox) ? 1 : GetScrollPosition(dialog, RateBar);
 
-    OpenSoundDevice(Settings.SoundRate, Settings.SoundBuffers);
-    SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch);
+    OpenSoundDevice(Handheld(), settings.SoundRate, settings.SoundBuffers);
+    SetMasterVolume(Handheld(), settings.SoundVolume, settings.SoundSwitch);
 
     IniFile file = ReadIniFile(IniPath());
-    SetIniValue(file, GlobalSection, "SoundRate", std::to_string(Settings.SoundRate));
-    SetIniValue(file, GlobalSection, "SoundBuffers", std::to_string(Settings.SoundBuffers));
-    SetIniValue(file, GlobalSection, "SoundVolume", std::to_string(Settings.SoundVolume));
-    SetIniValue(file, GlobalSection, "SaveCPU", Flag(Settings.SaveCPU));
-    SetIniValue(file, GlobalSection, "CheckCRC", Flag(Settings.CheckCRC));
-    SetIniValue(file, GlobalSection, "UpdatePeriod", std::to_string(Settings.UpdatePeriod));
-    SetIniValue(file, GlobalSection, "TimerPeriod", std::to_string(Settings.TimerPeriod));
-    SetIniValue(file, GlobalSection, "SoundLogFile", Settings.SoundLogFile);
-    SetIniValue(file, Settings.GameSection, "SoundSwitch", std::to_string(Settings.SoundSwitch));
-    SetIniValue(file, Settings.GameSection, "AutoFire", std::to_string(Settings.AutoFire));
-    SetIniValue(file, Settings.GameSection, "UseDrums", Flag(Settings.UseDrums));
+    SetIniValue(file, GlobalSection, "SoundRate", std::to_string(Settings().SoundRate));
+    SetIniValue(file, GlobalSection, "SoundBuffers", std::to_string(Settings().SoundBuffers));
+    SetIniValue(file, GlobalSection, "SoundVolume", std::to_string(Settings().SoundVolume));
+    SetIniValue(file, GlobalSection, "SaveCPU", Flag(Settings().SaveCPU));
+    SetIniValue(file, GlobalSection, "CheckCRC", Flag(Settings().CheckCRC));
+    SetIniValue(file, GlobalSection, "UpdatePeriod", std::to_string(Settings().UpdatePeriod));
+    SetIniValue(file, GlobalSection, "TimerPeriod", std::to_string(Settings().TimerPeriod));
+    SetIniValue(file, GlobalSection, "SoundLogFile", Settings().SoundLogFile);
+    SetIniValue(file, Settings().GameSection, "SoundSwitch", std::to_string(Settings().SoundSwitch));
+    SetIniValue(file, Settings().GameSection, "AutoFire", std::to_string(Settings().AutoFire));
+    SetIniValue(file, Settings().GameSection, "UseDrums", Flag(Settings().UseDrums));
     CheckSettingsWrite(WriteIniFile(IniPath(), file));
 
     // The dialog offers up to 120 Hz, which the timer refuses: the value
     // stays in the file and the next game start reads it as 60.
-    if (!StartFrameTimer(Settings.TimerPeriod)) Settings.TimerPeriod = 0;
+    if (!StartFrameTimer(settings.TimerPeriod)) settings.TimerPeriod = 0;
+    if (restart) RestartGame();
 }
 
 void SaveWindowPlacement() {
     int x = 0, y = 0;
     if (!GetMainWindowPosition(x, y)) return;
     IniFile file = ReadIniFile(IniPath());
-    SetIniValue(file, GlobalSection, "Width", std::to_string(Settings.ClientWidth));
-    SetIniValue(file, GlobalSection, "Height", std::to_string(Settings.ClientHeight));
+    SetIniValue(file, GlobalSection, "Width", std::to_string(Settings().ClientWidth));
+    SetIniValue(file, GlobalSection, "Height", std::to_string(Settings().ClientHeight));
     SetIniValue(file, GlobalSection, "X", std::to_string(x));
     SetIniValue(file, GlobalSection, "Y", std::to_string(y));
     CheckSettingsWrite(WriteIniFile(IniPath(), file));
 }
 
 void SaveCartridgePath() {
-    CheckSettingsWrite(WriteIniString(IniPath(), GlobalSection, "Cartridge", Settings.Cartridge));
+    CheckSettingsWrite(WriteIniString(IniPath(), GlobalSection, "Cartridge", Settings().Cartridge));
 }

@@ -21,12 +21,12 @@ inline constexpr int32_t MaxUpdatePeriod = 20;
 // Frame pacing runs at 1 to this many Hz.
 inline constexpr int32_t MaxTimerPeriod = 60;
 
-// Settings.IniPath: the directory joined with "KORU.ini" by '/', without a
+// Settings().IniPath: the directory joined with "KORU.ini" by '/', without a
 // doubled separator; just "KORU.ini" (the same file, relative to the
 // working directory) when there is no directory or the path would not fit.
 void BuildIniPath(const char* directory);
 
-// Settings.GameSection from the cartridge file's header: its title up to
+// Settings().GameSection from the cartridge file's header: its title up to
 // the first zero byte, or "UNKNOWN" when 512 bytes cannot be read.
 void FindGameSection(const char* cartridgePath);
 
@@ -40,13 +40,13 @@ void ReadWindowSettings(const char* commandLine);
 // over it. Absurd values are brought into range here.
 void ReadGameSettings(const char* cartridgePath);
 
-// One game run: reads the settings, sizes the window, opens the sound
-// device, starts the frame timer, runs StartGame and then EndGame. Nonzero
-// when the game ran (and was stopped), 0 when it could not start.
-int LoadGameSettings(const char* cartridgePath);
+// Before a game starts: reads its settings, sizes the window, opens the
+// sound device and starts the frame timer.
+void ApplyGameSettings(const char* cartridgePath);
 
-// Takes the confirmed settings dialog's controls into Settings, reopens the
-// sound device, writes the keys and restarts the frame timer.
+// Takes the confirmed settings dialog's controls into the settings, reopens
+// the sound device, writes the keys and restarts the frame timer; a changed
+// CheckCRC restarts the game under the new rule.
 void SaveSettingsFromDialog(Dialog* dialog);
 
 // The remember-size command: client size and window position to the file.

@@ -6,10 +6,12 @@
 
 #include "frontend/config.h"
 #include "frontend/input.h"
+#include "frontend/main_window.h"
 #include "game/game.h"
 #include "game/header.h"
 #include "game/save_type.h"
 #include "game/settings.h"
+#include "machine/machine.h"
 #include "machine/rtc.h"
 #include "sound/midi_log.h"
 #include "sound/sound_output.h"
@@ -136,23 +138,24 @@ void SettingsDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCod
     switch (event) {
     case DialogEvent::Open:
         for (const ScrollBarRange& bar : ScrollRanges) SetScrollRange(dialog, bar.Id, bar.Minimum, bar.Maximum);
-        UpdateScrollLabel(dialog, UpdatePeriodBar, Settings.UpdatePeriod);
-        UpdateScrollLabel(dialog, TimerPeriodBar, Settings.TimerPeriod);
-        UpdateScrollLabel(dialog, VolumeBar, Settings.SoundVolume);
-        UpdateScrollLabel(dialog, RateBar, Settings.SoundRate >= FirstPcmRate ? Settings.SoundRate : DefaultPcmRate);
-        UpdateScrollLabel(dialog, BuffersBar, Settings.SoundBuffers);
-        SetChecked(dialog, CheckCrcBox, Settings.CheckCRC);
-        SetChecked(dialog, UseDrumsBox, Settings.UseDrums);
-        SetChecked(dialog, SaveCpuBox, Settings.SaveCPU);
-        SetChecked(dialog, AutoFireABox, Settings.AutoFire & KeyA);
-        SetChecked(dialog, AutoFireBBox, Settings.AutoFire & KeyB);
-        SetChecked(dialog, AutoFireLBox, Settings.AutoFire & KeyL);
-        SetChecked(dialog, AutoFireRBox, Settings.AutoFire & KeyR);
-        SetChecked(dialog, RecordMidiBox, SetMidiLog(3));
+        UpdateScrollLabel(dialog, UpdatePeriodBar, Settings().UpdatePeriod);
+        UpdateScrollLabel(dialog, TimerPeriodBar, Settings().TimerPeriod);
+        UpdateScrollLabel(dialog, VolumeBar, Settings().SoundVolume);
+        UpdateScrollLabel(dialog, RateBar,
+                          Settings().SoundRate >= FirstPcmRate ? Settings().SoundRate : DefaultPcmRate);
+        UpdateScrollLabel(dialog, BuffersBar, Settings().SoundBuffers);
+        SetChecked(dialog, CheckCrcBox, Settings().CheckCRC);
+        SetChecked(dialog, UseDrumsBox, Settings().UseDrums);
+        SetChecked(dialog, SaveCpuBox, Settings().SaveCPU);
+        SetChecked(dialog, AutoFireABox, Settings().AutoFire & KeyA);
+        SetChecked(dialog, AutoFireBBox, Settings().AutoFire & KeyB);
+        SetChecked(dialog, AutoFireLBox, Settings().AutoFire & KeyL);
+        SetChecked(dialog, AutoFireRBox, Settings().AutoFire & KeyR);
+        SetChecked(dialog, RecordMidiBox, MidiLogRecording(Handheld().MidiLog));
         for (int channel = 0; channel < 4; ++channel)
-            SetChecked(dialog, Channel1Box + channel, Settings.SoundSwitch & (1 << channel));
-        SetChecked(dialog, PlayMidiBox, Settings.SoundRate < FirstPcmRate);
-        SetControlText(dialog, LogFileEdit, Settings.SoundLogFile);
+            SetChecked(dialog, Channel1Box + channel, Settings().SoundSwitch & (1 << channel));
+        SetChecked(dialog, PlayMidiBox, Settings().SoundRate < FirstPcmRate);
+        SetControlText(dialog, LogFileEdit, Settings().SoundLogFile);
         FocusControl(dialog, OkButton);
         return;
     case DialogEvent::HScroll: {
@@ -174,16 +177,16 @@ void SettingsDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCod
         if (id == OkButton || id == ResetButton) {
             EndDialog(dialog, id);
             SaveSettingsFromDialog(dialog);
-            if (id == ResetButton) StopRequested = true;
-            SetActive(1);
+            if (id == ResetButton) RestartGame();
+            SetActive(true);
         } else if (id == CancelButton) {
             EndDialog(dialog, id);
-            SetActive(1);
+            SetActive(true);
         }
         return;
     case DialogEvent::Close:
         EndDialog(dialog, CancelButton);
-        SetActive(1);
+        SetActive(true);
         return;
     }
 }
@@ -191,26 +194,27 @@ void SettingsDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCod
 void AboutDialogProc(Dialog* dialog, DialogEvent event, int32_t, ScrollCode, int) {
     switch (event) {
     case DialogEvent::Open:
-        SetActive(0);
+        SetActive(false);
         SetControlText(dialog, BuildLineLabel, "compiled on Aug 03 2001");
         return;
     case DialogEvent::Command:
     case DialogEvent::Close:
         EndDialog(dialog, OkButton);
-        SetActive(1);
+        SetActive(true);
         return;
     case DialogEvent::HScroll: return;
     }
 }
 
 std::string DescribeClock() {
-    if (!RealTimeClock.Present) return "none";
+    const Machine& m = Handheld();
+    if (!m.RealTimeClock.Present) return "none";
     uint8_t date[7];
-    ReadClockDate(date);
+    ReadClockDate(m, date);
     const int hour = ((date[4] >> 4) & 3) * 10 + (date[4] & 15);
     char text[40];
     std::snprintf(text, sizeof text, "20%02X-%02X-%02X %02d:%02X:%02X", date[0], date[1], date[2],
-                  (RealTimeClock.Control & 0x40) ? hour : hour + ((date[4] & 0x80) ? 12 : 0), date[5], date[6]);
+                  (m.RealTimeClock.Control & 0x40) ? hour : hour + ((date[4] & 0x80) ? 12 : 0), date[5], date[6]);
     return text;
 }
 
@@ -218,8 +222,8 @@ GameDescription DescribeGame(const uint8_t* header) {
     GameDescription description;
     char text[96];
     const uint8_t* code = header + HeaderGameCodeOffset;
-    std::snprintf(text, sizeof text, "%s (%c%c%c%c)", GetGameTitle(header), Printable(code[0]), Printable(code[1]),
-                  Printable(code[2]), Printable(code[3]));
+    std::snprintf(text, sizeof text, "%s (%c%c%c%c)", GetGameTitle(header).c_str(), Printable(code[0]),
+                  Printable(code[1]), Printable(code[2]), Printable(code[3]));
     description.TitleAndCode = text;
     const char* maker = FindMakerName(header);
     std::snprintf(text, sizeof text, "%s (%c%c)", maker ? maker : "Unknown", Printable(header[HeaderMakerOffset]),
@@ -244,8 +248,8 @@ GameDescription DescribeGame(const uint8_t* header) {
 void GameInfoDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCode, int) {
     switch (event) {
     case DialogEvent::Open: {
-        if (!RomImage) return;
-        const GameDescription description = DescribeGame(RomImage);
+        if (!Handheld().RomImage) return;
+        const GameDescription description = DescribeGame(Handheld().RomImage.get());
         SetControlText(dialog, NameGroup, description.TitleAndCode.c_str());
         SetControlText(dialog, MakerField, description.Maker.c_str());
         SetControlText(dialog, CheckField, "");
@@ -253,7 +257,7 @@ void GameInfoDialogProc(Dialog* dialog, DialogEvent event, int32_t id, ScrollCod
         SetControlText(dialog, VersionField, description.Version.c_str());
         SetControlText(dialog, UnitField, description.Unit.c_str());
         SetControlText(dialog, DeviceField, description.Device.c_str());
-        SetControlText(dialog, SaveTypeField, SaveTypeText());
+        SetControlText(dialog, SaveTypeField, SaveTypeText(Handheld()));
         SetControlText(dialog, ClockField, DescribeClock().c_str());
         return;
     }

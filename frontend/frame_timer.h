@@ -1,17 +1,18 @@
 #pragma once
-// Frame pacing: a periodic timer on its own thread raises a tick flag; the
-// emulation waits for the flag before each presented frame and clears it.
-// Ticks that come while nobody waits collapse into one.
+// Frame pacing: a timer in the program's event loop that runs the machine
+// a frame at a time (RunNextFrame, frontend/main_window.h), at the pace
+// TimerPeriod asks for or, unpaced, whenever the event loop has nothing
+// else to do. Menus, dialogs and the window's events are handled between
+// two frames by the same event loop.
 
 #include <cstdint>
 
-// Stops the running timer and starts one at hz ticks per second (a period
-// of 1000 / hz ms). Returns nonzero when a timer runs afterwards: never for
-// hz below 1 or above 60.
+// Stops the running timer and starts one: hz frames per second (a period of
+// 1000 / hz ms) for 1-60 Hz, unpaced otherwise. Returns nonzero when the
+// frames are paced.
 int StartFrameTimer(int32_t hz);
-
-// Blocks (without spinning) until the tick flag is up, then clears it.
-// Returns at once when no timer runs.
-void WaitFrameTick();
+void StopFrameTimer();
 
 bool FrameTimerRunning();
+// The timer's period in milliseconds; 0 unpaced.
+uint32_t FramePeriodMs();

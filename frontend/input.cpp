@@ -5,7 +5,7 @@
 #include "game/settings.h"
 #include "game/snapshot.h"
 #include "machine/io_registers.h"
-#include "platform/qt/desktop.h"
+#include "machine/machine.h"
 #include "sound/midi_log.h"
 #include "sound/sound_output.h"
 #include "video/render_line.h"
@@ -33,15 +33,15 @@ constexpr uint32_t KeyPlus = 0xBB;
 constexpr uint32_t KeyMinus = 0xBD;
 constexpr int32_t AllChannels = 0x800F;
 
-void ApplySoundSwitch() { SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch); }
+void ApplySoundSwitch() { SetMasterVolume(Handheld(), Settings().SoundVolume, Settings().SoundSwitch); }
 
 // F7 and F8 work on the game run's own snapshot file, while a game runs.
 void SaveDefaultState() {
-    if (FrontEnd.GameRunning && StateFileName) SaveState(StateFileName);
+    if (FrontEnd.GameRunning) SaveState(Handheld(), Handheld().StateFileName.c_str());
 }
 
 void LoadDefaultState() {
-    if (FrontEnd.GameRunning && StateFileName) LoadState(StateFileName);
+    if (FrontEnd.GameRunning) LoadState(Handheld(), Handheld().StateFileName.c_str());
 }
 
 // The function keys; false for a key that is none of them.
@@ -50,37 +50,37 @@ bool RunFunctionKey(uint32_t keyCode) {
     case KeyEscape:
     case KeyF12: QuitProgram(); return true;
     case 0x7A:  // F11
-        if (FrontEnd.GameRunning) ResetHardware();
+        if (FrontEnd.GameRunning) ResetHardware(Handheld());
         return true;
-    case KeyF2: SetMidiLog(2); return true;
-    case 0x72: Settings.AutoFire ^= KeyA; return true;  // F3
-    case 0x73: Settings.AutoFire ^= KeyB; return true;  // F4
-    case 0x74: Settings.AutoFire ^= KeyL; return true;  // F5
-    case 0x75: Settings.AutoFire ^= KeyR; return true;  // F6
+    case KeyF2: SetMidiLog(Handheld().MidiLog, MidiLogSwitch::Toggle); return true;
+    case 0x72: Settings().AutoFire ^= KeyA; return true;  // F3
+    case 0x73: Settings().AutoFire ^= KeyB; return true;  // F4
+    case 0x74: Settings().AutoFire ^= KeyL; return true;  // F5
+    case 0x75: Settings().AutoFire ^= KeyR; return true;  // F6
     case 0x76: SaveDefaultState(); return true;         // F7
     case 0x77: LoadDefaultState(); return true;         // F8
     case '0':
-        Settings.SoundSwitch = Settings.SoundSwitch ? 0 : AllChannels;
+        Settings().SoundSwitch = Settings().SoundSwitch ? 0 : AllChannels;
         ApplySoundSwitch();
         return true;
     case '1':
     case '2':
     case '3':
     case '4':
-        Settings.SoundSwitch ^= 1 << (keyCode - '1');
+        Settings().SoundSwitch ^= 1 << (keyCode - '1');
         ApplySoundSwitch();
         return true;
     case '5':
     case '6':
     case '7':
     case '8':
-    case '9': LayerHideMask ^= uint8_t(1u << (keyCode - '5')); return true;
+    case '9': Handheld().LayerHideMask ^= uint8_t(1u << (keyCode - '5')); return true;
     case KeyPlus:
-        if (Settings.SoundVolume < 250) Settings.SoundVolume += 10;
+        if (Settings().SoundVolume < 250) Settings().SoundVolume += 10;
         ApplySoundSwitch();
         return true;
     case KeyMinus:
-        if (Settings.SoundVolume > 0) Settings.SoundVolume -= 10;
+        if (Settings().SoundVolume > 0) Settings().SoundVolume -= 10;
         ApplySoundSwitch();
         return true;
     default: return false;
@@ -103,13 +103,12 @@ int HandleKey(uint32_t keyCode, bool down) {
     return RunFunctionKey(keyCode) ? 1 : 0;
 }
 
-int SetActive(int state) {
-    if (state == 0 || state == 1) {
-        Input.Active = state;
-        SetMasterVolume(Settings.SoundVolume, state ? Settings.SoundSwitch : 0);
-    }
-    return Input.Active;
+void SetActive(bool active) {
+    Input.Active = active;
+    SetMasterVolume(Handheld(), Settings().SoundVolume, active ? Settings().SoundSwitch : 0);
 }
+
+bool IsActive() { return Input.Active; }
 
 uint32_t JoystickKeys(const JoystickReading& reading, const JoystickRange& range) {
     const uint32_t thirdX = (range.XMax - range.XMin) / 3;
@@ -130,12 +129,7 @@ uint32_t JoystickKeys(const JoystickReading& reading, const JoystickRange& range
     return keys;
 }
 
-uint32_t PollInput() {
-    DispatchPendingEvents();
-    // Paused: the emulation stands still here until the window is active
-    // again (or the program is on its way out).
-    while (Settings.SaveCPU && SetActive(2) == 0 && !FrontEnd.Quitting) WaitForEvents();
-
+uint32_t PollInput(void*) {
     uint32_t joystickKeys = 0;
     JoystickReading reading;
     if (Input.JoystickCount && ReadJoystick(reading)) joystickKeys = JoystickKeys(reading, Input.Joystick);

@@ -1,6 +1,7 @@
 #pragma once
 // The handheld's ten keys from the keyboard and the first joystick, the
-// function keys, and the active state that pauses the emulation.
+// function keys, and the active state that mutes (and with SaveCPU pauses)
+// the emulation.
 
 #include <array>
 #include <cstdint>
@@ -28,7 +29,7 @@ struct KeyBinding {
 extern const std::array<KeyBinding, 35> KeyTable;
 
 struct InputState {
-    int32_t Active = 1;          // 0 while a menu is open or the window is inactive
+    bool Active = true;          // false while a menu is open or the window is inactive
     uint16_t KeyboardState = 0;  // keypad bits held on the keyboard
     uint8_t JoystickCount = 0;   // 0 = no joystick
     JoystickRange Joystick;
@@ -39,14 +40,15 @@ extern InputState Input;
 // keys act on key-down only. 1 when the key was handled.
 int HandleKey(uint32_t keyCode, bool down);
 
-// 2 only asks; 0 or 1 sets the active flag and mutes (0) or restores (1)
-// the sound channels. Returns the flag.
-int SetActive(int state);
+// Sets the active flag: inactive mutes the sound channels, active restores
+// them.
+void SetActive(bool active);
+bool IsActive();
 
 // The keypad bits of a joystick position: each axis is cut into thirds of
 // its range, buttons 1 to 4 are A, B, L and R.
 uint32_t JoystickKeys(const JoystickReading& reading, const JoystickRange& range);
 
-// Once per frame, from the scanline driver: dispatches the window's events,
-// waits while paused, and returns the held keys.
-uint32_t PollInput();
+// The host's input operation, once per frame from the scanline driver: the
+// keys held on the keyboard and the joystick.
+uint32_t PollInput(void* context);

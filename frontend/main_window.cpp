@@ -4,7 +4,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
+#include "cpu/run_loop.h"
 #include "frontend/config.h"
 #include "frontend/dialogs.h"
 #include "frontend/frame_timer.h"
@@ -12,7 +14,7 @@
 #include "game/game.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "platform/audio/audio_host.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/dialog.h"
@@ -23,14 +25,15 @@
 
 FrontEndState FrontEnd;
 
+GameSettings& Settings() { return FrontEnd.Handheld->Settings; }
+
 namespace {
 
-void ExitNow(int status) {
-    std::fflush(nullptr);
-    std::exit(status);
-}
+void LeaveEventLoop(int status) { ExitEventLoop(status); }
 
-void WarnInBox(const char* text) { ShowWarningBox("KORU", text); }
+void WarnInBox(const char* text) {
+    WithFramesStopped([&] { ShowWarningBox("KORU", text); });
+}
 
 const MenuItem FileMenu[] = {
     {CommandOpen, "打开(&N)"},          {CommandSettings, "设置(&E)"},      {0, nullptr},
@@ -53,33 +56,34 @@ const MenuItem HelpMenu[] = {
 constexpr int VisibleWidth = 240;
 constexpr int VisibleHeight = 160;
 
-void PresentFrame(const uint16_t*) { ShowPicture(); }
+void PresentFrame(void*, const uint16_t*) { ShowPicture(); }
+
+void ReportProblem(void*, const char* message) { ShowProblem(message); }
 
 void WindowResized(int width, int height) {
-    Settings.ClientWidth = width;
-    Settings.ClientHeight = height;
+    Settings().ClientWidth = width;
+    Settings().ClientHeight = height;
 }
-
-// A repaint shows the surface as it stands; like a presented frame it
-// waits for the frame tick when pacing is on.
-void WindowRepainting() { WaitFrameTick(); }
 
 // With SaveCPU the emulation and the sound stop while the window is in the
 // background or minimised; without it only the held keys are forgotten.
 void WindowActivationChanged(bool active, bool minimised) {
     Input.KeyboardState = 0;
-    if (!Settings.SaveCPU) return;
+    if (!Settings().SaveCPU) return;
     if (active && !minimised) {
-        OpenSoundDevice(Settings.SoundRate, Settings.SoundBuffers);
-        SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch);
-        SetActive(1);
+        OpenSoundDevice(Handheld(), Settings().SoundRate, Settings().SoundBuffers);
+        SetMasterVolume(Handheld(), Settings().SoundVolume, Settings().SoundSwitch);
+        SetActive(true);
     } else {
-        CloseSoundDevice();
-        SetActive(0);
+        CloseSoundDevice(Handheld());
+        SetActive(false);
     }
 }
 
-void WindowMenuLoop(bool entered) { SetActive(entered ? 0 : 1); }
+void WindowMenuLoop(bool entered) {
+    FrontEnd.MenuOpen = entered;
+    SetActive(!entered);
+}
 
 // The keyboard's auto-repeat sends more key-downs for a held key (and, from
 // the X server, a key-up before each); neither is a real change of the key.
@@ -92,16 +96,21 @@ void WindowCommand(uint32_t id) { HandleCommand(id); }
 
 void WindowCloseRequested() { QuitProgram(); }
 
-void ReportFailedStart() {
-    std::fprintf(stderr, "koru: cannot start %s: %s\n", Settings.Cartridge, StartFailureText(LastStartFailure));
+void ReportFailedStart(StartFailure failure) {
+    std::fprintf(stderr, "koru: cannot start %s: %s\n", Settings().Cartridge, StartFailureText(failure));
 }
 
-// After a game could not start and the file dialog was cancelled, the
-// window stays open without a game until the player opens another one
-// (or quits) from the menu.
-void WaitForAnotherGame() {
-    StopRequested = false;
-    while (!StopRequested && !FrontEnd.Quitting) WaitForEvents();
+// The next game after a stop or an Open without a game: the cartridge in
+// Settings().Cartridge, and the file dialog again while it cannot start.
+// Cancelling leaves the window without a game until the player opens
+// another one (or quits).
+void StartChosenGame() {
+    for (;;) {
+        const GameStart start = BeginGame(Settings().Cartridge);
+        if (start.Started()) return;
+        ReportFailedStart(start.Failure);
+        if (!AskForFile(Settings().Cartridge, CartridgeFilter)) return;
+    }
 }
 
 void CleanUp() {
@@ -127,7 +136,7 @@ const std::array<FileFilter, 2> StateFilter = {{
     {"All Files (*.*)", "*.*"},
 }};
 
-void (*EndProcess)(int status) = ExitNow;
+void (*EndProcess)(int status) = LeaveEventLoop;
 bool (*ChooseFile)(char* path, std::size_t capacity, std::span<const FileFilter> filters) = AskOpenFileName;
 void (*ShowMessageBox)(const char* text) = WarnInBox;
 
@@ -139,7 +148,6 @@ void ShowProblem(const char* message) {
 bool CreateMainWindow() {
     WindowCallbacks callbacks;
     callbacks.Resized = WindowResized;
-    callbacks.Repainting = WindowRepainting;
     callbacks.ActivationChanged = WindowActivationChanged;
     callbacks.MenuLoop = WindowMenuLoop;
     callbacks.Key = WindowKey;
@@ -147,9 +155,9 @@ bool CreateMainWindow() {
     callbacks.CloseRequested = WindowCloseRequested;
     if (!OpenMainWindow("KORU", MainMenu, callbacks, 500, 160)) return false;
 
-    FrameSurface.fill(0);
-    SetPictureSource(FrameSurface.data(), SurfaceWidth, SurfaceHeight, SurfaceWidth * sizeof(uint16_t), LineGuard, 0,
-                     VisibleWidth, VisibleHeight);
+    Handheld().FrameSurface.fill(0);
+    SetPictureSource(Handheld().FrameSurface.data(), SurfaceWidth, SurfaceHeight, SurfaceWidth * sizeof(uint16_t),
+                     LineGuard, 0, VisibleWidth, VisibleHeight);
 
     Input.JoystickCount = uint8_t(std::clamp(CountJoysticks(), 0, 255));
     if (Input.JoystickCount && !GetJoystickRange(Input.Joystick)) Input.JoystickCount = 0;
@@ -158,8 +166,8 @@ bool CreateMainWindow() {
 
 void ReleaseMainWindow() {
     CloseMainWindow();
-    StartFrameTimer(0);
-    CloseSoundDevice();
+    StopFrameTimer();
+    CloseSoundDevice(Handheld());
     CloseJoysticks();
 }
 
@@ -168,21 +176,59 @@ void ResizeClient(int width, int height) { ResizeClientArea(width, height); }
 void MoveWindowTo(int x, int y) { MoveMainWindow(x, y); }
 
 bool AskForFile(char* path, std::span<const FileFilter> filters) {
-    return ChooseFile(path, MaxPathLength + 1, filters);
+    return WithFramesStopped([&] { return ChooseFile(path, MaxPathLength + 1, filters); });
+}
+
+GameStart BeginGame(const char* cartridgePath) {
+    ApplyGameSettings(cartridgePath);
+    const GameStart start = StartGame(Handheld(), cartridgePath);
+    FrontEnd.GameRunning = start.Started();
+    if (!start.Started()) EndGame(Handheld());
+    return start;
+}
+
+void EndCurrentGame() {
+    FrontEnd.GameRunning = false;
+    EndGame(Handheld());
+}
+
+void RestartGame() {
+    // A running game ends at its next vertical blank (RunNextFrame then
+    // starts the game); without one the game starts now.
+    if (FrontEnd.GameRunning)
+        Handheld().StopRequested = true;
+    else
+        StartChosenGame();
+}
+
+bool EmulationPaused() { return FrontEnd.MenuOpen || FrontEnd.ModalDepth > 0 || (Settings().SaveCPU && !IsActive()); }
+
+void RunNextFrame() {
+    if (!FrontEnd.GameRunning || FrontEnd.InFrame || FrontEnd.Quitting || EmulationPaused()) return;
+    FrontEnd.InFrame = true;
+    if (RunFrame(Handheld()) == FrameEnd::Stopped && !FrontEnd.Quitting) {
+        // Another game was opened, CheckCRC changed, or the settings
+        // dialog's reset: the run ends and the (next) game starts.
+        EndCurrentGame();
+        StartChosenGame();
+    }
+    FrontEnd.InFrame = false;
 }
 
 void HandleCommand(uint32_t id) {
     const uint32_t command = id & 0xFFFF;
     switch (command) {
     case CommandOpen:
-        if (AskForFile(Settings.Cartridge, CartridgeFilter)) StopRequested = true;
+        if (AskForFile(Settings().Cartridge, CartridgeFilter)) RestartGame();
         return;
-    case CommandSettings: RunDialog(SettingsDialog, SettingsDialogProc); return;
+    case CommandSettings: WithFramesStopped([] { RunDialog(SettingsDialog, SettingsDialogProc); }); return;
     case CommandLoadState:
-        if (AskForFile(FrontEnd.StatePath, StateFilter) && FrontEnd.GameRunning) LoadState(FrontEnd.StatePath);
+        if (AskForFile(FrontEnd.StatePath, StateFilter) && FrontEnd.GameRunning)
+            LoadState(Handheld(), FrontEnd.StatePath);
         return;
     case CommandSaveState:
-        if (AskForFile(FrontEnd.StatePath, StateFilter) && FrontEnd.GameRunning) SaveState(FrontEnd.StatePath);
+        if (AskForFile(FrontEnd.StatePath, StateFilter) && FrontEnd.GameRunning)
+            SaveState(Handheld(), FrontEnd.StatePath);
         return;
     case CommandQuit: QuitProgram(); return;
     case CommandSize1:
@@ -196,9 +242,9 @@ void HandleCommand(uint32_t id) {
     case CommandRememberSize: SaveWindowPlacement(); return;
     case CommandGameInfo:
         // The dialog describes the running game's header.
-        if (FrontEnd.GameRunning) RunDialog(GameInfoDialog, GameInfoDialogProc);
+        if (FrontEnd.GameRunning) WithFramesStopped([] { RunDialog(GameInfoDialog, GameInfoDialogProc); });
         return;
-    case CommandAbout: RunDialog(AboutDialog, AboutDialogProc); return;
+    case CommandAbout: WithFramesStopped([] { RunDialog(AboutDialog, AboutDialogProc); }); return;
     default: return;
     }
 }
@@ -207,12 +253,10 @@ void QuitProgram() {
     if (FrontEnd.Quitting) return;
     FrontEnd.Quitting = true;
     SaveCartridgePath();
-    FrontEnd.GameRunning = false;
-    EndGame();
+    EndCurrentGame();
     // EndGame finishes a recording; this covers a log left open between runs.
-    FinishMidiLog();
+    FinishMidiLog(Handheld().MidiLog);
     ReleaseMainWindow();
-    CloseDesktop();
     EndProcess(0);
 }
 
@@ -226,39 +270,43 @@ int RunProgram(int argc, char** argv) {
         std::fprintf(stderr, "koru: no display to open the window on\n");
         return 1;
     }
+    const std::unique_ptr<Machine> machine = CreateMachine();
+    if (!machine) {
+        std::fprintf(stderr, "koru: out of memory\n");
+        CloseDesktop();
+        return 1;
+    }
+    FrontEnd = FrontEndState{};
+    FrontEnd.Handheld = machine.get();
     OnTerminationRequest(QuitOnSignal);
     // Under a file size limit (ulimit -f) a write past it fails with EFBIG
     // like a full disk, instead of killing the program with the game unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
-    Verbose = 0;
-    Host.ReportProblem = ShowProblem;
-    Host.PollInput = PollInput;
-    Host.PresentFrame = PresentFrame;
-    Host.WaitFrameTick = WaitFrameTick;
-    InstallAudioHost(Host);
+    HostInterface& host = machine->Host;
+    InstallAudioHost(*machine);
+    host.ReportProblem = ReportProblem;
+    host.PollInput = PollInput;
+    host.PresentFrame = PresentFrame;
     if (!CreateMainWindow()) {
         CleanUp();
         return 1;
     }
     const char* commandLine = argc > 1 ? argv[1] : "";
     ReadWindowSettings(commandLine);
-    SetActive(1);
+    SetActive(true);
 
-    if (!*commandLine && !AskForFile(Settings.Cartridge, CartridgeFilter)) {
+    if (!*commandLine && !AskForFile(Settings().Cartridge, CartridgeFilter)) {
         CleanUp();
         return 1;
     }
-    if (!LoadGameSettings(Settings.Cartridge)) {
-        ReportFailedStart();
+    const GameStart first = BeginGame(Settings().Cartridge);
+    if (!first.Started()) {
+        ReportFailedStart(first.Failure);
         CleanUp();
         return 1;
     }
-    // Each run ends by a stop request (another game, a restart); the program
-    // itself ends only through the quit path.
-    for (;;) {
-        while (LoadGameSettings(Settings.Cartridge)) {
-        }
-        ReportFailedStart();
-        if (!AskForFile(Settings.Cartridge, CartridgeFilter)) WaitForAnotherGame();
-    }
+    // From here the event loop runs the program; it ends through the quit path.
+    const int status = RunEventLoop();
+    CloseDesktop();
+    return status;
 }

@@ -13,111 +13,92 @@
 
 #include "game/battery_file.h"
 #include "game/battery_layout.h"
-#include "game/game.h"
 #include "game/settings.h"
 #include "machine/backup.h"
+#include "machine/machine.h"
 #include "machine/rtc.h"
-
-bool BatteryFileEnabled = true;
-
-std::string BatteryRefusal;
 
 namespace {
 
 constexpr uint32_t BatteryCheckInterval = 4;  // frames between two looks at the memories
 
-// The chips as BatteryFrameTick last saw them (as the file holds them), as
-// they were when the file was last read or written, and whether they
-// changed since. The clock's setting alone does not make a file: it is
-// written with the chips' data.
-struct BatteryWatch {
-    bool armed = false;
-    bool changed = false;
-    bool refused = false;  // the file fitted no layout: it is never written over
-    uint32_t framesToCheck = 0;
-    uint32_t quietFrames = 0;
-    std::vector<uint8_t> lastSeen;
-    std::vector<uint8_t> inFile;
-};
-BatteryWatch Watch;
+bool TakePicture(const Machine& m, std::vector<uint8_t>& picture) { return BuildChipImage(m, picture); }
 
-bool TakePicture(std::vector<uint8_t>& picture) { return BuildChipImage(picture); }
-
-bool MatchesPicture(const std::vector<uint8_t>& picture) {
-    static std::vector<uint8_t> now;
-    TakePicture(now);
+bool MatchesPicture(Machine& m, const std::vector<uint8_t>& picture) {
+    std::vector<uint8_t>& now = m.BatteryChanges.now;
+    TakePicture(m, now);
     return now == picture;
 }
 
-void ArmWatch() {
-    TakePicture(Watch.lastSeen);
-    Watch.inFile = Watch.lastSeen;
-    Watch.changed = false;
-    Watch.quietFrames = 0;
-    Watch.framesToCheck = BatteryCheckInterval;
-    Watch.armed = true;
+void ArmWatch(Machine& m) {
+    TakePicture(m, m.BatteryChanges.lastSeen);
+    m.BatteryChanges.inFile = m.BatteryChanges.lastSeen;
+    m.BatteryChanges.changed = false;
+    m.BatteryChanges.quietFrames = 0;
+    m.BatteryChanges.framesToCheck = BatteryCheckInterval;
+    m.BatteryChanges.armed = true;
 }
 
 }  // namespace
 
-bool LoadBatteryFile() {
-    Watch.armed = false;
-    Watch.refused = false;
-    BatteryRefusal.clear();
-    if (!BatteryFileEnabled || !SaveFileName) return false;
-    if (Verbose) std::printf("Opening %s...", SaveFileName);
-    std::FILE* file = ClaimBatteryFile(SaveFileName);
+bool LoadBatteryFile(Machine& m) {
+    m.BatteryChanges.armed = false;
+    m.BatteryChanges.refused = false;
+    m.BatteryRefusal.clear();
+    if (!m.BatteryFileEnabled || m.SaveFileName.empty()) return false;
+    if (m.Verbose) std::printf("Opening %s...", m.SaveFileName.c_str());
+    std::FILE* file = ClaimBatteryFile(m, m.SaveFileName.c_str());
     if (!file) {
-        if (Verbose) std::printf("FAILED\n");
-        ArmWatch();
+        if (m.Verbose) std::printf("FAILED\n");
+        ArmWatch(m);
         return false;
     }
-    if (Verbose) std::printf("reading...");
+    if (m.Verbose) std::printf("reading...");
     std::vector<uint8_t> bytes(LargestBatteryFile + 1);
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
     std::fclose(file);
     // An empty file holds no save: writing over it loses nothing.
-    const bool complete = bytes.empty() || ApplyBatteryImage(bytes);
-    if (Verbose) std::printf(complete ? "OK\n" : "FAILED\n");
+    const bool complete = bytes.empty() || ApplyBatteryImage(m, bytes);
+    if (m.Verbose) std::printf(complete ? "OK\n" : "FAILED\n");
     if (!complete) {
-        Watch.refused = true;
-        BatteryRefusal = DescribeRefusedBattery(SaveFileName, bytes.size());
+        m.BatteryChanges.refused = true;
+        m.BatteryRefusal = DescribeRefusedBattery(m, m.SaveFileName.c_str(), bytes.size());
     }
-    ArmWatch();
+    ArmWatch(m);
     return complete && !bytes.empty();
 }
 
-bool WriteBatteryFile() {
-    if (!BatteryFileEnabled || !SaveFileName || Watch.refused) return false;
+bool WriteBatteryFile(Machine& m) {
+    if (!m.BatteryFileEnabled || m.SaveFileName.empty() || m.BatteryChanges.refused) return false;
     // Erased chips that were erased when the file was read (or that had no
     // file) leave nothing to keep; an old file stays as it is. Chips the
     // game erased over a saved file are written, erased.
     std::vector<uint8_t> picture;
-    const bool holdsData = TakePicture(picture);
-    if (!holdsData && (!Watch.armed || picture == Watch.inFile)) return true;
+    const bool holdsData = TakePicture(m, picture);
+    if (!holdsData && (!m.BatteryChanges.armed || picture == m.BatteryChanges.inFile)) return true;
     std::vector<uint8_t> image;
-    BuildBatteryImage(image, ClockHostTime());
+    BuildBatteryImage(m, image, m.ClockHostTime());
 
-    if (Verbose) std::printf("\nOpening %s...writing...", SaveFileName);
-    const bool ok = StoreBatteryFile(SaveFileName, {std::span<const uint8_t>(image)});
-    if (Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
-    if (ok) Watch.inFile = std::move(picture);
+    if (m.Verbose) std::printf("\nOpening %s...writing...", m.SaveFileName.c_str());
+    const bool ok = StoreBatteryFile(m, m.SaveFileName.c_str(), {std::span<const uint8_t>(image)});
+    if (m.Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
+    if (ok) m.BatteryChanges.inFile = std::move(picture);
     return ok;
 }
 
-void BatteryFrameTick() {
-    if (!Watch.armed || !BatteryFileEnabled || !SaveFileName || Watch.refused) return;
-    if (--Watch.framesToCheck != 0) return;
-    Watch.framesToCheck = BatteryCheckInterval;
-    if (!MatchesPicture(Watch.lastSeen)) {
-        TakePicture(Watch.lastSeen);
-        Watch.changed = true;
-        Watch.quietFrames = 0;
+void BatteryFrameTick(Machine& m) {
+    if (!m.BatteryChanges.armed || !m.BatteryFileEnabled || m.SaveFileName.empty() || m.BatteryChanges.refused) return;
+    if (--m.BatteryChanges.framesToCheck != 0) return;
+    m.BatteryChanges.framesToCheck = BatteryCheckInterval;
+    if (!MatchesPicture(m, m.BatteryChanges.lastSeen)) {
+        TakePicture(m, m.BatteryChanges.lastSeen);
+        m.BatteryChanges.changed = true;
+        m.BatteryChanges.quietFrames = 0;
         return;
     }
-    Watch.quietFrames += BatteryCheckInterval;
-    if (!Watch.changed || Watch.quietFrames < BatteryQuietFrames) return;
+    m.BatteryChanges.quietFrames += BatteryCheckInterval;
+    if (!m.BatteryChanges.changed || m.BatteryChanges.quietFrames < BatteryQuietFrames) return;
     // A failed write is tried again after the next quiet spell.
-    Watch.quietFrames = 0;
-    if (WriteBatteryFile()) Watch.changed = false;
+    m.BatteryChanges.quietFrames = 0;
+    if (WriteBatteryFile(m)) m.BatteryChanges.changed = false;
 }

@@ -9,34 +9,24 @@
 
 #include "game/file_access.h"
 #include "game/replace_file.h"
-#include "machine/host.h"
+#include "machine/machine.h"
 
 namespace {
 
-struct BatteryClaim {
-    std::string path;
-    int lockedFile = -1;     // the file, open and locked by this process
-    bool lockedOut = false;  // another KORU holds it: not written in this run
-    bool refused = false;    // not a regular file: neither read nor written
-    int toldError = 0;       // the failure last said to the player
-    bool writeFailed = false;
-};
-BatteryClaim Claim;
-
-void Tell(const char* action, int error) {
-    if (error == Claim.toldError) return;
-    Claim.toldError = error;
+void Tell(Machine& m, const char* action, int error) {
+    if (error == m.Battery.toldError) return;
+    m.Battery.toldError = error;
     if (error == FileInUse) {
-        const std::string message = Claim.path + " is in use by another KORU: this one will not save into it";
-        Host.ReportProblem(message.c_str());
+        const std::string message = m.Battery.path + " is in use by another KORU: this one will not save into it";
+        m.Host.ReportProblem(m.Host.Context, message.c_str());
     } else {
-        ReportFileProblem(action, Claim.path.c_str(), error);
+        ReportFileProblem(m.Host, action, m.Battery.path.c_str(), error);
     }
 }
 
-bool WriteFailed(int error) {
-    Claim.writeFailed = true;
-    Tell("write", error);
+bool WriteFailed(Machine& m, int error) {
+    m.Battery.writeFailed = true;
+    Tell(m, "write", error);
     return false;
 }
 
@@ -71,78 +61,78 @@ int TryToClaim(const char* path, int& fd) {
     return FileInUse;
 }
 
-void ForgetClaim() {
-    if (Claim.lockedFile >= 0) ::close(Claim.lockedFile);
-    Claim = BatteryClaim{};
+void ForgetClaim(Machine& m) {
+    if (m.Battery.lockedFile >= 0) ::close(m.Battery.lockedFile);
+    m.Battery = BatteryClaim{};
 }
 
 }  // namespace
 
-std::FILE* ClaimBatteryFile(const char* path) {
-    ForgetClaim();
-    Claim.path = path;
+std::FILE* ClaimBatteryFile(Machine& m, const char* path) {
+    ForgetClaim(m);
+    m.Battery.path = path;
     RemoveStaleTemporaries(path);
     int fd = -1;
     const int error = TryToClaim(path, fd);
     if (error == FileInUse) {
         // Read what the other KORU saved last; never write.
-        Claim.lockedOut = true;
-        Tell("write", FileInUse);
+        m.Battery.lockedOut = true;
+        Tell(m, "write", FileInUse);
         int ignored = 0;
         return OpenRegularStream(path, ignored);
     }
     if (error == NotRegularFile) {
         // Said once: the writes are refused for the same reason.
-        Claim.refused = true;
-        Tell("read", error);
+        m.Battery.refused = true;
+        Tell(m, "read", error);
     } else if (error && error != ENOENT) {
-        ReportFileProblem("read", path, error);
+        ReportFileProblem(m.Host, "read", path, error);
     }
     if (fd < 0) return nullptr;
-    Claim.lockedFile = fd;
+    m.Battery.lockedFile = fd;
     const int reading = ::dup(fd);
     std::FILE* stream = reading >= 0 ? ::fdopen(reading, "rb") : nullptr;
     if (!stream && reading >= 0) ::close(reading);
     return stream;
 }
 
-bool StoreBatteryFile(const char* path, std::initializer_list<std::span<const uint8_t>> blocks) {
-    if (Claim.path != path) {
+bool StoreBatteryFile(Machine& m, const char* path, std::initializer_list<std::span<const uint8_t>> blocks) {
+    if (m.Battery.path != path) {
         // Written without a claim at game start (the claim is then made here).
-        ForgetClaim();
-        Claim.path = path;
+        ForgetClaim(m);
+        m.Battery.path = path;
     }
-    if (Claim.refused) return WriteFailed(NotRegularFile);
-    if (Claim.lockedOut) return WriteFailed(FileInUse);
+    if (m.Battery.refused) return WriteFailed(m, NotRegularFile);
+    if (m.Battery.lockedOut) return WriteFailed(m, FileInUse);
     for (int attempt = 0; attempt < 3; ++attempt) {
         bool createOnly = false;
-        if (Claim.lockedFile < 0) {
+        if (m.Battery.lockedFile < 0) {
             // No file at game start (or none that could be opened): claim
             // one that appeared since, or create it without replacing one
             // that appears in the meantime.
-            const int error = TryToClaim(path, Claim.lockedFile);
-            if (error == FileInUse) Claim.lockedOut = true;
-            if (error == NotRegularFile) Claim.refused = true;
-            if (error == FileInUse || error == NotRegularFile) return WriteFailed(error);
+            const int error = TryToClaim(path, m.Battery.lockedFile);
+            if (error == FileInUse) m.Battery.lockedOut = true;
+            if (error == NotRegularFile) m.Battery.refused = true;
+            if (error == FileInUse || error == NotRegularFile) return WriteFailed(m, error);
             createOnly = error == ENOENT;
         }
         int newFile = -1;
         const FileResult result = ReplaceFile(path, blocks, {.createOnly = createOnly, .lockedFile = &newFile});
         if (createOnly && result.error == EEXIST) continue;
-        if (!result) return WriteFailed(result.error);
-        if (Claim.lockedFile >= 0) ::close(Claim.lockedFile);
-        Claim.lockedFile = newFile;
-        Claim.writeFailed = false;
-        Claim.toldError = 0;
+        if (!result) return WriteFailed(m, result.error);
+        if (m.Battery.lockedFile >= 0) ::close(m.Battery.lockedFile);
+        m.Battery.lockedFile = newFile;
+        m.Battery.writeFailed = false;
+        m.Battery.toldError = 0;
         return true;
     }
-    return WriteFailed(FileInUse);
+    return WriteFailed(m, FileInUse);
 }
 
-void ReleaseBatteryFile() {
-    if (Claim.lockedFile >= 0) ::close(Claim.lockedFile);
-    Claim.lockedFile = -1;
-    Claim.path.clear();
+void ReleaseBatteryFile(Machine& m) {
+    if (m.Battery.lockedFile >= 0) ::close(m.Battery.lockedFile);
+    m.Battery.lockedFile = -1;
+    m.Battery.path.clear();
 }
 
-bool BatteryWriteFailed() { return Claim.writeFailed; }
+bool BatteryWriteFailed(const Machine& m) { return m.Battery.writeFailed; }

@@ -12,22 +12,35 @@
 #include <cstdio>
 #include <initializer_list>
 #include <span>
+#include <string>
+
+// The claim of one machine (its Battery).
+struct BatteryClaim {
+    std::string path;
+    int lockedFile = -1;     // the file, open and locked by this process
+    bool lockedOut = false;  // another KORU holds it: not written in this run
+    bool refused = false;    // not a regular file: neither read nor written
+    int toldError = 0;       // the failure last said to the player
+    bool writeFailed = false;
+};
+
+struct Machine;
 
 // At game start: gives up any earlier claim, removes temporary files that
 // a killed KORU left beside the save, claims the file and opens it for
 // reading. Returns the stream (the caller closes it), or null when there is
 // nothing to read: no file yet, or one that cannot or must not be read.
-std::FILE* ClaimBatteryFile(const char* path);
+std::FILE* ClaimBatteryFile(Machine& m, const char* path);
 
 // Replaces the file by the blocks. False when it was not written: the disk
 // is full, the folder or medium read-only, it is not a regular file, or
 // another KORU holds it.
-bool StoreBatteryFile(const char* path, std::initializer_list<std::span<const uint8_t>> blocks);
+bool StoreBatteryFile(Machine& m, const char* path, std::initializer_list<std::span<const uint8_t>> blocks);
 
 // At game end: gives up the claim.
-void ReleaseBatteryFile();
+void ReleaseBatteryFile(Machine& m);
 
 // True when the last write of this game run failed (or was held back
 // because another KORU holds the file): the file on disk lacks the game's
 // latest progress. Kept after the release, cleared by the next claim.
-bool BatteryWriteFailed();
+bool BatteryWriteFailed(const Machine& m);

@@ -4,6 +4,7 @@
 
 #include "game/save_type.h"
 #include "machine/backup.h"
+#include "machine/machine.h"
 #include "machine/rtc.h"
 
 namespace {
@@ -32,9 +33,9 @@ constexpr BatteryLayout Layouts[] = {
     {EepromLargeSize, 0, 0, EepromLargeSize, EepromLargeWidth, Takes(SaveType::Eeprom)},
 };
 
-const BatteryLayout* FindLayout(size_t size) {
+const BatteryLayout* FindLayout(const Machine& m, size_t size) {
     for (const BatteryLayout& layout : Layouts)
-        if (layout.size == size && (layout.chips & Takes(Backup.Type))) return &layout;
+        if (layout.size == size && (layout.chips & Takes(m.Backup.Type))) return &layout;
     return nullptr;
 }
 
@@ -47,68 +48,68 @@ bool Erased(const uint8_t* bytes, size_t size) {
 // The static RAM or FLASH as the game saved it: while a FLASH chip shows
 // its identifier in bytes 0 and 1 of the selected bank, the game's own
 // bytes are held aside.
-void AppendChipMemory(std::vector<uint8_t>& image, uint32_t size) {
-    image.insert(image.end(), BackupMemory, BackupMemory + size);
-    if (!Flash.IdentifyMode || !FlashMemory) return;
-    const size_t bank = size_t(FlashMemory - BackupMemory);
+void AppendChipMemory(const Machine& m, std::vector<uint8_t>& image, uint32_t size) {
+    image.insert(image.end(), m.BackupMemory.begin(), m.BackupMemory.begin() + size);
+    if (!m.Flash.IdentifyMode || !m.BackupWindow.FlashMemory) return;
+    const size_t bank = size_t(m.BackupWindow.FlashMemory - m.BackupMemory.data());
     if (bank + 1 < size) {
-        image[bank] = uint8_t(Flash.SavedBytes);
-        image[bank + 1] = uint8_t(Flash.SavedBytes >> 8);
+        image[bank] = uint8_t(m.Flash.SavedBytes);
+        image[bank + 1] = uint8_t(m.Flash.SavedBytes >> 8);
     }
 }
 
 }  // namespace
 
-bool ApplyBatteryImage(std::span<const uint8_t> file) {
-    const BatteryLayout* layout = FindLayout(file.size());
+bool ApplyBatteryImage(Machine& m, std::span<const uint8_t> file) {
+    const BatteryLayout* layout = FindLayout(m, file.size());
     const bool trailer = !layout && file.size() > ClockTrailerSize;
-    if (trailer) layout = FindLayout(file.size() - ClockTrailerSize);
+    if (trailer) layout = FindLayout(m, file.size() - ClockTrailerSize);
     if (!layout) return false;
-    std::memcpy(BackupMemory, file.data(), layout->ramBytes);
-    std::memcpy(EepromMemory, file.data() + layout->eepromOffset, layout->eepromBytes);
-    if (layout->eepromWidth && Backup.Type == SaveType::Eeprom && !Backup.EepromWidthKnown)
-        Backup.EepromWidth = layout->eepromWidth;
-    if (trailer) ReadClockTrailer(file.data() + layout->size);
+    std::memcpy(m.BackupMemory.data(), file.data(), layout->ramBytes);
+    std::memcpy(m.EepromMemory.data(), file.data() + layout->eepromOffset, layout->eepromBytes);
+    if (layout->eepromWidth && m.Backup.Type == SaveType::Eeprom && !m.Backup.EepromWidthKnown)
+        m.Backup.EepromWidth = layout->eepromWidth;
+    if (trailer) ReadClockTrailer(m, file.data() + layout->size);
     return true;
 }
 
-bool BuildChipImage(std::vector<uint8_t>& image) {
+bool BuildChipImage(const Machine& m, std::vector<uint8_t>& image) {
     image.clear();
     bool holdsData;
-    if (Backup.Type == SaveType::Combined) {
+    if (m.Backup.Type == SaveType::Combined) {
         // Each block only when it holds data; with neither, the erased RAM
         // block (which the caller writes only over a file that had data).
-        AppendChipMemory(image, FlashBankSize);
+        AppendChipMemory(m, image, FlashBankSize);
         const bool ramData = !Erased(image.data(), image.size());
-        const bool eepromData = !Erased(EepromMemory, EepromSmallSize);
+        const bool eepromData = !Erased(m.EepromMemory.data(), EepromSmallSize);
         if (eepromData && !ramData) image.clear();
-        if (eepromData) image.insert(image.end(), EepromMemory, EepromMemory + EepromSmallSize);
+        if (eepromData) image.insert(image.end(), m.EepromMemory.begin(), m.EepromMemory.begin() + EepromSmallSize);
         holdsData = ramData || eepromData;
     } else {
-        AppendChipMemory(image, BackupChipSize());
-        image.insert(image.end(), EepromMemory, EepromMemory + EepromSize());
+        AppendChipMemory(m, image, BackupChipSize(m));
+        image.insert(image.end(), m.EepromMemory.begin(), m.EepromMemory.begin() + EepromSize(m));
         holdsData = !Erased(image.data(), image.size());
     }
     return holdsData;
 }
 
-void BuildBatteryImage(std::vector<uint8_t>& image, int64_t hostTime) {
-    BuildChipImage(image);
-    if (!RealTimeClock.Present) return;
+void BuildBatteryImage(const Machine& m, std::vector<uint8_t>& image, int64_t hostTime) {
+    BuildChipImage(m, image);
+    if (!m.RealTimeClock.Present) return;
     const size_t at = image.size();
     image.resize(at + ClockTrailerSize);
-    WriteClockTrailer(image.data() + at, hostTime);
+    WriteClockTrailer(m, image.data() + at, hostTime);
 }
 
-std::string DescribeRefusedBattery(const char* fileName, size_t size) {
+std::string DescribeRefusedBattery(const Machine& m, const char* fileName, size_t size) {
     std::string sizes;
     for (const BatteryLayout& layout : Layouts) {
-        if (!(layout.chips & Takes(Backup.Type))) continue;
+        if (!(layout.chips & Takes(m.Backup.Type))) continue;
         sizes += (sizes.empty() ? "" : ", ") + std::to_string(layout.size);
     }
     const std::string length =
         size > LargestBatteryFile ? "more than " + std::to_string(LargestBatteryFile) : std::to_string(size);
     return std::string(fileName) + " holds " + length + " bytes, which is no save of this cartridge's " +
-           SaveTypeText() + " (" + sizes + " bytes, 16 more with a clock): it is left as it is, and this " +
+           SaveTypeText(m) + " (" + sizes + " bytes, 16 more with a clock): it is left as it is, and this " +
            "run's saves are not written to it";
 }

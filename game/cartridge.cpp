@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "game/file_access.h"
 #include "game/settings.h"
-#include "machine/page_table.h"
+#include "machine/machine.h"
 
 static constexpr uint32_t CountBlock = 16384;
 
@@ -29,8 +31,9 @@ static bool StreamDamaged(gzFile file) {
 // 32 MB limit: a larger image is refused anyway, and the count can never
 // overflow.
 static int64_t CountGzipBytes(std::FILE* file) {
-    static uint8_t input[CountBlock];
-    static uint8_t output[CountBlock];
+    std::vector<uint8_t> inputBuffer(CountBlock), outputBuffer(CountBlock);
+    uint8_t* const input = inputBuffer.data();
+    uint8_t* const output = outputBuffer.data();
     z_stream stream{};
     if (inflateInit2(&stream, 15 + 16) != Z_OK) return -1;
     int64_t total = 0;
@@ -114,7 +117,8 @@ static gzFile OpenCartridgeFile(const char* path, int& fd, StartFailure& failure
     return file;
 }
 
-uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSize, StartFailure& failure) {
+std::unique_ptr<uint8_t[]> LoadCartridgeImage(const Machine& m, const char* path, int32_t& size, int32_t& roundedSize,
+                                              StartFailure& failure) {
     size = roundedSize = 0;
     int fd = -1;
     gzFile file = OpenCartridgeFile(path, fd, failure);
@@ -125,7 +129,7 @@ uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSiz
         failure = StartFailure::ReadError;
         return nullptr;
     }
-    if (Verbose) std::printf("%dkB...", int(length / 1024));
+    if (m.Verbose) std::printf("%dkB...", int(length / 1024));
     const int64_t rounded = (length + PageSize - 1) / PageSize * PageSize;
     if (length <= 0 || rounded > MaxRomSize) {
         // An empty image has no header to read; a larger one cannot be mapped.
@@ -133,17 +137,16 @@ uint8_t* LoadCartridgeImage(const char* path, int32_t& size, int32_t& roundedSiz
         failure = length <= 0 ? StartFailure::Empty : StartFailure::TooLarge;
         return nullptr;
     }
-    auto* image = static_cast<uint8_t*>(std::calloc(size_t(rounded), 1));
+    std::unique_ptr<uint8_t[]> image(new (std::nothrow) uint8_t[size_t(rounded)]());
     if (!image) {
         gzclose(file);
         failure = StartFailure::OutOfMemory;
         return nullptr;
     }
-    const int count = gzread(file, image, unsigned(length));
+    const int count = gzread(file, image.get(), unsigned(length));
     const bool damaged = StreamDamaged(file);
     gzclose(file);
     if (count != length || damaged) {
-        std::free(image);
         failure = StartFailure::ReadError;
         return nullptr;
     }

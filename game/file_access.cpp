@@ -48,7 +48,7 @@ const char* FileErrorText(int error) {
     }
 }
 
-void ReportFileProblem(const char* action, const char* path, int error) {
+void ReportFileProblem(const HostInterface& host, const char* action, const char* path, int error) {
     const std::string message = std::string("cannot ") + action + " " + path + ": " + FileErrorText(error);
-    Host.ReportProblem(message.c_str());
+    host.ReportProblem(host.Context, message.c_str());
 }

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "machine/host.h"
+
 // Error numbers of our own beside errno's (which are all positive): a path
 // that leads to something other than a regular file, and a battery file
 // that another running KORU has claimed.
@@ -22,5 +24,5 @@ std::FILE* OpenRegularStream(const char* path, int& error);
 // A short text for an error number of either kind.
 const char* FileErrorText(int error);
 
-// Tells the player (through the host) "cannot ACTION PATH: REASON".
-void ReportFileProblem(const char* action, const char* path, int error);
+// Tells the player through the host "cannot ACTION PATH: REASON".
+void ReportFileProblem(const HostInterface& host, const char* action, const char* path, int error);

@@ -1,9 +1,12 @@
 #include "game/game.h"
 
-#include <chrono>
+#include <array>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "cpu/cpu_state.h"
 #include "cpu/run_loop.h"
@@ -17,24 +20,10 @@
 #include "game/settings.h"
 #include "game/snapshot.h"
 #include "machine/backup.h"
-#include "machine/host.h"
 #include "machine/io_registers.h"
-#include "machine/page_table.h"
+#include "machine/machine.h"
 #include "machine/rtc.h"
 #include "sound/midi_log.h"
-
-uint8_t* BiosImage = nullptr;
-bool BiosLoaded = false;
-const char* BiosPath = "GBA.ROM";
-uint8_t* RomImage = nullptr;
-int32_t RomSize = 0;
-char* SaveFileName = nullptr;
-char* StateFileName = nullptr;
-bool StopRequested = false;
-StartFailure LastStartFailure = StartFailure::None;
-double LastRunSeconds = 0;
-bool LoadDefaultState = true;
-void (*StartHook)() = nullptr;
 
 // Without a BIOS image the interrupt vector at 0x18 holds a small dispatcher:
 // save the scratch registers, call the handler whose address the game keeps
@@ -51,56 +40,49 @@ const uint8_t BiosStub[BiosStubSize] = {
 
 namespace {
 
-struct MemoryBlock {
-    const char* message;  // printf format with %d for the size in kB, or plain
+// The machine's memories and where the bus finds them. A span beyond the
+// block repeats it (mirrors); the BIOS is read-only.
+struct MemoryRegion {
+    const char* message;  // the start-up trace: printf format with %d for the size in kB, or plain
+    uint8_t* block;
     uint32_t size;
     uint32_t busBase;
     uint32_t span;
     bool writable;
 };
 
-constexpr uint32_t KB = 1024;
 constexpr uint32_t MB = 1024 * KB;
 
-constexpr MemoryBlock MemoryBlocks[] = {
-    {"Allocating 16kB BIOS ROM...", 16 * KB, 0x00000000, 16 * KB, false},
-    {"Allocating 256kB External Working RAM...", 256 * KB, 0x02000000, 16 * MB, true},
-    {"Allocating 32kB Internal Working RAM...", 32 * KB, 0x03000000, 16 * MB, true},
-    {"Allocating %dkB I/O...", 16 * KB, 0x04000000, 16 * KB, true},
-    {"Allocating %dkB Palette RAM...", 16 * KB, 0x05000000, 16 * KB, true},
-    {"Allocating 96kB VRAM...", 96 * KB, 0x06000000, 96 * KB, true},
-    {"Allocating %dkB Sprite RAM...", 16 * KB, 0x07000000, 16 * KB, true},
-};
+// The cartridge image appears three times, at 0x08, 0x0A and 0x0C000000
+// (the three wait-state windows), each 32 MB.
+constexpr uint32_t CartridgeWindows[] = {0x08000000, 0x0A000000, 0x0C000000};
+constexpr uint32_t CartridgeWindowPages = 0x2000000 >> PageShift;
 
-// The bus addresses whose read-map entries lead back to each allocation.
-// (The backup chips are no allocation: machine/backup.h keeps them.)
-constexpr uint32_t BlockAddresses[] = {0x00000000, 0x02000000, 0x03000000, 0x04000000, 0x05000000,
-                                       0x06000000, 0x07000000, 0x08000000};
-
-void Progress(const char* format, int value = 0) {
-    if (Verbose) std::printf(format, value);
+template <size_t Size>
+MemoryRegion Region(const char* message, std::array<uint8_t, Size>& block, uint32_t busBase, uint32_t span,
+                    bool writable) {
+    return {message, block.data(), uint32_t(Size), busBase, span, writable};
 }
 
-void Outcome(bool ok) {
-    if (Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
+void Progress(const Machine& m, const char* format, int value = 0) {
+    if (m.Verbose) std::printf(format, value);
 }
 
-bool Fail(StartFailure reason) {
-    LastStartFailure = reason;
-    return false;
+void Outcome(const Machine& m, bool ok) {
+    if (m.Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
 }
 
-void LoadBiosImage() {
+void LoadBiosImage(Machine& m) {
     int error = 0;
-    std::FILE* file = OpenRegularStream(BiosPath, error);
+    std::FILE* file = OpenRegularStream(m.BiosPath, error);
     if (file) {
-        Progress("Loading GBA.ROM...");
-        const size_t count = std::fread(BiosImage, 1, 16 * KB, file);
-        BiosLoaded = count == 16 * KB;
-        Outcome(BiosLoaded);
+        Progress(m, "Loading GBA.ROM...");
+        const size_t count = std::fread(m.Bios.data(), 1, m.Bios.size(), file);
+        m.BiosLoaded = count == m.Bios.size();
+        Outcome(m, m.BiosLoaded);
         std::fclose(file);
     }
-    if (!BiosLoaded) std::memcpy(BiosImage, BiosStub, BiosStubSize);
+    if (!m.BiosLoaded) std::memcpy(m.Bios.data(), BiosStub, BiosStubSize);
 }
 
 }  // namespace
@@ -119,116 +101,106 @@ const char* StartFailureText(StartFailure failure) {
     return "unknown failure";
 }
 
-char* ReplaceExtension(const char* path, const char* extension) {
-    const size_t length = std::strlen(path);
-    auto* name = static_cast<char*>(std::malloc(length + std::strlen(extension) + 1));
-    if (!name) return nullptr;
-    std::memcpy(name, path, length + 1);
+std::string ReplaceExtension(const std::string& path, const char* extension) {
     // Only a dot inside the last path component starts the extension: a dot
     // in a folder name must not send two games to one save file.
-    size_t componentStart = 0;
-    for (size_t i = 0; i < length; ++i)
-        if (path[i] == '/' || path[i] == '\\') componentStart = i + 1;
-    char* dot = std::strrchr(name + componentStart, '.');
-    std::strcpy(dot ? dot : name + length, extension);
-    return name;
+    const size_t separator = path.find_last_of("/\\");
+    const size_t componentStart = separator == std::string::npos ? 0 : separator + 1;
+    const size_t dot = path.rfind('.');
+    const size_t end = dot != std::string::npos && dot >= componentStart ? dot : path.size();
+    return path.substr(0, end) + extension;
 }
 
-bool AllocateMachine() {
-    StopRequested = false;
-    DummyRam = nullptr;
-    SaveFileName = StateFileName = nullptr;
-    BiosLoaded = false;
-    LastStartFailure = StartFailure::None;
-    ClearPageTable();
+std::unique_ptr<Machine> CreateMachine() { return std::unique_ptr<Machine>(new (std::nothrow) Machine); }
 
-    Progress("Allocating %dkB Dummy RAM...", 16);
-    DummyRam = static_cast<uint8_t*>(std::calloc(16 * KB, 1));
-    Outcome(DummyRam != nullptr);
-    if (!DummyRam) return Fail(StartFailure::OutOfMemory);
+void PowerOnMachine(Machine& m) {
+    m.StopRequested = false;
+    m.BiosLoaded = false;
+    m.SaveFileName.clear();
+    m.StateFileName.clear();
+    m.RomImage.reset();
+    m.RomSize = 0;
+    ClearPageTable(m.PageTable);
 
-    for (const MemoryBlock& region : MemoryBlocks) {
-        Progress(region.message, int(region.size / KB));
-        auto* block = static_cast<uint8_t*>(std::calloc(region.size, 1));
-        Outcome(block != nullptr);
-        if (!block) return Fail(StartFailure::OutOfMemory);
-        MapRegion(block, region.size, region.busBase, region.span, region.writable);
+    Progress(m, "Allocating %dkB Dummy RAM...", 16);
+    m.DummyRam.fill(0);
+    Outcome(m, true);
+    const MemoryRegion regions[] = {
+        Region("Allocating 16kB BIOS ROM...", m.Bios, 0x00000000, 16 * KB, false),
+        Region("Allocating 256kB External Working RAM...", m.Ewram, 0x02000000, 16 * MB, true),
+        Region("Allocating 32kB Internal Working RAM...", m.Iwram, 0x03000000, 16 * MB, true),
+        Region("Allocating %dkB I/O...", m.Io, 0x04000000, 16 * KB, true),
+        Region("Allocating %dkB Palette RAM...", m.Palette, 0x05000000, 16 * KB, true),
+        Region("Allocating 96kB VRAM...", m.Vram, 0x06000000, 96 * KB, true),
+        Region("Allocating %dkB Sprite RAM...", m.Oam, 0x07000000, 16 * KB, true),
+    };
+    for (const MemoryRegion& region : regions) {
+        Progress(m, region.message, int(region.size / KB));
+        std::memset(region.block, 0, region.size);
+        Outcome(m, true);
+        MapRegion(m, region.block, region.size, region.busBase, region.span, region.writable);
     }
-    BiosImage = PageTable.Read[0];
-    PowerOnBackupMemory();
-    LoadBiosImage();
-    return true;
+    PowerOnBackupMemory(m);
+    LoadBiosImage(m);
 }
 
-void MapCartridge(uint8_t* image, int32_t roundedSize) {
-    RomImage = image;
-    RomSize = roundedSize;
-    for (uint32_t window : {0x08000000u, 0x0A000000u, 0x0C000000u})
-        MapRegion(RomImage, uint32_t(RomSize), window, uint32_t(RomSize), false);
+void MapCartridge(Machine& m, std::unique_ptr<uint8_t[]> image, int32_t roundedSize) {
+    m.RomImage = std::move(image);
+    m.RomSize = roundedSize;
+    for (uint32_t window : CartridgeWindows)
+        MapRegion(m, m.RomImage.get(), uint32_t(m.RomSize), window, uint32_t(m.RomSize), false);
 }
 
-GameRunResult StartGame(const char* cartridgePath) {
-    if (!AllocateMachine()) return {};
+GameStart StartGame(Machine& m, const char* cartridgePath) {
+    PowerOnMachine(m);
 
-    if (Verbose) std::printf("Loading %s...", cartridgePath);
+    if (m.Verbose) std::printf("Loading %s...", cartridgePath);
     int32_t size = 0;
     StartFailure failure = StartFailure::None;
     int32_t roundedSize = 0;
-    uint8_t* image = LoadCartridgeImage(cartridgePath, size, roundedSize, failure);
-    Outcome(image != nullptr);
-    if (!image) {
-        Fail(failure);
-        return {};
-    }
-    MapCartridge(image, roundedSize);
+    std::unique_ptr<uint8_t[]> image = LoadCartridgeImage(m, cartridgePath, size, roundedSize, failure);
+    Outcome(m, image != nullptr);
+    if (!image) return {failure};
+    MapCartridge(m, std::move(image), roundedSize);
+    const uint8_t* rom = m.RomImage.get();
 
-    PrintHeaderSummary(RomImage);
-    if (Settings.CheckCRC && HeaderComplement(RomImage) != RomImage[HeaderComplementOffset]) {
-        if (Verbose) std::printf("CMP CHECK FAILED!\n");
-        Fail(StartFailure::HeaderCheck);
-        return {};
+    if (m.Verbose) PrintHeaderSummary(rom);
+    if (m.Settings.CheckCRC && HeaderComplement(rom) != rom[HeaderComplementOffset]) {
+        if (m.Verbose) std::printf("CMP CHECK FAILED!\n");
+        return {StartFailure::HeaderCheck};
     }
 
-    ChooseBackupChips(RomImage, size_t(size), uint32_t(RomSize));
-    if (Verbose) std::printf("  Save:     %s%s\n", SaveTypeText(), RealTimeClock.Present ? ", clock" : "");
+    ChooseBackupChips(m, rom, size_t(size), uint32_t(m.RomSize));
+    if (m.Verbose) std::printf("  Save:     %s%s\n", SaveTypeText(m), m.RealTimeClock.Present ? ", clock" : "");
 
-    SaveFileName = ReplaceExtension(cartridgePath, ".sav");
-    if (SaveFileName && !LoadBatteryFile() && !BatteryRefusal.empty()) Host.ReportProblem(BatteryRefusal.c_str());
+    m.SaveFileName = ReplaceExtension(cartridgePath, ".sav");
+    if (!LoadBatteryFile(m) && !m.BatteryRefusal.empty())
+        m.Host.ReportProblem(m.Host.Context, m.BatteryRefusal.c_str());
 
-    Progress("Initializing hardware and CPU...");
-    InitMidiLog(Settings.SoundLogFile);
-    ResetHardware();
+    Progress(m, "Initializing hardware and CPU...");
+    InitMidiLog(m.MidiLog, m.Settings.SoundLogFile);
+    ResetHardware(m);
 
-    StateFileName = ReplaceExtension(cartridgePath, ".sta");
+    m.StateFileName = ReplaceExtension(cartridgePath, ".sta");
     // A KORU killed while writing the snapshot left its temporary file.
-    if (StateFileName) RemoveStaleTemporaries(StateFileName);
-    if (StateFileName && LoadDefaultState && LoadState(StateFileName) && Verbose)
-        std::printf("loaded %s...", StateFileName);
-    if (StartHook) StartHook();
+    RemoveStaleTemporaries(m.StateFileName.c_str());
+    if (m.LoadDefaultState && LoadState(m, m.StateFileName.c_str()) && m.Verbose)
+        std::printf("loaded %s...", m.StateFileName.c_str());
 
-    FillPageHoles();
-    Progress("OK\nStarting CPU...\n");
-    const auto started = std::chrono::steady_clock::now();
-    const uint32_t exitPc = RunCpu(Cpu);
-    LastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    if (Verbose) std::printf("Exited at %08Xh\n", exitPc);
-    return {.Started = true, .StopPc = exitPc};
+    FillPageHoles(m.PageTable, m.DummyRam.data());
+    Progress(m, "OK\nStarting CPU...\n");
+    return {};
 }
 
-void EndGame() {
-    if (SaveFileName) WriteBatteryFile();
-    ReleaseBatteryFile();
-    CloseMidiLog();
-    for (uint32_t address : BlockAddresses) {
-        uint8_t* block = PageTable.Read[address >> PageShift];
-        if (block && block != DummyRam) std::free(block);
-    }
-    std::free(DummyRam);
-    std::free(StateFileName);
-    std::free(SaveFileName);
-    DummyRam = nullptr;
-    StateFileName = SaveFileName = nullptr;
-    BiosImage = RomImage = nullptr;
-    RomSize = 0;
-    ClearPageTable();
+void EndGame(Machine& m) {
+    if (!m.SaveFileName.empty()) WriteBatteryFile(m);
+    ReleaseBatteryFile(m);
+    CloseMidiLog(m.MidiLog);
+    m.StateFileName.clear();
+    m.SaveFileName.clear();
+    // The cartridge windows lead to the scratch page once the image is gone.
+    for (uint32_t window : CartridgeWindows)
+        std::fill_n(m.PageTable.Read.begin() + (window >> PageShift), CartridgeWindowPages, m.DummyRam.data());
+    m.RomImage.reset();
+    m.RomSize = 0;
 }

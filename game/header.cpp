@@ -39,11 +39,10 @@ const MakerEntry MakerTable[25] = {
     {0, nullptr},
 };
 
-const char* GetGameTitle(const uint8_t* header) {
-    static char title[13];
-    std::memset(title, 0, sizeof title);
+std::string GetGameTitle(const uint8_t* header) {
+    std::string title;
     for (uint32_t i = 0; i < 12 && header[HeaderTitleOffset + i] != 0; ++i)
-        title[i] = char(header[HeaderTitleOffset + i]);
+        title += char(header[HeaderTitleOffset + i]);
     return title;
 }
 
@@ -69,11 +68,10 @@ uint32_t HeaderEntryAddress(const uint8_t* header) {
 }
 
 void PrintHeaderSummary(const uint8_t* header) {
-    if (!Verbose) return;
     const uint8_t* code = header + HeaderGameCodeOffset;
     const uint8_t* maker = header + HeaderMakerOffset;
     const char* makerName = FindMakerName(header);
-    std::printf("  Title:    %s (%c%c%c%c)\n", GetGameTitle(header), code[0], code[1], code[2], code[3]);
+    std::printf("  Title:    %s (%c%c%c%c)\n", GetGameTitle(header).c_str(), code[0], code[1], code[2], code[3]);
     std::printf("  Maker:    %s (%c%c)\n", makerName ? makerName : "Unknown", maker[0], maker[1]);
     // The game code's last letter names the market the cartridge was made for.
     const uint8_t region = code[3];

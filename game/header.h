@@ -3,6 +3,7 @@
 // title, game and maker codes, and the complement byte the BIOS checks.
 
 #include <cstdint>
+#include <string>
 
 inline constexpr uint32_t HeaderTitleOffset = 0xA0;
 inline constexpr uint32_t HeaderGameCodeOffset = 0xAC;
@@ -12,9 +13,8 @@ inline constexpr uint32_t HeaderDeviceOffset = 0xB4;
 inline constexpr uint32_t HeaderVersionOffset = 0xBC;
 inline constexpr uint32_t HeaderComplementOffset = 0xBD;
 
-// Up to 12 title characters, stopping at the first zero byte, in one static
-// buffer that each call overwrites.
-const char* GetGameTitle(const uint8_t* header);
+// Up to 12 title characters, stopping at the first zero byte.
+std::string GetGameTitle(const uint8_t* header);
 
 // The header's check byte: 0xE7 minus the bytes 0xA0-0xBC, modulo 256.
 uint8_t HeaderComplement(const uint8_t* header);
@@ -25,7 +25,7 @@ const char* FindMakerName(const uint8_t* header);
 // Where the branch at offset 0 sends the CPU.
 uint32_t HeaderEntryAddress(const uint8_t* header);
 
-// The start-up summary (printed only when Verbose is nonzero).
+// The start-up summary on standard output (for the Verbose start-up trace).
 void PrintHeaderSummary(const uint8_t* header);
 
 struct MakerEntry {

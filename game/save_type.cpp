@@ -6,6 +6,7 @@
 
 #include "game/header.h"
 #include "game/settings.h"
+#include "machine/machine.h"
 #include "machine/rtc.h"
 
 const SaveTypeChoice SaveTypeChoices[11] = {
@@ -70,26 +71,26 @@ bool HeaderListsClock(const uint8_t* header) {
     return std::find(std::begin(ClockGames), std::end(ClockGames), code) != std::end(ClockGames);
 }
 
-void ChooseBackupChips(const uint8_t* image, size_t size, uint32_t romSize) {
-    const int32_t setting = Settings.SaveType;
+void ChooseBackupChips(Machine& m, const uint8_t* image, size_t size, uint32_t romSize) {
+    const int32_t setting = m.Settings.SaveType;
     const bool chosen = setting > 0 && setting < int32_t(std::size(SaveTypeChoices));
     if (chosen) {
-        SetSaveType(SaveTypeChoices[setting].Type, SaveTypeChoices[setting].EepromWidth, romSize);
+        SetSaveType(m, SaveTypeChoices[setting].Type, SaveTypeChoices[setting].EepromWidth, romSize);
     } else {
-        SetSaveType(DetectSaveType(image, size), 0, romSize);
+        SetSaveType(m, DetectSaveType(image, size), 0, romSize);
     }
-    if (size > HeaderGameCodeOffset + 3 && HeaderListsClock(image)) RealTimeClock.Present = 1;
+    if (size > HeaderGameCodeOffset + 3 && HeaderListsClock(image)) m.RealTimeClock.Present = 1;
 }
 
-const char* SaveTypeText() {
-    switch (Backup.Type) {
+const char* SaveTypeText(const Machine& m) {
+    switch (m.Backup.Type) {
     case SaveType::Combined: return "SRAM/FLASH 64 KB + EEPROM 512 B";
     case SaveType::Sram: return "SRAM 32 KB";
     case SaveType::Flash64: return "FLASH 64 KB";
     case SaveType::Flash128: return "FLASH 128 KB";
     case SaveType::Eeprom:
-        if (Backup.EepromWidth == EepromLargeWidth) return "EEPROM 8 KB";
-        if (Backup.EepromWidth == EepromSmallWidth) return "EEPROM 512 B";
+        if (m.Backup.EepromWidth == EepromLargeWidth) return "EEPROM 8 KB";
+        if (m.Backup.EepromWidth == EepromSmallWidth) return "EEPROM 512 B";
         return "EEPROM (size not known yet)";
     }
     return "";

@@ -17,6 +17,8 @@
 
 #include "machine/backup.h"
 
+struct Machine;
+
 // The values the SaveType key takes (case does not matter). Entry 0,
 // "AUTO", leaves the choice to the markers; an EEPROM width of 0 leaves it
 // to the game.
@@ -37,10 +39,10 @@ SaveType DetectSaveType(const uint8_t* image, size_t size);
 // Whether the header's game code belongs to a cartridge known to carry a clock.
 bool HeaderListsClock(const uint8_t* header);
 
-// Game start, once the image is loaded: sets up the chip (Settings.SaveType,
+// Game start, once the image is loaded: sets up the chip (the SaveType setting,
 // else the markers) and the clock for it.
-void ChooseBackupChips(const uint8_t* image, size_t size, uint32_t romSize);
+void ChooseBackupChips(Machine& m, const uint8_t* image, size_t size, uint32_t romSize);
 
 // The chip as the information dialog and the start-up summary name it,
 // such as "FLASH 128 KB" or "EEPROM (size not known yet)".
-const char* SaveTypeText();
+const char* SaveTypeText(const Machine& m);

@@ -1,6 +1,7 @@
 #pragma once
-// The configuration values every part reads, and the diagnostic mask.
-// The front-end fills Settings from KORU.ini; the core only reads it.
+// The configuration values every part reads (a machine's Settings), and the
+// bits of its diagnostic mask (Verbose). The front-end fills the settings
+// from KORU.ini; the core only reads them.
 
 #include <cstdint>
 
@@ -25,12 +26,8 @@ struct GameSettings {
     char GameSection[13] = "UNKNOWN";
 };
 
-extern GameSettings Settings;
-
 // Diagnostic messages on standard output, selected by bit. 0 at program
 // start; any nonzero value also prints start-up and teardown progress.
-extern uint32_t Verbose;
-
 inline constexpr uint32_t VerboseIoWrites = 0x02;
 inline constexpr uint32_t VerboseMemory = 0x04;
 inline constexpr uint32_t VerboseDma = 0x08;

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <span>
 
 #include "cpu/access_cost.h"
@@ -20,6 +22,7 @@
 #include "machine/display_registers.h"
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
+#include "machine/machine.h"
 #include "machine/page_table.h"
 #include "machine/timers.h"
 #include "sound/sample_channels.h"
@@ -76,18 +79,19 @@ constexpr size_t PeriodWord = 8, CountdownWord = 12, AffineWord = 16;
 constexpr size_t AffineWords = sizeof(AffineBackground) / 4;
 static_assert(AffineWords == 8);
 
-// One file image, built for saving or read for loading (the core runs on
-// one thread): the format-2 layout, then the chip block when there is one.
-uint8_t Image[SnapshotSize + ChipBlockSize];
-uint8_t* const ChipBlock = Image + SnapshotSize;
+// One file image, built for saving or read for loading: the format-2
+// layout, then the chip block when there is one.
+constexpr uint32_t ImageSize = SnapshotSize + ChipBlockSize;
+std::unique_ptr<uint8_t[]> NewImage() { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[ImageSize]()); }
+uint8_t* ChipBlockOf(uint8_t* image) { return image + SnapshotSize; }
 
-uint8_t* MemoryBlock(uint32_t busBase) { return PageTable.Write[busBase >> PageShift]; }
+uint8_t* MemoryBlock(const Machine& m, uint32_t busBase) { return m.PageTable.Write[busBase >> PageShift]; }
 
-bool MachineIsRunning() {
-    if (!RomImage) return false;
+bool MachineIsRunning(const Machine& m) {
+    if (!m.RomImage) return false;
     for (const SavedMemory& memory : SavedMemories) {
-        const uint8_t* block = MemoryBlock(memory.busBase);
-        if (!block || block == DummyRam) return false;
+        const uint8_t* block = MemoryBlock(m, memory.busBase);
+        if (!block || block == m.DummyRam.data()) return false;
     }
     return true;
 }
@@ -137,17 +141,18 @@ bool AffineIsValid(const RegisterBlock& block) {
     return true;
 }
 
-bool HasChipBlock() { return Image[4] == SnapshotChipsVersion; }
+bool HasChipBlock(const uint8_t* image) { return image[4] == SnapshotChipsVersion; }
 
-bool SnapshotIsValid(uint32_t length) {
-    if (std::memcmp(Image, Magic, sizeof Magic) != 0) return false;
-    if (Image[4] != SnapshotVersion && !HasChipBlock()) return false;
-    if (Image[5] != RomImage[HeaderComplementOffset]) return false;
-    if (HasChipBlock() && (length < SnapshotSize + ChipBlockSize || !ChipBlockIsValid(ChipBlock))) return false;
-    const BackupState chips = ChipsAfterLoad(HasChipBlock() ? ChipBlock : nullptr);
+bool SnapshotIsValid(const Machine& m, uint8_t* image, uint32_t length) {
+    if (std::memcmp(image, Magic, sizeof Magic) != 0) return false;
+    if (image[4] != SnapshotVersion && !HasChipBlock(image)) return false;
+    if (image[5] != m.RomImage[HeaderComplementOffset]) return false;
+    if (HasChipBlock(image) && (length < SnapshotSize + ChipBlockSize || !ChipBlockIsValid(m, ChipBlockOf(image))))
+        return false;
+    const BackupState chips = ChipsAfterLoad(m, HasChipBlock(image) ? ChipBlockOf(image) : nullptr);
 
     CpuState cpu;
-    std::memcpy(&cpu, Image + CpuOffset, sizeof cpu);
+    std::memcpy(&cpu, image + CpuOffset, sizeof cpu);
     if (cpu.SliceLength != 272 && cpu.SliceLength != 960) return false;
     // A slice's cycle count lies between its length and the debt of the
     // longest BIOS call (a 65536-word CpuSet, about 1.2 million cycles). A
@@ -160,13 +165,13 @@ bool SnapshotIsValid(uint32_t length) {
         if (cycles > slice || cycles < -MaxCycleDebt) return false;
 
     FlashState flash;
-    std::memcpy(&flash, Image + FlashOffset, sizeof flash);
+    std::memcpy(&flash, image + FlashOffset, sizeof flash);
     // Only a 128 KB chip has a bank to select.
     const uint8_t lastCommand = chips.Type == SaveType::Flash128 ? FlashLastState : FlashProgram;
     if (flash.Command > lastCommand || flash.IdentifyMode > 1) return false;
 
     EepromState eeprom;
-    std::memcpy(&eeprom, Image + EepromOffset, sizeof eeprom);
+    std::memcpy(&eeprom, image + EepromOffset, sizeof eeprom);
     const uint8_t width = chips.EepromWidth ? chips.EepromWidth : EepromSmallWidth;
     const uint32_t eepromBytes =
         chips.Type == SaveType::Eeprom && width == EepromLargeWidth ? EepromLargeSize : EepromSmallSize;
@@ -179,26 +184,26 @@ bool SnapshotIsValid(uint32_t length) {
     if (eeprom.WriteBits != 0 && eeprom.Address > eepromBytes - 8) return false;
 
     RegisterBlock block;
-    std::memcpy(block.data(), Image + RegisterOffset, sizeof block);
+    std::memcpy(block.data(), image + RegisterOffset, sizeof block);
     if (block[HaltWord] < 0 || block[HaltWord] > 2) return false;
     for (size_t word : {EvyWord, EvaWord, EvbWord})
         if (block[word] < 0 || block[word] > 16) return false;
     for (size_t timer = 0; timer < 4; ++timer)
         if (!TimerIsValid(block[PeriodWord + timer], block[CountdownWord + timer])) return false;
     if (!AffineIsValid(block)) return false;
-    return BgOrderIsValid(block, Image + MemoryImageOffset(0x04000000));
+    return BgOrderIsValid(block, image + MemoryImageOffset(0x04000000));
 }
 
-// Reads the whole file into Image and returns its length, at most the
+// Reads the whole file into image and returns its length, at most the
 // image's; 0 for a short, unreadable or corrupt file. Reading one byte past
 // the end makes zlib check the gzip trailer, so damage anywhere in the
 // stream is seen. Bytes after the layout are ignored.
-uint32_t ReadSnapshotFile(const char* fileName) {
+uint32_t ReadSnapshotFile(Machine& m, const char* fileName, uint8_t* image) {
     int openError = 0;
     const int fd = OpenRegularFile(fileName, openError);
     if (fd < 0) {
         // A missing snapshot is the usual case; anything else is worth a word.
-        if (openError != ENOENT) ReportFileProblem("read", fileName, openError);
+        if (openError != ENOENT) ReportFileProblem(m.Host, "read", fileName, openError);
         return 0;
     }
     gzFile file = gzdopen(fd, "rb");
@@ -208,8 +213,8 @@ uint32_t ReadSnapshotFile(const char* fileName) {
     }
     gzbuffer(file, 128 * 1024);
     uint32_t total = 0;
-    while (total < sizeof Image) {
-        const int count = gzread(file, Image + total, unsigned(sizeof Image - total));
+    while (total < ImageSize) {
+        const int count = gzread(file, image + total, unsigned(ImageSize - total));
         if (count <= 0) break;
         total += uint32_t(count);
     }
@@ -221,86 +226,89 @@ uint32_t ReadSnapshotFile(const char* fileName) {
     return clean ? total : 0;
 }
 
-void ApplyRegisterBlock(const RegisterBlock& block) {
-    HaltState = Halt(block[HaltWord]);
-    BlendCoefficients.EVY = block[EvyWord];
-    BlendCoefficients.EVA = block[EvaWord];
-    BlendCoefficients.EVB = block[EvbWord];
-    for (size_t i = 0; i < 4; ++i) BgOrderList[i] = uint32_t(block[BgOrderWord + i]);
+void ApplyRegisterBlock(Machine& m, const RegisterBlock& block) {
+    m.HaltState = Halt(block[HaltWord]);
+    m.BlendCoefficients.EVY = block[EvyWord];
+    m.BlendCoefficients.EVA = block[EvaWord];
+    m.BlendCoefficients.EVB = block[EvbWord];
+    for (size_t i = 0; i < 4; ++i) m.BgOrderList[i] = uint32_t(block[BgOrderWord + i]);
     for (size_t timer = 0; timer < 4; ++timer) {
-        TimerState[timer].Period = block[PeriodWord + timer];
-        TimerState[timer].Countdown = block[CountdownWord + timer];
+        m.TimerState.Timers[timer].Period = block[PeriodWord + timer];
+        m.TimerState.Timers[timer].Countdown = block[CountdownWord + timer];
     }
     for (size_t bg = 0; bg < 2; ++bg)
-        std::memcpy(&AffineState[bg], block.data() + AffineWord + AffineWords * bg, sizeof(AffineBackground));
+        std::memcpy(&m.AffineState[bg], block.data() + AffineWord + AffineWords * bg, sizeof(AffineBackground));
 }
 
-void ApplySnapshot() {
-    std::memcpy(&Cpu, Image + CpuOffset, sizeof Cpu);
-    std::memcpy(&Flash, Image + FlashOffset, sizeof Flash);
-    std::memcpy(&Eeprom, Image + EepromOffset, sizeof Eeprom);
+void ApplySnapshot(Machine& m, uint8_t* image) {
+    std::memcpy(&m.Cpu, image + CpuOffset, sizeof m.Cpu);
+    std::memcpy(&m.Flash, image + FlashOffset, sizeof m.Flash);
+    std::memcpy(&m.Eeprom, image + EepromOffset, sizeof m.Eeprom);
     // The record's data field is only the file's copy of the EEPROM's start.
-    std::memcpy(EepromMemory, Eeprom.Data, sizeof Eeprom.Data);
-    std::memset(Eeprom.Data, 0, sizeof Eeprom.Data);
+    std::memcpy(m.EepromMemory.data(), m.Eeprom.Data, sizeof m.Eeprom.Data);
+    std::memset(m.Eeprom.Data, 0, sizeof m.Eeprom.Data);
     // The chip's window takes the backup block below; the chip block, when
     // there is one, then gives the whole chip.
-    Backup = ChipsAfterLoad(HasChipBlock() ? ChipBlock : nullptr);
-    MapBackupMemory();
+    m.Backup = ChipsAfterLoad(m, HasChipBlock(image) ? ChipBlockOf(image) : nullptr);
+    MapBackupMemory(m);
     uint32_t offset = MemoryOffset;
     for (const SavedMemory& memory : SavedMemories) {
-        std::memcpy(MemoryBlock(memory.busBase), Image + offset, memory.size);
+        std::memcpy(MemoryBlock(m, memory.busBase), image + offset, memory.size);
         offset += memory.size;
     }
     RegisterBlock block;
-    std::memcpy(block.data(), Image + RegisterOffset, sizeof block);
-    ApplyRegisterBlock(block);
-    if (HasChipBlock()) ApplyChipBlock(ChipBlock);
-    EepromBitMirror = DummyRam;
+    std::memcpy(block.data(), image + RegisterOffset, sizeof block);
+    ApplyRegisterBlock(m, block);
+    if (HasChipBlock(image)) ApplyChipBlock(m, ChipBlockOf(image));
+    m.BackupWindow.EepromBitMirror = m.DummyRam.data();
     // The access costs follow WAITCNT, which the snapshot has just replaced.
-    UpdateWaitStates(ReadIoHalf(Io::WAITCNT));
+    UpdateWaitStates(m, ReadIoHalf(m, Io::WAITCNT));
 }
 
 }  // namespace
 
-RegisterBlock BuildRegisterBlock() {
+RegisterBlock BuildRegisterBlock(const Machine& m) {
     RegisterBlock block{};
-    block[HaltWord] = int32_t(HaltState);
-    block[EvyWord] = BlendCoefficients.EVY;
-    block[EvaWord] = BlendCoefficients.EVA;
-    block[EvbWord] = BlendCoefficients.EVB;
-    for (size_t i = 0; i < 4; ++i) block[BgOrderWord + i] = int32_t(BgOrderList[i]);
+    block[HaltWord] = int32_t(m.HaltState);
+    block[EvyWord] = m.BlendCoefficients.EVY;
+    block[EvaWord] = m.BlendCoefficients.EVA;
+    block[EvbWord] = m.BlendCoefficients.EVB;
+    for (size_t i = 0; i < 4; ++i) block[BgOrderWord + i] = int32_t(m.BgOrderList[i]);
     for (size_t timer = 0; timer < 4; ++timer) {
-        block[PeriodWord + timer] = TimerState[timer].Period;
-        block[CountdownWord + timer] = TimerState[timer].Countdown;
+        block[PeriodWord + timer] = m.TimerState.Timers[timer].Period;
+        block[CountdownWord + timer] = m.TimerState.Timers[timer].Countdown;
     }
     for (size_t bg = 0; bg < 2; ++bg)
-        std::memcpy(block.data() + AffineWord + AffineWords * bg, &AffineState[bg], sizeof(AffineBackground));
+        std::memcpy(block.data() + AffineWord + AffineWords * bg, &m.AffineState[bg], sizeof(AffineBackground));
     return block;
 }
 
-bool SaveState(const char* fileName) {
-    if (!MachineIsRunning()) return false;
-    std::memset(Image, 0, HeaderSize);
-    std::memcpy(Image, Magic, sizeof Magic);
-    const bool withChips = NeedsChipBlock();
-    Image[4] = withChips ? SnapshotChipsVersion : SnapshotVersion;
-    Image[5] = RomImage[HeaderComplementOffset];
-    std::memcpy(Image + CpuOffset, &Cpu, sizeof Cpu);
-    FlashState flash = Flash;
+bool SaveState(Machine& m, const char* fileName) {
+    if (!MachineIsRunning(m)) return false;
+    const std::unique_ptr<uint8_t[]> buffer = NewImage();
+    if (!buffer) return false;
+    uint8_t* const image = buffer.get();
+    std::memset(image, 0, HeaderSize);
+    std::memcpy(image, Magic, sizeof Magic);
+    const bool withChips = NeedsChipBlock(m);
+    image[4] = withChips ? SnapshotChipsVersion : SnapshotVersion;
+    image[5] = m.RomImage[HeaderComplementOffset];
+    std::memcpy(image + CpuOffset, &m.Cpu, sizeof m.Cpu);
+    FlashState flash = m.Flash;
     flash.PointerSlot = 0;
-    std::memcpy(Image + FlashOffset, &flash, sizeof flash);
-    EepromState eeprom = Eeprom;
+    std::memcpy(image + FlashOffset, &flash, sizeof flash);
+    EepromState eeprom = m.Eeprom;
     eeprom.PointerSlot = 0;
-    std::memcpy(eeprom.Data, EepromMemory, sizeof eeprom.Data);
-    std::memcpy(Image + EepromOffset, &eeprom, sizeof eeprom);
-    const RegisterBlock block = BuildRegisterBlock();
-    std::memcpy(Image + RegisterOffset, block.data(), sizeof block);
+    std::memcpy(eeprom.Data, m.EepromMemory.data(), sizeof eeprom.Data);
+    std::memcpy(image + EepromOffset, &eeprom, sizeof eeprom);
+    const RegisterBlock block = BuildRegisterBlock(m);
+    std::memcpy(image + RegisterOffset, block.data(), sizeof block);
     uint32_t offset = MemoryOffset;
     for (const SavedMemory& memory : SavedMemories) {
-        std::memcpy(Image + offset, MemoryBlock(memory.busBase), memory.size);
+        std::memcpy(image + offset, MemoryBlock(m, memory.busBase), memory.size);
         offset += memory.size;
     }
-    if (withChips) WriteChipBlock(ChipBlock);
+    if (withChips) WriteChipBlock(m, ChipBlockOf(image));
     const uint32_t length = SnapshotSize + (withChips ? ChipBlockSize : 0);
 
     // One gzip stream, compressed in memory so that the file is written
@@ -311,7 +319,7 @@ bool SaveState(const char* fileName) {
     auto* packed = static_cast<uint8_t*>(std::malloc(bound));
     bool ok = packed != nullptr;
     if (ok) {
-        stream.next_in = Image;
+        stream.next_in = image;
         stream.avail_in = length;
         stream.next_out = packed;
         stream.avail_out = uInt(bound);
@@ -324,13 +332,16 @@ bool SaveState(const char* fileName) {
     return ok;
 }
 
-bool LoadState(const char* fileName) {
-    if (!MachineIsRunning()) return false;
-    const uint32_t length = ReadSnapshotFile(fileName);
-    if (length == 0 || !SnapshotIsValid(length)) return false;
-    ApplySnapshot();
+bool LoadState(Machine& m, const char* fileName) {
+    if (!MachineIsRunning(m)) return false;
+    const std::unique_ptr<uint8_t[]> buffer = NewImage();
+    if (!buffer) return false;
+    uint8_t* const image = buffer.get();
+    const uint32_t length = ReadSnapshotFile(m, fileName, image);
+    if (length == 0 || !SnapshotIsValid(m, image, length)) return false;
+    ApplySnapshot(m, image);
     // The FIFOs of the sample channels are not part of a snapshot: they start
     // empty, and the game's DMA refills them within a frame.
-    ResetSampleChannels();
+    ResetSampleChannels(m);
     return true;
 }

@@ -12,6 +12,8 @@
 #include <array>
 #include <cstdint>
 
+struct Machine;
+
 inline constexpr uint32_t SnapshotSize = 509688;
 inline constexpr uint8_t SnapshotVersion = 0x02;
 inline constexpr uint8_t SnapshotChipsVersion = 0x03;
@@ -20,13 +22,13 @@ inline constexpr uint8_t SnapshotChipsVersion = 0x03;
 // EVB, BgOrderList, the timers' tick periods and countdowns, and BG2's and
 // BG3's AffineState; the rest is zero.
 using RegisterBlock = std::array<int32_t, 256>;
-RegisterBlock BuildRegisterBlock();
+RegisterBlock BuildRegisterBlock(const Machine& m);
 
 // Writes the machine to a snapshot file; an existing file is replaced only
 // by a complete new one.
-bool SaveState(const char* fileName);
+bool SaveState(Machine& m, const char* fileName);
 
 // Restores the machine from a snapshot file (gzip or plain) made with this
 // cartridge. The whole file is read and checked first: a missing, foreign,
 // short, corrupt or inconsistent file returns false and changes nothing.
-bool LoadState(const char* fileName);
+bool LoadState(Machine& m, const char* fileName);

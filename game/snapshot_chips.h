@@ -18,19 +18,21 @@
 
 #include "machine/backup.h"
 
+struct Machine;
+
 inline constexpr uint32_t ChipBlockSize = 48 + BackupMemorySize + EepromLargeSize;
 
 // Whether the machine's chips need the block.
-bool NeedsChipBlock();
-void WriteChipBlock(uint8_t* block);
+bool NeedsChipBlock(const Machine& m);
+void WriteChipBlock(const Machine& m, uint8_t* block);
 
 // The chip state a load of the file would give: from its block, or (format
 // 2, block null) this cartridge's chip with the first FLASH bank selected.
-BackupState ChipsAfterLoad(const uint8_t* block);
+BackupState ChipsAfterLoad(const Machine& m, const uint8_t* block);
 
 // Checks a block against this machine: another chip than the cartridge's,
 // or a damaged state, refuses the file.
-bool ChipBlockIsValid(const uint8_t* block);
+bool ChipBlockIsValid(const Machine& m, const uint8_t* block);
 
 // Takes the chips and the clock from a checked block.
-void ApplyChipBlock(const uint8_t* block);
+void ApplyChipBlock(Machine& m, const uint8_t* block);

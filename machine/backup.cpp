@@ -6,14 +6,9 @@
 
 #include <cstring>
 
+#include "machine/machine.h"
 #include "machine/page_table.h"
 #include "machine/rtc.h"
-
-uint8_t BackupMemory[BackupMemorySize];
-uint8_t EepromMemory[EepromLargeSize];
-BackupState Backup{};
-uint32_t EepromWindowMask = 0;
-uint32_t EepromWindowBase = 1;
 
 namespace {
 
@@ -34,84 +29,86 @@ constexpr ChipShape ChipShapes[SaveTypeCount] = {
     {FlashBankSize, 0, 0},                                  // Eeprom: nothing there, reads see erased bytes
 };
 
-const ChipShape& Shape() { return ChipShapes[uint8_t(Backup.Type) % SaveTypeCount]; }
+const ChipShape& Shape(const Machine& m) { return ChipShapes[uint8_t(m.Backup.Type) % SaveTypeCount]; }
 
 // The EEPROM sits where 16-bit accesses with address bit 24 set reach the
 // cartridge's upper half. The combined chips keep the wide window every game
 // had before (0x09, 0x0B, 0x0D and 0x0F000000 onwards); a real EEPROM answers
 // at 0x0D000000 only, and beside a cartridge image over 16 MB, which fills
 // that range, only in its last 256 bytes.
-void PlaceEepromWindow(uint32_t romSize) {
+void PlaceEepromWindow(Machine& m, uint32_t romSize) {
     constexpr uint32_t Large = 0x1000000;
-    switch (Backup.Type) {
-    case SaveType::Combined: EepromWindowMask = 0xF9000000u, EepromWindowBase = 0x09000000u; break;
+    switch (m.Backup.Type) {
+    case SaveType::Combined:
+        m.BackupWindow.EepromWindowMask = 0xF9000000u, m.BackupWindow.EepromWindowBase = 0x09000000u;
+        break;
     case SaveType::Eeprom:
         if (romSize > Large)
-            EepromWindowMask = 0xFFFFFF00u, EepromWindowBase = 0x0DFFFF00u;
+            m.BackupWindow.EepromWindowMask = 0xFFFFFF00u, m.BackupWindow.EepromWindowBase = 0x0DFFFF00u;
         else
-            EepromWindowMask = 0xFF000000u, EepromWindowBase = 0x0D000000u;
+            m.BackupWindow.EepromWindowMask = 0xFF000000u, m.BackupWindow.EepromWindowBase = 0x0D000000u;
         break;
-    default: EepromWindowMask = 0, EepromWindowBase = 1; break;  // never matches
+    default: m.BackupWindow.EepromWindowMask = 0, m.BackupWindow.EepromWindowBase = 1; break;  // never matches
     }
 }
 
 }  // namespace
 
-void PowerOnBackupMemory() {
-    std::memset(BackupMemory, 0xFF, sizeof BackupMemory);
-    std::memset(EepromMemory, 0xFF, sizeof EepromMemory);
-    Flash = FlashState{};
-    Eeprom = EepromState{};
-    SetSaveType(SaveType::Combined, EepromSmallWidth, 0);
-    PowerOnClock();
+void PowerOnBackupMemory(Machine& m) {
+    m.BackupMemory.fill(0xFF);
+    m.EepromMemory.fill(0xFF);
+    m.Flash = FlashState{};
+    m.Eeprom = EepromState{};
+    SetSaveType(m, SaveType::Combined, EepromSmallWidth, 0);
+    PowerOnClock(m);
 }
 
-void SetSaveType(SaveType type, uint8_t eepromWidth, uint32_t romSize) {
-    Backup.Type = type;
-    Backup.FlashBank = 0;
+void SetSaveType(Machine& m, SaveType type, uint8_t eepromWidth, uint32_t romSize) {
+    m.Backup.Type = type;
+    m.Backup.FlashBank = 0;
     // Only an EEPROM cartridge has a width to find out; the combined chips
     // keep the 6-bit addresses they always had.
     const bool eeprom = type == SaveType::Eeprom;
-    Backup.EepromWidth = type == SaveType::Combined ? EepromSmallWidth : eeprom ? eepromWidth : 0;
-    Backup.EepromWidthKnown = Backup.EepromWidth != 0;
-    Flash.Identifier = Shape().identifier;
-    PlaceEepromWindow(romSize);
-    MapBackupMemory();
+    m.Backup.EepromWidth = type == SaveType::Combined ? EepromSmallWidth : eeprom ? eepromWidth : 0;
+    m.Backup.EepromWidthKnown = m.Backup.EepromWidth != 0;
+    m.Flash.Identifier = Shape(m).identifier;
+    PlaceEepromWindow(m, romSize);
+    MapBackupMemory(m);
 }
 
-void ResetBackupMemory(bool trace) {
+void ResetBackupMemory(Machine& m, bool trace) {
     // The chip's cells never held the identifier: a reset in identification
     // mode shows the saved bytes again instead of losing them.
-    if (Flash.IdentifyMode && FlashMemory) {
-        FlashMemory[0] = uint8_t(Flash.SavedBytes);
-        FlashMemory[1] = uint8_t(Flash.SavedBytes >> 8);
+    if (m.Flash.IdentifyMode && m.BackupWindow.FlashMemory) {
+        m.BackupWindow.FlashMemory[0] = uint8_t(m.Flash.SavedBytes);
+        m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.SavedBytes >> 8);
     }
-    Flash = FlashState{};
-    Flash.Identifier = Shape().identifier;
-    Flash.Trace = trace ? 1 : 0;
-    Backup.FlashBank = 0;
-    MapBackupMemory();
+    m.Flash = FlashState{};
+    m.Flash.Identifier = Shape(m).identifier;
+    m.Flash.Trace = trace ? 1 : 0;
+    m.Backup.FlashBank = 0;
+    MapBackupMemory(m);
 }
 
-void MapBackupMemory() {
-    const bool banked = Backup.Type == SaveType::Flash128;
-    uint8_t* window = BackupMemory + (banked ? (Backup.FlashBank & 1) * FlashBankSize : 0);
-    FlashMemory = window;
-    MapRegion(window, Shape().window, WindowBase, WindowSpan, true);
+void MapBackupMemory(Machine& m) {
+    const bool banked = m.Backup.Type == SaveType::Flash128;
+    uint8_t* window = m.BackupMemory.data() + (banked ? (m.Backup.FlashBank & 1) * FlashBankSize : 0);
+    m.BackupWindow.FlashMemory = window;
+    MapRegion(m, window, Shape(m).window, WindowBase, WindowSpan, true);
 }
 
-uint32_t BackupChipSize() { return Shape().size; }
+uint32_t BackupChipSize(const Machine& m) { return Shape(m).size; }
 
-uint32_t EepromSize() {
-    if (Backup.Type == SaveType::Combined) return EepromSmallSize;
-    if (Backup.Type != SaveType::Eeprom) return 0;
-    return Backup.EepromWidth == EepromLargeWidth ? EepromLargeSize : EepromSmallSize;
+uint32_t EepromSize(const Machine& m) {
+    if (m.Backup.Type == SaveType::Combined) return EepromSmallSize;
+    if (m.Backup.Type != SaveType::Eeprom) return 0;
+    return m.Backup.EepromWidth == EepromLargeWidth ? EepromLargeSize : EepromSmallSize;
 }
 
-void BackupWrite(uint32_t address, uint8_t value) {
-    switch (Backup.Type) {
-    case SaveType::Sram: BackupMemory[address & (SramSize - 1)] = value; return;
+void BackupWrite(Machine& m, uint32_t address, uint8_t value) {
+    switch (m.Backup.Type) {
+    case SaveType::Sram: m.BackupMemory[address & (SramSize - 1)] = value; return;
     case SaveType::Eeprom: return;
-    default: FlashWrite(uint16_t(address), value); return;
+    default: FlashWrite(m, uint16_t(address), value); return;
     }
 }

@@ -15,8 +15,8 @@
 //
 // The decoders keep their state in records whose byte layout snapshot files
 // store as it lies. Each record has a 4-byte slot where a 32-bit host kept a
-// pointer; here the pointers live beside the records (FlashMemory,
-// EepromBitMirror) and the slot is always written as 0.
+// pointer; here the pointers live beside the records (BackupBus) and the
+// slot is always written as 0.
 
 #include <cstddef>
 #include <cstdint>
@@ -40,10 +40,9 @@ inline constexpr uint32_t EepromLargeSize = 0x2000;              // 14-bit addre
 inline constexpr uint8_t EepromSmallWidth = 6;
 inline constexpr uint8_t EepromLargeWidth = 14;
 
-// Static RAM or FLASH contents (a 64 KB chip uses the first half, a 32 KB
-// one the first quarter), and the EEPROM's 64-bit blocks, each little-endian.
-extern uint8_t BackupMemory[BackupMemorySize];
-extern uint8_t EepromMemory[EepromLargeSize];
+// The chips' contents are the machine's BackupMemory (static RAM or FLASH:
+// a 64 KB chip uses the first half, a 32 KB one the first quarter) and
+// EepromMemory (the EEPROM's 64-bit blocks), each little-endian.
 
 // Which chip the cartridge has, and the state that changes under the game.
 // Four bytes, stored as they lie in snapshot files.
@@ -54,38 +53,50 @@ struct BackupState {
     uint8_t FlashBank;         // the 64 KB bank of a 128 KB FLASH seen at 0x0E000000
 };
 static_assert(sizeof(BackupState) == 4);
-extern BackupState Backup;
+
+// Where the chips answer: the FLASH window at 0x0E000000 (the selected
+// bank), the page where CPU loads find the EEPROM's read stream, and the
+// EEPROM's window, 16-bit accesses whose address AND EepromWindowMask
+// equals EepromWindowBase (SetSaveType places it).
+struct BackupBus {
+    uint8_t* FlashMemory = nullptr;
+    uint8_t* EepromBitMirror = nullptr;  // the machine's DummyRam
+    uint32_t EepromWindowMask = 0;
+    uint32_t EepromWindowBase = 1;  // never matches
+};
+
+struct Machine;
 
 // A new cartridge (game start, before the battery file is read): every chip
 // erased, both decoders idle, the combined chips, the backup window mapped,
 // and the clock as a new one (machine/rtc.h).
-void PowerOnBackupMemory();
+void PowerOnBackupMemory(Machine& m);
 
 // The chip the game start chose. An EEPROM width of 0 leaves the width to
 // the battery file and the game's first transfer. romSize places the EEPROM:
 // a cartridge of up to 16 MB answers at 0x0D000000-0x0DFFFFFF, a larger one
 // only in the last 256 bytes of that range, below which its image lies.
-void SetSaveType(SaveType type, uint8_t eepromWidth, uint32_t romSize);
+void SetSaveType(Machine& m, SaveType type, uint8_t eepromWidth, uint32_t romSize);
 
 // Hardware reset: both decoders idle, the first FLASH bank selected, the
 // memories kept. trace prints the protocols.
-void ResetBackupMemory(bool trace);
+void ResetBackupMemory(Machine& m, bool trace);
 
 // Enters the chip's window (the 32 KB RAM or the selected 64 KB) at every
 // page of 0x0E000000-0x0FFFFFFF, and points FlashMemory at it.
-void MapBackupMemory();
+void MapBackupMemory(Machine& m);
 
 // Bytes of static RAM or FLASH the chip has (0 for an EEPROM cartridge), and
 // of EEPROM (0 without one; 512 while its width is unknown).
-uint32_t BackupChipSize();
-uint32_t EepromSize();
+uint32_t BackupChipSize(const Machine& m);
+uint32_t EepromSize(const Machine& m);
 
 // ---- the 8-bit bus at 0x0E000000-0x0FFFFFFF ----
 
 inline bool IsBackupAddress(uint32_t address) { return (address & 0x0E000000u) == 0x0E000000u; }
 
 // One byte stored at a 28-bit bus address in the backup window.
-void BackupWrite(uint32_t address, uint8_t value);
+void BackupWrite(Machine& m, uint32_t address, uint8_t value);
 
 // ---- FLASH ----
 
@@ -121,11 +132,8 @@ static_assert(offsetof(FlashState, Identifier) == 8);
 inline constexpr uint16_t Flash64Identifier = 0x1B32;
 inline constexpr uint16_t Flash128Identifier = 0x1362;
 
-extern FlashState Flash;
-extern uint8_t* FlashMemory;  // the 64 KB window at 0x0E000000 (the selected bank)
-
 // A byte store to a FLASH chip, offset = low 16 address bits.
-void FlashWrite(uint16_t offset, uint8_t value);
+void FlashWrite(Machine& m, uint16_t offset, uint8_t value);
 
 // ---- EEPROM ----
 
@@ -148,25 +156,21 @@ static_assert(offsetof(EepromState, Data) == 16 && offsetof(EepromState, Address
 inline constexpr uint8_t EepromDataBitCount = 64;
 inline constexpr uint8_t EepromDummyBitCount = 4;
 
-extern EepromState Eeprom;
-extern uint8_t* EepromBitMirror;  // DummyRam, where CPU loads find the read stream
-
-// The EEPROM's window: 16-bit accesses whose address AND EepromWindowMask
-// equals EepromWindowBase (SetSaveType places it).
-extern uint32_t EepromWindowMask, EepromWindowBase;
-inline bool IsEepromAddress(uint32_t address) { return (address & EepromWindowMask) == EepromWindowBase; }
+inline bool IsEepromAddress(const BackupBus& bus, uint32_t address) {
+    return (address & bus.EepromWindowMask) == bus.EepromWindowBase;
+}
 
 // One bit of the EEPROM's serial stream.
-uint16_t EepromReadBit();
-void EepromWriteBit(uint8_t value);
+uint16_t EepromReadBit(Machine& m);
+void EepromWriteBit(Machine& m, uint8_t value);
 
 // DMA is about to send `count` halfwords to the EEPROM. Games send each
 // request in one transfer, and its length gives the address width: 9 bits
 // (read) or 73 (write) with 6-bit addresses, 17 or 81 with 14-bit ones.
 // The first such transfer fixes the width of an EEPROM whose width is open.
-void EepromTransferStarts(uint32_t count);
+void EepromTransferStarts(Machine& m, uint32_t count);
 
 // Power-on state of the decoder (hardware reset). The EEPROM lays its read
-// stream into bitMirror so that the CPU's direct loads find it; the data are
-// kept.
-void ResetEeprom(uint8_t* bitMirror, bool trace);
+// stream into the machine's DummyRam so that the CPU's direct loads find
+// it; the data are kept.
+void ResetEeprom(Machine& m, bool trace);

@@ -8,12 +8,43 @@
 
 #include <cstdint>
 
-uint32_t BusRead32(uint32_t address);
-uint16_t BusRead16(uint32_t address);
-uint8_t BusRead8(uint32_t address);
+#include "cpu/access_cost.h"
+#include "machine/machine.h"
 
-void BusWrite32(uint32_t address, uint32_t value);
-void BusWrite16(uint32_t address, uint16_t value);
-void BusWrite8(uint32_t address, uint8_t value);
+// The top four address lines are not decoded by the bus, so 0x1xxxxxxx to
+// 0xFxxxxxxx alias the first 256 MB here (the CPU's direct loads do not).
+inline constexpr uint32_t BusMask = 0x0FFFFFFF;
+
+uint32_t BusRead32(Machine& m, uint32_t address);
+uint16_t BusRead16(Machine& m, uint32_t address);
+uint8_t BusRead8(Machine& m, uint32_t address);
+
+// Stores take a fast path when they need no side effect: an aligned store
+// outside the I/O registers and the cartridge bus goes straight through the
+// write map, inline in the instruction that stores. On the cartridge bus lie
+// the clock's port, the EEPROM and the backup chips; ordinary stores to the
+// cartridge image are rare there and cost no more than the call. Everything
+// else takes the slow path (28-bit address, cycles already charged).
+inline constexpr uint32_t SideEffectRegions = 1u << 0x4 | 0xFF00u;  // 0x04, 0x08-0x0F
+inline bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (address >> 24)) & 1; }
 
 inline bool IsIoAddress(uint32_t address) { return (address & 0x0F000000u) == 0x04000000u; }
+
+[[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint32_t value);
+[[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint16_t value);
+[[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint8_t value);
+
+// A store of 32, 16 or 8 bits: its cycles, and its side effects or the
+// straight store.
+template <typename T>
+inline void BusWrite(Machine& m, uint32_t address, T value) {
+    address &= BusMask;
+    m.Cpu.Cycles -= sizeof(T) == 4 ? RegionCost32(m, address) : RegionCost16(m, address);
+    if ((address & (sizeof(T) - 1)) || HasSideEffects(address)) [[unlikely]]
+        return SlowWrite(m, address, value);
+    StoreLittle<T>(WriteHostAddress(m.PageTable, address), value);
+}
+
+inline void BusWrite32(Machine& m, uint32_t address, uint32_t value) { BusWrite<uint32_t>(m, address, value); }
+inline void BusWrite16(Machine& m, uint32_t address, uint16_t value) { BusWrite<uint16_t>(m, address, value); }
+inline void BusWrite8(Machine& m, uint32_t address, uint8_t value) { BusWrite<uint8_t>(m, address, value); }

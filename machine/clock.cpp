@@ -2,25 +2,23 @@
 
 #include <algorithm>
 
-SliceClock Clock;
-
-void AnchorClock(int64_t time) {
-    Clock.AnchorTime = time;
-    Clock.AnchorCycles = CyclesLeft();
+void AnchorClock(const CpuState& cpu, SliceClock& clock, int64_t time) {
+    clock.AnchorTime = time;
+    clock.AnchorCycles = CyclesLeft(cpu);
 }
 
-void ResetClock(int64_t time) {
-    AnchorClock(time);
-    Clock.HalfLineEnd = time + Cpu.SliceLength;
+void ResetClock(const CpuState& cpu, SliceClock& clock, int64_t time) {
+    AnchorClock(cpu, clock, time);
+    clock.HalfLineEnd = time + cpu.SliceLength;
 }
 
-void EndSliceBy(int64_t time) {
-    const int64_t planned = Clock.AnchorTime + Clock.AnchorCycles;
+void EndSliceBy(CpuState& cpu, SliceClock& clock, int64_t time) {
+    const int64_t planned = clock.AnchorTime + clock.AnchorCycles;
     if (time >= planned) return;
     const int32_t cut = int32_t(std::min<int64_t>(planned - time, INT32_MAX));
-    if (Cpu.SliceBreak)
-        Cpu.SavedCycles -= cut;
+    if (cpu.SliceBreak)
+        cpu.SavedCycles -= cut;
     else
-        Cpu.Cycles -= cut;
-    Clock.AnchorCycles -= cut;
+        cpu.Cycles -= cut;
+    clock.AnchorCycles -= cut;
 }

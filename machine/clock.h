@@ -19,35 +19,38 @@ struct SliceClock {
     int32_t AnchorCycles = 0;  // ... the CPU's remaining cycles stood at this count
     int64_t HalfLineEnd = 0;   // when the display's current half-line ends
 };
-extern SliceClock Clock;
+
+// The clock works on the CPU's count, so each operation takes both.
 
 // Cycles left before the slice ends. While an early slice end is in
 // progress the run loop has set the rest aside in SavedCycles.
-inline int32_t CyclesLeft() { return Cpu.Cycles + (Cpu.SliceBreak ? Cpu.SavedCycles : 0); }
+inline int32_t CyclesLeft(const CpuState& cpu) { return cpu.Cycles + (cpu.SliceBreak ? cpu.SavedCycles : 0); }
 
 // The time of the access being made now.
-inline int64_t ClockNow() { return Clock.AnchorTime + (int64_t(Clock.AnchorCycles) - CyclesLeft()); }
+inline int64_t ClockNow(const CpuState& cpu, const SliceClock& clock) {
+    return clock.AnchorTime + (int64_t(clock.AnchorCycles) - CyclesLeft(cpu));
+}
 
 // From now on the CPU's cycle count as it stands means `time`: after
 // anything replaced the count (a snapshot load, the machine reset).
-void AnchorClock(int64_t time);
+void AnchorClock(const CpuState& cpu, SliceClock& clock, int64_t time);
 
 // The machine reset: the count restarts at the first half-line's length,
 // and that half-line starts at `time`.
-void ResetClock(int64_t time);
+void ResetClock(const CpuState& cpu, SliceClock& clock, int64_t time);
 
 // Lets the CPU run until `end`: sets SliceLength, which the run loop adds to
 // its (overrun) count. An end already past gives the run loop nothing to do.
-inline void GrantSlice(int64_t end) {
-    const int64_t now = ClockNow();
-    const int64_t length = std::clamp<int64_t>(end - now - Cpu.Cycles, 0, INT32_MAX);
-    Cpu.SliceLength = uint32_t(length);
+inline void GrantSlice(CpuState& cpu, SliceClock& clock, int64_t end) {
+    const int64_t now = ClockNow(cpu, clock);
+    const int64_t length = std::clamp<int64_t>(end - now - cpu.Cycles, 0, INT32_MAX);
+    cpu.SliceLength = uint32_t(length);
     // The run loop adds the length to its count before the first
     // instruction: anchor to the count it will then hold.
-    Clock.AnchorTime = now;
-    Clock.AnchorCycles = CyclesLeft() + int32_t(length);
+    clock.AnchorTime = now;
+    clock.AnchorCycles = CyclesLeft(cpu) + int32_t(length);
 }
 
 // Cuts the running slice short so that it ends by `time`, when that is
 // sooner than planned (a timer was set to interrupt earlier).
-void EndSliceBy(int64_t time);
+void EndSliceBy(CpuState& cpu, SliceClock& clock, int64_t time);

@@ -7,19 +7,19 @@
 #include <array>
 #include <cstdint>
 
-// One entry per background, kept in descending order of the whole entry so
+// BgOrderList: one entry per background, kept in descending order of the whole entry so
 // that list order is back-to-front drawing order: the larger priority number
 // first, and among equal priorities the higher background number first.
 //   bits 30-31 priority (BGxCNT bits 0-1), 28-29 background number,
 //   bit 27 second-target flag (the renderer's own; 0 when the entry is
 //   written here), bits 0-15 the BGxCNT value.
-extern std::array<uint32_t, 4> BgOrderList;
+struct Machine;
 
 inline constexpr uint32_t BgEntryNumber(uint32_t entry) { return (entry >> 28) & 3; }
 inline constexpr uint32_t BgEntryPriority(uint32_t entry) { return entry >> 30; }
 
-// Rewrites the list for a store of value to BGnCNT.
-void UpdateBgOrder(uint32_t background, uint16_t value);
+// Rewrites the machine's BgOrderList for a store of value to BGnCNT.
+void UpdateBgOrder(Machine& m, uint32_t background, uint16_t value);
 
 // BG2 or BG3 in a rotation-scaling mode. The reference point is the value
 // of the BGxX/BGxY registers (28-bit, 8 fraction bits); the current point is
@@ -33,13 +33,11 @@ struct AffineBackground {
     int32_t PA, PB, PC, PD;  // 8.8 fixed point, sign-extended from 16 bits
 };
 
-// Index 0 is BG2, index 1 BG3.
-extern std::array<AffineBackground, 2> AffineState;
+// The machine's AffineState: index 0 is BG2, index 1 BG3.
 
 // Colour-effect coefficients in sixteenths, 0 to 16: EVA and EVB weigh the
-// two layers of an alpha blend (BLDALPHA), EVY the brightness change (BLDY).
+// two layers of an alpha blend (BLDALPHA), EVY the brightness change (BLDY):
+// the machine's BlendCoefficients.
 struct BlendFactors {
     int32_t EVA, EVB, EVY;
 };
-
-extern BlendFactors BlendCoefficients;

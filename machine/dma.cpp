@@ -8,6 +8,7 @@
 #include "machine/bus.h"
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
+#include "machine/machine.h"
 
 namespace {
 
@@ -29,49 +30,29 @@ constexpr std::array<DmaLimits, 4> ChannelLimits{{
 
 constexpr std::array<const char*, 4> TimingNames{"Immediate", "VBlank", "HBlank", "Special"};
 
-// The addresses a channel works with. The hardware copies the source and
-// destination registers into counters of its own when the channel is
-// switched on, and a transfer advances the counters, never the registers:
-// a repeating channel goes on where it stopped, and switching a channel
-// off and on again starts it from the programmed addresses once more
-// (sound drivers restart their FIFO channels that way every frame).
-struct ChannelCounters {
-    uint32_t Source = 0, Destination = 0;
-    // The register values the counters were loaded from. Registers that no
-    // longer hold them were rewritten behind the switch (by a snapshot
-    // load, or by a game while the channel ran): the counters follow.
-    uint32_t LoadedSource = 0, LoadedDestination = 0;
-};
-std::array<ChannelCounters, 4> Counters{};
-
-void LoadCounters(uint32_t channel, uint32_t block) {
-    ChannelCounters& counters = Counters[channel];
-    counters.Source = counters.LoadedSource = ReadIoWord(block);
-    counters.Destination = counters.LoadedDestination = ReadIoWord(block + 4);
+void LoadCounters(Machine& m, uint32_t channel, uint32_t block) {
+    ChannelCounters& counters = m.Dma.Counters[channel];
+    counters.Source = counters.LoadedSource = ReadIoWord(m, block);
+    counters.Destination = counters.LoadedDestination = ReadIoWord(m, block + 4);
 }
-
-// Channels whose transfer is in progress. A transfer that writes its own
-// control register would otherwise restart itself from inside the copy loop,
-// without end; such a nested start is dropped.
-uint32_t RunningChannels = 0;
 
 uint32_t ChannelBlock(uint32_t channel) { return Io::DMA0SAD + 12 * channel; }
 
 // One transfer. A sound FIFO refill (`fifo`) always moves four words to a
 // fixed destination, whatever the count, size and destination control say.
-void Transfer(uint32_t channel, bool fifo) {
+void Transfer(Machine& m, uint32_t channel, bool fifo) {
     const uint32_t busyBit = 1u << channel;
-    if (RunningChannels & busyBit) return;
-    RunningChannels |= busyBit;
+    if (m.Dma.RunningChannels & busyBit) return;
+    m.Dma.RunningChannels |= busyBit;
 
     const uint32_t block = ChannelBlock(channel);
     const DmaLimits& limits = ChannelLimits[channel];
-    const uint32_t countLow = ReadIoHalf(block + 8);
-    const uint32_t control = ReadIoHalf(block + 10);
+    const uint32_t countLow = ReadIoHalf(m, block + 8);
+    const uint32_t control = ReadIoHalf(m, block + 10);
 
-    ChannelCounters& counters = Counters[channel];
-    if (ReadIoWord(block) != counters.LoadedSource || ReadIoWord(block + 4) != counters.LoadedDestination)
-        LoadCounters(channel, block);
+    ChannelCounters& counters = m.Dma.Counters[channel];
+    if (ReadIoWord(m, block) != counters.LoadedSource || ReadIoWord(m, block + 4) != counters.LoadedDestination)
+        LoadCounters(m, channel, block);
     const bool wide = fifo || (control & 0x400);
     const uint32_t unit = wide ? 4 : 2;
     // Cut the addresses to the lines the channel drives, aligned to the
@@ -93,61 +74,62 @@ void Transfer(uint32_t channel, bool fifo) {
     const uint32_t sourceStep = sourceControl == 3 ? 0 : Step(sourceControl, unit);
     const uint32_t timing = (control >> 12) & 3;
 
-    if (Verbose & VerboseDma) {
+    if (m.Verbose & VerboseDma) {
         std::printf("DMA%d: %08X-%08X -> %08X-%08X (%dbit,%s%s%s) at line %d\n", int(channel), source,
                     source + (count - 1) * sourceStep, destination, destination + (count - 1) * destinationStep,
                     wide ? 32 : 16, TimingNames[timing], (control & 0x4000) ? ",IRQ" : "",
-                    (control & 0x200) ? ",Repeat" : "", int(ReadIoHalf(Io::VCOUNT)));
+                    (control & 0x200) ? ",Repeat" : "", int(ReadIoHalf(m, Io::VCOUNT)));
     }
 
     // A request to the serial EEPROM comes in one transfer, whose length
     // tells the chip's address width.
-    if (!wide && IsEepromAddress(destination)) EepromTransferStarts(count);
+    if (!wide && IsEepromAddress(m.BackupWindow, destination)) EepromTransferStarts(m, count);
 
     if (wide) {
         for (uint32_t i = 0; i < count; ++i) {
-            BusWrite32(destination, BusRead32(source));
+            BusWrite32(m, destination, BusRead32(m, source));
             source = (source + sourceStep) & limits.sourceMask;
             destination = (destination + destinationStep) & limits.destinationMask;
         }
     } else {
         for (uint32_t i = 0; i < count; ++i) {
-            BusWrite16(destination, BusRead16(source));
+            BusWrite16(m, destination, BusRead16(m, source));
             source = (source + sourceStep) & limits.sourceMask;
             destination = (destination + destinationStep) & limits.destinationMask;
         }
     }
 
-    if (control & 0x4000) RaiseInterrupt(uint16_t(IrqDma0 << channel));
+    if (control & 0x4000) RaiseInterrupt(m, uint16_t(IrqDma0 << channel));
 
     counters.Source = source;
     counters.Destination = destination;
     if (!(control & 0x200) || timing == uint32_t(DmaTiming::Immediate))
-        StoreIoHalf(block + 10, uint16_t(ReadIoHalf(block + 10) & 0x7FFF));
+        StoreIoHalf(m, block + 10, uint16_t(ReadIoHalf(m, block + 10) & 0x7FFF));
 
-    RunningChannels &= ~busyBit;
+    m.Dma.RunningChannels &= ~busyBit;
 }
 
 }  // namespace
 
-void StartDmaChannel(uint32_t channel) { LoadCounters(channel, ChannelBlock(channel)); }
+void StartDmaChannel(Machine& m, uint32_t channel) { LoadCounters(m, channel, ChannelBlock(channel)); }
 
-void RunDma(uint32_t channel) { Transfer(channel, false); }
+void RunDma(Machine& m, uint32_t channel) { Transfer(m, channel, false); }
 
-void RunFifoDma(uint32_t fifoAddress) {
+void RunFifoDma(Machine& m, uint32_t fifoAddress) {
     for (uint32_t channel = 1; channel <= 2; ++channel) {
         const uint32_t block = ChannelBlock(channel);
-        if ((ReadIoHalf(block + 10) & DmaTriggerMask) != DmaArmed(DmaTiming::Special)) continue;
-        if ((ReadIoWord(block + 4) & ChannelLimits[channel].destinationMask) == fifoAddress) Transfer(channel, true);
+        if ((ReadIoHalf(m, block + 10) & DmaTriggerMask) != DmaArmed(DmaTiming::Special)) continue;
+        if ((ReadIoWord(m, block + 4) & ChannelLimits[channel].destinationMask) == fifoAddress)
+            Transfer(m, channel, true);
     }
 }
 
-void TriggerDma(DmaTiming timing) {
+void TriggerDma(Machine& m, DmaTiming timing) {
     // On channels 1 and 2 "Special" is the sound FIFO timing (RunFifoDma
     // starts those), and on channel 0 it is prohibited: here only channel 3's
     // video capture timing starts a transfer.
     const uint32_t first = timing == DmaTiming::Special ? 3 : 0;
     for (uint32_t channel = first; channel < 4; ++channel) {
-        if ((ReadIoHalf(Io::DMA0CNT_H + 12 * channel) & DmaTriggerMask) == DmaArmed(timing)) RunDma(channel);
+        if ((ReadIoHalf(m, Io::DMA0CNT_H + 12 * channel) & DmaTriggerMask) == DmaArmed(timing)) RunDma(m, channel);
     }
 }

@@ -8,128 +8,127 @@
 #include <cstring>
 
 #include "machine/backup.h"
-
-FlashState Flash{};
-uint8_t* FlashMemory = nullptr;
+#include "machine/machine.h"
 
 namespace {
 
 constexpr uint16_t UnlockAddress1 = 0x5555;
 constexpr uint16_t UnlockAddress2 = 0x2AAA;
 
-bool TakesPlainStores() { return Backup.Type == SaveType::Combined; }
+bool TakesPlainStores(const Machine& m) { return m.Backup.Type == SaveType::Combined; }
 
 // Stores that turned out not to start a command are ordinary stores for the
 // combined chips, and the unlock bytes the decoder swallowed on the way are
 // put where they were aimed, so a static-RAM game that happens to write
 // them loses nothing. A real FLASH chip ignores them all.
-void ReplayUnlock(bool withSecond) {
-    if (!TakesPlainStores()) return;
-    FlashMemory[UnlockAddress1] = 0xAA;
-    if (withSecond) FlashMemory[UnlockAddress2] = 0x55;
+void ReplayUnlock(Machine& m, bool withSecond) {
+    if (!TakesPlainStores(m)) return;
+    m.BackupWindow.FlashMemory[UnlockAddress1] = 0xAA;
+    if (withSecond) m.BackupWindow.FlashMemory[UnlockAddress2] = 0x55;
 }
 
-void FlashTrace(const char* format, unsigned a = 0, unsigned b = 0, unsigned c = 0, unsigned d = 0) {
-    if (Flash.Trace) std::printf(format, a, b, c, d);
+void FlashTrace(Machine& m, const char* format, unsigned a = 0, unsigned b = 0, unsigned c = 0, unsigned d = 0) {
+    if (m.Flash.Trace) std::printf(format, a, b, c, d);
 }
 
-void ShowIdentifier() {
+void ShowIdentifier(Machine& m) {
     // A repeated command leaves the saved bytes alone: saving again would
     // save the identifier bytes in place of the game's data.
-    if (!Flash.IdentifyMode) Flash.SavedBytes = uint16_t(FlashMemory[0] | FlashMemory[1] << 8);
-    Flash.IdentifyMode = 1;
-    FlashMemory[0] = uint8_t(Flash.Identifier);
-    FlashMemory[1] = uint8_t(Flash.Identifier >> 8);
+    if (!m.Flash.IdentifyMode)
+        m.Flash.SavedBytes = uint16_t(m.BackupWindow.FlashMemory[0] | m.BackupWindow.FlashMemory[1] << 8);
+    m.Flash.IdentifyMode = 1;
+    m.BackupWindow.FlashMemory[0] = uint8_t(m.Flash.Identifier);
+    m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.Identifier >> 8);
 }
 
-void HideIdentifier() {
-    if (!Flash.IdentifyMode) return;
-    Flash.IdentifyMode = 0;
-    FlashMemory[0] = uint8_t(Flash.SavedBytes);
-    FlashMemory[1] = uint8_t(Flash.SavedBytes >> 8);
+void HideIdentifier(Machine& m) {
+    if (!m.Flash.IdentifyMode) return;
+    m.Flash.IdentifyMode = 0;
+    m.BackupWindow.FlashMemory[0] = uint8_t(m.Flash.SavedBytes);
+    m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.SavedBytes >> 8);
 }
 
 // The identifier shows in whichever bank is selected, so a bank switch in
 // identification mode gives the old bank its bytes back first.
-void SelectBank(uint8_t bank) {
-    FlashTrace("FLASH: Bank %d selected.\n", bank);
-    const bool identifying = Flash.IdentifyMode;
-    HideIdentifier();
-    Backup.FlashBank = bank;
-    MapBackupMemory();
-    if (identifying) ShowIdentifier();
+void SelectBank(Machine& m, uint8_t bank) {
+    FlashTrace(m, "FLASH: Bank %d selected.\n", bank);
+    const bool identifying = m.Flash.IdentifyMode;
+    HideIdentifier(m);
+    m.Backup.FlashBank = bank;
+    MapBackupMemory(m);
+    if (identifying) ShowIdentifier(m);
 }
 
 }  // namespace
 
-void FlashWrite(uint16_t offset, uint8_t value) {
-    uint8_t* const backup = FlashMemory;
+void FlashWrite(Machine& m, uint16_t offset, uint8_t value) {
+    uint8_t* const backup = m.BackupWindow.FlashMemory;
     const auto store = [&] {
-        if (TakesPlainStores()) backup[offset] = value;
+        if (TakesPlainStores(m)) backup[offset] = value;
     };
-    const uint8_t state = Flash.Command;
-    Flash.Command = FlashIdle;
+    const uint8_t state = m.Flash.Command;
+    m.Flash.Command = FlashIdle;
     switch (state) {
     case FlashIdle:
         if (offset == UnlockAddress1 && value == 0xAA) {
-            Flash.Command = FlashGotAA;
-        } else if (Flash.IdentifyMode && value == 0xF0) {
-            FlashTrace("FLASH: Product ID mode exited.\n");
-            HideIdentifier();
+            m.Flash.Command = FlashGotAA;
+        } else if (m.Flash.IdentifyMode && value == 0xF0) {
+            FlashTrace(m, "FLASH: Product ID mode exited.\n");
+            HideIdentifier(m);
         } else {
             store();
         }
         break;
     case FlashGotAA:
         if (offset == UnlockAddress2 && value == 0x55) {
-            Flash.Command = FlashUnlocked;
+            m.Flash.Command = FlashUnlocked;
         } else {
-            FlashTrace("FLASH: 0xAA 0x%02X?\n", value);
-            ReplayUnlock(false);
+            FlashTrace(m, "FLASH: 0xAA 0x%02X?\n", value);
+            ReplayUnlock(m, false);
             store();
         }
         break;
     case FlashUnlocked:
         if (offset != UnlockAddress1) {
-            FlashTrace("FLASH: 0xAA 0x55 0x%02X?\n", value);
-            ReplayUnlock(true);
+            FlashTrace(m, "FLASH: 0xAA 0x55 0x%02X?\n", value);
+            ReplayUnlock(m, true);
             store();
             break;
         }
         switch (value) {
-        case 0x80: Flash.Command = FlashEraseArmed; break;
+        case 0x80: m.Flash.Command = FlashEraseArmed; break;
         case 0x90:
-            FlashTrace("FLASH: Product ID mode entered.\n");
-            ShowIdentifier();
+            FlashTrace(m, "FLASH: Product ID mode entered.\n");
+            ShowIdentifier(m);
             break;
-        case 0xA0: Flash.Command = FlashProgram; break;
+        case 0xA0: m.Flash.Command = FlashProgram; break;
         case 0xF0:
-            FlashTrace("FLASH: Product ID mode exited.\n");
-            HideIdentifier();
+            FlashTrace(m, "FLASH: Product ID mode exited.\n");
+            HideIdentifier(m);
             break;
         case 0xB0:
-            if (Backup.Type == SaveType::Flash128) {
-                Flash.Command = FlashBankSelect;
+            if (m.Backup.Type == SaveType::Flash128) {
+                m.Flash.Command = FlashBankSelect;
                 break;
             }
             [[fallthrough]];
-        default: FlashTrace("FLASH: Unknown command 0x%02X.\n", value); break;
+        default: FlashTrace(m, "FLASH: Unknown command 0x%02X.\n", value); break;
         }
         break;
     case FlashEraseArmed:
         if (offset == UnlockAddress1 && value == 0xAA) {
-            Flash.Command = FlashEraseGotAA;
+            m.Flash.Command = FlashEraseGotAA;
         } else {
-            FlashTrace("FLASH: 0xAA 0x55 0x80 0x%02X?\n", value);
+            FlashTrace(m, "FLASH: 0xAA 0x55 0x80 0x%02X?\n", value);
             store();
         }
         break;
     case FlashEraseGotAA:
         if (offset == UnlockAddress2 && value == 0x55) {
-            Flash.Command = FlashEraseUnlocked;
+            m.Flash.Command = FlashEraseUnlocked;
         } else {
-            FlashTrace("FLASH: 0xAA 0x55 0x80 0xAA 0x%02X?\n", value);
-            ReplayUnlock(false);
+            FlashTrace(m, "FLASH: 0xAA 0x55 0x80 0xAA 0x%02X?\n", value);
+            ReplayUnlock(m, false);
             store();
         }
         break;
@@ -137,36 +136,36 @@ void FlashWrite(uint16_t offset, uint8_t value) {
         if (value == 0x30) {
             // Sector erase: the 4 KB sector holding the address, in the selected bank.
             const uint32_t sector = offset & 0xF000u;
-            FlashTrace("FLASH: Erasing page 0x%04X-0x%04X.\n", sector, sector + 0xFFF);
-            if (!Flash.IdentifyMode) std::memset(backup + sector, 0xFF, 0x1000);
+            FlashTrace(m, "FLASH: Erasing page 0x%04X-0x%04X.\n", sector, sector + 0xFFF);
+            if (!m.Flash.IdentifyMode) std::memset(backup + sector, 0xFF, 0x1000);
         } else if (offset == UnlockAddress1 && value == 0x10) {
             // Chip erase: every bank.
-            if (!Flash.IdentifyMode) {
-                FlashTrace("FLASH: Erasing entire ROM.\n");
-                std::memset(BackupMemory, 0xFF, BackupChipSize());
+            if (!m.Flash.IdentifyMode) {
+                FlashTrace(m, "FLASH: Erasing entire ROM.\n");
+                std::memset(m.BackupMemory.data(), 0xFF, BackupChipSize(m));
             }
         } else if (offset == UnlockAddress1) {
-            FlashTrace("FLASH: Unknown command 0x80 0x%02X.\n", value);
+            FlashTrace(m, "FLASH: Unknown command 0x80 0x%02X.\n", value);
         } else {
-            FlashTrace("FLASH: 0xAA 0x55 0x80 0xAA 0x55 0x%02X?.\n", value);
-            ReplayUnlock(true);
+            FlashTrace(m, "FLASH: 0xAA 0x55 0x80 0xAA 0x55 0x%02X?.\n", value);
+            ReplayUnlock(m, true);
             store();
         }
         break;
     case FlashProgram:
         // Programming can only clear bits; only an erase sets them again.
-        if (!Flash.IdentifyMode) {
+        if (!m.Flash.IdentifyMode) {
             const uint8_t old = backup[offset];
-            FlashTrace("FLASH: Writing to 0x%04X: 0x%02X AND 0x%02X ==> 0x%02X.\n", offset, value, old,
+            FlashTrace(m, "FLASH: Writing to 0x%04X: 0x%02X AND 0x%02X ==> 0x%02X.\n", offset, value, old,
                        unsigned(old & value));
             backup[offset] = uint8_t(old & value);
         }
         break;
     case FlashBankSelect:
         if (offset == 0) {
-            SelectBank(value & 1);
+            SelectBank(m, value & 1);
         } else {
-            FlashTrace("FLASH: 0xAA 0x55 0xB0 0x%02X?\n", value);
+            FlashTrace(m, "FLASH: 0xAA 0x55 0xB0 0x%02X?\n", value);
         }
         break;
     default:

@@ -10,7 +10,6 @@
 #include "cpu/cpu_state.h"
 #include "cpu/modes.h"
 #include "cpu/run_loop.h"
-#include "game/game.h"
 #include "game/settings.h"
 #include "machine/backup.h"
 #include "machine/clock.h"
@@ -23,12 +22,8 @@
 #include "sound/sample_channels.h"
 #include "sound/sound_chip.h"
 
-std::array<uint32_t, 4> BgOrderList{};
-std::array<AffineBackground, 2> AffineState{};
-BlendFactors BlendCoefficients{};
-Halt HaltState = Halt::Running;
-
-void UpdateBgOrder(uint32_t background, uint16_t value) {
+void UpdateBgOrder(Machine& m, uint32_t background, uint16_t value) {
+    std::array<uint32_t, 4>& BgOrderList = m.BgOrderList;
     const uint32_t entry = uint32_t(value & 3) << 30 | background << 28 | value;
     auto it = std::find_if(BgOrderList.begin(), BgOrderList.end(),
                            [&](uint32_t e) { return BgEntryNumber(e) == background; });
@@ -36,7 +31,7 @@ void UpdateBgOrder(uint32_t background, uint16_t value) {
         // Only a damaged snapshot can lose a background: rebuild the list
         // from the registers.
         for (uint32_t n = 0; n < 4; ++n) {
-            const uint32_t cnt = n == background ? value : ReadIoHalf(Io::BG0CNT + 2 * n);
+            const uint32_t cnt = n == background ? value : ReadIoHalf(m, Io::BG0CNT + 2 * n);
             BgOrderList[n] = (cnt & 3) << 30 | n << 28 | cnt;
         }
         std::sort(BgOrderList.begin(), BgOrderList.end(), std::greater<>());
@@ -69,12 +64,12 @@ inline int32_t SignExtend28(uint32_t value) { return int32_t(value << 4) >> 4; }
 // low bits say.
 inline int32_t Coefficient(uint32_t field) { return (field & 0x10) ? 16 : int32_t(field & 0x0F); }
 
-void UpdateIrqPending() {
-    const uint32_t pending = PendingInterrupts();
-    Cpu.IrqPending = pending;
+void UpdateIrqPending(Machine& m) {
+    const uint32_t pending = PendingInterrupts(m);
+    m.Cpu.IrqPending = pending;
     // The CPU must see the interrupt before its next instruction, not only
     // at the end of the slice.
-    if (pending) RequestIrqCheck(Cpu);
+    if (pending) RequestIrqCheck(m.Cpu);
 }
 
 // Which SoundRegs index each byte of 0x060-0x09F feeds (255 = none).
@@ -103,27 +98,27 @@ static_assert(SoundIndexTable[0x07D - 0x060] == 19 && SoundIndexTable[0x09F - 0x
 
 // ---- register write handlers; each stores the value unless it says otherwise ----
 
-using IoWriteHandler = void (*)(uint32_t offset, uint16_t value);
+using IoWriteHandler = void (*)(Machine& m, uint32_t offset, uint16_t value);
 
-void Store(uint32_t offset, uint16_t value) { StoreIoHalf(offset, value); }
+void Store(Machine& m, uint32_t offset, uint16_t value) { StoreIoHalf(m, offset, value); }
 
 // VCOUNT and KEYINPUT are driven by the hardware alone.
-void Ignore(uint32_t, uint16_t) {}
+void Ignore(Machine&, uint32_t, uint16_t) {}
 
 // The vertical-blank, horizontal-blank and line-match flags are read-only.
-void WriteDispstat(uint32_t offset, uint16_t value) {
-    StoreIoHalf(offset, uint16_t((value & 0xFFF8) | (ReadIoHalf(offset) & 7)));
+void WriteDispstat(Machine& m, uint32_t offset, uint16_t value) {
+    StoreIoHalf(m, offset, uint16_t((value & 0xFFF8) | (ReadIoHalf(m, offset) & 7)));
 }
 
-void WriteBgControl(uint32_t offset, uint16_t value) {
-    UpdateBgOrder((offset - Io::BG0CNT) / 2, value);
-    StoreIoHalf(offset, value);
+void WriteBgControl(Machine& m, uint32_t offset, uint16_t value) {
+    UpdateBgOrder(m, (offset - Io::BG0CNT) / 2, value);
+    StoreIoHalf(m, offset, value);
 }
 
-AffineBackground& AffineOf(uint32_t offset) { return AffineState[offset >= Io::BG3PA ? 1 : 0]; }
+AffineBackground& AffineOf(Machine& m, uint32_t offset) { return m.AffineState[offset >= Io::BG3PA ? 1 : 0]; }
 
-void WriteAffineParameter(uint32_t offset, uint16_t value) {
-    AffineBackground& bg = AffineOf(offset);
+void WriteAffineParameter(Machine& m, uint32_t offset, uint16_t value) {
+    AffineBackground& bg = AffineOf(m, offset);
     const int32_t parameter = SignExtend16(value);
     switch ((offset >> 1) & 3) {
     case 0: bg.PA = parameter; break;
@@ -131,95 +126,97 @@ void WriteAffineParameter(uint32_t offset, uint16_t value) {
     case 2: bg.PC = parameter; break;
     case 3: bg.PD = parameter; break;
     }
-    StoreIoHalf(offset, value);
+    StoreIoHalf(m, offset, value);
 }
 
 // A write to either half of a reference point restarts the drawing from the
 // new point at once, mid-frame as well.
-void WriteAffineReference(uint32_t offset, uint16_t value) {
-    StoreIoHalf(offset, value);
-    AffineBackground& bg = AffineOf(offset);
+void WriteAffineReference(Machine& m, uint32_t offset, uint16_t value) {
+    StoreIoHalf(m, offset, value);
+    AffineBackground& bg = AffineOf(m, offset);
     const uint32_t low = offset & ~3u;
-    const int32_t point = SignExtend28(ReadIoWord(low));
+    const int32_t point = SignExtend28(ReadIoWord(m, low));
     if (low & 4)
         bg.RefY = bg.CurY = point;
     else
         bg.RefX = bg.CurX = point;
 }
 
-void WriteBlendAlpha(uint32_t offset, uint16_t value) {
-    BlendCoefficients.EVA = Coefficient(value);
-    BlendCoefficients.EVB = Coefficient(value >> 8);
-    StoreIoHalf(offset, value);
+void WriteBlendAlpha(Machine& m, uint32_t offset, uint16_t value) {
+    m.BlendCoefficients.EVA = Coefficient(value);
+    m.BlendCoefficients.EVB = Coefficient(value >> 8);
+    StoreIoHalf(m, offset, value);
 }
 
-void WriteBlendBrightness(uint32_t offset, uint16_t value) {
-    BlendCoefficients.EVY = Coefficient(value);
-    StoreIoHalf(offset, value);
+void WriteBlendBrightness(Machine& m, uint32_t offset, uint16_t value) {
+    m.BlendCoefficients.EVY = Coefficient(value);
+    StoreIoHalf(m, offset, value);
 }
 
-void WriteSound(uint32_t offset, uint16_t value) {
+void WriteSound(Machine& m, uint32_t offset, uint16_t value) {
     const uint32_t byte = offset - Io::SOUND1CNT_L;
-    WriteSoundChip(SoundChip, SoundIndexTable[byte], uint8_t(value));
-    WriteSoundChip(SoundChip, SoundIndexTable[byte + 1], uint8_t(value >> 8));
-    StoreIoHalf(offset, value);
+    WriteSoundChip(m, SoundIndexTable[byte], uint8_t(value));
+    WriteSoundChip(m, SoundIndexTable[byte + 1], uint8_t(value >> 8));
+    StoreIoHalf(m, offset, value);
 }
 
 // SOUNDCNT_H: the sample channels' volumes, outputs, timers and FIFO
 // resets. None of its bytes reaches the tone channels' registers.
-void WriteSampleControlRegister(uint32_t offset, uint16_t value) {
-    WriteSampleControl(value);
-    StoreIoHalf(offset, SampleChannels.Control);
+void WriteSampleControlRegister(Machine& m, uint32_t offset, uint16_t value) {
+    WriteSampleControl(m, value);
+    StoreIoHalf(m, offset, m.SampleChannels.Control);
 }
 
 // SOUNDCNT_X: the master enable reaches the tone channels and the sample
 // channels alike (the tone channels see it first, so that a switch-off has
 // reset them before the sample channels fall silent).
-void WriteSoundMaster(uint32_t offset, uint16_t value) {
-    WriteSound(offset, value);
-    WriteSampleMaster(uint8_t(value));
+void WriteSoundMaster(Machine& m, uint32_t offset, uint16_t value) {
+    WriteSound(m, offset, value);
+    WriteSampleMaster(m, uint8_t(value));
 }
 
-void WriteSoundBias(uint32_t offset, uint16_t value) {
-    WriteSampleBias(value);
-    StoreIoHalf(offset, value);
+void WriteSoundBias(Machine& m, uint32_t offset, uint16_t value) {
+    WriteSampleBias(m, value);
+    StoreIoHalf(m, offset, value);
 }
 
 // FIFO_A at 0x0A0-0x0A3, FIFO_B at 0x0A4-0x0A7: every halfword written
 // (a word arrives as two) is two more samples.
-void WriteFifo(uint32_t offset, uint16_t value) {
-    PushFifo(offset >= Io::FIFO_A + 4 ? 1 : 0, value);
-    StoreIoHalf(offset, value);
+void WriteFifo(Machine& m, uint32_t offset, uint16_t value) {
+    PushFifo(m, offset >= Io::FIFO_A + 4 ? 1 : 0, value);
+    StoreIoHalf(m, offset, value);
 }
 
-void WriteDmaControl(uint32_t offset, uint16_t value) {
-    if ((value & 0x8000) && !(ReadIoHalf(offset) & 0x8000)) StartDmaChannel((offset - Io::DMA0CNT_H) / 12);
-    StoreIoHalf(offset, value);
-    if ((value & DmaTriggerMask) == DmaArmed(DmaTiming::Immediate)) RunDma((offset - Io::DMA0CNT_H) / 12);
+void WriteDmaControl(Machine& m, uint32_t offset, uint16_t value) {
+    if ((value & 0x8000) && !(ReadIoHalf(m, offset) & 0x8000)) StartDmaChannel(m, (offset - Io::DMA0CNT_H) / 12);
+    StoreIoHalf(m, offset, value);
+    if ((value & DmaTriggerMask) == DmaArmed(DmaTiming::Immediate)) RunDma(m, (offset - Io::DMA0CNT_H) / 12);
 }
 
-void WriteTimerReloadRegister(uint32_t offset, uint16_t value) { WriteTimerReload((offset - Io::TM0CNT_L) / 4, value); }
-
-void WriteTimerControlRegister(uint32_t offset, uint16_t value) {
-    WriteTimerControl((offset - Io::TM0CNT_L) / 4, value);
+void WriteTimerReloadRegister(Machine& m, uint32_t offset, uint16_t value) {
+    WriteTimerReload(m, (offset - Io::TM0CNT_L) / 4, value);
 }
 
-void WriteInterruptEnable(uint32_t offset, uint16_t value) {
-    StoreIoHalf(offset, value);
-    UpdateIrqPending();
+void WriteTimerControlRegister(Machine& m, uint32_t offset, uint16_t value) {
+    WriteTimerControl(m, (offset - Io::TM0CNT_L) / 4, value);
+}
+
+void WriteInterruptEnable(Machine& m, uint32_t offset, uint16_t value) {
+    StoreIoHalf(m, offset, value);
+    UpdateIrqPending(m);
     // A timer's interrupt that can now be taken ends the slice at its cycle.
-    EndSliceBy(NextTimerInterrupt());
+    EndSliceBy(m.Cpu, m.Clock, NextTimerInterrupt(m));
 }
 
 // Writing 1 to a request bit acknowledges it.
-void WriteInterruptFlags(uint32_t offset, uint16_t value) {
-    StoreIoHalf(offset, uint16_t(ReadIoHalf(offset) & ~value));
-    UpdateIrqPending();
+void WriteInterruptFlags(Machine& m, uint32_t offset, uint16_t value) {
+    StoreIoHalf(m, offset, uint16_t(ReadIoHalf(m, offset) & ~value));
+    UpdateIrqPending(m);
 }
 
-void WriteWaitControl(uint32_t offset, uint16_t value) {
-    UpdateWaitStates(value);
-    StoreIoHalf(offset, value);
+void WriteWaitControl(Machine& m, uint32_t offset, uint16_t value) {
+    UpdateWaitStates(m, value);
+    StoreIoHalf(m, offset, value);
 }
 
 // Any write to HALTCNT halts (stop mode is treated alike) when an interrupt
@@ -227,22 +224,22 @@ void WriteWaitControl(uint32_t offset, uint16_t value) {
 // on; the halt ends on the request alone). The halted CPU repeats the
 // storing instruction, ending each slice with it, until the scanline driver
 // marks it woken; the store then completes.
-void WriteHaltControl(uint32_t offset, uint16_t value) {
-    const auto repeatStore = [] {
-        Cpu.R[15] -= (Cpu.CPSR & FlagT) ? 2 : 4;
-        Cpu.Cycles = 0;
+void WriteHaltControl(Machine& m, uint32_t offset, uint16_t value) {
+    const auto repeatStore = [&m] {
+        m.Cpu.R[15] -= (m.Cpu.CPSR & FlagT) ? 2 : 4;
+        m.Cpu.Cycles = 0;
     };
-    switch (HaltState) {
+    switch (m.HaltState) {
     case Halt::Running:
-        if (ReadIoHalf(Io::IE) != 0) {
+        if (ReadIoHalf(m, Io::IE) != 0) {
             repeatStore();
-            HaltState = Halt::Halted;
+            m.HaltState = Halt::Halted;
         }
         break;
     case Halt::Halted: repeatStore(); break;
-    case Halt::Woken: HaltState = Halt::Running; break;
+    case Halt::Woken: m.HaltState = Halt::Running; break;
     }
-    StoreIoHalf(offset, value);
+    StoreIoHalf(m, offset, value);
 }
 
 constexpr uint32_t IoRegisterSpan = 0x1000;
@@ -284,70 +281,71 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
 
 }  // namespace
 
-void WriteIoRegister(uint32_t address, uint16_t value) {
+void WriteIoRegister(Machine& m, uint32_t address, uint16_t value) {
     const uint32_t offset = address & (IoRegisterSpan - 2);
-    if (Verbose & VerboseIoWrites)
-        std::printf("Wrote %04Xh to IO[%03Xh] at %d\n", value, offset, int(ReadIoHalf(Io::VCOUNT)));
+    if (m.Verbose & VerboseIoWrites)
+        std::printf("Wrote %04Xh to IO[%03Xh] at %d\n", value, offset, int(ReadIoHalf(m, Io::VCOUNT)));
     // The sample channels, their DMA, the timers and the interrupt requests
     // act at timer overflows: every overflow before this write happens
     // first.
     if (offset - Io::SOUNDCNT_H < Io::TM0CNT_L - Io::SOUNDCNT_H || offset - Io::IE <= Io::IME - Io::IE)
-        RunTimers(ClockNow());
-    IoWriteTable[offset / 2](offset, value);
+        RunTimers(m, ClockNow(m.Cpu, m.Clock));
+    IoWriteTable[offset / 2](m, offset, value);
 }
 
-void ResetHardware() {
-    const int64_t now = ClockNow();
-    const bool traceBackup = Verbose & VerboseBackup;
-    ResetBackupMemory(traceBackup);
-    ResetEeprom(DummyRam, traceBackup);
-    ResetClockPort(RomImage);
-    ResetSoundChip(SoundChip, SoundRegs.data(), 0);
-    RefreshSoundChip(SoundChip, Settings.UseDrums ? 0x81 : 0x01);
-    ResetTimers(now);
-    Cpu.TraceUndefined = (Verbose & VerboseUndefined) ? 1 : 0;
-    Cpu.SliceLength = 960;
+void ResetHardware(Machine& m) {
+    CpuState& cpu = m.Cpu;
+    const int64_t now = ClockNow(cpu, m.Clock);
+    const bool traceBackup = m.Verbose & VerboseBackup;
+    ResetBackupMemory(m, traceBackup);
+    ResetEeprom(m, traceBackup);
+    ResetClockPort(m, m.RomImage.get());
+    ResetSoundChip(m, 0);
+    SetSoundRefresh(m, SoundRefresh::PerFrame, m.Settings.UseDrums);
+    ResetTimers(m.TimerState, now);
+    cpu.TraceUndefined = (m.Verbose & VerboseUndefined) ? 1 : 0;
+    cpu.SliceLength = 960;
 
-    StoreIoHalf(Io::KEYINPUT, KeyMask);  // no key pressed
-    StoreIoHalf(Io::DISPCNT, 0x0080);  // forced blank
+    StoreIoHalf(m, Io::KEYINPUT, KeyMask);  // no key pressed
+    StoreIoHalf(m, Io::DISPCNT, 0x0080);    // forced blank
     for (uint32_t offset : {Io::KEYCNT, Io::DISPSTAT, Io::VCOUNT, Io::MOSAIC, Io::BLDCNT, Io::IME, Io::IE, Io::IF,
                             Io::HALTCNT, Io::WAITCNT, Io::BLDALPHA, Io::BLDY})
-        StoreIoHalf(offset, 0);
-    HaltState = Halt::Running;
-    UpdateWaitStates(0);
+        StoreIoHalf(m, offset, 0);
+    m.HaltState = Halt::Running;
+    UpdateWaitStates(m, 0);
     // A game starts on a drawn frame with autofire released, whatever frame
     // phase the previous game ended in.
-    FrameSkipCount = AutoFirePhase = FrameCount = 0;
-    BlendCoefficients = {0, 0, 0};
+    m.FrameSkipCount = m.AutoFirePhase = m.FrameCount = 0;
+    m.BlendCoefficients = {0, 0, 0};
 
-    for (uint32_t offset = Io::BG0CNT; offset < Io::BG0HOFS + 16; offset += 2) StoreIoHalf(offset, 0);
-    BgOrderList = {0x30000000, 0x20000000, 0x10000000, 0x00000000};  // BG3 at the back, BG0 in front
+    for (uint32_t offset = Io::BG0CNT; offset < Io::BG0HOFS + 16; offset += 2) StoreIoHalf(m, offset, 0);
+    m.BgOrderList = {0x30000000, 0x20000000, 0x10000000, 0x00000000};  // BG3 at the back, BG0 in front
 
     // Identity transforms at the origin.
     for (uint32_t bg : {Io::BG2PA, Io::BG3PA}) {
-        StoreIoHalf(bg + 0, 0x0100);
-        StoreIoHalf(bg + 2, 0);
-        StoreIoHalf(bg + 4, 0);
-        StoreIoHalf(bg + 6, 0x0100);
-        StoreIoWord(bg + 8, 0);
-        StoreIoWord(bg + 12, 0);
+        StoreIoHalf(m, bg + 0, 0x0100);
+        StoreIoHalf(m, bg + 2, 0);
+        StoreIoHalf(m, bg + 4, 0);
+        StoreIoHalf(m, bg + 6, 0x0100);
+        StoreIoWord(m, bg + 8, 0);
+        StoreIoWord(m, bg + 12, 0);
     }
-    AffineState.fill({.RefX = 0, .RefY = 0, .CurX = 0, .CurY = 0, .PA = 0x100, .PB = 0, .PC = 0, .PD = 0x100});
+    m.AffineState.fill({.RefX = 0, .RefY = 0, .CurX = 0, .CurY = 0, .PA = 0x100, .PB = 0, .PC = 0, .PD = 0x100});
 
-    ResetCpu(Cpu);
-    ResetClock(now);
-    if (!BiosLoaded) {
+    ResetCpu(cpu);
+    ResetClock(cpu, m.Clock, now);
+    if (!m.BiosLoaded) {
         // Direct boot: the state the BIOS leaves when it jumps to the cartridge.
-        EnterHandOverState(Cpu, 0x08000000);
+        EnterHandOverState(cpu, 0x08000000);
         // The interrupt stub jumps through this pointer; 0x28 is the stub's
         // own return sequence, so an interrupt before the game installs a
         // handler returns at once.
-        StoreLittle<uint32_t>(WriteHostAddress(0x03007FFC), 0x28);
-        StoreLittle<uint16_t>(WriteHostAddress(0x03007FF8), 0);  // the BIOS's interrupt check flags
-        *WriteHostAddress(0x03007FFA) = 0;
+        StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
+        StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, 0x03007FF8), 0);  // the BIOS's interrupt check flags
+        *WriteHostAddress(m.PageTable, 0x03007FFA) = 0;
         // The BIOS centres the sound output: without this bias every
         // negative sample of the sample channels would clip.
-        StoreIoHalf(Io::SOUNDBIAS, 0x200);
+        StoreIoHalf(m, Io::SOUNDBIAS, 0x200);
     }
-    ResetSampleChannels();
+    ResetSampleChannels(m);
 }

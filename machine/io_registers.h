@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "machine/page_table.h"
+#include "machine/machine.h"
 
 // Register offsets from 0x04000000, named as in the hardware documentation.
 namespace Io {
@@ -65,19 +65,22 @@ inline constexpr uint32_t HALTCNT = 0x300;  // with POSTFLG in its low byte
 // KEYINPUT's ten key bits (0 = pressed); bits 10-15 always read 0.
 inline constexpr uint16_t KeyMask = 0x03FF;
 
-// The 16 KB register block, found through the read map like every region.
-inline uint8_t* IoRegs() { return PageTable.Read[0x04000000u >> PageShift]; }
-
-inline uint16_t ReadIoHalf(uint32_t offset) { return LoadLittle<uint16_t>(IoRegs() + offset); }
-inline void StoreIoHalf(uint32_t offset, uint16_t value) { StoreLittle<uint16_t>(IoRegs() + offset, value); }
-inline uint32_t ReadIoWord(uint32_t offset) { return LoadLittle<uint32_t>(IoRegs() + offset); }
-inline void StoreIoWord(uint32_t offset, uint32_t value) { StoreLittle<uint32_t>(IoRegs() + offset, value); }
+// The registers as stored: what the CPU's loads read. Stores that bypass
+// the write path are for the hardware's own changes (VCOUNT, IF, ...).
+inline uint16_t ReadIoHalf(const Machine& m, uint32_t offset) { return LoadLittle<uint16_t>(m.Io.data() + offset); }
+inline void StoreIoHalf(Machine& m, uint32_t offset, uint16_t value) {
+    StoreLittle<uint16_t>(m.Io.data() + offset, value);
+}
+inline uint32_t ReadIoWord(const Machine& m, uint32_t offset) { return LoadLittle<uint32_t>(m.Io.data() + offset); }
+inline void StoreIoWord(Machine& m, uint32_t offset, uint32_t value) {
+    StoreLittle<uint32_t>(m.Io.data() + offset, value);
+}
 
 // A 16-bit store anywhere in 0x04000000-0x04FFFFFF; address bits 1-11 select
 // the register, so the registers repeat every 4 KB.
-void WriteIoRegister(uint32_t address, uint16_t value);
+void WriteIoRegister(Machine& m, uint32_t address, uint16_t value);
 
 // Puts the CPU, the registers and the derived hardware state into their
 // power-on state (with or without a BIOS image). DMA, sound, window and
 // timer registers, and all memories, keep what they hold.
-void ResetHardware();
+void ResetHardware(Machine& m);

@@ -1,28 +1,27 @@
 #include "machine/page_table.h"
 
-PageMaps PageTable{};
-uint8_t* DummyRam = nullptr;
+#include "machine/machine.h"
 
-void MapRegion(uint8_t* block, uint32_t blockSize, uint32_t busBase, uint32_t span, bool writable) {
+void MapRegion(Machine& m, uint8_t* block, uint32_t blockSize, uint32_t busBase, uint32_t span, bool writable) {
     const uint32_t blockPages = blockSize / PageSize;
     const uint32_t spanPages = span / PageSize;
     if (blockPages == 0) return;
     const uint32_t firstPage = busBase >> PageShift;
     for (uint32_t i = 0; i < spanPages && firstPage + i < PageCount; ++i) {
         uint8_t* host = block + (i % blockPages) * PageSize;
-        PageTable.Read[firstPage + i] = host;
-        PageTable.Write[firstPage + i] = writable ? host : DummyRam;
+        m.PageTable.Read[firstPage + i] = host;
+        m.PageTable.Write[firstPage + i] = writable ? host : m.DummyRam.data();
     }
 }
 
-void ClearPageTable() {
-    PageTable.Read.fill(nullptr);
-    PageTable.Write.fill(nullptr);
+void ClearPageTable(PageMaps& pages) {
+    pages.Read.fill(nullptr);
+    pages.Write.fill(nullptr);
 }
 
-void FillPageHoles() {
+void FillPageHoles(PageMaps& pages, uint8_t* dummyRam) {
     for (uint32_t page = 0; page < PageCount; ++page) {
-        if (!PageTable.Read[page]) PageTable.Read[page] = DummyRam;
-        if (!PageTable.Write[page]) PageTable.Write[page] = DummyRam;
+        if (!pages.Read[page]) pages.Read[page] = dummyRam;
+        if (!pages.Write[page]) pages.Write[page] = dummyRam;
     }
 }

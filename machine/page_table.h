@@ -2,8 +2,8 @@
 // The bus as a page table: one host pointer for reading and one for writing
 // per 16 KB page of the 4 GB address space. The CPU reads straight through
 // the read map; pages with nothing behind them, and writes to read-only
-// memory, lead to the shared scratch page DummyRam, so no access ever needs
-// a null test once a game run has started.
+// memory, lead to the machine's scratch page DummyRam, so no access ever
+// needs a null test once a game run has started.
 
 #include <array>
 #include <cstdint>
@@ -19,28 +19,25 @@ struct PageMaps {
     std::array<uint8_t*, PageCount> Write;
 };
 
-extern PageMaps PageTable;
+struct Machine;
 
-// One 16 KB scratch page behind every unmapped page and read-only write.
-extern uint8_t* DummyRam;
-
-// Enters a host block at a bus base. The span may exceed the block, which
-// then repeats (mirrors); a span below one page maps nothing. Read-only
-// regions get DummyRam in the write map.
-void MapRegion(uint8_t* block, uint32_t blockSize, uint32_t busBase, uint32_t span, bool writable);
+// Enters a host block of the machine at a bus base. The span may exceed the
+// block, which then repeats (mirrors); a span below one page maps nothing.
+// Read-only regions get DummyRam in the write map.
+void MapRegion(Machine& m, uint8_t* block, uint32_t blockSize, uint32_t busBase, uint32_t span, bool writable);
 
 // Sets every entry of both maps to null (between game runs).
-void ClearPageTable();
+void ClearPageTable(PageMaps& pages);
 
-// Points every still-null entry of both maps at DummyRam.
-void FillPageHoles();
+// Points every still-null entry of both maps at the scratch page.
+void FillPageHoles(PageMaps& pages, uint8_t* dummyRam);
 
 // Host address of a bus address through the read map / write map.
-inline uint8_t* ReadHostAddress(uint32_t address) {
-    return PageTable.Read[address >> PageShift] + (address & PageOffsetMask);
+inline uint8_t* ReadHostAddress(const PageMaps& pages, uint32_t address) {
+    return pages.Read[address >> PageShift] + (address & PageOffsetMask);
 }
-inline uint8_t* WriteHostAddress(uint32_t address) {
-    return PageTable.Write[address >> PageShift] + (address & PageOffsetMask);
+inline uint8_t* WriteHostAddress(const PageMaps& pages, uint32_t address) {
+    return pages.Write[address >> PageShift] + (address & PageOffsetMask);
 }
 
 // Emulated memory is little-endian like the host; these are single host
@@ -58,12 +55,12 @@ inline void StoreLittle(uint8_t* host, T value) {
 }
 
 // Raw aligned reads through the read map, without any cycle charge.
-inline uint32_t PeekWord(uint32_t address) {
-    return LoadLittle<uint32_t>(PageTable.Read[address >> PageShift] + (address & 0x3FFC));
+inline uint32_t PeekWord(const PageMaps& pages, uint32_t address) {
+    return LoadLittle<uint32_t>(pages.Read[address >> PageShift] + (address & 0x3FFC));
 }
-inline uint16_t PeekHalf(uint32_t address) {
-    return LoadLittle<uint16_t>(PageTable.Read[address >> PageShift] + (address & 0x3FFE));
+inline uint16_t PeekHalf(const PageMaps& pages, uint32_t address) {
+    return LoadLittle<uint16_t>(pages.Read[address >> PageShift] + (address & 0x3FFE));
 }
-inline uint8_t PeekByte(uint32_t address) {
-    return PageTable.Read[address >> PageShift][address & PageOffsetMask];
+inline uint8_t PeekByte(const PageMaps& pages, uint32_t address) {
+    return pages.Read[address >> PageShift][address & PageOffsetMask];
 }

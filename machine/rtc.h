@@ -24,7 +24,8 @@
 
 #include <cstdint>
 
-// The chip and port state, stored as it lies in snapshot files.
+// The chip and port state (the machine's RealTimeClock), stored as it lies
+// in snapshot files.
 struct ClockState {
     uint8_t Present;        // the cartridge has a clock
     uint8_t PortData;       // last value written to the data register
@@ -45,10 +46,20 @@ static_assert(sizeof(ClockState) == 32);
 enum ClockPhase : uint8_t { ClockIdle, ClockCommand, ClockRead, ClockWrite, ClockDone };
 inline constexpr uint8_t ClockLastPhase = ClockDone;
 
-extern ClockState RealTimeClock;
+// While the port reads back, its value lies in the cartridge image: the
+// image the port lies over, and the image's own bytes there.
+inline constexpr uint32_t ClockPortBytes = 6;
+struct ClockPortShadow {
+    uint8_t* Rom = nullptr;
+    uint8_t Bytes[ClockPortBytes] = {};
+    bool Patched = false;
+};
 
-// The host's time as seconds since 1970-01-01 00:00 UTC; tests replace it.
-extern int64_t (*ClockHostTime)();
+// The host's time as seconds since 1970-01-01 00:00 UTC: the machine's
+// ClockHostTime, which tests replace.
+int64_t SystemClockTime();
+
+struct Machine;
 
 inline constexpr uint32_t ClockPortAddress = 0x080000C4;
 inline bool IsClockPortAddress(uint32_t address) { return address - ClockPortAddress < 6u; }
@@ -56,33 +67,33 @@ inline bool IsClockPortAddress(uint32_t address) { return address - ClockPortAdd
 // A new cartridge (game start): no clock until the header list, the battery
 // file or the game's first port access shows one; a new chip in 24-hour
 // mode on the host's time; the port not reading back.
-void PowerOnClock();
+void PowerOnClock(Machine& m);
 
 // Hardware reset: the port back to write-only with every pin an input, the
 // image's own bytes under it. rom is the cartridge image the port lies over.
-void ResetClockPort(uint8_t* rom);
+void ResetClockPort(Machine& m, uint8_t* rom);
 
 // A 16-bit store to 0x080000C4-0x080000C9 (28-bit address). Byte stores do
 // not reach the port.
-void WriteClockPort(uint32_t address, uint16_t value);
+void WriteClockPort(Machine& m, uint32_t address, uint16_t value);
 
 // After the clock state was replaced (a snapshot load): the image's bytes
 // show the port as it now is.
-void RefreshClockPort();
+void RefreshClockPort(Machine& m);
 
 // Whether a clock state (from a snapshot file) is one the chip can be in.
 bool ClockStateIsValid(const ClockState& state);
 
 // The date and time registers as they read now: year, month, day, day of
 // week (0 = Sunday), hour, minute, second, in BCD.
-void ReadClockDate(uint8_t (&date)[7]);
+void ReadClockDate(const Machine& m, uint8_t (&date)[7]);
 
 // The 16 bytes battery files keep after the chip image when the cartridge
 // has a clock: the date and time registers (7 bytes, BCD), the control
 // register, and the host's time when it was written (64-bit seconds since
 // 1970 UTC, little-endian), from which the clock's offset is found again.
 inline constexpr uint32_t ClockTrailerSize = 16;
-void WriteClockTrailer(uint8_t* trailer, int64_t hostTime);
+void WriteClockTrailer(const Machine& m, uint8_t* trailer, int64_t hostTime);
 // Takes the clock from a trailer and marks the clock present; a date that
 // is no date leaves the clock on the host's time.
-void ReadClockTrailer(const uint8_t* trailer);
+void ReadClockTrailer(Machine& m, const uint8_t* trailer);

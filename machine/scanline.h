@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
+struct Machine;
 
 inline constexpr uint32_t StopRunLoop = 0xFFFFFFFF;
 
@@ -26,12 +26,4 @@ inline constexpr uint16_t StatusLineMatch = 1u << 2;
 // Ends one slice: sets the next slice's length and returns the pending
 // interrupt mask (IE AND IF under IME), or StopRunLoop when the front-end
 // asked the game run to stop.
-uint32_t ScanlineTick(CpuState& cpu);
-
-// Frames to skip before the next drawn one; 0 while a frame is drawn.
-// Survives the hardware reset.
-extern uint32_t FrameSkipCount;
-// 0-7, advanced once per frame; autofire keys read released in phases 4-7.
-extern uint32_t AutoFirePhase;
-// Vertical blanks since program start.
-extern uint32_t FrameCount;
+uint32_t ScanlineTick(Machine& m);

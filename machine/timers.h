@@ -6,7 +6,7 @@
 // clock the sound sample channels.
 //
 // Nothing steps the timers cycle by cycle. Their state holds at one moment,
-// TimersTime, and RunTimers carries it forward to any later moment, working
+// TimerBlock::Time, and RunTimers carries it forward to any later moment, working
 // out the counts and every overflow in between at its own cycle. That is
 // done at every slice end, before any write that the overflows could have
 // seen (timers, sample channels, their DMA), and at the cycle of every read
@@ -24,41 +24,47 @@ struct HardwareTimer {
     int32_t Counter;    // the current count; overflows when it passes 0xFFFF
 };
 
-// The timers as they stand at TimersTime. Snapshots store them as they lie
+// The timers as they stand at Time. Snapshots store Timers as they lie
 // (periods and countdowns), at a slice end that the timers have reached.
-extern std::array<HardwareTimer, 4> TimerState;
-extern int64_t TimersTime;
+struct TimerBlock {
+    std::array<HardwareTimer, 4> Timers{};
+    int64_t Time = 0;
+    // A timer started at some cycle counts for the first time two cycles
+    // plus one period later: the hardware takes that long to set it going.
+    // The delay is the state's one piece outside Timers; it is over long
+    // before any slice end a snapshot could be taken at.
+    std::array<int64_t, 4> StartDelay{};
+    // While a catch-up is under way, the sample channels' DMA writing the
+    // FIFOs comes back through the register writes and must not start
+    // another.
+    bool CatchingUp = false;
+};
+
+struct Machine;
 
 // TMxCNT_L takes the reload value, used by the next start and overflow; the
 // count itself is not written.
-void WriteTimerReload(uint32_t timer, uint16_t value);
+void WriteTimerReload(Machine& m, uint32_t timer, uint16_t value);
 // TMxCNT_H: prescaler, count-up, interrupt and enable, at the current cycle.
 // A start loads the reload value; the register keeps only its real bits.
-void WriteTimerControl(uint32_t timer, uint16_t value);
+void WriteTimerControl(Machine& m, uint32_t timer, uint16_t value);
 
 // TM0CNT_L to TM3CNT_H. A read there returns the counts as they stand at the
 // current cycle (ReadTimerWord gives the aligned word holding `address`).
 inline bool IsTimerAddress(uint32_t address) { return address - 0x04000100u < 0x10u; }
-uint32_t ReadTimerWord(uint32_t address);
+uint32_t ReadTimerWord(Machine& m, uint32_t address);
 
 // No timer runs: an idle machine's slice ends pay this test and no more.
-inline bool TimersIdle() {
-    return (TimerState[0].Period | TimerState[1].Period | TimerState[2].Period | TimerState[3].Period) == 0;
+inline bool TimersIdle(const TimerBlock& timers) {
+    const std::array<HardwareTimer, 4>& t = timers.Timers;
+    return (t[0].Period | t[1].Period | t[2].Period | t[3].Period) == 0;
 }
 
-// Carries the timers forward to `time` (earlier times are ignored);
-// CatchUpTimers is its work once some timer runs. While it is under way
-// (TimersCatchingUp), the sample channels' DMA writing the FIFOs comes back
-// here through the register writes and must not start another.
-extern bool TimersCatchingUp;
-void CatchUpTimers(int64_t time);
-inline void RunTimers(int64_t time) {
-    if (time <= TimersTime || TimersCatchingUp) return;
-    if (TimersIdle())
-        TimersTime = time;
-    else
-        CatchUpTimers(time);
-}
+// Carries the timers forward to `time` (earlier times are ignored, and so
+// is a call while a catch-up is under way); CatchUpTimers is its work once
+// some timer runs.
+void RunTimers(Machine& m, int64_t time);
+void CatchUpTimers(Machine& m, int64_t time);
 
 // A time beyond any run; sums of it stay in range.
 inline constexpr int64_t NeverTime = INT64_MAX / 4;
@@ -67,8 +73,7 @@ inline constexpr int64_t NeverTime = INT64_MAX / 4;
 // may take (enabled in IE, with IME on): a few cycles after the overflow
 // itself; NeverTime when there is none. Requests the CPU could not take
 // wait in IF until the timers next catch up.
-int64_t NextTimerInterruptOfRunning();
-inline int64_t NextTimerInterrupt() { return TimersIdle() ? NeverTime : NextTimerInterruptOfRunning(); }
+int64_t NextTimerInterrupt(const Machine& m);
 
 // All four stopped at `time`, counts 0; the registers keep their values.
-void ResetTimers(int64_t time);
+void ResetTimers(TimerBlock& timers, int64_t time);

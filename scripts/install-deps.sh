@@ -7,8 +7,17 @@ PACKAGES="cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev libgtest-dev li
   qt6-base-dev fonts-wqy-microhei xvfb xauth x11-apps imagemagick xdotool \
   clang libclang-rt-14-dev"
 # apt-get installs what is missing and leaves what is there, so the same
-# command serves a fresh machine and one that has everything.
+# command serves a fresh machine and one that has everything. When every
+# package is there already, apt-get is not run at all (no root needed).
 # Root installs directly; another user goes through sudo.
+missing=
+for package in $PACKAGES; do
+    dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null | grep -q '^ii' || missing="$missing $package"
+done
+if [ -z "$missing" ]; then
+    echo "install-deps: every package is installed"
+    exit 0
+fi
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO="sudo -E"
 export DEBIAN_FRONTEND=noninteractive

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "sound/sound_output.h"
 
 namespace {
@@ -22,27 +22,28 @@ constexpr uint32_t PercussionChannel = 9;
 constexpr int32_t LowestFrequency = 9;
 constexpr int32_t HighestFrequency = 12285;
 
-void Send(uint32_t type, int32_t channel, uint32_t first, uint32_t second = 0) {
-    Host.SendMidiMessage((type | uint32_t(MidiChannelOf(channel))) | (first & 0x7F) << 8 | (second & 0x7F) << 16);
+void Send(Machine& m, uint32_t type, int32_t channel, uint32_t first, uint32_t second = 0) {
+    m.Host.SendMidiMessage(m.Host.Context,
+                           (type | uint32_t(MidiChannelOf(channel))) | (first & 0x7F) << 8 | (second & 0x7F) << 16);
 }
 
-void StopNote(int32_t channel) {
-    OutputChannel& output = SoundDevice.Channels[channel];
+void StopNote(Machine& m, int32_t channel) {
+    OutputChannel& output = m.SoundDevice.Channels[channel];
     if (output.LastNote < 0) return;
-    Send(NoteOff, channel, uint32_t(output.LastNote), 0);
+    Send(m, NoteOff, channel, uint32_t(output.LastNote), 0);
     output.LastNote = -1;
 }
 
 // A new note is struck; the same note with another velocity only changes
 // its loudness through key pressure, so it is not attacked again.
-void StartNote(int32_t channel, int32_t note, int32_t velocity) {
-    OutputChannel& output = SoundDevice.Channels[channel];
+void StartNote(Machine& m, int32_t channel, int32_t note, int32_t velocity) {
+    OutputChannel& output = m.SoundDevice.Channels[channel];
     if (note == output.LastNote && velocity == output.LastVelocity) return;
     if (note == output.LastNote) {
-        Send(KeyPressure, channel, uint32_t(note), uint32_t(velocity));
+        Send(m, KeyPressure, channel, uint32_t(note), uint32_t(velocity));
     } else {
-        StopNote(channel);
-        Send(NoteOn, channel, uint32_t(note), uint32_t(velocity));
+        StopNote(m, channel);
+        Send(m, NoteOn, channel, uint32_t(note), uint32_t(velocity));
     }
     output.LastNote = note;
     output.LastVelocity = velocity;
@@ -50,46 +51,49 @@ void StartNote(int32_t channel, int32_t note, int32_t velocity) {
 
 }  // namespace
 
-bool OpenMidiDevice() {
-    if (!Host.OpenMidiOutput()) return false;
-    SoundDevice.Mode.store(1, std::memory_order_relaxed);
+bool OpenMidiDevice(Machine& m) {
+    if (!m.Host.OpenMidiOutput(m.Host.Context)) return false;
+    m.SoundDevice.Mode.store(1, std::memory_order_relaxed);
     for (int32_t midiChannel = 0; midiChannel < 16; ++midiChannel)
-        Host.SendMidiMessage(ControlChange | uint32_t(midiChannel) | ChannelVolume << 8 | 100u << 16);
+        m.Host.SendMidiMessage(m.Host.Context, ControlChange | uint32_t(midiChannel) | ChannelVolume << 8 | 100u << 16);
     return true;
 }
 
-void CloseMidiDevice() { Host.CloseMidiOutput(); }
+void CloseMidiDevice(Machine& m) { m.Host.CloseMidiOutput(m.Host.Context); }
 
-void MidiSetVoice(int32_t channel, int32_t voice) { Send(ProgramChange, channel, uint32_t(ProgramOfVoice(voice))); }
+void MidiSetVoice(Machine& m, int32_t channel, int32_t voice) {
+    Send(m, ProgramChange, channel, uint32_t(ProgramOfVoice(voice)));
+}
 
-void MidiPlayTone(int32_t channel, int32_t frequency, int32_t volume) {
-    OutputChannel& output = SoundDevice.Channels[channel];
+void MidiPlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume) {
+    OutputChannel& output = m.SoundDevice.Channels[channel];
     volume = std::clamp(volume, 0, 255);
     if (frequency < LowestFrequency || frequency > HighestFrequency) frequency = 0;
     output.Frequency.store(frequency, std::memory_order_relaxed);
     output.Volume.store(volume, std::memory_order_relaxed);
-    if (!(SoundDevice.Switch.load(std::memory_order_relaxed) & (1 << channel))) return;
+    if (!(m.SoundDevice.Switch.load(std::memory_order_relaxed) & (1 << channel))) return;
     if (volume == 0 || frequency == 0) {
-        StopNote(channel);
+        StopNote(m, channel);
         return;
     }
     const NoteEntry& entry = NoteTable[frequency / 3];
-    StartNote(channel, entry.Note, volume / 2);
+    StartNote(m, channel, entry.Note, volume / 2);
     if (entry.Bend != output.LastBend) {
-        Send(PitchBend, channel, entry.Bend, uint32_t(entry.Bend) >> 7);
+        Send(m, PitchBend, channel, entry.Bend, uint32_t(entry.Bend) >> 7);
         output.LastBend = entry.Bend;
     }
 }
 
-void MidiHitDrum(int32_t type, int32_t force) {
-    if (!(SoundDevice.Switch.load(std::memory_order_relaxed) & 0x8000)) return;
+void MidiHitDrum(Machine& m, int32_t type, int32_t force) {
+    if (!(m.SoundDevice.Switch.load(std::memory_order_relaxed) & 0x8000)) return;
     force = std::clamp(force, 0, 255);
-    Host.SendMidiMessage(NoteOn | PercussionChannel | uint32_t(DrumNoteOf(type)) << 8 | uint32_t(force / 2) << 16);
+    m.Host.SendMidiMessage(m.Host.Context,
+                           NoteOn | PercussionChannel | uint32_t(DrumNoteOf(type)) << 8 | uint32_t(force / 2) << 16);
 }
 
-void MidiSetMasterVolume(int32_t volume, int32_t oldSwitch, int32_t newSwitch) {
+void MidiSetMasterVolume(Machine& m, int32_t volume, int32_t oldSwitch, int32_t newSwitch) {
     const int32_t switchedOff = oldSwitch & ~newSwitch;
     for (int32_t channel = 0; channel < OutputChannelCount; ++channel)
-        if (switchedOff & (1 << channel)) StopNote(channel);
-    Host.SetMidiVolume(volume);
+        if (switchedOff & (1 << channel)) StopNote(m, channel);
+    m.Host.SetMidiVolume(m.Host.Context, volume);
 }

@@ -6,14 +6,16 @@
 
 #include <cstdint>
 
+struct Machine;
+
 // Opens the host's MIDI output and sets every channel's volume. False when
 // there is none.
-bool OpenMidiDevice();
-void CloseMidiDevice();
+bool OpenMidiDevice(Machine& m);
+void CloseMidiDevice(Machine& m);
 
 // The MIDI device's share of the device operations (MIDI mode only).
-void MidiSetVoice(int32_t channel, int32_t voice);
-void MidiPlayTone(int32_t channel, int32_t frequency, int32_t volume);
-void MidiHitDrum(int32_t type, int32_t force);
+void MidiSetVoice(Machine& m, int32_t channel, int32_t voice);
+void MidiPlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume);
+void MidiHitDrum(Machine& m, int32_t type, int32_t force);
 // Stops the notes of channels the new switch turns off, then sets the volume.
-void MidiSetMasterVolume(int32_t volume, int32_t oldSwitch, int32_t newSwitch);
+void MidiSetMasterVolume(Machine& m, int32_t volume, int32_t oldSwitch, int32_t newSwitch);

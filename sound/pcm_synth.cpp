@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "sound/sample_channels.h"
 #include "sound/sound_output.h"
 
@@ -12,17 +12,13 @@ namespace {
 
 constexpr auto Relaxed = std::memory_order_relaxed;
 
-// The mix of one buffer; all zero between renderings. Owned by whoever
-// renders (the sound thread, or the offline renderer).
-std::array<int32_t, PcmBufferSamples> Mix{};
-
 // A square wave: the phase is 16.16 fixed point and its bit 15 the output
 // level. A sample in which the edge falls averages to 0, so a tone at
 // exactly half the rate, which has an edge in every sample, is silent.
-void AddSquare(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+void AddSquare(SoundDeviceState& device, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
     const uint32_t step = uint32_t((int64_t(frequency) << 16) / rate);
     uint32_t phase = channel.Phase.load(Relaxed);
-    for (int32_t& mixed : Mix) {
+    for (int32_t& mixed : device.Mix) {
         const uint32_t next = phase + step;
         const bool highBefore = phase & 0x8000;
         const bool highAfter = next & 0x8000;
@@ -34,11 +30,11 @@ void AddSquare(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t 
 
 // Noise from a 32-bit shift register, stepped once each time the phase
 // passes a whole period (at most once a sample); its bit 0 is the level.
-void AddNoise(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+void AddNoise(SoundDeviceState& device, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
     const uint32_t step = uint32_t((int64_t(frequency) << 16) / rate);
     uint32_t phase = channel.Phase.load(Relaxed);
-    uint32_t noise = SoundDevice.NoiseRegister;
-    for (int32_t& mixed : Mix) {
+    uint32_t noise = device.NoiseRegister;
+    for (int32_t& mixed : device.Mix) {
         phase += step;
         if (phase & 0xFFFF0000u) {
             noise <<= 1;
@@ -47,7 +43,7 @@ void AddNoise(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t v
         }
         mixed += (noise & 1) ? volume : -volume;
     }
-    SoundDevice.NoiseRegister = noise;
+    device.NoiseRegister = noise;
     channel.Phase.store(phase, Relaxed);
 }
 
@@ -55,7 +51,7 @@ void AddNoise(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t v
 // interpolation. `span` is the number of output samples per waveform sample
 // in units of 1/32768 and `sub` the position inside the current waveform
 // sample in the same units; positions carry over from buffer to buffer.
-void AddWaveform(OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+void AddWaveform(SoundDeviceState& device, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
     const int32_t length = channel.WaveLength.load(Relaxed);
     if (length <= 0) return;
     const int64_t span = (int64_t(rate) << 15) / (int64_t(length) * frequency);
@@ -74,7 +70,7 @@ void AddWaveform(OutputChannel& channel, int32_t rate, int32_t frequency, int32_
         step = (sub >> 15) + 1;
         steps = ((span - (sub & 0x7FFF)) >> 15) + 1;
     }
-    for (int32_t& mixed : Mix) {
+    for (int32_t& mixed : device.Mix) {
         if (sub < span) {
             mixed += int32_t((current + (next - current) * step / steps) >> 7);
             sub += 0x8000;
@@ -97,41 +93,41 @@ void AddWaveform(OutputChannel& channel, int32_t rate, int32_t frequency, int32_
 
 }  // namespace
 
-bool OpenPcmDevice(int32_t rate, int32_t buffers) {
-    SoundDevice.Mode.store(0, Relaxed);
-    SoundDevice.StopFlag.store(0, Relaxed);
+bool OpenPcmDevice(Machine& m, int32_t rate, int32_t buffers) {
+    m.SoundDevice.Mode.store(0, Relaxed);
+    m.SoundDevice.StopFlag.store(0, Relaxed);
     // The mode must be the rate before the first refill can come back.
-    SoundDevice.Mode.store(rate, Relaxed);
+    m.SoundDevice.Mode.store(rate, Relaxed);
     // The output also plays the sample channels' stream, so it is written
     // from now on.
-    ConnectSampleStream();
-    if (!Host.OpenPcmOutput(rate, std::clamp(buffers, 2, 32), FillPcmBuffer)) {
-        DisconnectSampleStream();
-        SoundDevice.Mode.store(0, Relaxed);
+    ConnectSampleStream(m.SampleLevels);
+    if (!m.Host.OpenPcmOutput(m.Host.Context, rate, std::clamp(buffers, 2, 32), FillPcmBuffer, &m.SoundDevice)) {
+        DisconnectSampleStream(m.SampleLevels);
+        m.SoundDevice.Mode.store(0, Relaxed);
         return false;
     }
     return true;
 }
 
-void ClosePcmDevice() {
-    Host.ClosePcmOutput();
-    DisconnectSampleStream();
+void ClosePcmDevice(Machine& m) {
+    m.Host.ClosePcmOutput(m.Host.Context);
+    DisconnectSampleStream(m.SampleLevels);
 }
 
 // Tones above half the rate cannot be represented and are silent when
 // rendered; noise is kept whatever its clock, because its register steps
 // at most once a sample anyway (the noise channel's 8192 Hz would otherwise
 // be lost at every rate below 16384).
-void PcmPlayTone(int32_t channel, int32_t frequency, int32_t volume) {
+void PcmPlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume) {
     if (frequency < 0) frequency = 0;
-    OutputChannel& output = SoundDevice.Channels[channel];
+    OutputChannel& output = m.SoundDevice.Channels[channel];
     output.Frequency.store(frequency, Relaxed);
     output.Volume.store(std::clamp(volume, 0, 255), Relaxed);
 }
 
-void PcmLoadWaveform(int32_t channel, const int8_t* samples, int32_t count) {
+void PcmLoadWaveform(Machine& m, int32_t channel, const int8_t* samples, int32_t count) {
     if (channel < 0 || channel >= OutputChannelCount || count < 1 || count > 256) return;
-    OutputChannel& output = SoundDevice.Channels[channel];
+    OutputChannel& output = m.SoundDevice.Channels[channel];
     for (int32_t i = 0; i < count; ++i) output.Waveform[i].store(samples[i], Relaxed);
     output.WaveLength.store(count, Relaxed);
     output.Voice.store(VoiceWaveform, Relaxed);
@@ -139,17 +135,17 @@ void PcmLoadWaveform(int32_t channel, const int8_t* samples, int32_t count) {
     output.Phase.store(0, Relaxed);
 }
 
-void PcmSetMasterVolume(int32_t volume, int32_t oldSwitch, int32_t newSwitch) {
-    if (newSwitch == 0 && oldSwitch != 0) Host.PausePcmOutput(true);
-    if (newSwitch != 0 && oldSwitch == 0) Host.PausePcmOutput(false);
-    Host.SetPcmVolume(volume);
+void PcmSetMasterVolume(Machine& m, int32_t volume, int32_t oldSwitch, int32_t newSwitch) {
+    if (newSwitch == 0 && oldSwitch != 0) m.Host.PausePcmOutput(m.Host.Context, true);
+    if (newSwitch != 0 && oldSwitch == 0) m.Host.PausePcmOutput(m.Host.Context, false);
+    m.Host.SetPcmVolume(m.Host.Context, volume);
 }
 
-void RenderPcmBuffer(uint8_t* samples) {
-    const int32_t rate = SoundDevice.Mode.load(Relaxed);
-    const int32_t channelSwitch = SoundDevice.Switch.load(Relaxed);
+void RenderPcmBuffer(SoundDeviceState& device, uint8_t* samples) {
+    const int32_t rate = device.Mode.load(Relaxed);
+    const int32_t channelSwitch = device.Switch.load(Relaxed);
     for (int32_t index = 0; index < OutputChannelCount; ++index) {
-        OutputChannel& channel = SoundDevice.Channels[index];
+        OutputChannel& channel = device.Channels[index];
         // Each field is read once: the emulation thread may change it while
         // this buffer is being rendered.
         const int32_t frequency = channel.Frequency.load(Relaxed);
@@ -157,25 +153,26 @@ void RenderPcmBuffer(uint8_t* samples) {
         if (frequency <= 0 || volume == 0 || !(channelSwitch & (1 << index)) || rate <= 0) continue;
         const int32_t voice = channel.Voice.load(Relaxed);
         if (voice == VoiceNoise) {
-            AddNoise(channel, rate, frequency, volume);
+            AddNoise(device, channel, rate, frequency, volume);
         } else if (frequency <= rate / 2) {
             if (voice == VoiceWaveform)
-                AddWaveform(channel, rate, frequency, volume);
+                AddWaveform(device, channel, rate, frequency, volume);
             else
-                AddSquare(channel, rate, frequency, volume);
+                AddSquare(device, channel, rate, frequency, volume);
         }
     }
     // One square at full volume swings 255 / 20 = 12 steps either side of
     // the 0x80 centre, so several channels fit before the mix clips.
     for (int32_t i = 0; i < PcmBufferSamples; ++i) {
-        samples[i] = uint8_t(std::clamp(Mix[i] / 20, -128, 127) + 128);
-        Mix[i] = 0;
+        samples[i] = uint8_t(std::clamp(device.Mix[i] / 20, -128, 127) + 128);
+        device.Mix[i] = 0;
     }
 }
 
-bool FillPcmBuffer(uint8_t* samples) {
-    if (SoundDevice.StopFlag.load(Relaxed) || SoundDevice.Mode.load(Relaxed) < FirstPcmRate) return false;
-    RenderPcmBuffer(samples);
+bool FillPcmBuffer(void* context, uint8_t* samples) {
+    SoundDeviceState& device = *static_cast<SoundDeviceState*>(context);
+    if (device.StopFlag.load(Relaxed) || device.Mode.load(Relaxed) < FirstPcmRate) return false;
+    RenderPcmBuffer(device, samples);
     return true;
 }
 

@@ -8,24 +8,28 @@
 
 #include <cstdint>
 
+struct Machine;
+struct SoundDeviceState;
+
 // Opens the host's PCM output at `rate` with `buffers` (clamped to 2-32)
 // queued. False when there is none; the device mode then stays 0.
-bool OpenPcmDevice(int32_t rate, int32_t buffers);
-void ClosePcmDevice();
+bool OpenPcmDevice(Machine& m, int32_t rate, int32_t buffers);
+void ClosePcmDevice(Machine& m);
 
 // The PCM synthesiser's share of the device operations (PCM mode only).
-void PcmPlayTone(int32_t channel, int32_t frequency, int32_t volume);
-void PcmLoadWaveform(int32_t channel, const int8_t* samples, int32_t count);
+void PcmPlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume);
+void PcmLoadWaveform(Machine& m, int32_t channel, const int8_t* samples, int32_t count);
 // Pauses the output while the switch is 0, resumes it when it is set again,
 // and sets the gain.
-void PcmSetMasterVolume(int32_t volume, int32_t oldSwitch, int32_t newSwitch);
+void PcmSetMasterVolume(Machine& m, int32_t volume, int32_t oldSwitch, int32_t newSwitch);
 
 // Renders the next PcmBufferSamples samples of every enabled channel at the
 // device's rate. Runs on the sound thread (or, offline, on the caller's).
-void RenderPcmBuffer(uint8_t* samples);
-// The host's refill: renders into the buffer unless the device is closing
-// or no longer in PCM mode, in which case it returns false.
-bool FillPcmBuffer(uint8_t* samples);
+void RenderPcmBuffer(SoundDeviceState& device, uint8_t* samples);
+// The host's refill (the fill context is the SoundDeviceState): renders
+// into the buffer unless the device is closing or no longer in PCM mode,
+// in which case it returns false.
+bool FillPcmBuffer(void* device, uint8_t* samples);
 
 // Adds the sample channels at the device's rate (full scale = 1.0, the
 // hardware's 10-bit range) to `count` unsigned 8-bit samples of the tone

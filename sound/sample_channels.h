@@ -58,27 +58,28 @@ struct SampleChannelState {
     uint32_t ClockedTimers = 0;
     int32_t Level = 0;  // the output level last written to the stream
 };
-extern SampleChannelState SampleChannels;
+
+struct Machine;
 
 // ---- the emulation side ----
 
 // Power-on state: FIFOs empty, registers taken from IoRegs and the sound
 // chip's master enable (also after a snapshot load, which holds no FIFOs).
-void ResetSampleChannels();
+void ResetSampleChannels(Machine& m);
 // Re-reads the registers (after a snapshot load, for instance, which
 // replaces them behind the write path). Once per frame.
-void SyncSampleChannels();
+void SyncSampleChannels(Machine& m);
 
 // Register effects, called by WriteIoRegister before it stores the value.
-void WriteSampleControl(uint16_t value);  // SOUNDCNT_H
-void WriteSampleMaster(uint8_t value);    // SOUNDCNT_X low byte
-void WriteSampleBias(uint16_t value);     // SOUNDBIAS
+void WriteSampleControl(Machine& m, uint16_t value);  // SOUNDCNT_H
+void WriteSampleMaster(Machine& m, uint8_t value);    // SOUNDCNT_X low byte
+void WriteSampleBias(Machine& m, uint16_t value);     // SOUNDBIAS
 // A halfword written to FIFO A (channel 0) or B (1): two bytes, low first.
-void PushFifo(uint32_t channel, uint16_t value);
+void PushFifo(Machine& m, uint32_t channel, uint16_t value);
 
 // An overflow of `timer` at `time`: every channel it clocks takes its next
 // byte, and a FIFO that is down to half full has its DMA channel refill it.
-void ClockSampleChannels(uint32_t timer, int64_t time);
+void ClockSampleChannels(Machine& m, uint32_t timer, int64_t time);
 
 // ---- the stream ----
 
@@ -100,26 +101,26 @@ struct SampleStream {
     std::array<SampleLevel, SampleStreamCapacity> Levels{};
     std::atomic<uint32_t> Head{0};  // next to write; advanced by the emulation thread
     std::atomic<uint32_t> Tail{0};  // next to read; advanced by the reader
+    std::atomic<bool> Connected{false};  // a reader listens
 };
-extern SampleStream SampleLevels;
 
-// A reader starts or stops listening. Levels are only written while one
-// listens; connecting empties the stream. Emulation thread, before the
-// reader starts and after it has stopped.
-void ConnectSampleStream();
-void DisconnectSampleStream();
-bool SampleStreamConnected();
+// A reader starts or stops listening to a machine's SampleLevels. Levels are
+// only written while one listens; connecting empties the stream. Emulation
+// thread, before the reader starts and after it has stopped.
+void ConnectSampleStream(SampleStream& ring);
+void DisconnectSampleStream(SampleStream& ring);
+bool SampleStreamConnected(const SampleStream& ring);
 
 // ---- the reader's side ----
 
 // Levels waiting in the stream, and the times of the oldest and the newest
 // (only while some wait).
-uint32_t SampleStreamFill();
-int64_t OldestSampleTime();
-int64_t NewestSampleTime();
+uint32_t SampleStreamFill(const SampleStream& ring);
+int64_t OldestSampleTime(const SampleStream& ring);
+int64_t NewestSampleTime(const SampleStream& ring);
 // Drops every waiting level older than `time`, keeping the newest of them
 // in force (a reader that fell behind catching up).
-void SkipSampleStream(int64_t time, int32_t& level);
+void SkipSampleStream(SampleStream& ring, int64_t time, int32_t& level);
 
 // Turns the stream into samples at a host rate. Each output sample is the
 // mean level over its own span of emulated time: the hardware's output
@@ -133,4 +134,4 @@ struct SampleLevelReader {
 // Renders `count` samples of `span` cycles each from the cursor on into
 // `out` (full scale 1.0), taking the levels due in that time from the
 // stream; the last level holds beyond the newest one.
-void RenderSampleLevels(SampleLevelReader& reader, float* out, int32_t count, double span);
+void RenderSampleLevels(SampleStream& ring, SampleLevelReader& reader, float* out, int32_t count, double span);

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
+#include "machine/machine.h"
 #include "sound/sound_output.h"
-
-std::array<uint8_t, SoundRegisterCount> SoundRegs{};
-SoundChipState SoundChip;
 
 namespace {
 
@@ -17,7 +15,6 @@ constexpr int32_t NoiseChannel = 3;
 // The noise channel is played as a fixed-pitch noise; its clock parameters
 // are kept but not used.
 constexpr int32_t NoiseFrequency = 8192;
-constexpr uint32_t DrumRequest = 0x80;
 // The drum struck on request: General MIDI percussion note 28 (slap).
 constexpr int32_t RequestDrum = DrumNote | 28;
 
@@ -172,7 +169,9 @@ void StepSweep(SoundChipState& chip, int32_t ms) {
 
 }  // namespace
 
-void ResetSoundChip(SoundChipState& chip, uint8_t* regs, int32_t firstChannel) {
+void ResetSoundChip(Machine& m, int32_t firstChannel) {
+    SoundChipState& chip = m.SoundChip;
+    uint8_t* regs = m.SoundRegs.data();
     std::fill(regs, regs + SoundRegisterCount, 0);
     chip.LengthTime.fill(-1);
     chip.EnvelopeDirection.fill(-1);
@@ -187,29 +186,30 @@ void ResetSoundChip(SoundChipState& chip, uint8_t* regs, int32_t firstChannel) {
     chip.SweepValue = 0;
     chip.SweepShift = 0;
     chip.SweepDirection = 1;
-    chip.RefreshMode = 0;
+    chip.RefreshMode = SoundRefresh::Immediate;
     chip.ChangedMask = 0x0F;
     chip.WaveChanged = 0;
     chip.WaveSamples.fill(-128);
     chip.Regs = regs;
     chip.FirstChannel = firstChannel;
 
-    SetVoice(firstChannel + 0, VoiceTone);
-    SetVoice(firstChannel + 1, VoiceTone);
-    SetVoice(firstChannel + 2, VoiceTone);
-    SetVoice(firstChannel + 3, VoiceNoise);
+    SetVoice(m, firstChannel + 0, VoiceTone);
+    SetVoice(m, firstChannel + 1, VoiceTone);
+    SetVoice(m, firstChannel + 2, VoiceTone);
+    SetVoice(m, firstChannel + 3, VoiceNoise);
 
     regs[SoundReg::Master] = MasterEnable;
-    WriteSoundChip(chip, SoundReg::TerminalLevels, 0x77);
-    WriteSoundChip(chip, SoundReg::Routing, 0xFF);
+    WriteSoundChip(m, SoundReg::TerminalLevels, 0x77);
+    WriteSoundChip(m, SoundReg::Routing, 0xFF);
 }
 
-int WriteSoundChip(SoundChipState& chip, uint32_t index, uint8_t value) {
-    if (index >= SoundRegisterCount) return 0;
+bool WriteSoundChip(Machine& m, uint32_t index, uint8_t value) {
+    if (index >= SoundRegisterCount) return false;
+    SoundChipState& chip = m.SoundChip;
     uint8_t* regs = chip.Regs;
     // With the master enable off the whole unit ignores writes, except the
     // one that switches it on again.
-    if (!(regs[SoundReg::Master] & MasterEnable) && index != SoundReg::Master) return 1;
+    if (!(regs[SoundReg::Master] & MasterEnable) && index != SoundReg::Master) return true;
 
     const int32_t channel = int32_t(index / 5);
     switch (index) {
@@ -246,7 +246,7 @@ int WriteSoundChip(SoundChipState& chip, uint32_t index, uint8_t value) {
     case SoundReg::Master:
         // Switching the unit off resets it; the channel status bits (0-3)
         // cannot be written.
-        if ((regs[index] & MasterEnable) && !(value & MasterEnable)) ResetSoundChip(chip, regs, chip.FirstChannel);
+        if ((regs[index] & MasterEnable) && !(value & MasterEnable)) ResetSoundChip(m, chip.FirstChannel);
         value = uint8_t((value & 0xF0) | (regs[index] & 0x0F));
         break;
     default:
@@ -255,28 +255,33 @@ int WriteSoundChip(SoundChipState& chip, uint32_t index, uint8_t value) {
     }
     regs[index] = value;
 
-    if (chip.RefreshMode == 0 && (chip.ChangedMask || chip.WaveChanged)) RefreshSoundChip(chip, 2);
-    return 1;
+    if (chip.RefreshMode == SoundRefresh::Immediate && (chip.ChangedMask || chip.WaveChanged)) RefreshSoundChip(m);
+    return true;
 }
 
-void TickSoundChip(SoundChipState& chip, int32_t ms) {
+void TickSoundChip(Machine& m, int32_t ms) {
+    SoundChipState& chip = m.SoundChip;
     for (int32_t channel = 0; channel < SoundChannelCount; ++channel)
         if (chip.Frequency[channel] != 0) StepLengthAndEnvelope(chip, channel, ms);
     StepSweep(chip, ms);
-    if (chip.RefreshMode == 0 && chip.ChangedMask) RefreshSoundChip(chip, 2);
+    if (chip.RefreshMode == SoundRefresh::Immediate && chip.ChangedMask) RefreshSoundChip(m);
 }
 
-void RefreshSoundChip(SoundChipState& chip, uint32_t mode) {
-    if (mode & DrumRequest) {
-        const int32_t force = SentVolume(chip, NoiseChannel);
-        if (force) HitDrum(RequestDrum, force);
-        mode &= ~DrumRequest;
-    }
-    if (mode != 2) chip.RefreshMode = uint8_t(mode);
-    if (chip.WaveChanged) LoadWaveform(chip.FirstChannel + WaveChannel, chip.WaveSamples.data(), 32);
+void RefreshSoundChip(Machine& m) {
+    SoundChipState& chip = m.SoundChip;
+    if (chip.WaveChanged) LoadWaveform(m, chip.FirstChannel + WaveChannel, chip.WaveSamples.data(), 32);
     for (int32_t channel = 0; channel < SoundChannelCount; ++channel)
         if (chip.ChangedMask & (1u << channel))
-            PlayTone(chip.FirstChannel + channel, chip.Frequency[channel], SentVolume(chip, channel));
+            PlayTone(m, chip.FirstChannel + channel, chip.Frequency[channel], SentVolume(chip, channel));
     chip.WaveChanged = 0;
     chip.ChangedMask = 0;
+}
+
+void SetSoundRefresh(Machine& m, SoundRefresh mode, bool strikeDrum) {
+    if (strikeDrum) {
+        const int32_t force = SentVolume(m.SoundChip, NoiseChannel);
+        if (force) HitDrum(m, RequestDrum, force);
+    }
+    m.SoundChip.RefreshMode = mode;
+    RefreshSoundChip(m);
 }

@@ -32,8 +32,12 @@ inline constexpr uint32_t Master = 22;
 inline constexpr uint32_t WavePattern = 32;
 }  // namespace SoundReg
 
+// When the chip hands its changes to the sound output: at once, or only at
+// the scanline driver's per-frame refresh.
+enum class SoundRefresh : uint8_t { Immediate = 0, PerFrame = 1 };
+
 struct SoundChipState {
-    uint8_t* Regs = nullptr;  // the register image, SoundRegs
+    uint8_t* Regs = nullptr;  // the register image, the machine's SoundRegs
     // Per channel.
     std::array<int32_t, SoundChannelCount> LengthTime{};         // ms since trigger; -1 = no length
     std::array<int32_t, SoundChannelCount> LengthLimit{};        // ms
@@ -54,28 +58,29 @@ struct SoundChipState {
     int32_t FirstChannel = 0;  // output channel of the chip's channel 0
     uint8_t ChangedMask = 0;   // bit c: channel c must be sent again
     uint8_t WaveChanged = 0;
-    uint8_t RefreshMode = 0;  // 0 = send every change at once, 1 = once a frame
+    SoundRefresh RefreshMode = SoundRefresh::Immediate;
 };
 
-// The legacy register image.
-extern std::array<uint8_t, SoundRegisterCount> SoundRegs;
-
-// The machine's one sound chip.
-extern SoundChipState SoundChip;
+// The machine's SoundChip works on the machine's SoundRegs (the legacy
+// register image) and plays through the machine's sound output.
+struct Machine;
 
 // Power-on state: registers cleared, master on, both terminals at level 7
 // with every channel routed to both, all channels silent, voices set.
-void ResetSoundChip(SoundChipState& chip, uint8_t* regs, int32_t firstChannel);
+// firstChannel is the output channel of the chip's channel 0.
+void ResetSoundChip(Machine& m, int32_t firstChannel);
 
-// One register byte; returns 1 when index is a register (0-47), else 0 and
-// the value is ignored (the translation table marks unused bytes 255).
-int WriteSoundChip(SoundChipState& chip, uint32_t index, uint8_t value);
+// One register byte; false when index is no register (0-47) and the value
+// is ignored (the translation table marks unused bytes 255).
+bool WriteSoundChip(Machine& m, uint32_t index, uint8_t value);
 
 // Advances lengths, envelopes and the sweep by the given milliseconds.
-void TickSoundChip(SoundChipState& chip, int32_t ms);
+void TickSoundChip(Machine& m, int32_t ms);
 
-// Sends the channels' changes to the sound output. Mode 2 is the scanline
-// driver's per-frame refresh; otherwise the mode is kept: 0 sends every
-// later change at once, 1 only at the per-frame refresh. Bit 7 strikes a
-// drum as loud as the noise channel.
-void RefreshSoundChip(SoundChipState& chip, uint32_t mode);
+// Sends the channels' changes to the sound output: the scanline driver's
+// per-frame refresh.
+void RefreshSoundChip(Machine& m);
+
+// Chooses when later changes are sent, then sends the waiting ones. With
+// strikeDrum a drum as loud as the noise channel is struck first.
+void SetSoundRefresh(Machine& m, SoundRefresh mode, bool strikeDrum);

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "machine/machine.h"
 #include "sound/midi_driver.h"
 #include "sound/midi_log.h"
 #include "sound/pcm_synth.h"
-
-SoundDeviceState SoundDevice;
-SoundDriverTable SoundDriver;
 
 namespace {
 
@@ -25,84 +23,84 @@ std::array<NoteEntry, NoteTableSize> BuildNoteTable() {
     return table;
 }
 
-bool IsPcmMode() { return SoundDevice.Mode.load(std::memory_order_relaxed) >= FirstPcmRate; }
-bool IsMidiMode() { return SoundDevice.Mode.load(std::memory_order_relaxed) == 1; }
+bool IsPcmMode(const Machine& m) { return m.SoundDevice.Mode.load(std::memory_order_relaxed) >= FirstPcmRate; }
+bool IsMidiMode(const Machine& m) { return m.SoundDevice.Mode.load(std::memory_order_relaxed) == 1; }
 
 // The device operations: each tests the mode and hands the call to the MIDI
 // device or the PCM synthesiser.
 
-void DeviceSetVoice(int32_t channel, int32_t voice) {
-    if (SoundDevice.Mode.load(std::memory_order_relaxed) == 0 || channel < 0 || channel >= OutputChannelCount) return;
-    SoundDevice.Channels[channel].Voice.store(voice, std::memory_order_relaxed);
-    if (IsMidiMode()) MidiSetVoice(channel, voice);
+void DeviceSetVoice(Machine& m, int32_t channel, int32_t voice) {
+    if (m.SoundDevice.Mode.load(std::memory_order_relaxed) == 0 || channel < 0 || channel >= OutputChannelCount) return;
+    m.SoundDevice.Channels[channel].Voice.store(voice, std::memory_order_relaxed);
+    if (IsMidiMode(m)) MidiSetVoice(m, channel, voice);
 }
 
-void DeviceHitDrum(int32_t type, int32_t force) {
-    if (IsMidiMode()) MidiHitDrum(type, force);
+void DeviceHitDrum(Machine& m, int32_t type, int32_t force) {
+    if (IsMidiMode(m)) MidiHitDrum(m, type, force);
 }
 
-void DeviceSetMasterVolume(int32_t volume, int32_t channelSwitch) {
-    if (SoundDevice.Mode.load(std::memory_order_relaxed) == 0) return;
+void DeviceSetMasterVolume(Machine& m, int32_t volume, int32_t channelSwitch) {
+    if (m.SoundDevice.Mode.load(std::memory_order_relaxed) == 0) return;
     volume = std::clamp(volume, 0, 255);
     const int32_t newSwitch = channelSwitch & 0xFFFF;
-    const int32_t oldSwitch = SoundDevice.Switch.load(std::memory_order_relaxed);
-    if (IsMidiMode()) MidiSetMasterVolume(volume, oldSwitch, newSwitch);
-    if (IsPcmMode()) PcmSetMasterVolume(volume, oldSwitch, newSwitch);
-    SoundDevice.MasterVolume = volume;
-    SoundDevice.Switch.store(newSwitch, std::memory_order_relaxed);
+    const int32_t oldSwitch = m.SoundDevice.Switch.load(std::memory_order_relaxed);
+    if (IsMidiMode(m)) MidiSetMasterVolume(m, volume, oldSwitch, newSwitch);
+    if (IsPcmMode(m)) PcmSetMasterVolume(m, volume, oldSwitch, newSwitch);
+    m.SoundDevice.MasterVolume = volume;
+    m.SoundDevice.Switch.store(newSwitch, std::memory_order_relaxed);
 }
 
-void DevicePlayTone(int32_t channel, int32_t frequency, int32_t volume) {
+void DevicePlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume) {
     if (channel < 0 || channel >= OutputChannelCount) return;
-    if (IsMidiMode()) MidiPlayTone(channel, frequency, volume);
-    if (IsPcmMode()) PcmPlayTone(channel, frequency, volume);
+    if (IsMidiMode(m)) MidiPlayTone(m, channel, frequency, volume);
+    if (IsPcmMode(m)) PcmPlayTone(m, channel, frequency, volume);
 }
 
-void DeviceLoadWaveform(int32_t channel, const int8_t* samples, int32_t count) {
-    if (IsPcmMode()) PcmLoadWaveform(channel, samples, count);
+void DeviceLoadWaveform(Machine& m, int32_t channel, const int8_t* samples, int32_t count) {
+    if (IsPcmMode(m)) PcmLoadWaveform(m, channel, samples, count);
 }
 
 }  // namespace
 
 const std::array<NoteEntry, NoteTableSize> NoteTable = BuildNoteTable();
 
-void PlayTone(int32_t channel, int32_t frequency, int32_t volume) {
+void PlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume) {
     if (channel < 0) return;
     frequency = std::max(frequency, 0);
     volume = std::clamp(volume, 0, 255);
-    if (SoundDriver.PlayTone) SoundDriver.PlayTone(channel, frequency, volume);
-    if (channel < 15) LogTone(channel, frequency, volume);
+    if (m.SoundDriver.PlayTone) m.SoundDriver.PlayTone(m, channel, frequency, volume);
+    if (channel < 15) LogTone(m.MidiLog, channel, frequency, volume);
 }
 
-void HitDrum(int32_t type, int32_t force) {
+void HitDrum(Machine& m, int32_t type, int32_t force) {
     force = std::clamp(force, 0, 255);
-    if (SoundDriver.HitDrum) SoundDriver.HitDrum(type, force);
-    LogDrum(DrumNoteOf(type), force / 2);
+    if (m.SoundDriver.HitDrum) m.SoundDriver.HitDrum(m, type, force);
+    LogDrum(m.MidiLog, DrumNoteOf(type), force / 2);
 }
 
-void SetVoice(int32_t channel, int32_t voice) {
+void SetVoice(Machine& m, int32_t channel, int32_t voice) {
     if (channel < 0) return;
-    if (SoundDriver.SetVoice) SoundDriver.SetVoice(channel, voice);
+    if (m.SoundDriver.SetVoice) m.SoundDriver.SetVoice(m, channel, voice);
     if (channel < 15) {
-        RememberLogVoice(channel, voice);
-        LogVoice(channel, voice);
+        RememberLogVoice(m.MidiLog, channel, voice);
+        LogVoice(m.MidiLog, channel, voice);
     }
 }
 
-void SetMasterVolume(int32_t volume, int32_t channelSwitch) {
+void SetMasterVolume(Machine& m, int32_t volume, int32_t channelSwitch) {
     volume = std::clamp(volume, 0, 255);
-    if (SoundDriver.SetMasterVolume) SoundDriver.SetMasterVolume(volume, channelSwitch);
+    if (m.SoundDriver.SetMasterVolume) m.SoundDriver.SetMasterVolume(m, volume, channelSwitch);
 }
 
-void LoadWaveform(int32_t channel, const int8_t* samples, int32_t count) {
+void LoadWaveform(Machine& m, int32_t channel, const int8_t* samples, int32_t count) {
     if (channel < 0 || count <= 0) return;
-    if (SoundDriver.LoadWaveform) SoundDriver.LoadWaveform(channel, samples, count);
+    if (m.SoundDriver.LoadWaveform) m.SoundDriver.LoadWaveform(m, channel, samples, count);
 }
 
-int OpenSoundDevice(int32_t rate, int32_t buffers) {
-    CloseSoundDevice();
-    SoundDriver = {DeviceSetVoice, DeviceHitDrum, DeviceSetMasterVolume, DevicePlayTone, DeviceLoadWaveform};
-    for (OutputChannel& channel : SoundDevice.Channels) {
+bool OpenSoundDevice(Machine& m, int32_t rate, int32_t buffers) {
+    CloseSoundDevice(m);
+    m.SoundDriver = {DeviceSetVoice, DeviceHitDrum, DeviceSetMasterVolume, DevicePlayTone, DeviceLoadWaveform};
+    for (OutputChannel& channel : m.SoundDevice.Channels) {
         channel.LastNote = -1;
         channel.LastBend = -1;
         channel.LastVelocity = -1;
@@ -110,21 +108,21 @@ int OpenSoundDevice(int32_t rate, int32_t buffers) {
         channel.Volume.store(0, std::memory_order_relaxed);
         channel.Phase.store(0, std::memory_order_relaxed);
     }
-    SoundDevice.Mode.store(0, std::memory_order_relaxed);
-    SoundDevice.NoiseRegister = 1;
+    m.SoundDevice.Mode.store(0, std::memory_order_relaxed);
+    m.SoundDevice.NoiseRegister = 1;
 
-    if (rate == 0) return 1;
-    const bool opened = rate < FirstPcmRate ? OpenMidiDevice() : OpenPcmDevice(rate, buffers);
-    if (!opened) return 0;
+    if (rate == 0) return true;
+    const bool opened = rate < FirstPcmRate ? OpenMidiDevice(m) : OpenPcmDevice(m, rate, buffers);
+    if (!opened) return false;
     for (int32_t channel = 0; channel < OutputChannelCount; ++channel)
-        DeviceSetVoice(channel, SoundDevice.Channels[channel].Voice.load(std::memory_order_relaxed));
-    return 1;
+        DeviceSetVoice(m, channel, m.SoundDevice.Channels[channel].Voice.load(std::memory_order_relaxed));
+    return true;
 }
 
-void CloseSoundDevice() {
+void CloseSoundDevice(Machine& m) {
     // Buffers the closing device hands back must not be refilled.
-    SoundDevice.StopFlag.store(1, std::memory_order_relaxed);
-    if (IsPcmMode()) ClosePcmDevice();
-    if (IsMidiMode()) CloseMidiDevice();
-    SoundDevice.Mode.store(0, std::memory_order_relaxed);
+    m.SoundDevice.StopFlag.store(1, std::memory_order_relaxed);
+    if (IsPcmMode(m)) ClosePcmDevice(m);
+    if (IsMidiMode(m)) CloseMidiDevice(m);
+    m.SoundDevice.Mode.store(0, std::memory_order_relaxed);
 }

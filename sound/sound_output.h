@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "machine/host.h"
+
 inline constexpr int32_t OutputChannelCount = 16;
 // Sound rates from this one up select the PCM synthesiser.
 inline constexpr int32_t FirstPcmRate = 8192;
@@ -70,6 +72,7 @@ struct OutputChannel {
     std::array<std::atomic<int8_t>, 256> Waveform{};
 };
 
+// The machine's SoundDevice.
 struct SoundDeviceState {
     std::atomic<int32_t> Mode{0};  // 0 none, 1 MIDI, else the PCM rate
     int32_t MasterVolume = 200;
@@ -77,29 +80,33 @@ struct SoundDeviceState {
     std::atomic<int32_t> StopFlag{0};     // set while the PCM device closes
     uint32_t NoiseRegister = 1;           // owned by the sound thread while it runs
     std::array<OutputChannel, OutputChannelCount> Channels;
+    // The mix of one PCM buffer; all zero between renderings. Owned by
+    // whoever renders (the sound thread, or the offline renderer).
+    std::array<int32_t, PcmBufferSamples> Mix{};
 };
-extern SoundDeviceState SoundDevice;
 
-// The open device's operations, filled by the first OpenSoundDevice. Each
+struct Machine;
+
+// The machine's SoundDriver: the open device's operations, filled by the
+// first OpenSoundDevice. Each
 // one tests the device mode itself; a call through an empty entry is skipped.
 struct SoundDriverTable {
-    void (*SetVoice)(int32_t channel, int32_t voice) = nullptr;
-    void (*HitDrum)(int32_t type, int32_t force) = nullptr;
-    void (*SetMasterVolume)(int32_t volume, int32_t channelSwitch) = nullptr;
-    void (*PlayTone)(int32_t channel, int32_t frequency, int32_t volume) = nullptr;
-    void (*LoadWaveform)(int32_t channel, const int8_t* samples, int32_t count) = nullptr;
+    void (*SetVoice)(Machine& m, int32_t channel, int32_t voice) = nullptr;
+    void (*HitDrum)(Machine& m, int32_t type, int32_t force) = nullptr;
+    void (*SetMasterVolume)(Machine& m, int32_t volume, int32_t channelSwitch) = nullptr;
+    void (*PlayTone)(Machine& m, int32_t channel, int32_t frequency, int32_t volume) = nullptr;
+    void (*LoadWaveform)(Machine& m, int32_t channel, const int8_t* samples, int32_t count) = nullptr;
 };
-extern SoundDriverTable SoundDriver;
 
 // The layer's operations, for every sound producer (emulation thread only).
-void PlayTone(int32_t channel, int32_t frequency, int32_t volume);
-void SetVoice(int32_t channel, int32_t voice);
-void LoadWaveform(int32_t channel, const int8_t* samples, int32_t count);
-void HitDrum(int32_t type, int32_t force);
-void SetMasterVolume(int32_t volume, int32_t channelSwitch);
+void PlayTone(Machine& m, int32_t channel, int32_t frequency, int32_t volume);
+void SetVoice(Machine& m, int32_t channel, int32_t voice);
+void LoadWaveform(Machine& m, int32_t channel, const int8_t* samples, int32_t count);
+void HitDrum(Machine& m, int32_t type, int32_t force);
+void SetMasterVolume(Machine& m, int32_t volume, int32_t channelSwitch);
 
-// Closes whatever is open, then opens the device the rate selects. Returns
-// 1 on success (also for rate 0, no device) and 0 when the device could not
-// be opened; the emulation then runs silently.
-int OpenSoundDevice(int32_t rate, int32_t buffers);
-void CloseSoundDevice();
+// Closes whatever is open, then opens the device the rate selects. True on
+// success (also for rate 0, no device), false when the device could not be
+// opened; the emulation then runs silently.
+bool OpenSoundDevice(Machine& m, int32_t rate, int32_t buffers);
+void CloseSoundDevice(Machine& m);

@@ -7,13 +7,13 @@
 namespace {
 
 template <EffectVariant Variant, bool Mosaic, PartnerWrite Partners>
-void DrawAffineLine(uint32_t line, uint32_t entry) {
-    const uint8_t* vram = Vram();
-    const uint8_t* palette = PaletteRam();
+void DrawAffineLine(Machine& m, uint32_t line, uint32_t entry) {
+    const uint8_t* vram = m.Vram.data();
+    const uint8_t* palette = m.Palette.data();
 
     const uint32_t control = entry & 0xFFFF;
     const uint32_t background = BgEntryNumber(entry);
-    const AffineBackground& affine = AffineState[background & 1];
+    const AffineBackground& affine = m.AffineState[background & 1];
     const uint8_t layerBit = uint8_t(1u << background);
     const uint32_t charBase = ((control >> 2) & 3) * 0x4000;
     const uint32_t screenBase = ((control >> 8) & 31) * 0x800;
@@ -22,7 +22,7 @@ void DrawAffineLine(uint32_t line, uint32_t entry) {
     // Without wrap-around the integer part keeps all its bits, so anything
     // off the map fails the range test below; with it, the map repeats.
     const int32_t wrapMask = (control & 0x2000) ? int32_t(size - 1) : -1;
-    const MosaicSize mosaic = MosaicOf(ReadIoHalf(Io::MOSAIC), 0);
+    const MosaicSize mosaic = MosaicOf(ReadIoHalf(m, Io::MOSAIC), 0);
 
     // The colour index at texture pixel (tx, ty), 0 (transparent) off the map.
     const auto sample = [&](int32_t tx, int32_t ty) -> uint32_t {
@@ -31,7 +31,7 @@ void DrawAffineLine(uint32_t line, uint32_t entry) {
         return vram[charBase + tile * 64 + uint32_t(ty & 7) * 8 + uint32_t(tx & 7)];
     };
 
-    const LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(line);
+    const LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(m, line);
     const AffinePoint start = AffineLineStart(affine, line, Mosaic ? mosaic.height : 1);
     int32_t textureX = start.x;
     int32_t textureY = start.y;
@@ -57,14 +57,14 @@ void DrawAffineLine(uint32_t line, uint32_t entry) {
 }  // namespace
 
 template <EffectVariant Variant>
-void AffineBgRenderer(uint32_t line, uint32_t entry) {
-    const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(Io::BLDCNT), entry & (1u << 27));
+void AffineBgRenderer(Machine& m, uint32_t line, uint32_t entry) {
+    const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(m, Io::BLDCNT), entry & (1u << 27));
     WithFlag(entry & 0x40, [&](auto mosaic) {
-        WithPartnerWrite(partners, [&](auto write) { DrawAffineLine<Variant, mosaic(), write()>(line, entry); });
+        WithPartnerWrite(partners, [&](auto write) { DrawAffineLine<Variant, mosaic(), write()>(m, line, entry); });
     });
 }
 
-template void AffineBgRenderer<EffectVariant::None>(uint32_t, uint32_t);
-template void AffineBgRenderer<EffectVariant::Blend>(uint32_t, uint32_t);
-template void AffineBgRenderer<EffectVariant::Brighten>(uint32_t, uint32_t);
-template void AffineBgRenderer<EffectVariant::Darken>(uint32_t, uint32_t);
+template void AffineBgRenderer<EffectVariant::None>(Machine&, uint32_t, uint32_t);
+template void AffineBgRenderer<EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+template void AffineBgRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+template void AffineBgRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);

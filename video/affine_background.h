@@ -6,14 +6,16 @@
 
 #include <cstdint>
 
+struct Machine;
+
 #include "video/colour_tables.h"
 
 // Draws one line of BG2 or BG3 from its BgOrderList entry. AffineState is
 // only read: the scanline driver moves the start point from line to line.
 template <EffectVariant Variant>
-void AffineBgRenderer(uint32_t line, uint32_t entry);
+void AffineBgRenderer(Machine& m, uint32_t line, uint32_t entry);
 
-extern template void AffineBgRenderer<EffectVariant::None>(uint32_t, uint32_t);
-extern template void AffineBgRenderer<EffectVariant::Blend>(uint32_t, uint32_t);
-extern template void AffineBgRenderer<EffectVariant::Brighten>(uint32_t, uint32_t);
-extern template void AffineBgRenderer<EffectVariant::Darken>(uint32_t, uint32_t);
+extern template void AffineBgRenderer<EffectVariant::None>(Machine&, uint32_t, uint32_t);
+extern template void AffineBgRenderer<EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+extern template void AffineBgRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+extern template void AffineBgRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);

@@ -13,13 +13,13 @@ struct BitmapSize {
 constexpr BitmapSize SizeOf(uint32_t mode) { return mode == 5 ? BitmapSize{160, 128} : BitmapSize{240, 160}; }
 
 template <uint32_t Mode, EffectVariant Variant, bool Mosaic, PartnerWrite Partners>
-void DrawBitmapLine(uint32_t line, uint32_t frame) {
+void DrawBitmapLine(Machine& m, uint32_t line, uint32_t frame) {
     constexpr BitmapSize size = SizeOf(Mode);
     constexpr uint8_t layerBit = 1u << 2;  // always BG2
-    const uint8_t* pixels = Vram() + ((frame - VramBusBase) & 0xA000);
-    const uint8_t* palette = PaletteRam();
-    const AffineBackground& affine = AffineState[0];
-    const MosaicSize mosaic = MosaicOf(ReadIoHalf(Io::MOSAIC), 0);
+    const uint8_t* pixels = m.Vram.data() + ((frame - VramBusBase) & 0xA000);
+    const uint8_t* palette = m.Palette.data();
+    const AffineBackground& affine = m.AffineState[0];
+    const MosaicSize mosaic = MosaicOf(ReadIoHalf(m, Io::MOSAIC), 0);
 
     // The colour at bitmap pixel (bx, by); false off the bitmap.
     const auto sample = [&](int32_t bx, int32_t by, uint16_t& colour) {
@@ -29,7 +29,7 @@ void DrawBitmapLine(uint32_t line, uint32_t frame) {
         return true;
     };
 
-    const LayerPixels<Variant, Partners> out = LinePixels<Variant, Partners>(line);
+    const LayerPixels<Variant, Partners> out = LinePixels<Variant, Partners>(m, line);
     const AffinePoint start = AffineLineStart(affine, line, Mosaic ? mosaic.height : 1);
     int32_t bitmapX = start.x;
     int32_t bitmapY = start.y;
@@ -50,26 +50,26 @@ void DrawBitmapLine(uint32_t line, uint32_t frame) {
 }  // namespace
 
 template <uint32_t Mode, EffectVariant Variant>
-void BitmapBgRenderer(uint32_t line, uint32_t frame) {
-    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
+void BitmapBgRenderer(Machine& m, uint32_t line, uint32_t frame) {
+    const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
     const PartnerWrite partners = PartnerWriteFor(bldcnt, bldcnt & (1u << 10));
     // Mode 3 has a single frame at the start of VRAM.
     if constexpr (Mode == 3) frame = VramBusBase;
-    WithFlag(ReadIoHalf(Io::BG2CNT) & 0x40, [&](auto mosaic) {
+    WithFlag(ReadIoHalf(m, Io::BG2CNT) & 0x40, [&](auto mosaic) {
         WithPartnerWrite(partners,
-                         [&](auto write) { DrawBitmapLine<Mode, Variant, mosaic(), write()>(line, frame); });
+                         [&](auto write) { DrawBitmapLine<Mode, Variant, mosaic(), write()>(m, line, frame); });
     });
 }
 
-template void BitmapBgRenderer<3, EffectVariant::None>(uint32_t, uint32_t);
-template void BitmapBgRenderer<3, EffectVariant::Blend>(uint32_t, uint32_t);
-template void BitmapBgRenderer<3, EffectVariant::Brighten>(uint32_t, uint32_t);
-template void BitmapBgRenderer<3, EffectVariant::Darken>(uint32_t, uint32_t);
-template void BitmapBgRenderer<4, EffectVariant::None>(uint32_t, uint32_t);
-template void BitmapBgRenderer<4, EffectVariant::Blend>(uint32_t, uint32_t);
-template void BitmapBgRenderer<4, EffectVariant::Brighten>(uint32_t, uint32_t);
-template void BitmapBgRenderer<4, EffectVariant::Darken>(uint32_t, uint32_t);
-template void BitmapBgRenderer<5, EffectVariant::None>(uint32_t, uint32_t);
-template void BitmapBgRenderer<5, EffectVariant::Blend>(uint32_t, uint32_t);
-template void BitmapBgRenderer<5, EffectVariant::Brighten>(uint32_t, uint32_t);
-template void BitmapBgRenderer<5, EffectVariant::Darken>(uint32_t, uint32_t);
+template void BitmapBgRenderer<3, EffectVariant::None>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<3, EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<3, EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<3, EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<4, EffectVariant::None>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<4, EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<4, EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<4, EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<5, EffectVariant::None>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<5, EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<5, EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+template void BitmapBgRenderer<5, EffectVariant::Darken>(Machine&, uint32_t, uint32_t);

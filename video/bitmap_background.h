@@ -9,23 +9,25 @@
 
 #include <cstdint>
 
+struct Machine;
+
 #include "video/colour_tables.h"
 
 // Draws one line of the bitmap of display mode Mode (3, 4 or 5) whose frame
 // starts at bus address frame (VRAM, or VRAM + 0xA000 for the second frame
 // of modes 4 and 5).
 template <uint32_t Mode, EffectVariant Variant>
-void BitmapBgRenderer(uint32_t line, uint32_t frame);
+void BitmapBgRenderer(Machine& m, uint32_t line, uint32_t frame);
 
-extern template void BitmapBgRenderer<3, EffectVariant::None>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<3, EffectVariant::Blend>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<3, EffectVariant::Brighten>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<3, EffectVariant::Darken>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<4, EffectVariant::None>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<4, EffectVariant::Blend>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<4, EffectVariant::Brighten>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<4, EffectVariant::Darken>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<5, EffectVariant::None>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<5, EffectVariant::Blend>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<5, EffectVariant::Brighten>(uint32_t, uint32_t);
-extern template void BitmapBgRenderer<5, EffectVariant::Darken>(uint32_t, uint32_t);
+extern template void BitmapBgRenderer<3, EffectVariant::None>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<3, EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<3, EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<3, EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<4, EffectVariant::None>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<4, EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<4, EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<4, EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<5, EffectVariant::None>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<5, EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<5, EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+extern template void BitmapBgRenderer<5, EffectVariant::Darken>(Machine&, uint32_t, uint32_t);

@@ -33,8 +33,8 @@ struct EffectFactors {
     uint32_t eva, evb, evy;
 };
 
-inline EffectFactors CurrentEffectFactors() {
-    return {uint32_t(BlendCoefficients.EVA), uint32_t(BlendCoefficients.EVB), uint32_t(BlendCoefficients.EVY)};
+inline EffectFactors CurrentEffectFactors(const BlendFactors& blend) {
+    return {uint32_t(blend.EVA), uint32_t(blend.EVB), uint32_t(blend.EVY)};
 }
 
 // Turns a spread sum (each component in sixteenths) back into a surface

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "machine/page_table.h"
+#include "machine/machine.h"
 #include "video/colour_tables.h"
 #include "video/render_line.h"
 
@@ -26,20 +26,15 @@ inline constexpr int32_t ScreenHeight = 160;
 inline constexpr uint8_t WindowObjBit = 0x10;
 inline constexpr uint8_t WindowEffectBit = 0x20;
 
-extern std::array<uint8_t, SurfaceWidth> WindowMaskLine;
-extern std::array<uint16_t, SurfaceWidth> SecondTargetLine;
+inline uint16_t* SurfaceLine(Machine& m, uint32_t line) {
+    return m.FrameSurface.data() + line * SurfaceWidth + LineGuard;
+}
+inline uint8_t* WindowLine(Machine& m) { return m.Lines.WindowMaskLine.data() + LineGuard; }
+inline uint16_t* SecondTargets(Machine& m) { return m.Lines.SecondTargetLine.data() + LineGuard; }
 
-inline uint16_t* SurfaceLine(uint32_t line) { return FrameSurface.data() + line * SurfaceWidth + LineGuard; }
-inline uint8_t* WindowLine() { return WindowMaskLine.data() + LineGuard; }
-inline uint16_t* SecondTargets() { return SecondTargetLine.data() + LineGuard; }
-
-// The video memories. Each is one host block behind its bus base: VRAM is
-// 96 KB, palette RAM and OAM lie at the start of their blocks.
+// The video memories are the machine's Vram (96 KB), Palette and Oam.
 inline constexpr uint32_t VramBusBase = 0x06000000;
 inline constexpr uint32_t VramSize = 0x18000;
-inline const uint8_t* Vram() { return PageTable.Read[VramBusBase >> PageShift]; }
-inline const uint8_t* PaletteRam() { return PageTable.Read[0x05000000 >> PageShift]; }
-inline const uint8_t* Oam() { return PageTable.Read[0x07000000 >> PageShift]; }
 
 inline uint16_t HalfAt(const uint8_t* host) { return LoadLittle<uint16_t>(host); }
 
@@ -93,8 +88,8 @@ struct LayerPixels {
 
 // The pixel store for one visible line, its pointers at x = 0.
 template <EffectVariant Variant, PartnerWrite Partners>
-LayerPixels<Variant, Partners> LinePixels(uint32_t line) {
-    return {SurfaceLine(line), SecondTargets(), WindowLine(), CurrentEffectFactors()};
+LayerPixels<Variant, Partners> LinePixels(Machine& m, uint32_t line) {
+    return {SurfaceLine(m, line), SecondTargets(m), WindowLine(m), CurrentEffectFactors(m.BlendCoefficients)};
 }
 
 // Turn run-time choices into template arguments: draw is a generic lambda

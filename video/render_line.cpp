@@ -4,6 +4,7 @@
 
 #include "machine/display_registers.h"
 #include "machine/io_registers.h"
+#include "machine/machine.h"
 #include "video/affine_background.h"
 #include "video/bitmap_background.h"
 #include "video/colour_tables.h"
@@ -11,11 +12,6 @@
 #include "video/sprites.h"
 #include "video/text_background.h"
 #include "video/windows.h"
-
-std::array<uint16_t, SurfaceWidth * SurfaceHeight> FrameSurface{};
-std::array<uint8_t, SurfaceWidth> WindowMaskLine{};
-std::array<uint16_t, SurfaceWidth> SecondTargetLine{};
-uint8_t LayerHideMask = 0;
 
 using enum EffectVariant;
 
@@ -63,87 +59,87 @@ struct SpriteLevels {
     LineRenderer renderer;
 
     // Draws levels from down to to, both included; nothing when to > from.
-    void Draw(uint32_t line, int32_t from, int32_t to) const {
+    void Draw(Machine& m, uint32_t line, int32_t from, int32_t to) const {
         if (!enabled) return;
-        for (int32_t level = from; level >= to; --level) renderer(line, uint32_t(level));
+        for (int32_t level = from; level >= to; --level) renderer(m, line, uint32_t(level));
     }
 };
 
 }  // namespace
 
-void PrepareLine(uint32_t line) {
-    const uint16_t dispcnt = ReadIoHalf(Io::DISPCNT);
-    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
+void PrepareLine(Machine& m, uint32_t line) {
+    const uint16_t dispcnt = ReadIoHalf(m, Io::DISPCNT);
+    const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
 
-    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) GatherLineSprites(line);
+    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) GatherLineSprites(m, line);
     // The OBJ window follows the game's DISPCNT: hiding the sprites from
     // view leaves the window they shape in place.
-    BuildWindowLine(line, dispcnt);
+    BuildWindowLine(m, line, dispcnt);
 
     // The backdrop may be brightened or darkened, where the window allows
     // effects, but it is the bottom layer and so never blends itself.
-    const uint16_t backdrop = PaletteColour(PaletteRam(), 0);
-    const EffectFactors factors = CurrentEffectFactors();
+    const uint16_t backdrop = PaletteColour(m.Palette.data(), 0);
+    const EffectFactors factors = CurrentEffectFactors(m.BlendCoefficients);
     const uint16_t plain = PlainPixel(backdrop);
     uint16_t finished = plain;
     const uint32_t variant = VariantOf(bldcnt, 5);
     if (variant == uint32_t(EffectVariant::Brighten)) finished = BrightenPixel(backdrop, factors);
     if (variant == uint32_t(EffectVariant::Darken)) finished = DarkenPixel(backdrop, factors);
 
-    uint16_t* out = SurfaceLine(line);
-    const uint8_t* windows = WindowLine();
+    uint16_t* out = SurfaceLine(m, line);
+    const uint8_t* windows = WindowLine(m);
     for (int32_t x = 0; x < ScreenWidth; ++x) out[x] = (windows[x] & WindowEffectBit) ? finished : plain;
-    uint16_t* partners = SecondTargets();
+    uint16_t* partners = SecondTargets(m);
     std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
 }
 
-void RenderLine() {
-    const uint32_t line = ReadIoHalf(Io::VCOUNT);
+void RenderLine(Machine& m) {
+    const uint32_t line = ReadIoHalf(m, Io::VCOUNT);
     // Only lines 0-159 exist on the screen; anything else would write past
     // the surface.
     if (line >= SurfaceHeight) return;
-    const uint16_t gameDispcnt = ReadIoHalf(Io::DISPCNT);
-    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
-    const uint16_t dispcnt = uint16_t(gameDispcnt & ~((LayerHideMask & 0x1F) << 8));
+    const uint16_t gameDispcnt = ReadIoHalf(m, Io::DISPCNT);
+    const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
+    const uint16_t dispcnt = uint16_t(gameDispcnt & ~((m.LayerHideMask & 0x1F) << 8));
 
     // Forced blank: the display is cut off from VRAM and shows white.
     if (gameDispcnt & DISPCNT_FORCED_BLANK) {
-        uint16_t* out = SurfaceLine(line);
+        uint16_t* out = SurfaceLine(m, line);
         std::fill(out, out + ScreenWidth, PlainPixel(0x7FFF));
         return;
     }
 
-    PrepareLine(line);
+    PrepareLine(m, line);
 
     const uint32_t mode = dispcnt & 7;
     const SpriteLevels sprites{bool(dispcnt & DISPCNT_OBJ_ON), LayerRenderer(LayerKind::Sprites, VariantOf(bldcnt, 4))};
 
     if (mode <= 2) {
-        sprites.Draw(line, 3, int32_t(BgEntryPriority(BgOrderList[0])) + 1);
+        sprites.Draw(m, line, 3, int32_t(BgEntryPriority(m.BgOrderList[0])) + 1);
         for (uint32_t i = 0; i < 4; ++i) {
-            uint32_t entry = BgOrderList[i];
+            uint32_t entry = m.BgOrderList[i];
             const uint32_t background = BgEntryNumber(entry);
             LayerKind kind;
             if (TiledKindOf(mode, background, kind) && (dispcnt & (0x100u << background))) {
                 entry = (entry & ~(1u << 27)) | uint32_t((bldcnt >> (8 + background)) & 1) << 27;
-                BgOrderList[i] = entry;
-                LayerRenderer(kind, VariantOf(bldcnt, background))(line, entry);
+                m.BgOrderList[i] = entry;
+                LayerRenderer(kind, VariantOf(bldcnt, background))(m, line, entry);
             }
-            const int32_t nextPriority = i < 3 ? int32_t(BgEntryPriority(BgOrderList[i + 1])) : -1;
-            sprites.Draw(line, int32_t(BgEntryPriority(entry)), nextPriority + 1);
+            const int32_t nextPriority = i < 3 ? int32_t(BgEntryPriority(m.BgOrderList[i + 1])) : -1;
+            sprites.Draw(m, line, int32_t(BgEntryPriority(entry)), nextPriority + 1);
         }
     } else if (mode <= 5) {
-        const int32_t priority = ReadIoHalf(Io::BG0CNT + 4) & 3;
-        sprites.Draw(line, 3, priority + 1);
+        const int32_t priority = ReadIoHalf(m, Io::BG0CNT + 4) & 3;
+        sprites.Draw(m, line, 3, priority + 1);
         if (dispcnt & 0x400) {
             const LayerKind kind = mode == 3   ? LayerKind::Mode3Bitmap
                                    : mode == 4 ? LayerKind::Mode4Bitmap
                                                : LayerKind::Mode5Bitmap;
             const uint32_t frame =
                 VramBusBase + (mode != 3 && (gameDispcnt & DISPCNT_FRAME_SELECT) ? SecondFrameOffset : 0);
-            LayerRenderer(kind, VariantOf(bldcnt, 2))(line, frame);
+            LayerRenderer(kind, VariantOf(bldcnt, 2))(m, line, frame);
         }
-        sprites.Draw(line, priority, 0);
+        sprites.Draw(m, line, priority, 0);
     }
     // Modes 6 and 7 show the backdrop alone.
 }

@@ -15,17 +15,25 @@ inline constexpr uint32_t SurfaceWidth = 500;
 inline constexpr uint32_t SurfaceHeight = 160;
 inline constexpr uint32_t LineGuard = 130;
 
-extern std::array<uint16_t, SurfaceWidth * SurfaceHeight> FrameSurface;
+// It is the machine's FrameSurface. The machine's LayerHideMask: bits 0-4
+// hide BG0-BG3 and the sprites from the picture without changing DISPCNT as
+// the game reads it (a viewer's switch, set by the front-end).
 
-// Bits 0-4 hide BG0-BG3 and the sprites from the picture without changing
-// DISPCNT as the game reads it (a viewer's switch, set by the front-end).
-extern uint8_t LayerHideMask;
+// What the layer renderers of one line share beside the surface line
+// (video/line_buffers.h): the window line that says which layers may draw
+// at each x, and the second-target line that remembers the blend partner.
+struct LineBuffers {
+    std::array<uint8_t, SurfaceWidth> WindowMaskLine{};
+    std::array<uint16_t, SurfaceWidth> SecondTargetLine{};
+};
+
+struct Machine;
 
 // A layer renderer draws one line of one layer. The argument depends on the
 // kind of layer: the BgOrderList entry for tiled and rotation-scaling
 // backgrounds, the bus address of the displayed frame for bitmaps, the
 // priority level for sprites.
-using LineRenderer = void (*)(uint32_t line, uint32_t argument);
+using LineRenderer = void (*)(Machine& m, uint32_t line, uint32_t argument);
 
 enum class LayerKind : uint32_t { TextBg, AffineBg, Mode3Bitmap, Mode4Bitmap, Mode5Bitmap, Sprites };
 
@@ -40,7 +48,7 @@ inline LineRenderer LayerRenderer(LayerKind kind, uint32_t variant) {
 // Lays down what every line starts from: the window line (windows 0 and 1,
 // the outside and the OBJ window), the backdrop with its colour effect, and
 // the second-target line.
-void PrepareLine(uint32_t line);
+void PrepareLine(Machine& m, uint32_t line);
 
 // Draws line VCOUNT (0-159) of the display into the frame surface.
-void RenderLine();
+void RenderLine(Machine& m);

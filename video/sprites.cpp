@@ -25,49 +25,11 @@ constexpr uint32_t SpriteTileMask = 0x7FFF;
 // Sprite modes (attr0 bits 10-11).
 enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWindow = 2, ModeHidden = 3 };
 
-// What stays the same for every sprite of a line.
-struct SpriteContext {
-    const uint8_t* vram;
-    const uint8_t* oam;
-    // Sprite tiles live in the top 32 KB of VRAM (tile numbers 0-1023, a
-    // tile address wraps round inside it, so no register value reaches
-    // outside). In the bitmap modes the bitmaps own its lower 16 KB, which
-    // the sprite unit then cannot read: a sprite whose first tile lies
-    // there (below tile 512) is transparent.
-    uint32_t firstTile;
-    bool oneDimensional;
-    uint32_t mosaic;
-};
-
-SpriteContext MakeContext() {
-    const uint16_t dispcnt = ReadIoHalf(Io::DISPCNT);
+SpriteContext MakeContext(Machine& m) {
+    const uint16_t dispcnt = ReadIoHalf(m, Io::DISPCNT);
     const bool bitmapMode = (dispcnt & 7) >= 3;
-    return {Vram(), Oam(), bitmapMode ? 512u : 0u, bool(dispcnt & 0x40), ReadIoHalf(Io::MOSAIC)};
+    return {m.Vram.data(), m.Oam.data(), bitmapMode ? 512u : 0u, bool(dispcnt & 0x40), ReadIoHalf(m, Io::MOSAIC)};
 }
-
-// One OAM entry as it covers the current line.
-struct Sprite {
-    uint32_t attr0, attr1, attr2;
-    uint32_t priority, mode;
-    int32_t x, y;
-    int32_t textureWidth, textureHeight;  // pixels
-    int32_t boxWidth, boxHeight;          // twice the texture for double size
-    uint32_t widthShift;                  // log2 of the texture width in tiles
-    bool colour256;
-    uint32_t tileOffset;  // first tile, in bytes from the tile area
-};
-
-// The sprites of the line being drawn, in drawing order (OAM entry 127
-// first, so that lower-numbered sprites end up in front). OAM cannot change
-// while a line is rendered, so one pass over it serves the OBJ window and
-// all four priority levels.
-struct LineSprites {
-    SpriteContext context;
-    uint32_t count = 0;
-    std::array<Sprite, 128> sprites;
-};
-
-LineSprites Gathered;
 
 // Decodes OAM entry n; false when it is switched off, never drawn, or its
 // bounding box misses the line. Nothing is clipped: a box that reaches past
@@ -297,43 +259,43 @@ void DrawSpriteRow(const Pixels& pixels, const SpriteContext& context, const Spr
 }
 
 template <EffectVariant Variant, PartnerWrite Partners>
-void DrawSprites(uint32_t line, uint32_t priority) {
-    const uint8_t* palette = PaletteRam();
-    const LayerPixels<Variant, Partners> layer = LinePixels<Variant, Partners>(line);
+void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
+    const uint8_t* palette = m.Palette.data();
+    const LayerPixels<Variant, Partners> layer = LinePixels<Variant, Partners>(m, line);
     const NormalPixels<Variant, Partners> normal{palette, layer};
     const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer};
-    for (uint32_t i = 0; i < Gathered.count; ++i) {
-        const Sprite& sprite = Gathered.sprites[i];
+    for (uint32_t i = 0; i < m.Sprites.count; ++i) {
+        const Sprite& sprite = m.Sprites.sprites[i];
         if (sprite.priority != priority) continue;
-        if (sprite.mode == ModeNormal) DrawSpriteRow(normal, Gathered.context, sprite, line);
-        if (sprite.mode == ModeSemiTransparent) DrawSpriteRow(semiTransparent, Gathered.context, sprite, line);
+        if (sprite.mode == ModeNormal) DrawSpriteRow(normal, m.Sprites.context, sprite, line);
+        if (sprite.mode == ModeSemiTransparent) DrawSpriteRow(semiTransparent, m.Sprites.context, sprite, line);
     }
 }
 
 }  // namespace
 
 template <EffectVariant Variant>
-void SpriteRenderer(uint32_t line, uint32_t priority) {
-    const uint16_t bldcnt = ReadIoHalf(Io::BLDCNT);
+void SpriteRenderer(Machine& m, uint32_t line, uint32_t priority) {
+    const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
     WithPartnerWrite(PartnerWriteFor(bldcnt, bldcnt & BLDCNT_OBJ_SECOND),
-                     [&](auto write) { DrawSprites<Variant, write()>(line, priority & 3); });
+                     [&](auto write) { DrawSprites<Variant, write()>(m, line, priority & 3); });
 }
 
-template void SpriteRenderer<EffectVariant::None>(uint32_t, uint32_t);
-template void SpriteRenderer<EffectVariant::Blend>(uint32_t, uint32_t);
-template void SpriteRenderer<EffectVariant::Brighten>(uint32_t, uint32_t);
-template void SpriteRenderer<EffectVariant::Darken>(uint32_t, uint32_t);
+template void SpriteRenderer<EffectVariant::None>(Machine&, uint32_t, uint32_t);
+template void SpriteRenderer<EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+template void SpriteRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+template void SpriteRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
 
-void GatherLineSprites(uint32_t line) {
-    Gathered.context = MakeContext();
-    Gathered.count = 0;
+void GatherLineSprites(Machine& m, uint32_t line) {
+    m.Sprites.context = MakeContext(m);
+    m.Sprites.count = 0;
     for (int32_t n = 127; n >= 0; --n)
-        if (SpriteOnLine(Gathered.context, uint32_t(n), line, Gathered.sprites[Gathered.count])) ++Gathered.count;
+        if (SpriteOnLine(m.Sprites.context, uint32_t(n), line, m.Sprites.sprites[m.Sprites.count])) ++m.Sprites.count;
 }
 
-void ObjWindowOverlay(uint32_t line) {
-    const WindowPixels marks{WindowLine(), uint8_t(ReadIoHalf(WINOUT) >> 8)};
-    for (uint32_t i = 0; i < Gathered.count; ++i)
-        if (Gathered.sprites[i].mode == ModeObjWindow)
-            DrawSpriteRow(marks, Gathered.context, Gathered.sprites[i], line);
+void ObjWindowOverlay(Machine& m, uint32_t line) {
+    const WindowPixels marks{WindowLine(m), uint8_t(ReadIoHalf(m, WINOUT) >> 8)};
+    for (uint32_t i = 0; i < m.Sprites.count; ++i)
+        if (m.Sprites.sprites[i].mode == ModeObjWindow)
+            DrawSpriteRow(marks, m.Sprites.context, m.Sprites.sprites[i], line);
 }

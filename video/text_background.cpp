@@ -12,9 +12,9 @@ namespace {
 // Colour depth, mosaic and how the layer leaves the blend partner for later
 // layers are fixed for the line, so each combination is its own loop.
 template <EffectVariant Variant, bool Colour256, bool Mosaic, PartnerWrite Partners>
-void DrawTextLine(uint32_t line, uint32_t entry) {
-    const uint8_t* vram = Vram();
-    const uint8_t* palette = PaletteRam();
+void DrawTextLine(Machine& m, uint32_t line, uint32_t entry) {
+    const uint8_t* vram = m.Vram.data();
+    const uint8_t* palette = m.Palette.data();
 
     const uint32_t control = entry & 0xFFFF;
     const uint32_t background = BgEntryNumber(entry);
@@ -23,9 +23,9 @@ void DrawTextLine(uint32_t line, uint32_t entry) {
     const uint32_t screenBase = ((control >> 8) & 31) * 0x800;
     const bool wide = control & 0x4000;
     const bool tall = control & 0x8000;
-    const uint32_t hofs = ReadIoHalf(Io::BG0HOFS + 4 * background);
-    const uint32_t vofs = ReadIoHalf(Io::BG0HOFS + 2 + 4 * background);
-    const MosaicSize mosaic = MosaicOf(ReadIoHalf(Io::MOSAIC), 0);
+    const uint32_t hofs = ReadIoHalf(m, Io::BG0HOFS + 4 * background);
+    const uint32_t vofs = ReadIoHalf(m, Io::BG0HOFS + 2 + 4 * background);
+    const MosaicSize mosaic = MosaicOf(ReadIoHalf(m, Io::MOSAIC), 0);
 
     // Vertical mosaic repeats the first screen line of each block.
     const uint32_t shownLine = Mosaic ? line - line % uint32_t(mosaic.height) : line;
@@ -41,7 +41,7 @@ void DrawTextLine(uint32_t line, uint32_t entry) {
     const int32_t fine = int32_t(hofs & 7);
 
     // Everything is indexed from x = -fine, the first pixel drawn.
-    LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(line);
+    LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(m, line);
     pixels.out -= fine;
     pixels.partners -= fine;
     pixels.windows -= fine;
@@ -86,18 +86,17 @@ void DrawTextLine(uint32_t line, uint32_t entry) {
 }  // namespace
 
 template <EffectVariant Variant>
-void TextBgRenderer(uint32_t line, uint32_t entry) {
-    const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(Io::BLDCNT), entry & (1u << 27));
+void TextBgRenderer(Machine& m, uint32_t line, uint32_t entry) {
+    const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(m, Io::BLDCNT), entry & (1u << 27));
     WithFlag(entry & 0x80, [&](auto colour256) {
         WithFlag(entry & 0x40, [&](auto mosaic) {
-            WithPartnerWrite(partners, [&](auto write) {
-                DrawTextLine<Variant, colour256(), mosaic(), write()>(line, entry);
-            });
+            WithPartnerWrite(
+                partners, [&](auto write) { DrawTextLine<Variant, colour256(), mosaic(), write()>(m, line, entry); });
         });
     });
 }
 
-template void TextBgRenderer<EffectVariant::None>(uint32_t, uint32_t);
-template void TextBgRenderer<EffectVariant::Blend>(uint32_t, uint32_t);
-template void TextBgRenderer<EffectVariant::Brighten>(uint32_t, uint32_t);
-template void TextBgRenderer<EffectVariant::Darken>(uint32_t, uint32_t);
+template void TextBgRenderer<EffectVariant::None>(Machine&, uint32_t, uint32_t);
+template void TextBgRenderer<EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+template void TextBgRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+template void TextBgRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);

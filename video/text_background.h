@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct Machine;
+
 #include "video/colour_tables.h"
 
 // Draws one line of the background described by a BgOrderList entry
@@ -12,9 +14,9 @@
 // bits 28-29). 248 pixels are always processed, starting up to 7 pixels
 // left of the screen, so fine scrolling needs no clipping.
 template <EffectVariant Variant>
-void TextBgRenderer(uint32_t line, uint32_t entry);
+void TextBgRenderer(Machine& m, uint32_t line, uint32_t entry);
 
-extern template void TextBgRenderer<EffectVariant::None>(uint32_t, uint32_t);
-extern template void TextBgRenderer<EffectVariant::Blend>(uint32_t, uint32_t);
-extern template void TextBgRenderer<EffectVariant::Brighten>(uint32_t, uint32_t);
-extern template void TextBgRenderer<EffectVariant::Darken>(uint32_t, uint32_t);
+extern template void TextBgRenderer<EffectVariant::None>(Machine&, uint32_t, uint32_t);
+extern template void TextBgRenderer<EffectVariant::Blend>(Machine&, uint32_t, uint32_t);
+extern template void TextBgRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
+extern template void TextBgRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);

@@ -31,27 +31,27 @@ void FillSpan(uint8_t* windows, const WindowSpan& span, uint8_t value) {
 
 }  // namespace
 
-WindowSpan WindowSpanOnLine(uint32_t window, uint32_t line, uint16_t dispcnt) {
+WindowSpan WindowSpanOnLine(const Machine& m, uint32_t window, uint32_t line, uint16_t dispcnt) {
     if (!(dispcnt & (0x2000u << window))) return {};
-    const uint16_t vertical = ReadIoHalf(WinVOffset(window));
+    const uint16_t vertical = ReadIoHalf(m, WinVOffset(window));
     if (!InRange(line, vertical >> 8, vertical & 0xFF)) return {};
-    const uint16_t horizontal = ReadIoHalf(WinHOffset(window));
+    const uint16_t horizontal = ReadIoHalf(m, WinHOffset(window));
     const uint32_t left = horizontal >> 8;
     const uint32_t right = horizontal & 0xFF;
     return {std::min<uint32_t>(left, ScreenWidth), std::min<uint32_t>(right, ScreenWidth), left > right};
 }
 
-void BuildWindowLine(uint32_t line, uint16_t dispcnt) {
-    uint8_t* windows = WindowLine();
+void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt) {
+    uint8_t* windows = WindowLine(m);
     if (!(dispcnt & 0xE000)) {
         std::memset(windows, 0xFF, ScreenWidth);
         return;
     }
     // From the bottom of the window priorities up, each overwriting what
     // lies beneath it.
-    std::memset(windows, ReadIoHalf(Io::WINOUT) & 0xFF, ScreenWidth);
-    if (dispcnt & DISPCNT_OBJ_WINDOW) ObjWindowOverlay(line);
-    const uint16_t inside = ReadIoHalf(Io::WININ);
-    FillSpan(windows, WindowSpanOnLine(1, line, dispcnt), uint8_t(inside >> 8));
-    FillSpan(windows, WindowSpanOnLine(0, line, dispcnt), uint8_t(inside));
+    std::memset(windows, ReadIoHalf(m, Io::WINOUT) & 0xFF, ScreenWidth);
+    if (dispcnt & DISPCNT_OBJ_WINDOW) ObjWindowOverlay(m, line);
+    const uint16_t inside = ReadIoHalf(m, Io::WININ);
+    FillSpan(windows, WindowSpanOnLine(m, 1, line, dispcnt), uint8_t(inside >> 8));
+    FillSpan(windows, WindowSpanOnLine(m, 0, line, dispcnt), uint8_t(inside));
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+struct Machine;
+
 // Horizontal extent of a window on one line, both edges at most 240:
 // [left, right), or when it wraps round the line edge [left, 240) and
 // [0, right).
@@ -22,8 +24,8 @@ struct WindowSpan {
 // lines from the top to the end of the screen and from line 0 to the
 // bottom, and likewise a left edge right of the right edge. Edges beyond
 // the screen (right = 241, say) never match and so reach the screen edge.
-WindowSpan WindowSpanOnLine(uint32_t window, uint32_t line, uint16_t dispcnt);
+WindowSpan WindowSpanOnLine(const Machine& m, uint32_t window, uint32_t line, uint16_t dispcnt);
 
 // Writes the 240 visible bytes of WindowMaskLine for the line. Without any
 // window enabled every layer may draw everywhere and effects apply (0xFF).
-void BuildWindowLine(uint32_t line, uint16_t dispcnt);
+void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt);

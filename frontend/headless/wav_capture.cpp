@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "machine/clock.h"
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "machine/scanline.h"
 #include "sound/pcm_synth.h"
 #include "sound/sample_channels.h"
@@ -25,7 +25,8 @@ constexpr uint64_t MixWindow = 1u << 16;
 struct WavCapture {
     std::FILE* File = nullptr;
     int32_t Rate = 0;
-    bool (*Fill)(uint8_t* samples) = nullptr;
+    bool (*Fill)(void* context, uint8_t* samples) = nullptr;
+    void* FillContext = nullptr;
     uint64_t Owed = 0;  // samples owed, times CpuClockHz
     uint64_t Written = 0;
     uint64_t ToneEnd = 0;  // file samples the tone channels have filled
@@ -66,14 +67,14 @@ float& MixAt(uint64_t sample) { return Capture.Mix[sample % MixWindow]; }
 
 // The sample channels' levels up to file sample `end`, each file sample the
 // mean level over its own stretch of emulated time.
-void RenderSampleChannels(uint64_t end) {
+void RenderSampleChannels(SampleStream& stream, uint64_t end) {
     const double span = double(CpuClockHz) / Capture.Rate;
     std::array<float, PcmBufferSamples> samples;
     while (Capture.SampleEnd < end) {
         const int32_t count = int32_t(std::min<uint64_t>(end - Capture.SampleEnd, samples.size()));
         // Placed afresh each time, so that rounding never adds up.
         Capture.Levels.Cursor = double(Capture.Origin) + double(Capture.SampleEnd) * span;
-        RenderSampleLevels(Capture.Levels, samples.data(), count, span);
+        RenderSampleLevels(stream, Capture.Levels, samples.data(), count, span);
         for (int32_t i = 0; i < count; ++i) MixAt(Capture.SampleEnd + i) += samples[i] * SampleChannelPcmScale;
         Capture.SampleEnd += uint64_t(count);
     }
@@ -95,44 +96,46 @@ void WriteMixed(uint64_t end) {
 
 }  // namespace
 
-bool StartWavCapture(const std::string& path, int32_t rate) {
+bool StartWavCapture(Machine& m, const std::string& path, int32_t rate) {
     Capture.File = std::fopen(path.c_str(), "wb");
     if (!Capture.File) return false;
     Capture.Rate = rate;
     WriteHeader();
-    Host.OpenPcmOutput = [](int32_t, int32_t, bool (*fill)(uint8_t*)) {
+    m.Host.OpenPcmOutput = [](void*, int32_t, int32_t, bool (*fill)(void*, uint8_t*), void* fillContext) {
         Capture.Fill = fill;
+        Capture.FillContext = fillContext;
         return true;
     };
-    Host.ClosePcmOutput = [] { Capture.Fill = nullptr; };
+    m.Host.ClosePcmOutput = [](void*) { Capture.Fill = nullptr; };
     return true;
 }
 
-void AdvanceWavCapture() {
+void AdvanceWavCapture(Machine& m) {
     if (!Capture.File) return;
     Capture.Owed += uint64_t(Capture.Rate) * FrameCycles;
     std::array<uint8_t, PcmBufferSamples> samples;
     while (Capture.Owed >= PcmBufferSamples * uint64_t(CpuClockHz)) {
         Capture.Owed -= PcmBufferSamples * uint64_t(CpuClockHz);
         // A buffer the synthesiser leaves out plays as silence.
-        if (!Capture.Fill || !Capture.Fill(samples.data())) samples.fill(0x80);
+        if (!Capture.Fill || !Capture.Fill(Capture.FillContext, samples.data())) samples.fill(0x80);
         for (int32_t i = 0; i < PcmBufferSamples; ++i) MixAt(Capture.ToneEnd + i) += float(samples[i]) - 128.0f;
         Capture.ToneEnd += PcmBufferSamples;
     }
     // Called at the start of each vertical blank: the first call comes 160
     // lines into the run, and the file starts with the run.
-    const int64_t now = ClockNow();
+    const int64_t now = ClockNow(m.Cpu, m.Clock);
     if (!Capture.Started) {
         Capture.Started = true;
         Capture.Origin = now - int64_t(VisibleLines * (DrawCycles + HblankCycles));
     }
-    RenderSampleChannels(uint64_t(std::max<int64_t>(now - Capture.Origin, 0)) * uint64_t(Capture.Rate) / CpuClockHz);
+    RenderSampleChannels(m.SampleLevels,
+                         uint64_t(std::max<int64_t>(now - Capture.Origin, 0)) * uint64_t(Capture.Rate) / CpuClockHz);
     WriteMixed(std::min(Capture.ToneEnd, Capture.SampleEnd));
 }
 
-bool FinishWavCapture() {
+bool FinishWavCapture(Machine& m) {
     if (!Capture.File) return true;
-    RenderSampleChannels(Capture.ToneEnd);
+    RenderSampleChannels(m.SampleLevels, Capture.ToneEnd);
     WriteMixed(Capture.ToneEnd);
     std::rewind(Capture.File);
     WriteHeader();

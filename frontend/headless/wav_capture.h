@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <string>
 
-// Creates the file and stands in for the host's PCM output at `rate` Hz.
+struct Machine;
+
+// Creates the file and stands in for the machine's host PCM output at
+// `rate` Hz.
 // False when the file cannot be created.
-bool StartWavCapture(const std::string& path, int32_t rate);
+bool StartWavCapture(Machine& m, const std::string& path, int32_t rate);
 // Renders the buffers that fall due in one more emulated frame.
-void AdvanceWavCapture();
+void AdvanceWavCapture(Machine& m);
 // Completes the file's header and closes it; false when a write failed.
-bool FinishWavCapture();
+bool FinishWavCapture(Machine& m);

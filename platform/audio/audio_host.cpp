@@ -1,7 +1,6 @@
 #include "platform/audio/audio_host.h"
 
-#include "game/settings.h"
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "platform/audio/midi_synth.h"
 #include "platform/audio/pcm_output.h"
 #include "platform/audio/sample_stream.h"
@@ -13,29 +12,30 @@ MidiSynth Midi;
 // The synthesiser's output rate; its audio driver converts as needed.
 constexpr double MidiSampleRate = 44100.0;
 
-bool OpenMidiOutput() {
+bool OpenMidiOutput(void* context) {
+    Machine& m = *static_cast<Machine*>(context);
     DestroyMidiSynth(Midi);
-    if (!CreateMidiSynth(Midi, MidiSampleRate, Settings.SoundFont)) return false;
+    if (!CreateMidiSynth(Midi, MidiSampleRate, m.Settings.SoundFont)) return false;
     if (!StartMidiSynthOutput(Midi)) {
         DestroyMidiSynth(Midi);
         return false;
     }
     // The sample channels play beside the synthesiser on a stream of their
     // own; without one, the music plays without them.
-    OpenSampleStreamOutput(int32_t(MidiSampleRate));
+    OpenSampleStreamOutput(m.SampleLevels, m.SoundDevice, int32_t(MidiSampleRate));
     return true;
 }
 
-void SendMidiMessage(uint32_t message) {
+void SendMidiMessage(void*, uint32_t message) {
     if (Midi.Synth) PlayMidiMessage(Midi.Synth, message);
 }
 
-void SetMidiVolume(int32_t volume) {
+void SetMidiVolume(void*, int32_t volume) {
     if (Midi.Synth) SetMidiSynthVolume(Midi.Synth, volume);
     SetSampleStreamVolume(volume);
 }
 
-void CloseMidiOutput() {
+void CloseMidiOutput(void*) {
     CloseSampleStreamOutput();
     if (Midi.Synth) fluid_synth_all_sounds_off(Midi.Synth, -1);
     DestroyMidiSynth(Midi);
@@ -43,7 +43,9 @@ void CloseMidiOutput() {
 
 }  // namespace
 
-void InstallAudioHost(HostInterface& host) {
+void InstallAudioHost(Machine& m) {
+    HostInterface& host = m.Host;
+    host.Context = &m;
     host.OpenMidiOutput = OpenMidiOutput;
     host.SendMidiMessage = SendMidiMessage;
     host.SetMidiVolume = SetMidiVolume;

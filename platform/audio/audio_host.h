@@ -1,7 +1,9 @@
 #pragma once
-// Connects the core's sound device operations (machine/host.h) to the
-// desktop's audio: MIDI through FluidSynth, PCM through SDL2 audio.
+// Connects a machine's sound device operations (machine/host.h) to the
+// desktop's audio: MIDI through FluidSynth, PCM through SDL2 audio. The
+// host's context becomes the machine: the audio plays its sample channels
+// and takes its SoundFont setting. One machine plays at a time.
 
-struct HostInterface;
+struct Machine;
 
-void InstallAudioHost(HostInterface& host);
+void InstallAudioHost(Machine& m);

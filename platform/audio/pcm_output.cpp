@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "platform/audio/sample_stream.h"
 #include "sound/pcm_synth.h"
 
@@ -25,7 +25,8 @@ struct PcmOutput {
     SDL_AudioDeviceID Device = 0;
     SDL_Thread* Thread = nullptr;
     SDL_sem* Played = nullptr;  // one count per buffer played
-    bool (*Fill)(uint8_t* samples) = nullptr;
+    bool (*Fill)(void* context, uint8_t* samples) = nullptr;
+    void* FillContext = nullptr;
     int32_t BufferCount = 0;
     std::array<std::array<uint8_t, PcmBufferSamples>, MaxBuffers> Buffers{};
     std::array<std::atomic<bool>, MaxBuffers> Queued{};
@@ -76,7 +77,7 @@ int RenderPlayedBuffers(void*) {
         const int32_t index = Pcm.RefillBuffer;
         Pcm.RefillBuffer = (index + 1) % Pcm.BufferCount;
         uint8_t* buffer = Pcm.Buffers[index].data();
-        if (!Pcm.Fill(buffer)) continue;
+        if (!Pcm.Fill(Pcm.FillContext, buffer)) continue;
         RenderSampleStreams(samples.data(), PcmBufferSamples);
         MixSamplesIntoPcm(buffer, samples.data(), PcmBufferSamples);
         Pcm.Queued[index].store(true, std::memory_order_release);
@@ -86,11 +87,12 @@ int RenderPlayedBuffers(void*) {
 
 }  // namespace
 
-bool OpenSdlPcmOutput(int32_t rate, int32_t buffers, bool (*fill)(uint8_t* samples)) {
-    CloseSdlPcmOutput();
+bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)(void*, uint8_t*), void* fillContext) {
+    CloseSdlPcmOutput(context);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Pcm.AudioStarted = true;
     Pcm.Fill = fill;
+    Pcm.FillContext = fillContext;
     Pcm.BufferCount = std::clamp(buffers, 2, MaxBuffers);
     for (int32_t i = 0; i < MaxBuffers; ++i) {
         Pcm.Buffers[i].fill(Silence);
@@ -108,23 +110,23 @@ bool OpenSdlPcmOutput(int32_t rate, int32_t buffers, bool (*fill)(uint8_t* sampl
     SDL_AudioSpec obtained{};
     Pcm.Played = SDL_CreateSemaphore(0);
     if (Pcm.Played) Pcm.Device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (Pcm.Device) OpenSampleStreamPlayer(obtained.freq);
+    if (Pcm.Device) OpenSampleStreamPlayer(static_cast<Machine*>(context)->SampleLevels, obtained.freq);
     if (Pcm.Device) Pcm.Thread = SDL_CreateThread(RenderPlayedBuffers, "koru-sound", nullptr);
     if (!Pcm.Thread) {
-        CloseSdlPcmOutput();
+        CloseSdlPcmOutput(context);
         return false;
     }
     SDL_PauseAudioDevice(Pcm.Device, 0);
     return true;
 }
 
-void PauseSdlPcmOutput(bool paused) {
+void PauseSdlPcmOutput(void*, bool paused) {
     if (Pcm.Device) SDL_PauseAudioDevice(Pcm.Device, paused ? 1 : 0);
 }
 
-void SetSdlPcmVolume(int32_t volume) { Pcm.Volume.store(std::clamp(volume, 0, 255), std::memory_order_relaxed); }
+void SetSdlPcmVolume(void*, int32_t volume) { Pcm.Volume.store(std::clamp(volume, 0, 255), std::memory_order_relaxed); }
 
-void CloseSdlPcmOutput() {
+void CloseSdlPcmOutput(void*) {
     // Closing the device waits for a running callback, so after this no
     // buffer is handed back.
     if (Pcm.Device) SDL_CloseAudioDevice(Pcm.Device);

@@ -28,6 +28,7 @@ constexpr double SmoothingPerBlock = 0.05;
 
 struct Player {
     int32_t Rate = 0;  // 0 = closed
+    SampleStream* Stream = nullptr;  // the playing machine's
     SampleLevelReader Reader;
     bool Primed = false;          // the backlog has reached the target since the last stall
     double SmoothedBacklog = -1;  // seconds; -1 = not measured yet
@@ -37,9 +38,9 @@ Player Streams;
 // Starts playing once the stream holds the target backlog: from that far
 // behind its newest level, dropping anything older.
 bool Prime(int64_t newest, double target) {
-    if (double(newest - OldestSampleTime()) < target) return false;
+    if (double(newest - OldestSampleTime(*Streams.Stream)) < target) return false;
     Streams.Reader.Cursor = double(newest) - target;
-    SkipSampleStream(int64_t(Streams.Reader.Cursor), Streams.Reader.Level);
+    SkipSampleStream(*Streams.Stream, int64_t(Streams.Reader.Cursor), Streams.Reader.Level);
     Streams.Primed = true;
     Streams.SmoothedBacklog = -1;
     return true;
@@ -48,8 +49,9 @@ bool Prime(int64_t newest, double target) {
 // ---- the stream of its own beside the MIDI synthesiser ----
 
 struct OwnOutput {
+    const SoundDeviceState* Device = nullptr;  // the playing machine's: its channel switch
     bool AudioStarted = false;
-    SDL_AudioDeviceID Device = 0;
+    SDL_AudioDeviceID Output = 0;
     std::atomic<int32_t> Volume{255};
 };
 OwnOutput Own;
@@ -58,37 +60,38 @@ void PlayOwnStream(void*, Uint8* stream, int length) {
     float* out = reinterpret_cast<float*>(stream);
     const int32_t count = length / int32_t(sizeof(float));
     RenderSampleStreams(out, count);
-    const bool on = SoundDevice.Switch.load(std::memory_order_relaxed) != 0;
+    const bool on = Own.Device->Switch.load(std::memory_order_relaxed) != 0;
     const float gain = on ? float(Own.Volume.load(std::memory_order_relaxed)) / 255.0f : 0.0f;
     for (int32_t i = 0; i < count; ++i) out[i] = std::clamp(out[i] * gain, -1.0f, 1.0f);
 }
 
 }  // namespace
 
-bool OpenSampleStreamPlayer(int32_t rate) {
+bool OpenSampleStreamPlayer(SampleStream& stream, int32_t rate) {
     CloseSampleStreamPlayer();
     if (rate <= 0) return false;
     Streams = Player{};
     Streams.Rate = rate;
-    ConnectSampleStream();
+    Streams.Stream = &stream;
+    ConnectSampleStream(stream);
     return true;
 }
 
 void CloseSampleStreamPlayer() {
-    DisconnectSampleStream();
+    if (Streams.Stream) DisconnectSampleStream(*Streams.Stream);
     Streams.Rate = 0;
 }
 
 void RenderSampleStreams(float* out, int32_t count) {
     std::fill(out, out + count, 0.0f);
-    if (Streams.Rate <= 0 || SampleStreamFill() == 0) {
+    if (Streams.Rate <= 0 || SampleStreamFill(*Streams.Stream) == 0) {
         // Run dry: the channels stopped, or the emulation fell behind. Wait
         // for a full backlog before playing again.
         Streams.Primed = false;
         return;
     }
     constexpr double CyclesPerSecond = CpuClockHz;
-    const int64_t newest = NewestSampleTime();
+    const int64_t newest = NewestSampleTime(*Streams.Stream);
     if (!Streams.Primed && !Prime(newest, TargetSeconds * CyclesPerSecond)) return;
     double backlog = (double(newest) - Streams.Reader.Cursor) / CyclesPerSecond;
     if (backlog > StaleSeconds) {
@@ -105,15 +108,16 @@ void RenderSampleStreams(float* out, int32_t count) {
     const double span = CyclesPerSecond / Streams.Rate * (1.0 + adjustment);
     // No further than the newest level: what lies beyond is not known yet.
     const int32_t playable = int32_t(std::clamp(backlog * CyclesPerSecond / span, 0.0, double(count)));
-    RenderSampleLevels(Streams.Reader, out, playable, span);
+    RenderSampleLevels(*Streams.Stream, Streams.Reader, out, playable, span);
     if (playable < count) Streams.Primed = false;
 }
 
-bool OpenSampleStreamOutput(int32_t rate) {
+bool OpenSampleStreamOutput(SampleStream& stream, const SoundDeviceState& device, int32_t rate) {
     CloseSampleStreamOutput();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Own.AudioStarted = true;
-    if (!OpenSampleStreamPlayer(rate)) {
+    Own.Device = &device;
+    if (!OpenSampleStreamPlayer(stream, rate)) {
         CloseSampleStreamOutput();
         return false;
     }
@@ -124,12 +128,12 @@ bool OpenSampleStreamOutput(int32_t rate) {
     wanted.samples = 1024;
     wanted.callback = PlayOwnStream;
     SDL_AudioSpec obtained{};
-    Own.Device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (!Own.Device) {
+    Own.Output = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (!Own.Output) {
         CloseSampleStreamOutput();
         return false;
     }
-    SDL_PauseAudioDevice(Own.Device, 0);
+    SDL_PauseAudioDevice(Own.Output, 0);
     return true;
 }
 
@@ -137,8 +141,8 @@ void SetSampleStreamVolume(int32_t volume) { Own.Volume.store(std::clamp(volume,
 
 void CloseSampleStreamOutput() {
     // Closing the device waits for a running callback.
-    if (Own.Device) SDL_CloseAudioDevice(Own.Device);
-    Own.Device = 0;
+    if (Own.Output) SDL_CloseAudioDevice(Own.Output);
+    Own.Output = 0;
     CloseSampleStreamPlayer();
     if (Own.AudioStarted) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     Own.AudioStarted = false;

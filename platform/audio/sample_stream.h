@@ -11,10 +11,13 @@
 
 #include <cstdint>
 
-// Prepares the player for an output at `rate` Hz and connects the core's
-// stream. Emulation thread, before the output starts. False for a rate
-// of 0 or below; the sample channels then stay silent.
-bool OpenSampleStreamPlayer(int32_t rate);
+struct SampleStream;
+struct SoundDeviceState;
+
+// Prepares the player for an output at `rate` Hz and connects a machine's
+// stream (its SampleLevels). Emulation thread, before the output starts.
+// False for a rate of 0 or below; the sample channels then stay silent.
+bool OpenSampleStreamPlayer(SampleStream& stream, int32_t rate);
 // Disconnects the stream, after the output has stopped.
 void CloseSampleStreamPlayer();
 
@@ -24,7 +27,8 @@ void RenderSampleStreams(float* out, int32_t count);
 
 // A PCM stream of its own for the sample channels, beside the MIDI
 // synthesiser: SDL2 audio at the synthesiser's rate, with the master volume
-// and silent while the channel switch is 0. False when it cannot open.
-bool OpenSampleStreamOutput(int32_t rate);
+// and silent while the sound device's channel switch is 0. False when it
+// cannot open.
+bool OpenSampleStreamOutput(SampleStream& stream, const SoundDeviceState& device, int32_t rate);
 void SetSampleStreamVolume(int32_t volume);
 void CloseSampleStreamOutput();

@@ -45,17 +45,18 @@ bool OpenDesktop(int& argc, char** argv) {
         Application = new QApplication(argc, argv);
     }
     // The window system owns the keyboard and the process's signals; SDL only
-    // times frames and reads the joystick, which is polled, never queued.
+    // reads the joystick, which is polled, never queued.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_TIMER) != 0) return false;
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) SDL_JoystickEventState(SDL_IGNORE);
     return true;
 }
 
 void DispatchPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void WaitForEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents); }
+int RunEventLoop() { return QApplication::exec(); }
+
+void ExitEventLoop(int status) { QCoreApplication::exit(status); }
 
 void OnTerminationRequest(void (*quit)()) {
     TerminationHandler = quit;
@@ -77,5 +78,4 @@ void OnTerminationRequest(void (*quit)()) {
 
 void CloseDesktop() {
     if (SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-    if (SDL_WasInit(SDL_INIT_TIMER)) SDL_QuitSubSystem(SDL_INIT_TIMER);
 }

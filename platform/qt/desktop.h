@@ -1,6 +1,6 @@
 #pragma once
 // The desktop session the program lives in: the window system's connection
-// and its event queue, and the joystick and timer services.
+// and its event loop, and the joystick service.
 
 // Connects to the window system; argc and argv lose the options it took for
 // itself. False when there is no usable display.
@@ -9,10 +9,11 @@ bool OpenDesktop(int& argc, char** argv);
 // Dispatches every event that is waiting, without blocking.
 void DispatchPendingEvents();
 
-// Blocks until at least one event arrives, then dispatches what is waiting.
-void WaitForEvents();
+// The program's event loop: runs until ExitEventLoop and returns its status.
+int RunEventLoop();
+void ExitEventLoop(int status);
 
-// Stops the joystick and timer services.
+// Stops the joystick service.
 void CloseDesktop();
 
 // A request to end the program from outside (SIGTERM at logout or from

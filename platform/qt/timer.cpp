@@ -1,24 +1,32 @@
 #include "platform/qt/timer.h"
 
-#include <SDL.h>
+#include <QCoreApplication>
+#include <QTimer>
+#include <map>
 
 namespace {
 
-// SDL's timer thread calls this; the front-end's tick function travels in
-// the user pointer, so nothing is allocated that could outlive the timer.
-Uint32 TimerThreadTick(Uint32 interval, void* tick) {
-    reinterpret_cast<void (*)()>(tick)();
-    return interval;
-}
+std::map<int, QTimer*> Timers;
+int LastHandle = 0;
 
 }  // namespace
 
 int StartPeriodicTimer(uint32_t intervalMs, void (*tick)()) {
-    if (intervalMs == 0 || !tick) return 0;
-    if (!SDL_WasInit(SDL_INIT_TIMER) && SDL_InitSubSystem(SDL_INIT_TIMER) != 0) return 0;
-    return SDL_AddTimer(intervalMs, TimerThreadTick, reinterpret_cast<void*>(tick));
+    if (!tick || !QCoreApplication::instance()) return 0;
+    auto* timer = new QTimer;
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(int(intervalMs));
+    QObject::connect(timer, &QTimer::timeout, tick);
+    timer->start();
+    Timers[++LastHandle] = timer;
+    return LastHandle;
 }
 
 void StopPeriodicTimer(int handle) {
-    if (handle != 0) SDL_RemoveTimer(handle);
+    const auto found = Timers.find(handle);
+    if (found == Timers.end()) return;
+    found->second->stop();
+    // The timer may be stopping from inside its own callback.
+    found->second->deleteLater();
+    Timers.erase(found);
 }

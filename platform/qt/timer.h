@@ -1,11 +1,12 @@
 #pragma once
-// A periodic timer on its own thread. The callback runs on that thread, so
-// it must do no more than set a flag the main thread reads.
+// A periodic timer in the program's event loop: the callback runs on the
+// main thread, between the window's events, like any other event.
 
 #include <cstdint>
 
-// Calls tick every intervalMs milliseconds; returns a handle, or 0 when no
-// timer could be made.
+// Calls tick every intervalMs milliseconds (as precisely as the event loop
+// allows), or with an interval of 0 whenever the event loop is idle;
+// returns a handle, or 0 when no timer could be made.
 int StartPeriodicTimer(uint32_t intervalMs, void (*tick)());
 
 // Stops the timer; once this returns the callback no longer runs.

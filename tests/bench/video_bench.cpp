@@ -15,7 +15,7 @@
 
 namespace {
 
-void SetIo(uint32_t offset, uint16_t value) { WriteIoRegister(0x04000000 + offset, value); }
+void SetIo(Machine& m, uint32_t offset, uint16_t value) { WriteIoRegister(m, 0x04000000 + offset, value); }
 
 // Random tiles, maps, palettes and sprite attributes, so that nothing is
 // uniformly transparent and every path is exercised.
@@ -24,10 +24,10 @@ void FillRandomVideoMemory(TestMachine& machine, std::mt19937& random) {
     for (uint32_t offset = 0; offset < 0x400; offset += 4) machine.Write32(0x05000000 + offset, random() & 0x7FFF7FFF);
 }
 
-void RenderFrame() {
+void RenderFrame(Machine& m) {
     for (uint32_t line = 0; line < 160; ++line) {
-        StoreIoHalf(Io::VCOUNT, uint16_t(line));
-        RenderLine();
+        StoreIoHalf(m, Io::VCOUNT, uint16_t(line));
+        RenderLine(m);
     }
 }
 
@@ -37,13 +37,13 @@ void BusyTextScene(benchmark::State& state) {
     FillRandomVideoMemory(machine, random);
     // Maps at screen blocks 24-31 hold in-range tile numbers, all flips and banks.
     for (uint32_t i = 0; i < 4 * 2048; ++i) machine.Write16(0x0600C000 + 2 * i, uint16_t(random() & 0xF1FF));
-    SetIo(Io::BG0CNT + 0, 0x0000 | 24 << 8);           // priority 0, 16 colours
-    SetIo(Io::BG0CNT + 2, 0x0001 | 26 << 8 | 0x80);    // priority 1, 256 colours
-    SetIo(Io::BG0CNT + 4, 0x0002 | 1 << 2 | 28 << 8);  // priority 2
-    SetIo(Io::BG0CNT + 6, 0x0003 | 30 << 8 | 0x4000);  // priority 3, 512 wide
+    SetIo(machine.m, Io::BG0CNT + 0, 0x0000 | 24 << 8);           // priority 0, 16 colours
+    SetIo(machine.m, Io::BG0CNT + 2, 0x0001 | 26 << 8 | 0x80);    // priority 1, 256 colours
+    SetIo(machine.m, Io::BG0CNT + 4, 0x0002 | 1 << 2 | 28 << 8);  // priority 2
+    SetIo(machine.m, Io::BG0CNT + 6, 0x0003 | 30 << 8 | 0x4000);  // priority 3, 512 wide
     for (uint32_t b = 0; b < 4; ++b) {
-        SetIo(Io::BG0HOFS + 4 * b, uint16_t(13 * b + 3));
-        SetIo(Io::BG0HOFS + 2 + 4 * b, uint16_t(7 * b));
+        SetIo(machine.m, Io::BG0HOFS + 4 * b, uint16_t(13 * b + 3));
+        SetIo(machine.m, Io::BG0HOFS + 2 + 4 * b, uint16_t(7 * b));
     }
     // 128 sprites of 32 x 32, spread over the screen and all four levels.
     for (uint32_t n = 0; n < 128; ++n) {
@@ -54,22 +54,22 @@ void BusyTextScene(benchmark::State& state) {
         machine.Write16(0x07000000 + 8 * n + 2, attr1);
         machine.Write16(0x07000000 + 8 * n + 4, attr2);
     }
-    SetIo(0x050, 0x3F41);  // BG0 blended over everything else
-    SetIo(0x052, 0x0A06);
-    SetIo(Io::DISPCNT, 0x1F40);
-    for (auto _ : state) RenderFrame();
+    SetIo(machine.m, 0x050, 0x3F41);  // BG0 blended over everything else
+    SetIo(machine.m, 0x052, 0x0A06);
+    SetIo(machine.m, Io::DISPCNT, 0x1F40);
+    for (auto _ : state) RenderFrame(machine.m);
 }
 
 void RotatedScene(benchmark::State& state) {
     TestMachine machine;
     std::mt19937 random(2);
     FillRandomVideoMemory(machine, random);
-    SetIo(Io::BG0CNT + 4, 0x0002 | 0 << 2 | 24 << 8 | 0x2000 | 0x4000);  // 256 x 256, wrapping
-    SetIo(Io::BG0CNT + 6, 0x0003 | 1 << 2 | 28 << 8 | 0x8000);           // 512 x 512
+    SetIo(machine.m, Io::BG0CNT + 4, 0x0002 | 0 << 2 | 24 << 8 | 0x2000 | 0x4000);  // 256 x 256, wrapping
+    SetIo(machine.m, Io::BG0CNT + 6, 0x0003 | 1 << 2 | 28 << 8 | 0x8000);           // 512 x 512
     // About 30 degrees, scaled by 1.25 and 0.8.
     const int16_t parameters[2][4] = {{277, -160, 160, 277}, {177, 102, -102, 177}};
     for (uint32_t k = 0; k < 2; ++k)
-        for (uint32_t p = 0; p < 4; ++p) SetIo(Io::BG2PA + 0x10 * k + 2 * p, uint16_t(parameters[k][p]));
+        for (uint32_t p = 0; p < 4; ++p) SetIo(machine.m, Io::BG2PA + 0x10 * k + 2 * p, uint16_t(parameters[k][p]));
     for (uint32_t n = 0; n < 128; ++n) {
         const uint16_t attr0 =
             uint16_t((random() % 160) | 0x0100 | (n % 4 == 0 ? 0x0200 : 0) | (n % 3 == 0 ? 0x2000 : 0));
@@ -80,8 +80,8 @@ void RotatedScene(benchmark::State& state) {
         machine.Write16(0x07000000 + 8 * n + 4, attr2);
         machine.Write16(0x07000000 + 32 * (n & 31) + 6 + 8 * (n & 3), uint16_t(int16_t(random() % 512 - 256)));
     }
-    SetIo(Io::DISPCNT, 0x1C02);
-    for (auto _ : state) RenderFrame();
+    SetIo(machine.m, Io::DISPCNT, 0x1C02);
+    for (auto _ : state) RenderFrame(machine.m);
 }
 
 BENCHMARK(BusyTextScene)->Unit(benchmark::kMillisecond);

@@ -43,13 +43,13 @@ private slots:
 
     void IniPathJoinsTheDirectoryWithASlash() {
         BuildIniPath("/home/player");
-        QCOMPARE(Q(Settings.IniPath), Q("/home/player/KORU.ini"));
+        QCOMPARE(Q(Settings().IniPath), Q("/home/player/KORU.ini"));
         BuildIniPath("/");
-        QCOMPARE(Q(Settings.IniPath), Q("/KORU.ini"));
+        QCOMPARE(Q(Settings().IniPath), Q("/KORU.ini"));
         BuildIniPath(nullptr);
-        QCOMPARE(Q(Settings.IniPath), Q("KORU.ini"));
+        QCOMPARE(Q(Settings().IniPath), Q("KORU.ini"));
         BuildIniPath(std::string(300, 'd').c_str());
-        QCOMPARE(Q(Settings.IniPath), Q("KORU.ini"));
+        QCOMPARE(Q(Settings().IniPath), Q("KORU.ini"));
         BuildIniPath(scratch.Path("").toLocal8Bit().constData());
     }
 
@@ -66,17 +66,17 @@ private slots:
         };
         for (const auto& c : cases) {
             FindGameSection(Cartridge("game.gba", c.title, c.length, c.gzip).toLocal8Bit().constData());
-            QCOMPARE(Settings.GameSection, c.section);
+            QCOMPARE(Settings().GameSection, c.section);
         }
         FindGameSection(scratch.Path("missing.gba").toLocal8Bit().constData());
-        QCOMPARE(Q(Settings.GameSection), Q("UNKNOWN"));
+        QCOMPARE(Q(Settings().GameSection), Q("UNKNOWN"));
     }
 
     // A read starts from the built-in defaults, not from what was there.
     void WithoutAFileTheBuiltInDefaultsHold() {
-        Settings.UpdatePeriod = 9;
+        Settings().UpdatePeriod = 9;
         ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings.UpdatePeriod, GameSettings{}.UpdatePeriod);
+        QCOMPARE(Settings().UpdatePeriod, GameSettings{}.UpdatePeriod);
     }
 
     void TheGameSectionOverridesTheGlobalOne() {
@@ -84,27 +84,27 @@ private slots:
                   "[KORU]\nUpdatePeriod=2\nSoundVolume=100\nSoundLogFile=music.mid\nAutoFire=1\nSaveType=SRAM\n"
                   "[GAME]\nSoundVolume=50\nSaveType=flash128\n[OTHER]\nAutoFire=2\n");
         ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings.SoundVolume, 50);
-        QCOMPARE(Settings.UpdatePeriod, 2);
-        QCOMPARE(Settings.AutoFire, 1);
-        QCOMPARE(Q(Settings.SoundLogFile), Q("music.mid"));
-        QCOMPARE(Q(SaveTypeChoices[Settings.SaveType].Name), Q("FLASH128"));
+        QCOMPARE(Settings().SoundVolume, 50);
+        QCOMPARE(Settings().UpdatePeriod, 2);
+        QCOMPARE(Settings().AutoFire, 1);
+        QCOMPARE(Q(Settings().SoundLogFile), Q("music.mid"));
+        QCOMPARE(Q(SaveTypeChoices[Settings().SaveType].Name), Q("FLASH128"));
         ReadSettingsFor(Cartridge("other.gba", "OTHER"));
-        QCOMPARE(Settings.AutoFire, 2);
-        QCOMPARE(Settings.SoundVolume, 100);
-        QCOMPARE(Settings.SaveType, 0);  // only a game's own section names its chip
+        QCOMPARE(Settings().AutoFire, 2);
+        QCOMPARE(Settings().SoundVolume, 100);
+        QCOMPARE(Settings().SaveType, 0);  // only a game's own section names its chip
     }
 
     void AbsurdValuesAreBroughtIntoRange() {
         WriteText(scratch.Path("KORU.ini"), "[KORU]\nTimerPeriod=100\nUpdatePeriod=0\nSaveCPU=256\n");
         ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings.TimerPeriod, 60);
-        QCOMPARE(Settings.UpdatePeriod, 1);
-        QCOMPARE(int(Settings.SaveCPU), 1);
+        QCOMPARE(Settings().TimerPeriod, 60);
+        QCOMPARE(Settings().UpdatePeriod, 1);
+        QCOMPARE(int(Settings().SaveCPU), 1);
         WriteText(scratch.Path("KORU.ini"), "[KORU]\nTimerPeriod=-3\nUpdatePeriod=500\n");
         ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings.TimerPeriod, 0);
-        QCOMPARE(Settings.UpdatePeriod, 20);
+        QCOMPARE(Settings().TimerPeriod, 0);
+        QCOMPARE(Settings().UpdatePeriod, 20);
     }
 
     // A FIFO would hold the reader until a writer comes (the alarm turns a
@@ -113,14 +113,14 @@ private slots:
     void AKoruIniThatIsNoRegularFileIsRefusedAndSaid() {
         static QStringList told;
         told.clear();
-        Host.ReportProblem = [](const char* message) { told << Q(message); };
+        Handheld().Host.ReportProblem = [](void*, const char* message) { told << Q(message); };
         const QByteArray ini = scratch.Path("KORU.ini").toLocal8Bit();
         QCOMPARE(::mkfifo(ini.constData(), 0644), 0);
         ::alarm(20);
         ReadWindowSettings("game.gba");
         SaveCartridgePath();
         ::alarm(0);
-        Host = HostInterface{};
+        Handheld().Host = HostInterface{};
         QFileInfo file(scratch.Path("KORU.ini"));
         QVERIFY(!file.isFile() && file.exists());
         QCOMPARE(told.size(), 2);

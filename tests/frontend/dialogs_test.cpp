@@ -37,32 +37,32 @@ class DialogsTest : public QObject {
 private slots:
     void init() {
         QFile::remove(scratch.Path("KORU.ini"));
-        Settings = GameSettings{};
+        Settings() = GameSettings{};
         BuildIniPath(scratch.Path("").toLocal8Bit().constData());
-        std::strcpy(Settings.GameSection, "MYGAME");
-        StopRequested = false;
+        std::strcpy(Settings().GameSection, "MYGAME");
+        Handheld().StopRequested = false;
     }
 
-    void cleanup() { StartFrameTimer(0); }
+    void cleanup() { StopFrameTimer(); }
 
     // Settings unlike the defaults, SoundBuffers beyond its bar.
     static void UnusualSettings() {
-        Settings.UpdatePeriod = 3;
-        Settings.TimerPeriod = 0;
-        Settings.SoundVolume = 120;
-        Settings.SoundBuffers = 40;
-        Settings.AutoFire = 0x201;
-        Settings.SaveCPU = 0;
-        Settings.UseDrums = 1;
-        Settings.SoundSwitch = 0x8005;
-        std::strcpy(Settings.SoundLogFile, "tune.mid");
+        Settings().UpdatePeriod = 3;
+        Settings().TimerPeriod = 0;
+        Settings().SoundVolume = 120;
+        Settings().SoundBuffers = 40;
+        Settings().AutoFire = 0x201;
+        Settings().SaveCPU = 0;
+        Settings().UseDrums = 1;
+        Settings().SoundSwitch = 0x8005;
+        std::strcpy(Settings().SoundLogFile, "tune.mid");
     }
 
     // What the controls show is read back by OK (OkWritesEachKeyToItsSection
     // writes every one of them); here a changed control is thrown away.
     void CancellingChangesNothing() {
         UnusualSettings();
-        const GameSettings before = Settings;
+        const GameSettings before = Settings();
         const int ended = RunSettings([](QWidget* dialog) {
             Step(dialog, 100, QAbstractSlider::SliderSingleStepAdd);
             Click(dialog, 120);
@@ -72,10 +72,10 @@ private slots:
         // Escape and the close box cancel too.
         RunSettings([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
         RunSettings([](QWidget* dialog) { dialog->close(); });
-        QCOMPARE(Settings.UpdatePeriod, before.UpdatePeriod);
-        QCOMPARE(Settings.AutoFire, before.AutoFire);
+        QCOMPARE(Settings().UpdatePeriod, before.UpdatePeriod);
+        QCOMPARE(Settings().AutoFire, before.AutoFire);
         QVERIFY(!QFile::exists(scratch.Path("KORU.ini")));
-        QCOMPARE(SetActive(2), 1);
+        QCOMPARE(IsActive(), true);
     }
 
     void OkWritesEachKeyToItsSection() {
@@ -91,37 +91,40 @@ private slots:
                  Q("[KORU]\nWidth=480\nSoundRate=22050\nSoundBuffers=32\nSoundVolume=120\nSaveCPU=0\nCheckCRC=1\n"
                    "UpdatePeriod=3\nTimerPeriod=1\nSoundLogFile=tune.mid\n\n"
                    "[MYGAME]\nSoundSwitch=32773\nAutoFire=515\nUseDrums=1\n"));
-        QCOMPARE(Settings.SoundRate, 22050);
-        QCOMPARE(Settings.TimerPeriod, 1);
+        QCOMPARE(Settings().SoundRate, 22050);
+        QCOMPARE(Settings().TimerPeriod, 1);
         QVERIFY(FrameTimerRunning());
-        QVERIFY(!StopRequested);
+        QVERIFY(!Handheld().StopRequested);
     }
 
     void ResetAndAChangedCrcCheckRestartTheGame() {
-        RunSettings([](QWidget* dialog) { Click(dialog, 146); });
-        QVERIFY(StopRequested);
-        StopRequested = false;
+        FrontEnd.GameRunning = true;  // the restart then waits for the game's next frame
+        RunSettings([](QWidget* dialog) { Click(dialog, ResetButton); });
+        QVERIFY(Handheld().StopRequested);
+        Handheld().StopRequested = false;
         RunSettings([](QWidget* dialog) {
-            Click(dialog, 127);
-            Click(dialog, 1);
+            Click(dialog, CheckCrcBox);
+            Click(dialog, OkButton);
         });
-        QVERIFY(StopRequested);
-        QCOMPARE(Settings.CheckCRC, 0);
+        QVERIFY(Handheld().StopRequested);
+        QCOMPARE(Settings().CheckCRC, 0);
+        FrontEnd.GameRunning = false;
+        Handheld().StopRequested = false;
     }
 
     void NoSoundShowsAsMidiAndConfirmsAsMidi() {
-        Settings.SoundRate = 0;
+        Settings().SoundRate = 0;
         RunSettings([](QWidget* dialog) { Click(dialog, 1); });
-        QCOMPARE(Settings.SoundRate, 1);
-        Settings.SoundRate = 30000;
+        QCOMPARE(Settings().SoundRate, 1);
+        Settings().SoundRate = 30000;
         RunSettings([](QWidget* dialog) { Click(dialog, 1); });
-        QCOMPARE(Settings.SoundRate, 30000);
+        QCOMPARE(Settings().SoundRate, 30000);
     }
 
     // The sync bar ignores a jump to its end (keeping its place) but takes a
     // drag there.
     void TheSyncBarReachesItsEndOnlyByADrag() {
-        Settings.TimerPeriod = 60;
+        Settings().TimerPeriod = 60;
         RunSettings([](QWidget* dialog) {
             Step(dialog, 101, QAbstractSlider::SliderToMaximum);  // keeps its place
             QCOMPARE(Bar(dialog, 101), 60);
@@ -129,26 +132,27 @@ private slots:
             Click(dialog, 1);
         });
         // Accepted in the file, refused by the timer until the next start clamps it.
-        QCOMPARE(Settings.TimerPeriod, 0);
-        QVERIFY(!FrameTimerRunning());
+        QCOMPARE(Settings().TimerPeriod, 0);
+        QCOMPARE(FramePeriodMs(), 0u);
         QVERIFY(ReadText(scratch.Path("KORU.ini")).contains("TimerPeriod=120\n"));
     }
 
     void TheAboutBoxSilencesWhileOpen() {
-        SetActive(1);
+        SetActive(true);
         WhenDialogOpens([](QWidget* dialog) {
-            QCOMPARE(SetActive(2), 0);
+            QCOMPARE(IsActive(), false);
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         QCOMPARE(RunDialog(AboutDialog, AboutDialogProc), 1);
-        QCOMPARE(SetActive(2), 1);
+        QCOMPARE(IsActive(), true);
     }
 
     // Escape does not close the information dialog; its button does.
     void TheGameInformationClosesOnlyByItsButton() {
         std::array<uint8_t, 512> header{};
         std::memcpy(&header[0xA0], "ABC\0\0\0\0\0\0\0\0\0AXVE", 16);
-        RomImage = header.data();
+        Handheld().RomImage.reset(new uint8_t[header.size()]);
+        std::copy(header.begin(), header.end(), Handheld().RomImage.get());
         WhenDialogOpens([](QWidget* dialog) {
             QCOMPARE(FindControl<QGroupBox>(dialog, NameGroup)->title(), Q("ABC (AXVE)"));
             QTest::keyClick(dialog, Qt::Key_Escape);
@@ -157,7 +161,7 @@ private slots:
             Click(dialog, 1);
         });
         QCOMPARE(RunDialog(GameInfoDialog, GameInfoDialogProc), 1);
-        RomImage = nullptr;
+        Handheld().RomImage.reset();
     }
 };
 

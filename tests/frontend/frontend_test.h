@@ -13,7 +13,9 @@
 #include <string>
 
 #include "frontend/config.h"
+#include "frontend/main_window.h"
 #include "game/settings.h"
+#include "machine/machine.h"
 
 int RunIniFileTests(int argc, char** argv);
 int RunConfigTests(int argc, char** argv);
@@ -29,7 +31,7 @@ class ScratchDirectory {
 public:
     ScratchDirectory() : previous_(QDir::currentPath()) {
         QDir::setCurrent(directory_.path());
-        Settings = GameSettings{};
+        Settings() = GameSettings{};
         BuildIniPath(directory_.path().toLocal8Bit().constData());
     }
     ~ScratchDirectory() { QDir::setCurrent(previous_); }

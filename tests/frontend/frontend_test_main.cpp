@@ -3,9 +3,11 @@
 
 #include <QFile>
 #include <cstdlib>
+#include <memory>
 
 #include "frontend/main_window.h"
 #include "frontend_test.h"
+#include "machine/machine.h"
 #include "platform/qt/desktop.h"
 
 QString ReadText(const QString& path) {
@@ -40,6 +42,9 @@ QMainWindow* MainWindowWidget() {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (!OpenDesktop(argc, argv)) return 1;
+    // The program's one machine, as RunProgram makes it.
+    const std::unique_ptr<Machine> machine = CreateMachine();
+    FrontEnd.Handheld = machine.get();
     EndProcess = [](int) {};  // a quit must not end the test run
     int failures = 0;
     failures += RunIniFileTests(argc, argv);

@@ -12,7 +12,6 @@
 #include <QMenuBar>
 #include <QTest>
 #include <cstring>
-#include <ctime>
 
 #include "frontend/config.h"
 #include "frontend/dialogs.h"
@@ -20,7 +19,7 @@
 #include "frontend/input.h"
 #include "frontend_test.h"
 #include "game/game.h"
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "platform/qt/window.h"
 #include "video/render_line.h"
 
@@ -39,10 +38,10 @@ int FramesRun = 0;
 int StopAtFrame = 0;
 void (*AtFrame5)() = nullptr;
 
-uint32_t CountFrames() {
+uint32_t CountFrames(void* context) {
     if (++FramesRun == 5 && AtFrame5) AtFrame5();
-    if (FramesRun >= StopAtFrame) StopRequested = true;
-    return PollInput();
+    if (FramesRun >= StopAtFrame) Handheld().StopRequested = true;
+    return PollInput(context);
 }
 
 }  // namespace
@@ -53,8 +52,8 @@ class MainWindowTest : public QObject {
     ScratchDirectory scratch;
 
     static void ClientAreaIs(int width, int height) {
-        QTRY_COMPARE(Settings.ClientWidth, width);
-        QTRY_COMPARE(Settings.ClientHeight, height);
+        QTRY_COMPARE(Settings().ClientWidth, width);
+        QTRY_COMPARE(Settings().ClientHeight, height);
         int actualWidth = 0, actualHeight = 0;
         GetClientAreaSize(actualWidth, actualHeight);
         QCOMPARE(actualWidth, width);
@@ -65,14 +64,13 @@ private slots:
     void initTestCase() {
         if (!MainWindowOpen()) QVERIFY(CreateMainWindow());
         ChooseFile = AnswerFileDialog;
-        Host.PollInput = CountFrames;
-        Host.PresentFrame = [](const uint16_t*) { ShowPicture(); };
-        Host.WaitFrameTick = WaitFrameTick;
+        Handheld().Host.PollInput = CountFrames;
+        Handheld().Host.PresentFrame = [](void*, const uint16_t*) { ShowPicture(); };
     }
 
     void init() {
         QFile::remove(scratch.Path("KORU.ini"));
-        StopRequested = false;
+        Handheld().StopRequested = false;
         FileAnswer = nullptr;
     }
 
@@ -100,26 +98,29 @@ private slots:
         ReadWindowSettings("\"my game.gba\"");
         ClientAreaIs(300, 200);
         QTRY_COMPARE(MainWindowWidget()->pos(), QPoint(100, 70));
-        QCOMPARE(Q(Settings.Cartridge), Q("\"my game.gba\""));
+        QCOMPARE(Q(Settings().Cartridge), Q("\"my game.gba\""));
         ReadWindowSettings("");
-        QCOMPARE(Q(Settings.Cartridge), Q("saved.gba"));
+        QCOMPARE(Q(Settings().Cartridge), Q("saved.gba"));
         ReadWindowSettings(std::string(300, 'p').c_str());
-        QCOMPARE(std::strlen(Settings.Cartridge), size_t(250));
+        QCOMPARE(std::strlen(Settings().Cartridge), size_t(250));
         QFile::remove(scratch.Path("KORU.ini"));
         ReadWindowSettings(nullptr);
-        QCOMPARE(Q(Settings.Cartridge), Q("CART.GBA"));
+        QCOMPARE(Q(Settings().Cartridge), Q("CART.GBA"));
         ClientAreaIs(240, 160);
     }
 
     void OpenTakesTheChosenCartridgeAndStopsTheGame() {
-        std::strcpy(Settings.Cartridge, "old.gba");
+        FrontEnd.GameRunning = true;  // the game then ends at its next frame
+        std::strcpy(Settings().Cartridge, "old.gba");
         HandleCommand(CommandOpen);
-        QVERIFY(!StopRequested);
-        QCOMPARE(Q(Settings.Cartridge), Q("old.gba"));
+        QVERIFY(!Handheld().StopRequested);
+        QCOMPARE(Q(Settings().Cartridge), Q("old.gba"));
         FileAnswer = "new.gba";
         HandleCommand(CommandOpen);
-        QVERIFY(StopRequested);
-        QCOMPARE(Q(Settings.Cartridge), Q("new.gba"));
+        QVERIFY(Handheld().StopRequested);
+        QCOMPARE(Q(Settings().Cartridge), Q("new.gba"));
+        FrontEnd.GameRunning = false;
+        Handheld().StopRequested = false;
         // Without a game the state commands only remember the name.
         FileAnswer = "slot.sta";
         HandleCommand(CommandLoadState);
@@ -128,30 +129,16 @@ private slots:
         QVERIFY(!QFile::exists(scratch.Path("slot.sta")));
     }
 
-    // (The offscreen platform leaves no window active once a popup closes, so
-    // the activation change is kept out of this with SaveCPU off.)
-    void AnOpenMenuPausesTheGame() {
-        Settings.SaveCPU = 0;
-        SetActive(1);
-        QMenu* file = MainWindowWidget()->menuBar()->actions()[0]->menu();
-        file->popup(MainWindowWidget()->mapToGlobal(QPoint(0, 0)));
-        QTRY_COMPARE(SetActive(2), 0);
-        file->hide();
-        QTRY_COMPARE(SetActive(2), 1);
-        MainWindowWidget()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(MainWindowWidget()));
-    }
-
     // Guard columns green, the visible area red with one blue pixel at its
     // top-left corner: at 2:1 the window shows a 2x2 blue block in a red
     // field, and never green.
     void ThePictureIsTheVisibleAreaStretched() {
         HandleCommand(CommandSize1 + 1);
         ClientAreaIs(480, 320);
-        FrameSurface.fill(0x03E0);
+        Handheld().FrameSurface.fill(0x03E0);
         for (uint32_t y = 0; y < SurfaceHeight; ++y)
-            for (uint32_t x = 0; x < 240; ++x) FrameSurface[y * SurfaceWidth + LineGuard + x] = 0x7C00;
-        FrameSurface[LineGuard] = 0x001F;
+            for (uint32_t x = 0; x < 240; ++x) Handheld().FrameSurface[y * SurfaceWidth + LineGuard + x] = 0x7C00;
+        Handheld().FrameSurface[LineGuard] = 0x001F;
         ShowPicture();
         const QImage shown = MainWindowWidget()->centralWidget()->grab().toImage();
         QCOMPARE(shown.size(), QSize(480, 320));
@@ -161,64 +148,116 @@ private slots:
             QCOMPARE(shown.pixelColor(x, 319), QColor(255, 0, 0));
             QCOMPARE(shown.pixelColor(479, x * 2 / 3), QColor(255, 0, 0));
         }
-        FrameSurface.fill(0);
+        Handheld().FrameSurface.fill(0);
     }
 
-    // A game run from LoadGameSettings on our smoke cartridge: paced, and
-    // described by the information dialog while it runs. (Its battery file
-    // and the quit path are the smoke test's.)
+    // Starts our smoke cartridge, which runs on the frame timer until frame
+    // StopAtFrame asks for the stop. The next game then is one that cannot
+    // start, and the file dialog is cancelled: the window stays without a
+    // game. (Its battery file and the quit path are the smoke test's.)
+    void StartSmokeGame(int stopAtFrame) {
+        const QString cartridge = scratch.Path("smoke.gba");
+        QFile::copy(SmokeCartridge, cartridge);
+        FramesRun = 0;
+        StopAtFrame = stopAtFrame;
+        std::strcpy(Settings().Cartridge, scratch.Path("missing.gba").toLocal8Bit().constData());
+        FileAnswer = nullptr;
+        QVERIFY(BeginGame(cartridge.toLocal8Bit().constData()).Started());
+        QVERIFY(FrontEnd.GameRunning);
+    }
+
+    // The frame timer runs the game from the event loop, paced, and the
+    // information dialog describes it while frames stand still.
     void AGameRunsUntilItIsStopped() {
         MainWindowWidget()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(MainWindowWidget()));
-        const QString cartridge = scratch.Path("smoke.gba");
-        QVERIFY(QFile::copy(SmokeCartridge, cartridge));
         // The information dialog takes the activation, and the offscreen
         // platform gives it back to no window: do not pause for that.
         WriteText(scratch.Path("KORU.ini"), "[KORU]\nSaveCPU=0\n");
-        FramesRun = 0;
-        StopAtFrame = 30;
         AtFrame5 = [] {
-            WhenDialogOpens([](QWidget* dialog) {
-                QCOMPARE(FindControl<QGroupBox>(dialog, NameGroup)->title(), Q("SMOKE (KTST)"));
-                // No save-type marker and no clock in the smoke cartridge.
-                QCOMPARE(FindControl<QLabel>(dialog, SaveTypeField)->text(), Q("SRAM/FLASH 64 KB + EEPROM 512 B"));
-                QCOMPARE(FindControl<QLabel>(dialog, ClockField)->text(), Q("none"));
-                FindControl<QAbstractButton>(dialog, OkButton)->click();
+            // A command from the event loop, between two frames.
+            QTimer::singleShot(0, [] {
+                WhenDialogOpens([](QWidget* dialog) {
+                    QCOMPARE(FindControl<QGroupBox>(dialog, NameGroup)->title(), Q("SMOKE (KTST)"));
+                    // No save-type marker and no clock in the smoke cartridge.
+                    QCOMPARE(FindControl<QLabel>(dialog, SaveTypeField)->text(), Q("SRAM/FLASH 64 KB + EEPROM 512 B"));
+                    QCOMPARE(FindControl<QLabel>(dialog, ClockField)->text(), Q("none"));
+                    const int frames = FramesRun;
+                    QTest::qWait(100);
+                    QCOMPARE(FramesRun, frames);  // no frame while the dialog is open
+                    FindControl<QAbstractButton>(dialog, OkButton)->click();
+                });
+                HandleCommand(CommandGameInfo);
             });
-            HandleCommand(CommandGameInfo);
         };
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(LoadGameSettings(cartridge.toLocal8Bit().constData()), 1);
+        StartSmokeGame(30);
+        QVERIFY(FrameTimerRunning());
+        QCOMPARE(FramePeriodMs(), 16u);
+        QTRY_VERIFY_WITH_TIMEOUT(!FrontEnd.GameRunning, 10000);
         AtFrame5 = nullptr;
         QCOMPARE(FramesRun, 30);
-        QVERIFY(FrameTimerRunning());
         QVERIFY2(clock.elapsed() >= 29 * 16 - 20, "60 Hz pacing ran too fast");
-        QVERIFY(!FrontEnd.GameRunning);
 
-        QCOMPARE(LoadGameSettings(scratch.Path("missing.gba").toLocal8Bit().constData()), 0);
         // Without a game the information dialog does not open.
         HandleCommand(CommandGameInfo);
+        QVERIFY(!BeginGame(scratch.Path("missing.gba").toLocal8Bit().constData()).Started());
+        QVERIFY(!FrontEnd.GameRunning);
     }
 
-    // The tick flag is set on the timer's thread; waiting for it sleeps.
-    void FramePacingWaitsWithoutSpinning() {
+    // Frames stand still while a menu is open, and with SaveCPU while the
+    // window is in the background; without SaveCPU the background plays on.
+    void MenusAndTheBackgroundPauseTheFrames() {
+        MainWindowWidget()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(MainWindowWidget()));
+        WriteText(scratch.Path("KORU.ini"), "[KORU]\nSaveCPU=1\nTimerPeriod=0\n");
+        StartSmokeGame(1000000);
+        QTRY_VERIFY(FramesRun > 3);
+        const auto standsStill = [] {
+            QTest::qWait(30);
+            const int frames = FramesRun;
+            QTest::qWait(150);
+            return FramesRun == frames;
+        };
+        QMenu* file = MainWindowWidget()->menuBar()->actions()[0]->menu();
+        file->popup(MainWindowWidget()->mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(FrontEnd.MenuOpen);
+        QVERIFY(EmulationPaused());
+        QVERIFY2(standsStill(), "frames ran under an open menu");
+        file->hide();
+        QTRY_VERIFY(!FrontEnd.MenuOpen);
+
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY2(standsStill(), "frames ran in the background with SaveCPU");
+        Settings().SaveCPU = 0;
+        QVERIFY2(!standsStill(), "without SaveCPU the background plays on");
+        other.hide();
+        MainWindowWidget()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(MainWindowWidget()));
+        Handheld().StopRequested = true;
+        QTRY_VERIFY(!FrontEnd.GameRunning);
+        StopFrameTimer();
+    }
+
+    void FramePacingIsUpToSixtyHz() {
         QCOMPARE(StartFrameTimer(0), 0);
+        QCOMPARE(FramePeriodMs(), 0u);
         QCOMPARE(StartFrameTimer(61), 0);
-        WaitFrameTick();  // no timer: returns at once
         QVERIFY(StartFrameTimer(20) != 0);
-        WaitFrameTick();
-        QElapsedTimer clock;
-        clock.start();
-        const std::clock_t cpuStart = std::clock();
-        for (int i = 0; i < 10; ++i) WaitFrameTick();
-        const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-        QVERIFY(clock.elapsed() >= 10 * 50 - 20);
-        QVERIFY2(cpuSeconds < 0.1, "waiting for the frame tick burns the processor");
-        StartFrameTimer(0);
+        QCOMPARE(FramePeriodMs(), 50u);
+        StopFrameTimer();
+        QVERIFY(!FrameTimerRunning());
     }
 
-    void cleanupTestCase() { FrontEnd = FrontEndState{}; }
+    void cleanupTestCase() {
+        Machine* handheld = FrontEnd.Handheld;
+        FrontEnd = FrontEndState{};
+        FrontEnd.Handheld = handheld;
+    }
 };
 
 int RunMainWindowTests(int argc, char** argv) {

@@ -56,6 +56,7 @@ bool Place(SaveType type, size_t size, Placement& place) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
+    Machine& m = FuzzMachine();
     InputReader reader({input, size});
     const uint8_t choice = reader.Byte();
     const auto type = SaveType((choice & 7) % SaveTypeCount);
@@ -63,40 +64,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     const uint8_t width = type == SaveType::Combined ? EepromSmallWidth : widths[(choice >> 3) & 3];
     const std::span<const uint8_t> file = reader.Rest();
     const std::string path = WriteScratchFile("game.sav", file);
-    auto* rom = static_cast<uint8_t*>(std::calloc(PageSize, 1));
-    if (!rom || !StartMachine(rom, int32_t(PageSize))) return 0;
-    ClockHostTime = [] { return HostTime; };
-    SetSaveType(type, width, PageSize);
-    SaveFileName = ::strdup(path.c_str());
+    if (!StartMachine(NewImage(PageSize), int32_t(PageSize))) return 0;
+    m.ClockHostTime = [] { return HostTime; };
+    SetSaveType(m, type, width, PageSize);
+    m.SaveFileName = path;
 
     Placement place;
     bool fits = Place(type, file.size(), place);
     const bool trailer = !fits && file.size() > TrailerSize && Place(type, file.size() - TrailerSize, place);
     fits = fits || trailer;
-    const bool loaded = LoadBatteryFile();
+    const bool loaded = LoadBatteryFile(m);
     Require(loaded == (fits && !file.empty()), "a file loads when its size fits the chip");
-    Require(BatteryRefusal.empty() == (fits || file.empty()), "a file that fits nothing is refused");
-    Require(bool(RealTimeClock.Present) == trailer, "the clock comes with a trailer");
+    Require(m.BatteryRefusal.empty() == (fits || file.empty()), "a file that fits nothing is refused");
+    Require(bool(m.RealTimeClock.Present) == trailer, "the clock comes with a trailer");
 
     // The chips hold the file's bytes where its layout puts them, and are
     // erased everywhere else.
-    Require(std::memcmp(BackupMemory, file.data(), place.ramBytes) == 0 &&
-                Erased(BackupMemory + place.ramBytes, BackupMemorySize - place.ramBytes),
+    Require(std::memcmp(m.BackupMemory.data(), file.data(), place.ramBytes) == 0 &&
+                Erased(m.BackupMemory.data() + place.ramBytes, BackupMemorySize - place.ramBytes),
             "static RAM or FLASH from the file's start");
-    Require(std::memcmp(EepromMemory, file.data() + place.eepromOffset, place.eepromBytes) == 0 &&
-                Erased(EepromMemory + place.eepromBytes, EepromLargeSize - place.eepromBytes),
+    Require(std::memcmp(m.EepromMemory.data(), file.data() + place.eepromOffset, place.eepromBytes) == 0 &&
+                Erased(m.EepromMemory.data() + place.eepromBytes, EepromLargeSize - place.eepromBytes),
             "EEPROM from the file");
 
     // Written back: the chip's own image of what was loaded, or nothing.
-    const uint32_t eepromSize = EepromSize();
+    const uint32_t eepromSize = EepromSize(m);
     Bytes expected;
     if (type == SaveType::Combined) {
-        const bool ram = !Erased(BackupMemory, 65536), eeprom = !Erased(EepromMemory, 512);
-        if (ram) expected.assign(BackupMemory, BackupMemory + 65536);
-        if (eeprom) expected.insert(expected.end(), EepromMemory, EepromMemory + 512);
+        const bool ram = !Erased(m.BackupMemory.data(), 65536), eeprom = !Erased(m.EepromMemory.data(), 512);
+        if (ram) expected.assign(m.BackupMemory.data(), m.BackupMemory.data() + 65536);
+        if (eeprom) expected.insert(expected.end(), m.EepromMemory.data(), m.EepromMemory.data() + 512);
     } else {
-        expected.assign(BackupMemory, BackupMemory + BackupChipSize());
-        expected.insert(expected.end(), EepromMemory, EepromMemory + eepromSize);
+        expected.assign(m.BackupMemory.data(), m.BackupMemory.data() + BackupChipSize(m));
+        expected.insert(expected.end(), m.EepromMemory.data(), m.EepromMemory.data() + eepromSize);
         if (Erased(expected.data(), expected.size())) expected.clear();
     }
     StopMachine();

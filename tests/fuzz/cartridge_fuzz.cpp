@@ -28,6 +28,7 @@
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Machine& m = FuzzMachine();
     InputReader input({data, size});
     const uint8_t mode = input.Byte();
     const bool checkHeader = mode & 0x80;
@@ -85,10 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         knownContent = trailerCut;
     }
 
-    ResetGlobals();
+    ResetMachineSettings();
     int32_t imageSize = -1, roundedSize = -1;
     StartFailure failure = StartFailure::None;
-    uint8_t* image = LoadCartridgeImage(path.c_str(), imageSize, roundedSize, failure);
+    std::unique_ptr<uint8_t[]> loaded = LoadCartridgeImage(m, path.c_str(), imageSize, roundedSize, failure);
+    const uint8_t* image = loaded.get();
     if (!image) {
         Require(failure != StartFailure::None, "a refused image gives a reason");
         Require(imageSize == 0 && roundedSize == 0, "a refused image reports no size");
@@ -113,12 +115,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(prefixLength == std::min<int32_t>(imageSize, 512) && std::memcmp(prefix, image, size_t(prefixLength)) == 0,
             "the prefix is the image's start");
 
-    if (!StartMachine(image, roundedSize)) return 0;
-    Settings.CheckCRC = checkHeader;
-    GetGameTitle(RomImage);
-    FindMakerName(RomImage);
-    HeaderEntryAddress(RomImage);
-    if (!Settings.CheckCRC || HeaderComplement(RomImage) == RomImage[HeaderComplementOffset]) RunSlices(6, 64);
+    if (!StartMachine(std::move(loaded), roundedSize)) return 0;
+    const uint8_t* rom = m.RomImage.get();
+    m.Settings.CheckCRC = checkHeader;
+    GetGameTitle(rom);
+    FindMakerName(rom);
+    HeaderEntryAddress(rom);
+    if (!m.Settings.CheckCRC || HeaderComplement(rom) == rom[HeaderComplementOffset]) RunSlices(6, 64);
     StopMachine();
     return 0;
 }

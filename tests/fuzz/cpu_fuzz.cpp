@@ -31,12 +31,13 @@ constexpr StartArea StartAreas[] = {
     {0x08000000, 0x10000}, {0x03000000, 0x8000}, {0x02000000, 0x40000}, {0x00000000, 0x4000}};
 
 void Fill(uint32_t busBase, uint32_t size, std::span<const uint8_t> bytes) {
-    std::memcpy(WriteHostAddress(busBase), bytes.data(), std::min<size_t>(size, bytes.size()));
+    std::memcpy(WriteHostAddress(FuzzMachine().PageTable, busBase), bytes.data(), std::min<size_t>(size, bytes.size()));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Machine& m = FuzzMachine();
     InputReader input({data, size});
     const uint8_t controlByte = input.Byte();
     const uint8_t options = input.Byte();
@@ -51,9 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> contents = input.Rest();
 
     constexpr int32_t romSize = 0x10000;
-    auto* rom = static_cast<uint8_t*>(std::calloc(romSize, 1));
-    std::memcpy(rom, contents.data(), std::min<size_t>(romSize, contents.size()));
-    if (!StartMachine(rom, romSize)) return 0;
+    std::unique_ptr<uint8_t[]> rom = NewImage(romSize);
+    if (!rom) return 0;
+    std::memcpy(rom.get(), contents.data(), std::min<size_t>(romSize, contents.size()));
+    if (!StartMachine(std::move(rom), romSize)) return 0;
     Fill(0x03000000, 0x8000, contents);
     Fill(0x02000000, 0x40000, contents);
     if (options & 4) {
@@ -61,15 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fill(0x06000000, 0x18000, contents);
         Fill(0x07000000, 0x400, contents);
     }
-    for (size_t i = 0; i < ioCount; ++i) WriteIoRegister(0x04000000 + ioWrites[i].offset, ioWrites[i].value);
+    for (size_t i = 0; i < ioCount; ++i) WriteIoRegister(m, 0x04000000 + ioWrites[i].offset, ioWrites[i].value);
 
     const uint32_t cpsr = uint32_t(options & 0xF0) << 24 | controlByte;
-    WriteCpsr(Cpu, cpsr);
-    for (int r = 0; r < 15; ++r) Cpu.R[r] = registers[r];
+    WriteCpsr(m.Cpu, cpsr);
+    for (int r = 0; r < 15; ++r) m.Cpu.R[r] = registers[r];
     const StartArea& area = StartAreas[options & 3];
-    Cpu.R[15] = area.base + (registers[15] % area.size & ((cpsr & FlagT) ? ~1u : ~3u));
-    Cpu.SliceBreak = 0;
-    Cpu.Cycles = int32_t(Cpu.SliceLength);
+    m.Cpu.R[15] = area.base + (registers[15] % area.size & ((cpsr & FlagT) ? ~1u : ~3u));
+    m.Cpu.SliceBreak = 0;
+    m.Cpu.Cycles = int32_t(m.Cpu.SliceLength);
 
     // Six slices are three display lines, about 3700 cycles.
     RunSlices(6, 200);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "cpu/cpu_state.h"
 #include "cpu/modes.h"
@@ -18,7 +19,9 @@
 #include "game/settings.h"
 #include "machine/backup.h"
 #include "machine/io_registers.h"
+#include "machine/machine.h"
 #include "machine/page_table.h"
+#include "machine/rtc.h"
 #include "machine/scanline.h"
 #include "sound/midi_log.h"
 
@@ -143,76 +146,72 @@ std::span<const uint8_t> InputReader::Take(size_t count) {
     return taken;
 }
 
-void ResetGlobals() {
+Machine& FuzzMachine() {
+    static const std::unique_ptr<Machine> machine = [] {
+        std::unique_ptr<Machine> created = CreateMachine();
+        Require(created != nullptr, "out of memory for the machine");
+        PowerOnMachine(*created);
+        FillPageHoles(created->PageTable, created->DummyRam.data());
+        return created;
+    }();
+    return *machine;
+}
+
+void ResetMachineSettings() {
     static const std::string missingBios = ScratchFolder() + "/no-bios/GBA.ROM";
-    Settings = GameSettings{};
-    Verbose = 0;
-    BatteryFileEnabled = true;
-    LoadDefaultState = false;
-    StartHook = nullptr;
-    StopRequested = false;
-    BiosPath = missingBios.c_str();
+    Machine& m = FuzzMachine();
+    m.Settings = GameSettings{};
+    m.Verbose = 0;
+    m.BatteryFileEnabled = true;
+    m.LoadDefaultState = false;
+    m.StopRequested = false;
+    m.BiosPath = missingBios.c_str();
+    m.Host = HostInterface{};
+    m.ClockHostTime = SystemClockTime;
 }
 
 namespace {
 
-constexpr uint32_t CartridgeWindows[] = {0x08000000, 0x0A000000, 0x0C000000};
-constexpr uint32_t WindowPages = 0x2000000 >> PageShift;
-
 // A fresh start's memories: all zero but the interrupt stub in the BIOS
 // area (the BIOS path never exists here) and the erased backup memories.
-void PowerOnMemories() {
+void PowerOnMemories(Machine& m) {
     for (const MachineMemory& memory : MachineMemories)
-        std::memset(PageTable.Read[memory.busBase >> PageShift], 0, memory.size);
-    std::memset(DummyRam, 0, PageSize);
-    std::memcpy(BiosImage, BiosStub, BiosStubSize);
-    BiosLoaded = false;
-    PowerOnBackupMemory();
+        std::memset(m.PageTable.Read[memory.busBase >> PageShift], 0, memory.size);
+    m.DummyRam.fill(0);
+    std::memcpy(m.Bios.data(), BiosStub, BiosStubSize);
+    m.BiosLoaded = false;
+    PowerOnBackupMemory(m);
 }
 
 }  // namespace
 
-bool StartMachine(uint8_t* image, int32_t roundedSize) {
-    static bool allocated = false;
-    ResetGlobals();
-    if (!allocated) {
-        if (!AllocateMachine()) {
-            std::free(image);
-            EndGame();
-            return false;
-        }
-        FillPageHoles();
-        allocated = true;
-    } else {
-        PowerOnMemories();
-    }
-    MapCartridge(image, roundedSize);
+std::unique_ptr<uint8_t[]> NewImage(size_t size) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
+}
+
+bool StartMachine(std::unique_ptr<uint8_t[]> image, int32_t roundedSize) {
+    Machine& m = FuzzMachine();
+    ResetMachineSettings();
+    if (!image) return false;
+    PowerOnMemories(m);
+    MapCartridge(m, std::move(image), roundedSize);
     // A game start leaves the banked registers and the record's reserved
     // words as it finds them (the BIOS sets up what it needs); a fresh
     // process finds them zero, and so does every input here.
-    Cpu = CpuState{};
-    ResetHardware();
+    m.Cpu = CpuState{};
+    ResetHardware(m);
     return true;
 }
 
 void StopMachine() {
-    if (SaveFileName) WriteBatteryFile();
-    ReleaseBatteryFile();
-    CloseMidiLog();
-    std::free(SaveFileName);
-    std::free(StateFileName);
-    SaveFileName = StateFileName = nullptr;
-    std::free(RomImage);
-    RomImage = nullptr;
-    RomSize = 0;
-    for (uint32_t window : CartridgeWindows)
-        std::fill_n(PageTable.Read.begin() + (window >> PageShift), WindowPages, DummyRam);
-    ResetGlobals();
+    EndGame(FuzzMachine());
+    ResetMachineSettings();
 }
 
 void RunSlices(int normalSlices, int maxSlices) {
+    Machine& m = FuzzMachine();
     for (int slice = 0; slice < maxSlices && normalSlices > 0; ++slice) {
-        const SliceEnd end = RunSlice(Cpu);
+        const SliceEnd end = RunSlice(m);
         if (end == SliceEnd::Stop) return;
         if (end == SliceEnd::Normal) --normalSlices;
     }

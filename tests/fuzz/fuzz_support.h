@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,19 +46,23 @@ private:
     std::span<const uint8_t> rest;
 };
 
-// Puts back every setting a harness may touch: Settings, Verbose, the
-// battery and snapshot switches, and a BIOS path in the scratch folder that
-// does not exist, so a GBA.ROM in the working directory is never read.
-void ResetGlobals();
+// The one machine every input of the process runs on. It is created once:
+// rebuilding two page maps of 262144 entries for each input cost more than
+// most inputs themselves.
+Machine& FuzzMachine();
 
-// Maps the image (std::malloc'd, a multiple of 16 KB) and resets the
-// hardware, as a game start does. The memories and the page table are
-// allocated once per process and put back to their power-on contents for
-// each input: rebuilding two maps of 262144 entries cost more than most
-// inputs themselves. False when memory runs out (the image is then freed).
-bool StartMachine(uint8_t* image, int32_t roundedSize);
-// The game's end without the release: writes the battery file, frees the
-// file names and the image, and unmaps the cartridge windows.
+// Puts back every setting a harness may touch: the settings, Verbose, the
+// battery and snapshot switches, the host, and a BIOS path in the scratch
+// folder that does not exist, so a GBA.ROM in the working directory is
+// never read.
+void ResetMachineSettings();
+
+// Maps the image (a multiple of 16 KB) and resets the hardware, as a game
+// start does, with the memories put back to their power-on contents.
+bool StartMachine(std::unique_ptr<uint8_t[]> image, int32_t roundedSize);
+// A zero-filled image of that size, or null when memory runs out.
+std::unique_ptr<uint8_t[]> NewImage(size_t size);
+// The game's end (EndGame), and the settings put back.
 void StopMachine();
 
 // The run loop with a budget: at most normalSlices slices handed over to the

@@ -12,6 +12,7 @@
 
 #include "frontend/config.h"
 #include "frontend/ini_file.h"
+#include "frontend/main_window.h"
 #include "game/header.h"
 #include "game/settings.h"
 #include "machine/host.h"
@@ -31,6 +32,7 @@ bool Terminated(const char* text, size_t size, size_t longest) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Machine& m = FuzzMachine();
     InputReader input({data, size});
     uint8_t cartridge[512] = {};
     const auto title = input.Take(12);
@@ -40,36 +42,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string newValue(rest.begin(), lineEnd);
     const auto text = lineEnd == rest.end() ? rest.last(0) : rest.subspan(size_t(lineEnd - rest.begin()) + 1);
 
-    ResetGlobals();
+    ResetMachineSettings();
+    // The desktop program's settings code works on the program's machine.
+    FrontEnd.Handheld = &m;
     const std::string cartridgePath = WriteScratchFile("game.gba", cartridge);
     const std::string iniPath = WriteScratchFile("KORU.ini", text);
     BuildIniPath(ScratchFolder().c_str());
-    Require(iniPath == Settings.IniPath, "the settings file is the scratch one");
+    Require(iniPath == m.Settings.IniPath, "the settings file is the scratch one");
 
     ReadGameSettings(cartridgePath.c_str());
-    Require(Settings.UpdatePeriod >= MinUpdatePeriod && Settings.UpdatePeriod <= MaxUpdatePeriod, "UpdatePeriod");
-    Require(Settings.TimerPeriod >= 0 && Settings.TimerPeriod <= MaxTimerPeriod, "TimerPeriod");
-    Require(Settings.SaveCPU <= 1, "SaveCPU is a flag");
-    Require(Terminated(Settings.SoundLogFile, sizeof Settings.SoundLogFile, MaxPathLength), "SoundLogFile fits");
-    Require(Terminated(Settings.SoundFont, sizeof Settings.SoundFont, MaxPathLength), "SoundFont fits");
-    Require(Terminated(Settings.GameSection, sizeof Settings.GameSection, 12), "GameSection fits");
-    for (const char* c = Settings.GameSection; *c; ++c)
+    Require(m.Settings.UpdatePeriod >= MinUpdatePeriod && m.Settings.UpdatePeriod <= MaxUpdatePeriod, "UpdatePeriod");
+    Require(m.Settings.TimerPeriod >= 0 && m.Settings.TimerPeriod <= MaxTimerPeriod, "TimerPeriod");
+    Require(m.Settings.SaveCPU <= 1, "SaveCPU is a flag");
+    Require(Terminated(m.Settings.SoundLogFile, sizeof m.Settings.SoundLogFile, MaxPathLength), "SoundLogFile fits");
+    Require(Terminated(m.Settings.SoundFont, sizeof m.Settings.SoundFont, MaxPathLength), "SoundFont fits");
+    Require(Terminated(m.Settings.GameSection, sizeof m.Settings.GameSection, 12), "GameSection fits");
+    for (const char* c = m.Settings.GameSection; *c; ++c)
         Require(*c >= 0x20 && *c < 0x7F && *c != '[' && *c != ']', "GameSection makes one header line");
 
     // The sound device as a game start opens it, with a host that reports
     // what it was given.
-    const HostInterface savedHost = Host;
+    const HostInterface savedHost = m.Host;
     OpenedBuffers = DeviceVolume = -1;
-    Host.OpenMidiOutput = [] { return true; };
-    Host.SetMidiVolume = [](int32_t volume) { DeviceVolume = volume; };
-    Host.OpenPcmOutput = [](int32_t, int32_t buffers, bool (*)(uint8_t*)) {
+    m.Host.OpenMidiOutput = [](void*) { return true; };
+    m.Host.SetMidiVolume = [](void*, int32_t volume) { DeviceVolume = volume; };
+    m.Host.OpenPcmOutput = [](void*, int32_t, int32_t buffers, bool (*)(void*, uint8_t*), void*) {
         OpenedBuffers = buffers;
         return false;
     };
-    OpenSoundDevice(Settings.SoundRate, Settings.SoundBuffers);
-    SetMasterVolume(Settings.SoundVolume, Settings.SoundSwitch);
-    CloseSoundDevice();
-    Host = savedHost;
+    OpenSoundDevice(m, m.Settings.SoundRate, m.Settings.SoundBuffers);
+    SetMasterVolume(m, m.Settings.SoundVolume, m.Settings.SoundSwitch);
+    CloseSoundDevice(m);
+    m.Host = savedHost;
     Require(OpenedBuffers == -1 || (OpenedBuffers >= 2 && OpenedBuffers <= 32), "PCM buffers within 2-32");
     Require(DeviceVolume >= -1 && DeviceVolume <= 255, "volume within 0-255");
 
@@ -80,12 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(bool(WriteIniFile(copyPath, file)), "the file can be written");
     const IniFile copy = ReadIniFile(copyPath);
     Require(copy.Lines == file.Lines && copy.WindowsLineEnds == file.WindowsLineEnds, "written file reads the same");
-    SetIniValue(file, Settings.GameSection, "AutoFire", newValue);
-    const auto found = FindIniValue(file, Settings.GameSection, "AutoFire");
+    SetIniValue(file, m.Settings.GameSection, "AutoFire", newValue);
+    const auto found = FindIniValue(file, m.Settings.GameSection, "AutoFire");
     std::string expected = newValue.substr(0, newValue.find_first_of("\r\n"));
     expected.erase(0, std::min(expected.size(), expected.find_first_not_of(" \t\r")));
     expected.erase(expected.find_last_not_of(" \t\r") + 1);
     Require(found && *found == expected, "a key reads back as it was set");
-    ResetGlobals();
+    ResetMachineSettings();
     return 0;
 }

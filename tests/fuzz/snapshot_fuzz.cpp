@@ -44,13 +44,14 @@ constexpr uint32_t StateRecordsEnd = 1784;
 constexpr uint32_t IoImageOffset = 296696;
 
 bool StartSnapshotMachine(bool withChips) {
-    auto* rom = static_cast<uint8_t*>(std::calloc(PageSize, 1));
+    Machine& m = FuzzMachine();
+    std::unique_ptr<uint8_t[]> rom = NewImage(PageSize);
     if (!rom) return false;
     rom[HeaderComplementOffset] = CheckByte;
-    if (!StartMachine(rom, int32_t(PageSize))) return false;
+    if (!StartMachine(std::move(rom), int32_t(PageSize))) return false;
     if (withChips) {
-        SetSaveType(SaveType::Flash128, 0, PageSize);
-        RealTimeClock.Present = 1;
+        SetSaveType(m, SaveType::Flash128, 0, PageSize);
+        m.RealTimeClock.Present = 1;
     }
     return true;
 }
@@ -60,8 +61,9 @@ bool StartSnapshotMachine(bool withChips) {
 // (memcpy and memcmp rather than vector inserts: under AddressSanitizer a
 // memmove of half a megabyte per input was a tenth of the run time.)
 void TakeMachinePicture(Bytes& picture) {
+    Machine& m = FuzzMachine();
     picture.clear();
-    VisitMachineState([&](const void* from, size_t size) {
+    VisitMachineState(m, [&](const void* from, size_t size) {
         const size_t at = picture.size();
         picture.resize(at + size);
         std::memcpy(picture.data() + at, from, size);
@@ -69,9 +71,10 @@ void TakeMachinePicture(Bytes& picture) {
 }
 
 bool MachineMatches(const Bytes& picture) {
+    Machine& m = FuzzMachine();
     size_t at = 0;
     bool same = true;
-    VisitMachineState([&](const void* from, size_t size) {
+    VisitMachineState(m, [&](const void* from, size_t size) {
         same = same && at + size <= picture.size() && std::memcmp(picture.data() + at, from, size) == 0;
         at += size;
     });
@@ -81,11 +84,12 @@ bool MachineMatches(const Bytes& picture) {
 // The clock's port: a write of `value` to register `reg` started, its
 // first three bits sent (SCK low then high for each).
 void HalfAClockWrite(uint32_t reg) {
-    const auto data = [](uint16_t pins) { BusWrite16(0x080000C4, pins); };
-    BusWrite16(0x080000C8, 1);
+    Machine& m = FuzzMachine();
+    const auto data = [&m](uint16_t pins) { BusWrite16(m, 0x080000C4, pins); };
+    BusWrite16(m, 0x080000C8, 1);
     data(1);
     data(5);
-    BusWrite16(0x080000C6, 7);
+    BusWrite16(m, 0x080000C6, 7);
     for (int bit = 7; bit >= 0; --bit) {
         const uint16_t sio = uint16_t(((0x60 | reg << 1) >> bit & 1) << 1);
         data(sio | 4);
@@ -102,45 +106,47 @@ void HalfAClockWrite(uint32_t reg) {
 // half received, and patterned memories; with the chip block, bank 1 of
 // the FLASH selected and programmed, and a clock write half sent.
 void MakeBusy(bool withChips) {
-    for (uint32_t i = 0; i < 0x8000; i += 4) BusWrite32(0x03000000 + i, i * 0x9E3779B9u);
-    for (uint32_t i = 0; i < 0x18000; i += 4) BusWrite32(0x06000000 + i, i * 0x85EBCA6Bu);
-    for (uint32_t i = 0; i < 0x400; i += 4) BusWrite32(0x05000000 + i, i * 0xC2B2AE35u);
-    WriteIoRegister(0x04000000, 0x1F01);  // mode 1, every layer on
-    WriteIoRegister(0x04000008, 0x0002);
-    WriteIoRegister(0x0400000A, 0x0103);
-    WriteIoRegister(0x0400000C, 0x4281);
-    WriteIoRegister(0x04000020, 0x0090);  // BG2PA
-    WriteIoRegister(0x04000022, 0xFF80);  // BG2PB
-    WriteIoRegister(0x04000050, 0x0F41);
-    WriteIoRegister(0x04000052, 0x0A06);
-    WriteIoRegister(0x04000054, 0x0004);
-    WriteIoRegister(0x04000200, 0x0001);
-    WriteIoRegister(0x04000208, 0x0001);
-    WriteTimerControl(0, 0x82);
-    WriteTimerControl(1, 0x84);
+    Machine& m = FuzzMachine();
+    for (uint32_t i = 0; i < 0x8000; i += 4) BusWrite32(m, 0x03000000 + i, i * 0x9E3779B9u);
+    for (uint32_t i = 0; i < 0x18000; i += 4) BusWrite32(m, 0x06000000 + i, i * 0x85EBCA6Bu);
+    for (uint32_t i = 0; i < 0x400; i += 4) BusWrite32(m, 0x05000000 + i, i * 0xC2B2AE35u);
+    WriteIoRegister(m, 0x04000000, 0x1F01);  // mode 1, every layer on
+    WriteIoRegister(m, 0x04000008, 0x0002);
+    WriteIoRegister(m, 0x0400000A, 0x0103);
+    WriteIoRegister(m, 0x0400000C, 0x4281);
+    WriteIoRegister(m, 0x04000020, 0x0090);  // BG2PA
+    WriteIoRegister(m, 0x04000022, 0xFF80);  // BG2PB
+    WriteIoRegister(m, 0x04000050, 0x0F41);
+    WriteIoRegister(m, 0x04000052, 0x0A06);
+    WriteIoRegister(m, 0x04000054, 0x0004);
+    WriteIoRegister(m, 0x04000200, 0x0001);
+    WriteIoRegister(m, 0x04000208, 0x0001);
+    WriteTimerControl(m, 0, 0x82);
+    WriteTimerControl(m, 1, 0x84);
     if (withChips) {
         for (const uint8_t command : {0xB0, 0xA0}) {
-            BusWrite8(0x0E005555, 0xAA);
-            BusWrite8(0x0E002AAA, 0x55);
-            BusWrite8(0x0E005555, command);
-            BusWrite8(0x0E000000, 1);  // bank 1, then a byte programmed at 0
+            BusWrite8(m, 0x0E005555, 0xAA);
+            BusWrite8(m, 0x0E002AAA, 0x55);
+            BusWrite8(m, 0x0E005555, command);
+            BusWrite8(m, 0x0E000000, 1);  // bank 1, then a byte programmed at 0
         }
         HalfAClockWrite(2);
     }
-    BusWrite8(0x0E005555, 0xAA);
-    BusWrite8(0x0E002AAA, 0x55);
-    for (uint16_t bit : {1, 1, 0, 1}) BusWrite16(0x0D000000, bit);
-    Cpu.R[0] = 0x12345678;
-    Cpu.R[15] = 0x03000100;
+    BusWrite8(m, 0x0E005555, 0xAA);
+    BusWrite8(m, 0x0E002AAA, 0x55);
+    for (uint16_t bit : {1, 1, 0, 1}) BusWrite16(m, 0x0D000000, bit);
+    m.Cpu.R[0] = 0x12345678;
+    m.Cpu.R[15] = 0x03000100;
 }
 
 // The plain stream of a snapshot of the busy machine, made once for each
 // kind of machine.
 Bytes MakeModel(bool withChips) {
+    Machine& m = FuzzMachine();
     Require(StartSnapshotMachine(withChips), "machine for the model snapshot");
     MakeBusy(withChips);
     const std::string path = ScratchFolder() + "/model.sta";
-    Require(SaveState(path.c_str()), "model snapshot saved");
+    Require(SaveState(m, path.c_str()), "model snapshot saved");
     StopMachine();
     Bytes plain;
     gzFile in = gzopen(path.c_str(), "rb");
@@ -184,6 +190,7 @@ void PatchedSnapshot(InputReader& input, Bytes& image, bool withChips) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Machine& m = FuzzMachine();
     InputReader input({data, size});
     const uint8_t mode = input.Byte();
     const bool withChips = mode & 0x40;
@@ -202,13 +209,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every input starts from the same power-on machine, so its picture is
     // taken once; a refused load is compared with it.
     if (before[withChips].empty()) TakeMachinePicture(before[withChips]);
-    if (LoadState(path.c_str())) {
+    if (LoadState(m, path.c_str())) {
         // A restored machine runs a few lines, drawing them, and drives the
         // backup chips and the clock on from wherever they were.
         RunSlices(6, 200);
-        for (uint16_t pins : {5, 4, 5, 6, 7}) BusWrite16(0x080000C4, pins);
-        BusWrite8(0x0E000000, 0x5A);
-        BusWrite16(0x0D000000, 1);
+        for (uint16_t pins : {5, 4, 5, 6, 7}) BusWrite16(m, 0x080000C4, pins);
+        BusWrite8(m, 0x0E000000, 0x5A);
+        BusWrite16(m, 0x0D000000, 1);
     } else {
         Require(MachineMatches(before[withChips]), "a refused snapshot changes nothing");
     }

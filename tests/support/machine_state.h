@@ -15,6 +15,7 @@
 #include "machine/backup.h"
 #include "machine/display_registers.h"
 #include "machine/io_registers.h"
+#include "machine/machine.h"
 #include "machine/page_table.h"
 #include "machine/rtc.h"
 #include "machine/timers.h"
@@ -28,26 +29,26 @@ inline constexpr MachineMemory MachineMemories[] = {{0x00000000, 0x4000}, {0x020
                                                     {0x07000000, 0x4000}};
 
 template <typename Visit>
-void VisitMachineState(Visit visit, bool withCounters = true) {
-    for (const MachineMemory& memory : MachineMemories) visit(PageTable.Read[memory.busBase >> PageShift], memory.size);
-    visit(DummyRam, size_t(PageSize));
-    visit(&Cpu, sizeof Cpu);
-    visit(BackupMemory, sizeof BackupMemory);
-    visit(EepromMemory, sizeof EepromMemory);
-    visit(&Backup, sizeof Backup);
-    visit(&Flash, sizeof Flash);
-    visit(&Eeprom, sizeof Eeprom);
-    visit(&RealTimeClock, sizeof RealTimeClock);
-    const RegisterBlock block = BuildRegisterBlock();
+void VisitMachineState(const Machine& m, Visit visit, bool withCounters = true) {
+    for (const MachineMemory& memory : MachineMemories)
+        visit(m.PageTable.Read[memory.busBase >> PageShift], memory.size);
+    visit(m.DummyRam.data(), m.DummyRam.size());
+    visit(&m.Cpu, sizeof m.Cpu);
+    visit(m.BackupMemory.data(), m.BackupMemory.size());
+    visit(m.EepromMemory.data(), m.EepromMemory.size());
+    visit(&m.Backup, sizeof m.Backup);
+    visit(&m.Flash, sizeof m.Flash);
+    visit(&m.Eeprom, sizeof m.Eeprom);
+    visit(&m.RealTimeClock, sizeof m.RealTimeClock);
+    const RegisterBlock block = BuildRegisterBlock(m);
     visit(block.data(), sizeof block);
-    visit(&BlendCoefficients, sizeof BlendCoefficients);
-    for (const HardwareTimer& timer : TimerState) {
+    visit(&m.BlendCoefficients, sizeof m.BlendCoefficients);
+    for (const HardwareTimer& timer : m.TimerState.Timers) {
         visit(&timer.Period, sizeof timer.Period);
         visit(&timer.Countdown, sizeof timer.Countdown);
         if (withCounters) visit(&timer.Counter, sizeof timer.Counter);
     }
-    visit(&FlashMemory, sizeof FlashMemory);
-    visit(&PageTable.Read[0x0E000000 >> PageShift], sizeof(uint8_t*));
-    visit(&EepromBitMirror, sizeof EepromBitMirror);
-    if (RomImage) visit(RomImage + 0xC4, 6);  // the clock's port shows there
+    visit(&m.BackupWindow, sizeof m.BackupWindow);
+    visit(&m.PageTable.Read[0x0E000000 >> PageShift], sizeof(uint8_t*));
+    if (m.RomImage) visit(m.RomImage.get() + 0xC4, 6);  // the clock's port shows there
 }

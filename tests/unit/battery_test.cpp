@@ -1,16 +1,13 @@
-// The battery file: every layout read and written back byte for byte,
-// files that fit no layout refused and kept while the game saves, erased
-// chips, the switch that turns it off, the FLASH chip's identification
-// mode, the safe replacement of an old file, and the write after a quiet
-// spell. Where each layout's bytes land (the old layouts too), and files
-// of any other length and content, are the battery fuzz harness's.
+// The battery file: every layout read and written back byte for byte (the
+// clock's date too), erased chips, the switch that turns it off, the FLASH
+// chip's identification mode, and the write after a quiet spell. Where each
+// layout's bytes land (the old layouts too), and files of any other length
+// and content, refused and kept, are the battery fuzz harness's; writes
+// that fail are the save faults test's.
 
 #include "game/battery.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -22,6 +19,7 @@
 #include "game/game.h"
 #include "machine/backup.h"
 #include "machine/bus.h"
+#include "machine/machine.h"
 #include "machine/rtc.h"
 #include "tests/support/test_machine.h"
 
@@ -37,11 +35,10 @@ protected:
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
         path = (dir / "game.sav").string();
-        SaveFileName = ::strdup(path.c_str());
+        m.SaveFileName = path;
     }
     void TearDown() override {
-        BatteryFileEnabled = true;
-        ClockHostTime = SavedHostTime;
+        m.BatteryFileEnabled = true;
         std::error_code ignored;
         fs::remove_all(dir, ignored);
     }
@@ -54,33 +51,30 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
-    std::vector<std::string> FolderEntries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-        return names;
-    }
     uint8_t BackupByte(uint32_t offset) const { return machine.Read8(0x0E000000 + offset); }
     void SetBackup(uint32_t offset, uint8_t value) { machine.Write8(0x0E000000 + offset, value); }
 
-    static Bytes Pattern(size_t size, uint8_t seed) {
+    Bytes Pattern(size_t size, uint8_t seed) {
         Bytes bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(seed + i * 13 + (i >> 8));
         return bytes;
     }
 
     // A cartridge with this chip, fresh from the factory.
-    static void NewCartridge(SaveType type, uint8_t eepromWidth = 0) {
-        PowerOnBackupMemory();
-        SetSaveType(type, eepromWidth, 0);
+    void NewCartridge(SaveType type, uint8_t eepromWidth = 0) {
+        PowerOnBackupMemory(m);
+        SetSaveType(m, type, eepromWidth, 0);
     }
-    static Bytes Chip(uint32_t from, uint32_t size) { return Bytes(BackupMemory + from, BackupMemory + from + size); }
-    static Bytes EepromBytes(uint32_t size) { return Bytes(EepromMemory, EepromMemory + size); }
-    static Bytes Erased(size_t size) { return Bytes(size, 0xFF); }
+    Bytes Chip(uint32_t from, uint32_t size) {
+        return Bytes(m.BackupMemory.begin() + from, m.BackupMemory.begin() + from + size);
+    }
+    Bytes EepromBytes(uint32_t size) { return Bytes(m.EepromMemory.begin(), m.EepromMemory.begin() + size); }
+    Bytes Erased(size_t size) { return Bytes(size, 0xFF); }
 
     TestMachine machine;
+    Machine& m = machine.m;
     fs::path dir;
     std::string path;
-    int64_t (*SavedHostTime)() = ClockHostTime;
 };
 
 // Every size a file of each chip may have, read and written back: the
@@ -91,7 +85,7 @@ protected:
 TEST_F(Battery, EveryLayoutRoundTripsByteForByte) {
     const uint8_t trailer[16] = {0x24, 0x02, 0x29, 0x04, 0x13 | 0x80, 0x05, 0x09, 0x40,
                                  0x00, 0xF1, 0x53, 0x65, 0,           0,    0,    0};
-    ClockHostTime = [] { return int64_t(1700000000); };
+    m.ClockHostTime = [] { return int64_t(1700000000); };
     const struct {
         SaveType type;
         uint8_t width;
@@ -112,44 +106,12 @@ TEST_F(Battery, EveryLayoutRoundTripsByteForByte) {
         Bytes file = Pattern(c.size, uint8_t(c.size));
         if (c.clock) file.insert(file.end(), trailer, trailer + 16);
         PutFile(file);
-        ASSERT_TRUE(LoadBatteryFile());
-        EXPECT_EQ(RealTimeClock.Present, c.clock);
+        ASSERT_TRUE(LoadBatteryFile(m));
+        EXPECT_EQ(m.RealTimeClock.Present, c.clock);
         fs::remove(path);
-        ASSERT_TRUE(WriteBatteryFile());
+        ASSERT_TRUE(WriteBatteryFile(m));
         EXPECT_EQ(FileBytes(), file);
     }
-}
-
-// A file of a size no layout of the cartridge's chip has is neither loaded
-// nor ever written over in the game run, whatever the game saves; the
-// refusal says why. An empty file holds no save and is simply replaced.
-TEST_F(Battery, AFileThatFitsNoLayoutIsRefusedAndKept) {
-    const struct {
-        SaveType type;
-        size_t size;
-    } cases[] = {{SaveType::Combined, 513}, {SaveType::Flash64, 32768}, {SaveType::Combined, 200000}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.size) + " bytes on type " + std::to_string(int(c.type)));
-        NewCartridge(c.type);
-        const Bytes old = Pattern(c.size, 7);
-        PutFile(old);
-        EXPECT_FALSE(LoadBatteryFile());
-        EXPECT_NE(BatteryRefusal.find("game.sav holds"), std::string::npos) << BatteryRefusal;
-        EXPECT_EQ(Chip(0, BackupMemorySize), Erased(BackupMemorySize));
-        BackupMemory[0x40] = 0x12;
-        EepromMemory[0x40] = 0x34;
-        EXPECT_FALSE(WriteBatteryFile());
-        for (int frame = 0; frame < 200; ++frame) BatteryFrameTick();
-        EXPECT_EQ(FileBytes(), old);
-    }
-
-    NewCartridge(SaveType::Sram);
-    PutFile({});
-    EXPECT_FALSE(LoadBatteryFile());
-    EXPECT_TRUE(BatteryRefusal.empty());
-    BackupMemory[0x40] = 0x12;
-    ASSERT_TRUE(WriteBatteryFile());
-    EXPECT_EQ(FileBytes().size(), 32768u);
 }
 
 // A chip that is erased and was erased when the game started leaves no file
@@ -157,117 +119,68 @@ TEST_F(Battery, AFileThatFitsNoLayoutIsRefusedAndKept) {
 // a save the game erased is written erased.
 TEST_F(Battery, ErasedChipsAreWrittenOnlyOverASaveTheGameErased) {
     NewCartridge(SaveType::Flash64);
-    EXPECT_FALSE(LoadBatteryFile());
-    ASSERT_TRUE(WriteBatteryFile());
+    EXPECT_FALSE(LoadBatteryFile(m));
+    ASSERT_TRUE(WriteBatteryFile(m));
     EXPECT_FALSE(fs::exists(path));
 
     NewCartridge(SaveType::Flash64);
     PutFile(Pattern(65536, 5));
-    ASSERT_TRUE(LoadBatteryFile());
+    ASSERT_TRUE(LoadBatteryFile(m));
     for (const auto& [offset, value] :
          {std::pair{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x10}})
-        BusWrite8(0x0E000000u + uint32_t(offset), uint8_t(value));
-    ASSERT_TRUE(WriteBatteryFile());
+        BusWrite8(m, 0x0E000000u + uint32_t(offset), uint8_t(value));
+    ASSERT_TRUE(WriteBatteryFile(m));
     EXPECT_EQ(FileBytes(), Erased(65536));
 }
 
 TEST_F(Battery, NothingIsReadOrWrittenWhenTurnedOff) {
-    BatteryFileEnabled = false;
+    m.BatteryFileEnabled = false;
     PutFile(Pattern(65536, 1));
-    EXPECT_FALSE(LoadBatteryFile());
+    EXPECT_FALSE(LoadBatteryFile(m));
     EXPECT_EQ(BackupByte(1), 0xFF);
     SetBackup(1, 0x77);
-    WriteBatteryFile();
+    WriteBatteryFile(m);
     EXPECT_EQ(FileBytes(), Pattern(65536, 1));
 }
 
 TEST_F(Battery, FlashInIdentificationModeSavesTheGameBytes) {
     SetBackup(0, 0x12);
     SetBackup(1, 0x34);
-    BusWrite8(0x0E005555, 0xAA);
-    BusWrite8(0x0E002AAA, 0x55);
-    BusWrite8(0x0E005555, 0x90);
+    BusWrite8(m, 0x0E005555, 0xAA);
+    BusWrite8(m, 0x0E002AAA, 0x55);
+    BusWrite8(m, 0x0E005555, 0x90);
     ASSERT_EQ(BackupByte(0), 0x32);
-    ASSERT_TRUE(WriteBatteryFile());
+    ASSERT_TRUE(WriteBatteryFile(m));
     const Bytes file = FileBytes();
     ASSERT_EQ(file.size(), 65536u);
     EXPECT_EQ(file[0], 0x12);
     EXPECT_EQ(file[1], 0x34);
 }
 
-// Each failed write below must leave the old file byte for byte, its
-// permissions, and no temporary file: a file size limit (the new file holds
-// both blocks, 66048 bytes, so the limits fall before, inside and between
-// them), a read-only folder, which refuses the temporary file, and no free
-// file descriptor (the same refusal for root, who ignores permissions).
-TEST_F(Battery, AFailedWriteKeepsTheOldFile) {
-    const Bytes old = Pattern(512, 9);
-    PutFile(old);
-    ::chmod(path.c_str(), 0640);
-    SetBackup(0x100, 0x42);
-    EepromMemory[3] = 0x17;
-    const auto writtenUnder = [](int resource, rlim_t limit) {
-        struct rlimit saved {};
-        ::getrlimit(resource, &saved);
-        struct rlimit small = saved;
-        small.rlim_cur = limit;
-        EXPECT_EQ(::setrlimit(resource, &small), 0);
-        const bool written = WriteBatteryFile();
-        ::setrlimit(resource, &saved);
-        return written;
-    };
-    const auto oldFileKept = [&](const char* why) {
-        EXPECT_EQ(FileBytes(), old) << why;
-        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"}) << why;
-    };
-
-    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    for (rlim_t limit : {rlim_t(0), rlim_t(4096), rlim_t(65536), rlim_t(66047)}) {
-        EXPECT_FALSE(writtenUnder(RLIMIT_FSIZE, limit)) << "limit " << limit;
-        oldFileKept("file size limit");
-    }
-    ::signal(SIGXFSZ, oldHandler);
-    ::chmod(dir.c_str(), 0555);
-    if (::geteuid() != 0) {
-        EXPECT_FALSE(WriteBatteryFile());
-        oldFileKept("read-only folder");
-    }
-    EXPECT_FALSE(writtenUnder(RLIMIT_NOFILE, 0));
-    ::chmod(dir.c_str(), 0755);
-    oldFileKept("no descriptor left");
-
-    ASSERT_TRUE(WriteBatteryFile());
-    EXPECT_EQ(FileBytes().size(), 66048u);
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"game.sav"});
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
-}
-
 TEST_F(Battery, ChangedMemoryIsWrittenOnceItHasBeenQuietForSixtyFrames) {
-    EXPECT_FALSE(LoadBatteryFile());  // no file yet: starts watching the empty memories
-    for (int frame = 0; frame < 200; ++frame) BatteryFrameTick();
+    EXPECT_FALSE(LoadBatteryFile(m));  // no file yet: starts watching the empty memories
+    for (int frame = 0; frame < 200; ++frame) BatteryFrameTick(m);
     EXPECT_FALSE(fs::exists(path)) << "nothing changed";
 
     // A game that keeps writing is not interrupted by file writes.
     for (int frame = 0; frame < 200; ++frame) {
         SetBackup(0x10, uint8_t(frame + 1));
-        BatteryFrameTick();
+        BatteryFrameTick(m);
     }
     EXPECT_FALSE(fs::exists(path));
 
-    for (int frame = 0; frame < 59; ++frame) BatteryFrameTick();
+    for (int frame = 0; frame < 59; ++frame) BatteryFrameTick(m);
     EXPECT_FALSE(fs::exists(path)) << "not yet quiet for 60 frames";
-    for (int frame = 0; frame < 10; ++frame) BatteryFrameTick();
+    for (int frame = 0; frame < 10; ++frame) BatteryFrameTick(m);
     ASSERT_TRUE(fs::exists(path));
     EXPECT_EQ(FileBytes()[0x10], 200);
 
     // An EEPROM save is noticed too; an unchanged one is not written again.
     fs::remove(path);
-    for (int frame = 0; frame < 200; ++frame) BatteryFrameTick();
+    for (int frame = 0; frame < 200; ++frame) BatteryFrameTick(m);
     EXPECT_FALSE(fs::exists(path));
-    EepromMemory[8] = 0x5A;
-    for (int frame = 0; frame < 70; ++frame) BatteryFrameTick();
+    m.EepromMemory[8] = 0x5A;
+    for (int frame = 0; frame < 70; ++frame) BatteryFrameTick(m);
     ASSERT_EQ(FileBytes().size(), 66048u);
     EXPECT_EQ(FileBytes()[65536 + 8], 0x5A);
 }

@@ -11,9 +11,9 @@
 
 #include <vector>
 
-#include "game/battery.h"
+#include "cpu/run_loop.h"
 #include "game/game.h"
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "sound/pcm_synth.h"
 #include "tests/support/wav_analysis.h"
 
@@ -52,22 +52,25 @@ struct Device {
 };
 Device Output;
 
-uint32_t PollAndPlay() {
+uint32_t PollAndPlay(void* context) {
     Output.AfterFrame();
-    if (Output.Frame >= Frames) StopRequested = true;
+    if (Output.Frame >= Frames) static_cast<Machine*>(context)->StopRequested = true;
     return 0;
 }
 
 TEST(SampleStreamPlayer, PlaysTheDriverCartridgeWithoutGaps) {
-    const HostInterface savedHost = Host;
-    Host.PollInput = PollAndPlay;
-    LoadDefaultState = false;
-    BatteryFileEnabled = false;
-    ASSERT_TRUE(OpenSampleStreamPlayer(Rate));
-    ASSERT_TRUE(StartGame(KORU_FIFO_DRIVER).Started);
-    EndGame();
+    const std::unique_ptr<Machine> machine = CreateMachine();
+    Machine& m = *machine;
+    m.Host.Context = &m;
+    m.Host.PollInput = PollAndPlay;
+    m.LoadDefaultState = false;
+    m.BatteryFileEnabled = false;
+    ASSERT_TRUE(OpenSampleStreamPlayer(m.SampleLevels, Rate));
+    ASSERT_TRUE(StartGame(m, KORU_FIFO_DRIVER).Started());
+    while (RunFrame(m) != FrameEnd::Stopped) {
+    }
+    EndGame(m);
     CloseSampleStreamPlayer();
-    Host = savedHost;
 
     const std::vector<double>& played = Output.Played;
     // The first rate from 0.5 s (the player has filled its backlog) to

@@ -31,6 +31,7 @@
 #include "game/snapshot.h"
 #include "machine/backup.h"
 #include "machine/host.h"
+#include "machine/machine.h"
 #include "tests/support/test_machine.h"
 
 namespace {
@@ -48,37 +49,36 @@ protected:
         fs::create_directories(dir);
         fs::permissions(dir, fs::perms(0755));
         path = (dir / "game.sav").string();
-        SaveFileName = ::strdup(path.c_str());
+        m.SaveFileName = path;
         Told.clear();
-        Host.ReportProblem = [](const char* message) { Told.push_back(message); };
+        m.Host.ReportProblem = [](void*, const char* message) { Told.push_back(message); };
         // A battery file of the last game run's memories: the test's own data
         // differ from every old file below.
         machine.Write8(0x0E000100, 0x42);
-        EepromMemory[3] = 0x17;
+        m.EepromMemory[3] = 0x17;
     }
     void TearDown() override {
-        ReleaseBatteryFile();
-        Host = HostInterface{};
+        ReleaseBatteryFile(m);
         std::error_code ignored;
         fs::permissions(dir, fs::perms(0755), ignored);
         fs::remove_all(dir, ignored);
     }
 
-    static void PutFile(const std::string& name, const Bytes& bytes) {
+    void PutFile(const std::string& name, const Bytes& bytes) {
         std::ofstream out(name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
-    static Bytes FileBytes(const std::string& name) {
+    Bytes FileBytes(const std::string& name) {
         std::ifstream in(name, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
-    static std::vector<std::string> Entries(const fs::path& folder) {
+    std::vector<std::string> Entries(const fs::path& folder) {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
-    static Bytes Pattern(size_t size, uint8_t seed) {
+    Bytes Pattern(size_t size, uint8_t seed) {
         Bytes bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(seed + i * 13 + (i >> 8));
         return bytes;
@@ -86,7 +86,7 @@ protected:
 
     // Runs body in a child process (so that mounts, a lower user or a
     // signal stay there) and returns what it found wrong, "" for nothing.
-    static std::string InChild(const std::function<std::string()>& body) {
+    std::string InChild(const std::function<std::string()>& body) {
         int pipe[2];
         if (::pipe(pipe) != 0) return "no pipe";
         const pid_t child = ::fork();
@@ -108,6 +108,7 @@ protected:
     }
 
     TestMachine machine;
+    Machine& m = machine.m;
     fs::path dir;
     std::string path;
 };
@@ -123,9 +124,9 @@ bool MountSmallDisk(const fs::path& folder, const char* size) {
 
 // The game's write after a failure must say it once, however often the
 // game retries, and keep the old file and nothing else in the folder.
-std::string FailsQuietlyAfterTheFirstWord(const std::string& path, const Bytes& old, int error) {
+std::string FailsQuietlyAfterTheFirstWord(Machine& m, const std::string& path, const Bytes& old, int error) {
     for (int attempt = 0; attempt < 3; ++attempt)
-        if (WriteBatteryFile()) return "the write succeeded";
+        if (WriteBatteryFile(m)) return "the write succeeded";
     std::string found;
     std::ifstream in(path, std::ios::binary);
     if (Bytes(std::istreambuf_iterator<char>(in), {}) != old) found += " the old file changed;";
@@ -134,7 +135,7 @@ std::string FailsQuietlyAfterTheFirstWord(const std::string& path, const Bytes& 
         if (entry.path() != path) found += " " + entry.path().filename().string() + " was left;";
     if (Told.size() != 1) found += " said " + std::to_string(Told.size()) + " times;";
     if (!Told.empty() && Told[0].find(std::strerror(error)) == std::string::npos) found += " said: " + Told[0];
-    if (!BatteryWriteFailed()) found += " not counted as failed;";
+    if (!BatteryWriteFailed(m)) found += " not counted as failed;";
     return found;
 }
 
@@ -153,7 +154,7 @@ TEST_F(SaveFaults, TemporariesOfAKilledWriterGoAtTheNextStart) {
             ::signal(SIGXFSZ, SIG_DFL);
             const rlimit small{4096, 4096};
             ::setrlimit(RLIMIT_FSIZE, &small);
-            WriteBatteryFile();
+            WriteBatteryFile(m);
             ::_exit(0);
         }
         int status = 0;
@@ -169,7 +170,7 @@ TEST_F(SaveFaults, TemporariesOfAKilledWriterGoAtTheNextStart) {
     // One of them is held by a writer still at work (its lock): it stays.
     const int held = ::open((dir / temporaries[0]).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    LoadBatteryFile();
+    LoadBatteryFile(m);
     const std::vector<std::string> others = {".game.sav.koru-1234567", "game.sav", "game.sav.a1B2c3",
                                              "game.sav.backup"};
     std::vector<std::string> expected = others;
@@ -177,7 +178,7 @@ TEST_F(SaveFaults, TemporariesOfAKilledWriterGoAtTheNextStart) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Entries(dir), expected);
     ::close(held);
-    LoadBatteryFile();
+    LoadBatteryFile(m);
     EXPECT_EQ(Entries(dir), others);
     EXPECT_EQ(FileBytes(path), old);
     EXPECT_TRUE(Told.empty());
@@ -193,10 +194,10 @@ TEST_F(SaveFaults, FullDiskReadOnlyFolderAndMediumKeepTheOldFileAndSayItOnce) {
             PutFile(path, old);
             const rlimit small{16384, RLIM_INFINITY};
             ::setrlimit(RLIMIT_FSIZE, &small);
-            return FailsQuietlyAfterTheFirstWord(path, old, EFBIG);
+            return FailsQuietlyAfterTheFirstWord(m, path, old, EFBIG);
         }
         PutFile(path, old);
-        return FailsQuietlyAfterTheFirstWord(path, old, ENOSPC);
+        return FailsQuietlyAfterTheFirstWord(m, path, old, ENOSPC);
     });
     EXPECT_EQ(fullDisk, "") << "full disk";
 
@@ -204,7 +205,7 @@ TEST_F(SaveFaults, FullDiskReadOnlyFolderAndMediumKeepTheOldFileAndSayItOnce) {
         if (!MountSmallDisk(dir, "size=1m")) return std::string();
         PutFile(path, old);
         if (::mount("tmpfs", dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) != 0) return std::string();
-        return FailsQuietlyAfterTheFirstWord(path, old, EROFS);
+        return FailsQuietlyAfterTheFirstWord(m, path, old, EROFS);
     });
     EXPECT_EQ(readOnlyMedium, "") << "read-only medium";
 
@@ -214,7 +215,7 @@ TEST_F(SaveFaults, FullDiskReadOnlyFolderAndMediumKeepTheOldFileAndSayItOnce) {
     const std::string readOnlyFolder = InChild([&] {
         if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
             return std::string("cannot become nobody");
-        return FailsQuietlyAfterTheFirstWord(path, old, EACCES);
+        return FailsQuietlyAfterTheFirstWord(m, path, old, EACCES);
     });
     EXPECT_EQ(readOnlyFolder, "") << "read-only folder";
 }
@@ -229,21 +230,19 @@ TEST_F(SaveFaults, LongNamesAndLinks) {
         ASSERT_EQ(name.size(), 255u);
         const fs::path folder = dir / "long";
         fs::create_directories(folder);
-        std::free(SaveFileName);
-        SaveFileName = ::strdup((folder / name).c_str());
-        EXPECT_TRUE(WriteBatteryFile());
+        m.SaveFileName = (folder / name).string();
+        EXPECT_TRUE(WriteBatteryFile(m));
         EXPECT_EQ(Entries(folder), std::vector<std::string>{name});
         EXPECT_EQ(FileBytes((folder / name).string()).size(), 66048u);
         fs::remove_all(folder);
     }
-    std::free(SaveFileName);
-    SaveFileName = ::strdup(path.c_str());
+    m.SaveFileName = path;
 
     const fs::path saves = dir / "saves";
     fs::create_directories(saves);
     PutFile((saves / "real.sav").string(), Pattern(512, 1));
     fs::create_symlink("saves/real.sav", path);
-    ASSERT_TRUE(WriteBatteryFile());
+    ASSERT_TRUE(WriteBatteryFile(m));
     EXPECT_TRUE(fs::is_symlink(path));
     EXPECT_EQ(fs::read_symlink(path), "saves/real.sav");
     EXPECT_EQ(FileBytes((saves / "real.sav").string()).size(), 66048u);
@@ -253,11 +252,11 @@ TEST_F(SaveFaults, LongNamesAndLinks) {
     // A link to a file not there yet makes it; a link to a device is refused.
     fs::remove(path);
     fs::create_symlink(saves / "new.sav", path);
-    ASSERT_TRUE(WriteBatteryFile());
+    ASSERT_TRUE(WriteBatteryFile(m));
     EXPECT_EQ(FileBytes((saves / "new.sav").string()).size(), 66048u);
     fs::remove(path);
     fs::create_symlink("/dev/zero", path);
-    EXPECT_FALSE(WriteBatteryFile());
+    EXPECT_FALSE(WriteBatteryFile(m));
     EXPECT_TRUE(fs::is_symlink(path));
     EXPECT_EQ(Entries(dir), (std::vector<std::string>{"game.sav", "saves"}));
     ASSERT_EQ(Told.size(), 1u);
@@ -269,16 +268,16 @@ TEST_F(SaveFaults, LongNamesAndLinks) {
 TEST_F(SaveFaults, AFifoInPlaceOfTheSaveOrTheSnapshotIsRefusedAtOnce) {
     ::alarm(20);
     ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-    EXPECT_FALSE(LoadBatteryFile());
-    EXPECT_FALSE(WriteBatteryFile());
+    EXPECT_FALSE(LoadBatteryFile(m));
+    EXPECT_FALSE(WriteBatteryFile(m));
     EXPECT_TRUE(fs::is_fifo(path));
     ASSERT_EQ(Told.size(), 1u) << "said once, not again at the write";
     EXPECT_NE(Told[0].find("not a regular file"), std::string::npos) << Told[0];
 
     const std::string snapshot = (dir / "game.sta").string();
     ASSERT_EQ(::mkfifo(snapshot.c_str(), 0644), 0);
-    EXPECT_FALSE(LoadState(snapshot.c_str()));
-    EXPECT_FALSE(SaveState(snapshot.c_str()));
+    EXPECT_FALSE(LoadState(m, snapshot.c_str()));
+    EXPECT_FALSE(SaveState(m, snapshot.c_str()));
     EXPECT_TRUE(fs::is_fifo(snapshot));
     EXPECT_EQ(Told.size(), 2u);
     ::alarm(0);
@@ -295,29 +294,29 @@ TEST_F(SaveFaults, TwoProcessesOnOneSave) {
     const pid_t first = ::fork();
     if (first == 0) {
         char go = 0;
-        LoadBatteryFile();
+        LoadBatteryFile(m);
         machine.Write8(0x0E000200, 0xA1);
-        const bool wrote = WriteBatteryFile();
+        const bool wrote = WriteBatteryFile(m);
         [[maybe_unused]] ssize_t io = ::write(toParent[1], &go, 1);
         io = ::read(toChild[0], &go, 1);
         // Its lock went over to the file it wrote: it may write again.
         machine.Write8(0x0E000200, 0xA2);
-        ::_exit(wrote && WriteBatteryFile() ? 0 : 1);
+        ::_exit(wrote && WriteBatteryFile(m) ? 0 : 1);
     }
     char go = 0;
     ASSERT_EQ(::read(toParent[0], &go, 1), 1);
     ASSERT_EQ(FileBytes(path).size(), 66048u);
 
-    LoadBatteryFile();
+    LoadBatteryFile(m);
     EXPECT_EQ(machine.Read8(0x0E000200), 0xA1) << "the second reads what the first saved";
     machine.Write8(0x0E000200, 0xB1);
-    EXPECT_FALSE(WriteBatteryFile());
-    EXPECT_TRUE(BatteryWriteFailed());
+    EXPECT_FALSE(WriteBatteryFile(m));
+    EXPECT_TRUE(BatteryWriteFailed(m));
     ASSERT_EQ(::write(toChild[1], &go, 1), 1);
     int status = 0;
     ::waitpid(first, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first could not write";
-    EXPECT_FALSE(WriteBatteryFile());
+    EXPECT_FALSE(WriteBatteryFile(m));
     EXPECT_EQ(FileBytes(path)[0x200], 0xA2);
     ASSERT_EQ(Told.size(), 1u);
     EXPECT_NE(Told[0].find("in use by another KORU"), std::string::npos) << Told[0];

@@ -10,11 +10,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "machine/host.h"
+#include "machine/machine.h"
 #include "platform/audio/audio_host.h"
 #include "platform/audio/midi_synth.h"
 #include "sound/sound_output.h"
@@ -98,18 +99,15 @@ TEST(SdlPcmDevice, PlaysTheRenderedBuffersInOrder) {
     const std::string file = testing::TempDir() + "koru_sdl_disk_audio.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
-    const HostInterface savedHost = Host;
-    InstallAudioHost(Host);
-    for (OutputChannel& channel : SoundDevice.Channels) channel.Voice.store(VoiceTone);
-    if (!OpenSoundDevice(22050, 4)) {
-        Host = savedHost;
-        GTEST_SKIP() << "SDL's disk audio driver is not available: " << SDL_GetError();
-    }
-    SetMasterVolume(255, 0xFFFF);
-    PlayTone(0, 441, 255);  // 50 samples a period at 22050
+    const std::unique_ptr<Machine> machine = CreateMachine();
+    Machine& m = *machine;
+    InstallAudioHost(m);
+    for (OutputChannel& channel : m.SoundDevice.Channels) channel.Voice.store(VoiceTone);
+    if (!OpenSoundDevice(m, 22050, 4)) GTEST_SKIP() << "SDL's disk audio driver is not available: " << SDL_GetError();
+    SetMasterVolume(m, 255, 0xFFFF);
+    PlayTone(m, 0, 441, 255);  // 50 samples a period at 22050
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    CloseSoundDevice();
-    Host = savedHost;
+    CloseSoundDevice(m);
 
     std::ifstream in(file, std::ios::binary);
     const std::vector<uint8_t> played{std::istreambuf_iterator<char>(in), {}};

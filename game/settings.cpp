@@ -1,4 +1,0 @@
-#include "game/settings.h"
-
-GameSettings Settings;
-uint32_t Verbose = 0;

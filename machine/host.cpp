@@ -1,3 +1,0 @@
-#include "machine/host.h"
-
-HostInterface Host;
