@@ -6,12 +6,11 @@
 #include "cpu/arm.h"
 #include "cpu/arm_data_processing.h"
 #include "cpu/arm_load_store.h"
+#include "cpu/core.h"
 #include "cpu/run_loop.h"
-#include "machine/machine.h"
 
-void ArmUndefined(Machine& m, uint32_t opcode) {
-    const CpuState& cpu = m.Cpu;
-    if (cpu.TraceUndefined) std::printf("ARM: Unrecognized opcode 0x%08X at 0x%08X\n", opcode, cpu.R[15] - 4);
+void ArmUndefined(Core& core, uint32_t opcode) {
+    if (core.cpu.TraceUndefined) std::printf("ARM: Unrecognized opcode 0x%08X at 0x%08X\n", opcode, core.pc - 4);
 }
 
 namespace arm {
@@ -81,7 +80,7 @@ constexpr std::array<ArmHandler, 4096> BuildTable(std::index_sequence<Index...>)
 
 }  // namespace arm
 
-constexpr std::array<ArmHandler, 4096> ArmHandlerTable = arm::BuildTable(std::make_index_sequence<4096>{});
+inline constexpr std::array<ArmHandler, 4096> ArmHandlerTable = arm::BuildTable(std::make_index_sequence<4096>{});
 
 // Spot checks of the decoding against known encodings.
 static_assert(ArmHandlerTable[ArmTableIndex(0xE0810002)] == &arm::DataProcessing<arm::OpADD, false, arm::Operand::ImmediateShift, ShiftLSL>);  // add r0, r1, r2
@@ -97,26 +96,118 @@ static_assert(ArmHandlerTable[ArmTableIndex(0xEE000010)] == &ArmUndefined);     
 static_assert(ArmHandlerTable[ArmTableIndex(0xE7F000F0)] == &ArmUndefined);                               // register offset, bit 4 set
 static_assert(ArmHandlerTable[ArmTableIndex(0xE0600090)] == &ArmUndefined);                               // column 9 of row 0x06
 
-void RunArmSlice(Machine& m) {
-    CpuState& cpu = m.Cpu;
-    while (cpu.Cycles >= 1) {
-        const uint32_t pc = cpu.R[15];
-        // The fetch is paid before the condition test: a skipped instruction
-        // still costs its fetch.
-        cpu.Cycles -= m.AccessCost32[(pc >> 24) & 15];
-        uint32_t opcode = LoadLittle<uint32_t>(m.PageTable.Read[pc >> PageShift] + (pc & 0x3FFC));
-        // A misaligned R15 fetches the aligned word shifted right.
-        if (pc & 3) [[unlikely]]
-            opcode >>= 8 * (pc & 3);
-        cpu.R[15] = pc + 4;
-        // Most instructions carry the "always" condition (14); 15 never runs.
-        if (opcode >= 0xE0000000u) [[likely]] {
-            if (opcode < 0xF0000000u) [[likely]]
-                ArmHandlerTable[ArmTableIndex(opcode)](m, opcode);
-            else
-                ArmUndefined(m, opcode);
-        } else if (ConditionPasses(opcode >> 28, cpu.CPSR)) {
-            ArmHandlerTable[ArmTableIndex(opcode)](m, opcode);
+namespace arm {
+
+// The slice loop inlines every handler into one switch. Most handlers fill
+// many table entries (a data-processing handler every entry of its row
+// whose column has the same shift type), so the switch is over the distinct
+// handlers, numbered in order of first appearance, and a second table
+// gives each table index its handler's number.
+struct HandlerNumbering {
+    std::array<ArmHandler, 4096> distinct{};
+    size_t count = 0;
+    std::array<uint16_t, 4096> numbers{};
+};
+
+constexpr HandlerNumbering NumberHandlers() {
+    HandlerNumbering result;
+    size_t undefinedNumber = 4096;
+    // Row by row: a handler's repeats are mostly among the latest found (the
+    // row's other columns, the row before), so the search runs backwards;
+    // the undefined handler, scattered everywhere, is looked up directly.
+    for (uint32_t row = 0; row < 256; ++row) {
+        for (uint32_t column = 0; column < 16; ++column) {
+            const uint32_t index = row | column << 8;
+            const ArmHandler handler = ArmHandlerTable[index];
+            size_t number = result.count;
+            if (handler == &ArmUndefined && undefinedNumber < result.count) {
+                number = undefinedNumber;
+            } else {
+                while (number > 0 && result.distinct[number - 1] != handler) --number;
+                number = number == 0 ? result.count : number - 1;
+            }
+            if (number == result.count) {
+                result.distinct[result.count++] = handler;
+                if (handler == &ArmUndefined) undefinedNumber = number;
+            }
+            result.numbers[index] = uint16_t(number);
         }
     }
+    return result;
+}
+
+inline constexpr HandlerNumbering Numbering = NumberHandlers();
+inline constexpr size_t HandlerCount = Numbering.count;
+inline constexpr const std::array<uint16_t, 4096>& HandlerNumbers = Numbering.numbers;
+
+static_assert(HandlerCount < 1024);
+static_assert(Numbering.distinct[HandlerNumbers[ArmTableIndex(0xE0810002)]] == ArmHandlerTable[ArmTableIndex(0xE0810002)]);
+
+template <size_t Number>
+[[gnu::always_inline]] inline void Execute(Core& core, uint32_t opcode) {
+    constexpr ArmHandler handler = Numbering.distinct[Number];
+    handler(core, opcode);
+}
+
+// A chain of comparisons against every handler number, which the compiler
+// turns into one jump table. (It tests the chain's first value on its own
+// before the table: a first test for a number that never comes, leading
+// nowhere, costs nothing.)
+template <size_t... Number>
+[[gnu::always_inline]] inline void Dispatch(Core& core, uint32_t opcode, std::index_sequence<Number...>) {
+    const uint32_t number = HandlerNumbers[ArmTableIndex(opcode)];
+    if (number == HandlerCount) Unreachable();
+    const bool handled = ((number == Number && (Execute<Number>(core, opcode), true)) || ...);
+    if (!handled) Unreachable();
+}
+
+// An instruction fetched from a misaligned R15 (a data-processing result,
+// a load or an exception return can leave one) is the aligned word shifted
+// right. The slice loop fetches aligned words only and hands such an
+// instruction here, with CpuState up to date.
+[[gnu::noinline]] void RunMisaligned(Machine& m) {
+    Core core(m);
+    core.cycles -= m.AccessCost32[(core.pc >> 24) & 15];
+    const uint32_t opcode = PeekWord(m.PageTable, core.pc) >> (8 * (core.pc & 3));
+    core.pc += 4;
+    if (core.ConditionPasses(opcode >> 28))
+        ArmHandlerTable[ArmTableIndex(opcode)](core, opcode);
+    else if (opcode >= 0xF0000000u)
+        ArmUndefined(core, opcode);
+    core.WriteBack();
+}
+
+}  // namespace arm
+
+// The loop keeps R15, the cycle count, the flags and the fetch window in
+// host registers (cpu/core.h); R15 in CpuState is brought up to date only
+// where an instruction reads it as an operand, at calls out and at the
+// slice end.
+[[gnu::flatten, gnu::aligned(64)]] void RunArmSlice(Machine& m) {
+    Core core(m);
+    while (core.cycles >= 1) {
+        if (core.pc & 3) [[unlikely]] {
+            core.CallOut([&] { arm::RunMisaligned(m); });
+            continue;
+        }
+        core.OpenFetchWindow(m.AccessCost32);
+        do {
+            // The fetch is paid before the condition test: a skipped
+            // instruction still costs its fetch.
+            core.cycles -= core.fetchCost;
+            const uint32_t opcode = LoadLittle<uint32_t>(core.fetchPage + (core.pc & 0x3FFC));
+            core.pc += 4;
+            // Most instructions carry the "always" condition (14); 15 never runs.
+            bool runs;
+            if (opcode >= 0xE0000000u) [[likely]]
+                runs = opcode < 0xF0000000u;
+            else
+                runs = core.ConditionPasses(opcode >> 28);
+            if (runs) [[likely]]
+                arm::Dispatch(core, opcode, std::make_index_sequence<arm::HandlerCount>{});
+            else if (opcode >= 0xF0000000u) [[unlikely]]
+                ArmUndefined(core, opcode);
+        } while (core.cycles >= 1 && !core.refetch && (core.pc & 0x3FFC) != 0);
+    }
+    core.WriteBack();
 }

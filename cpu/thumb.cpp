@@ -5,14 +5,13 @@
 #include <cstdio>
 #include <utility>
 
+#include "cpu/core.h"
 #include "cpu/run_loop.h"
 #include "cpu/thumb_data_processing.h"
 #include "cpu/thumb_load_store.h"
-#include "machine/machine.h"
 
-void ThumbUndefined(Machine& m, uint32_t opcode) {
-    const CpuState& cpu = m.Cpu;
-    if (cpu.TraceUndefined) std::printf("THUMB: Unrecognized opcode 0x%04X at 0x%08X\n", opcode, cpu.R[15] - 2);
+void ThumbUndefined(Core& core, uint32_t opcode) {
+    if (core.cpu.TraceUndefined) std::printf("THUMB: Unrecognized opcode 0x%04X at 0x%08X\n", opcode, core.pc - 2);
 }
 
 namespace thumb {
@@ -97,7 +96,7 @@ constexpr std::array<ThumbHandler, 256> BuildTable(std::index_sequence<Top...>) 
 
 }  // namespace thumb
 
-constexpr std::array<ThumbHandler, 256> ThumbHandlerTable = thumb::BuildTable(std::make_index_sequence<256>{});
+inline constexpr std::array<ThumbHandler, 256> ThumbHandlerTable = thumb::BuildTable(std::make_index_sequence<256>{});
 
 // Spot checks of the decoding against assembler output.
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x0848)] == &thumb::ShiftImmediate<ShiftLSR>);  // lsrs r0, r1, #1
@@ -122,82 +121,37 @@ static_assert(ThumbHandlerTable[ThumbTableIndex(0xB100)] == &ThumbUndefined);
 
 namespace thumb {
 
-// Whether a handler leaves R15 alone: it neither jumps nor calls out of the
-// CPU (a store can halt the CPU, which moves R15 back over the store; a BIOS
-// call can jump anywhere). After any other handler the slice loop reloads
-// its copy of R15.
-constexpr bool KeepsProgramCounter(uint32_t top) {
-    const bool isStore = (top >= 0x50 && top < 0x56) || (top >= 0x60 && top < 0x68) || (top >= 0x70 && top < 0x78) ||
-                         (top >= 0x80 && top < 0x88) || (top >= 0x90 && top < 0x98);
-    if (isStore) return false;
-    if (top < 0x44) return true;                  // shifts, add/subtract, immediates, ALU group
-    if (top < 0x48) return false;                 // hi-register operations and BX
-    if (top < 0xB0) return true;                  // loads and address generation
-    if (top == 0xB0 || top == 0xBC) return true;  // stack adjust, POP without PC
-    if (top >= 0xC8 && top < 0xD0) return true;   // LDMIA
-    if (top >= 0xF0 && top < 0xF8) return true;   // first half of BL
-    return false;
-}
-
-// Handlers that read R15 as an operand without being able to change it.
-constexpr bool ReadsProgramCounter(uint32_t top) {
-    return (top >= 0x48 && top < 0x50) || (top >= 0xA0 && top < 0xA8) || (top >= 0xF0 && top < 0xF8);
-}
-
-// Runs the handler for one top byte, known at compile time so that it is
-// inlined into the slice loop. R15 in CpuState is brought up to date only
-// for the handlers that look at it or may change it; the loop's own copy is
-// taken back after those that may change it, and then true is returned.
 template <uint32_t Top>
-[[gnu::always_inline]] inline bool Execute(Machine& m, uint32_t opcode, uint32_t& pc) {
-    CpuState& cpu = m.Cpu;
+[[gnu::always_inline]] inline void Execute(Core& core, uint32_t opcode) {
     constexpr ThumbHandler handler = ThumbHandlerTable[Top];
-    constexpr bool keepsPc = KeepsProgramCounter(Top);
-    if constexpr (!keepsPc || ReadsProgramCounter(Top)) cpu.R[15] = pc;
-    handler(m, opcode);
-    if constexpr (!keepsPc) pc = cpu.R[15];
-    return !keepsPc;
+    handler(core, opcode);
 }
 
 // A chain of comparisons against every top byte, which the compiler turns
 // into one jump table: the 256-way switch of the decoder.
 template <size_t... Top>
-[[gnu::always_inline]] inline bool Dispatch(Machine& m, uint32_t opcode, uint32_t& pc, std::index_sequence<Top...>) {
+[[gnu::always_inline]] inline void Dispatch(Core& core, uint32_t opcode, std::index_sequence<Top...>) {
     const uint32_t top = ThumbTableIndex(opcode);
-    bool jumped = false;
-    (void)((top == Top && (jumped = Execute<Top>(m, opcode, pc), true)) || ...);
-    return jumped;
-}
-
-// Where instructions are fetched from: the host page behind the PC and the
-// region's fetch cost. Both hold until the PC leaves the page or a handler
-// jumps or calls out (a store to WAITCNT changes the costs).
-struct FetchWindow {
-    const uint8_t* page;
-    int32_t cost;
-};
-
-inline FetchWindow OpenFetchWindow(const Machine& m, uint32_t pc) {
-    return {m.PageTable.Read[pc >> PageShift], m.AccessCost16[(pc >> 24) & 15]};
+    const bool handled = ((top == Top && (Execute<Top>(core, opcode), true)) || ...);
+    if (!handled) Unreachable();
 }
 
 }  // namespace thumb
 
-// The loop keeps its own copy of R15 and of the fetch page in registers,
-// which spares most instructions a round trip through memory; R15 in
-// CpuState is exact whenever a handler that needs it runs and when the slice
-// ends. Its speed swung by 15% with where the linker happened to place it
-// (the same machine code, 16 bytes apart): a 64-byte start keeps it steady.
+// The loop keeps R15, the cycle count, the flags and the fetch window in
+// host registers (cpu/core.h). Its speed swung by 15% with where the linker
+// happened to place it (the same machine code, 16 bytes apart): a 64-byte
+// start keeps it steady.
 [[gnu::flatten, gnu::aligned(64)]] void RunThumbSlice(Machine& m) {
-    CpuState& cpu = m.Cpu;
-    uint32_t pc = cpu.R[15];
-    thumb::FetchWindow window = thumb::OpenFetchWindow(m, pc);
-    while (cpu.Cycles >= 1) {
-        cpu.Cycles -= window.cost;
-        const uint32_t opcode = LoadLittle<uint16_t>(window.page + (pc & 0x3FFE));
-        pc += 2;
-        if (thumb::Dispatch(m, opcode, pc, std::make_index_sequence<256>{}) || (pc & 0x3FFE) == 0)
-            window = thumb::OpenFetchWindow(m, pc);
+    Core core(m);
+    while (core.cycles >= 1) {
+        core.OpenFetchWindow(m.AccessCost16);
+        do {
+            core.cycles -= core.fetchCost;
+            const uint32_t opcode = LoadLittle<uint16_t>(core.fetchPage + (core.pc & 0x3FFE));
+            core.pc += 2;
+            thumb::Dispatch(core, opcode, std::make_index_sequence<256>{});
+        } while (core.cycles >= 1 && !core.refetch && (core.pc & 0x3FFE) != 0);
     }
-    cpu.R[15] = pc;
+    core.WriteBack();
 }

@@ -3,22 +3,17 @@
 // decoder is a 256-entry handler table generated at compile time, with the
 // operation and any register number held in the top byte fixed in each
 // handler. The slice loop (RunThumbSlice, run_loop.h) turns the table into
-// one switch with every handler inlined, so R15 and the fetch page can stay
-// in host registers between instructions.
+// one switch with every handler inlined, working on the loop's Core
+// (cpu/core.h) in host registers.
 
-#include <array>
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
+struct Core;
 
-struct Machine;
-
-using ThumbHandler = void (*)(Machine& m, uint32_t opcode);
+using ThumbHandler = void (*)(Core& core, uint32_t opcode);
 
 inline constexpr uint32_t ThumbTableIndex(uint32_t opcode) { return (opcode >> 8) & 0xFF; }
 
 // Skips the opcode, printing a trace line when TraceUndefined is set. The
 // undefined-instruction exception is never raised.
-void ThumbUndefined(Machine& m, uint32_t opcode);
-
-extern const std::array<ThumbHandler, 256> ThumbHandlerTable;
+void ThumbUndefined(Core& core, uint32_t opcode);

@@ -30,6 +30,12 @@ inline bool HasSideEffects(uint32_t address) { return (SideEffectRegions >> (add
 
 inline bool IsIoAddress(uint32_t address) { return (address & 0x0F000000u) == 0x04000000u; }
 
+// Whether a store of T at a 28-bit address goes straight through the write map.
+template <typename T>
+inline bool IsPlainStore(uint32_t address) {
+    return !(address & (sizeof(T) - 1)) && !HasSideEffects(address);
+}
+
 [[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint32_t value);
 [[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint16_t value);
 [[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint8_t value);
@@ -40,7 +46,7 @@ template <typename T>
 inline void BusWrite(Machine& m, uint32_t address, T value) {
     address &= BusMask;
     m.Cpu.Cycles -= sizeof(T) == 4 ? RegionCost32(m, address) : RegionCost16(m, address);
-    if ((address & (sizeof(T) - 1)) || HasSideEffects(address)) [[unlikely]]
+    if (!IsPlainStore<T>(address)) [[unlikely]]
         return SlowWrite(m, address, value);
     StoreLittle<T>(WriteHostAddress(m.PageTable, address), value);
 }
