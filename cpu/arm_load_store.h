@@ -112,7 +112,7 @@ void BlockTransfer(Core& core, uint32_t opcode) {
                    load = Row & RowL;
     const uint32_t rn = (opcode >> 16) & 15;
     const uint32_t list = opcode & 0xFFFF;
-    const uint32_t size = 4 * uint32_t(std::popcount(list));
+    const uint32_t size = 4 * CountRegisters(list);
 
     // R15 as a stored register or as the base of a store reads as the
     // instruction's address + 12; a load reads it without offset.

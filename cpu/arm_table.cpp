@@ -7,6 +7,7 @@
 #include "cpu/arm_data_processing.h"
 #include "cpu/arm_load_store.h"
 #include "cpu/core.h"
+#include "cpu/dispatch.h"
 #include "cpu/run_loop.h"
 
 void ArmUndefined(Core& core, uint32_t opcode) {
@@ -98,68 +99,24 @@ static_assert(ArmHandlerTable[ArmTableIndex(0xE0600090)] == &ArmUndefined);     
 
 namespace arm {
 
-// The slice loop inlines every handler into one switch. Most handlers fill
-// many table entries (a data-processing handler every entry of its row
-// whose column has the same shift type), so the switch is over the distinct
-// handlers, numbered in order of first appearance, and a second table
-// gives each table index its handler's number.
-struct HandlerNumbering {
-    std::array<ArmHandler, 4096> distinct{};
-    size_t count = 0;
-    std::array<uint16_t, 4096> numbers{};
-};
+// The decode index of the slice loop: the table's row and column in
+// row-major order, gathered by one multiplication (the two masked fields do
+// not overlap once shifted, so nothing carries).
+inline constexpr uint32_t DecodeIndex(uint32_t opcode) { return ((opcode & 0x0FF000F0u) * 0x1001u) >> 16; }
+static_assert(DecodeIndex(0xE12FFF1E) == 0x121);  // bx lr: row 0x12, column 1
 
-constexpr HandlerNumbering NumberHandlers() {
-    HandlerNumbering result;
-    size_t undefinedNumber = 4096;
-    // Row by row: a handler's repeats are mostly among the latest found (the
-    // row's other columns, the row before), so the search runs backwards;
-    // the undefined handler, scattered everywhere, is looked up directly.
-    for (uint32_t row = 0; row < 256; ++row) {
-        for (uint32_t column = 0; column < 16; ++column) {
-            const uint32_t index = row | column << 8;
-            const ArmHandler handler = ArmHandlerTable[index];
-            size_t number = result.count;
-            if (handler == &ArmUndefined && undefinedNumber < result.count) {
-                number = undefinedNumber;
-            } else {
-                while (number > 0 && result.distinct[number - 1] != handler) --number;
-                number = number == 0 ? result.count : number - 1;
-            }
-            if (number == result.count) {
-                result.distinct[result.count++] = handler;
-                if (handler == &ArmUndefined) undefinedNumber = number;
-            }
-            result.numbers[index] = uint16_t(number);
-        }
-    }
-    return result;
-}
+inline constexpr std::array<ArmHandler, 4096> HandlersByDecodeIndex = [] {
+    std::array<ArmHandler, 4096> handlers{};
+    for (uint32_t row = 0; row < 256; ++row)
+        for (uint32_t column = 0; column < 16; ++column) handlers[row << 4 | column] = ArmHandlerTable[row | column << 8];
+    return handlers;
+}();
 
-inline constexpr HandlerNumbering Numbering = NumberHandlers();
-inline constexpr size_t HandlerCount = Numbering.count;
-inline constexpr const std::array<uint16_t, 4096>& HandlerNumbers = Numbering.numbers;
+inline constexpr auto Numbering = NumberHandlers(HandlersByDecodeIndex, &ArmUndefined);
+inline constexpr auto Handlers = std::make_index_sequence<Numbering.count>{};
 
-static_assert(HandlerCount < 1024);
-static_assert(Numbering.distinct[HandlerNumbers[ArmTableIndex(0xE0810002)]] == ArmHandlerTable[ArmTableIndex(0xE0810002)]);
-
-template <size_t Number>
-[[gnu::always_inline]] inline void Execute(Core& core, uint32_t opcode) {
-    constexpr ArmHandler handler = Numbering.distinct[Number];
-    handler(core, opcode);
-}
-
-// A chain of comparisons against every handler number, which the compiler
-// turns into one jump table. (It tests the chain's first value on its own
-// before the table: a first test for a number that never comes, leading
-// nowhere, costs nothing.)
-template <size_t... Number>
-[[gnu::always_inline]] inline void Dispatch(Core& core, uint32_t opcode, std::index_sequence<Number...>) {
-    const uint32_t number = HandlerNumbers[ArmTableIndex(opcode)];
-    if (number == HandlerCount) Unreachable();
-    const bool handled = ((number == Number && (Execute<Number>(core, opcode), true)) || ...);
-    if (!handled) Unreachable();
-}
+static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
+              ArmHandlerTable[ArmTableIndex(0xE0810002)]);
 
 // An instruction fetched from a misaligned R15 (a data-processing result,
 // a load or an exception return can leave one) is the aligned word shifted
@@ -198,14 +155,10 @@ template <size_t... Number>
             const uint32_t opcode = LoadLittle<uint32_t>(core.fetchPage + (core.pc & 0x3FFC));
             core.pc += 4;
             // Most instructions carry the "always" condition (14); 15 never runs.
-            bool runs;
-            if (opcode >= 0xE0000000u) [[likely]]
-                runs = opcode < 0xF0000000u;
-            else
-                runs = core.ConditionPasses(opcode >> 28);
-            if (runs) [[likely]]
-                arm::Dispatch(core, opcode, std::make_index_sequence<arm::HandlerCount>{});
-            else if (opcode >= 0xF0000000u) [[unlikely]]
+            const uint32_t cond = opcode >> 28;
+            if (cond == 14 || core.ConditionPasses(cond)) [[likely]]
+                RunHandler<arm::Numbering>(core, opcode, arm::Numbering.numbers[arm::DecodeIndex(opcode)], arm::Handlers);
+            else if (cond == 15) [[unlikely]]
                 ArmUndefined(core, opcode);
         } while (core.cycles >= 1 && !core.refetch && (core.pc & 0x3FFC) != 0);
     }

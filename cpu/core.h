@@ -123,8 +123,7 @@ struct Core {
 
     // The ARM condition codes. Each test reads only the flag words it needs.
     bool ConditionPasses(uint32_t cond) const {
-        const bool signsAgree = int32_t(n ^ v) >= 0;  // N == V
-        switch (cond) {
+        switch (cond & 15) {
         case 0x0: return z == 0;
         case 0x1: return z != 0;
         case 0x2: return c != 0;
@@ -135,10 +134,10 @@ struct Core {
         case 0x7: return int32_t(v) >= 0;
         case 0x8: return c != 0 && z != 0;
         case 0x9: return c == 0 || z == 0;
-        case 0xA: return signsAgree;
-        case 0xB: return !signsAgree;
-        case 0xC: return z != 0 && signsAgree;
-        case 0xD: return z == 0 || !signsAgree;
+        case 0xA: return int32_t(n ^ v) >= 0;  // N == V
+        case 0xB: return int32_t(n ^ v) < 0;
+        case 0xC: return z != 0 && int32_t(n ^ v) >= 0;
+        case 0xD: return z == 0 || int32_t(n ^ v) < 0;
         case 0xE: return true;
         default: return false;
         }

@@ -78,3 +78,12 @@ inline void Store(Core& core, uint32_t address, T value) {
 inline void StoreWord(Core& core, uint32_t address, uint32_t value) { Store<uint32_t>(core, address, value); }
 inline void StoreHalf(Core& core, uint32_t address, uint32_t value) { Store<uint16_t>(core, address, uint16_t(value)); }
 inline void StoreByte(Core& core, uint32_t address, uint32_t value) { Store<uint8_t>(core, address, uint8_t(value)); }
+
+// The number of registers in a block transfer's 16-bit list: std::popcount,
+// without the library call it becomes on processors lacking the instruction.
+inline uint32_t CountRegisters(uint32_t list) {
+    list -= (list >> 1) & 0x5555;
+    list = (list & 0x3333) + ((list >> 2) & 0x3333);
+    list = (list + (list >> 4)) & 0x0F0F;
+    return (list + (list >> 8)) & 0x1F;
+}

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cpu/core.h"
+#include "cpu/dispatch.h"
 #include "cpu/run_loop.h"
 #include "cpu/thumb_data_processing.h"
 #include "cpu/thumb_load_store.h"
@@ -16,28 +17,34 @@ void ThumbUndefined(Core& core, uint32_t opcode) {
 
 namespace thumb {
 
-// Chooses the handler for one value of the top eight opcode bits, following
+// Chooses the handler for one table index (opcode bits 15-6), following
 // the ARMv4T THUMB formats. Register numbers that sit in the top byte
-// (bits 10-8) become template constants.
-template <uint32_t Top>
+// (bits 10-8) become template constants, and so do the two bits below it
+// where they choose the operation (the ALU group) or the register bank (the
+// hi-register operations).
+template <uint32_t Index>
 constexpr ThumbHandler SelectHandler() {
-    constexpr uint32_t low3 = Top & 7;
+    constexpr uint32_t top = Index >> 2;
+    constexpr uint32_t low3 = top & 7;
+    constexpr uint32_t bits76 = Index & 3;
 
-    if constexpr (Top < 0x18) {
-        return &ShiftImmediate<(Top >> 3)>;
-    } else if constexpr (Top < 0x20) {
-        return &AddSubtract<bool(Top & 2), bool(Top & 4)>;
-    } else if constexpr (Top < 0x40) {
-        return &ImmediateOperation<(Top >> 3) & 3, low3>;
-    } else if constexpr (Top < 0x44) {
-        return &AluGroup<Top & 3>;
-    } else if constexpr (Top < 0x48) {
-        return &HiRegisterOperation<Top & 3>;
-    } else if constexpr (Top < 0x50) {
+    if constexpr (top < 0x18) {
+        return &ShiftImmediate<(top >> 3)>;
+    } else if constexpr (top < 0x20) {
+        return &AddSubtract<bool(top & 2), bool(top & 4)>;
+    } else if constexpr (top < 0x40) {
+        return &ImmediateOperation<(top >> 3) & 3, low3>;
+    } else if constexpr (top < 0x44) {
+        return &AluOperation<(top & 3) * 4 + bits76>;
+    } else if constexpr (top < 0x47) {
+        return &HiRegisterOperation<top & 3, bool(bits76 & 2), bool(bits76 & 1)>;
+    } else if constexpr (top == 0x47) {
+        return &HiRegisterOperation<HiBX, false, bool(bits76 & 1)>;  // H1 is ignored
+    } else if constexpr (top < 0x50) {
         return &LoadPcRelative<low3>;
-    } else if constexpr (Top < 0x60) {
+    } else if constexpr (top < 0x60) {
         // Bits 11-9 choose the width and direction of a register-offset transfer.
-        constexpr uint32_t kind = (Top >> 1) & 7;
+        constexpr uint32_t kind = (top >> 1) & 7;
         if constexpr (kind == 0)
             return &RegisterOffsetTransfer<Width::Word, false>;
         else if constexpr (kind == 1)
@@ -54,49 +61,50 @@ constexpr ThumbHandler SelectHandler() {
             return &RegisterOffsetTransfer<Width::Byte, true>;
         else
             return &RegisterOffsetTransfer<Width::SignedHalf, true>;
-    } else if constexpr (Top < 0x70) {
-        return &ImmediateOffsetTransfer<Width::Word, bool(Top & 8)>;
-    } else if constexpr (Top < 0x80) {
-        return &ImmediateOffsetTransfer<Width::Byte, bool(Top & 8)>;
-    } else if constexpr (Top < 0x90) {
-        return &ImmediateOffsetTransfer<Width::Half, bool(Top & 8)>;
-    } else if constexpr (Top < 0xA0) {
-        return &StackRelativeTransfer<bool(Top & 8), low3>;
-    } else if constexpr (Top < 0xB0) {
-        return &AddressGenerate<bool(Top & 8), low3>;
-    } else if constexpr (Top == 0xB0) {
+    } else if constexpr (top < 0x70) {
+        return &ImmediateOffsetTransfer<Width::Word, bool(top & 8)>;
+    } else if constexpr (top < 0x80) {
+        return &ImmediateOffsetTransfer<Width::Byte, bool(top & 8)>;
+    } else if constexpr (top < 0x90) {
+        return &ImmediateOffsetTransfer<Width::Half, bool(top & 8)>;
+    } else if constexpr (top < 0xA0) {
+        return &StackRelativeTransfer<bool(top & 8), low3>;
+    } else if constexpr (top < 0xB0) {
+        return &AddressGenerate<bool(top & 8), low3>;
+    } else if constexpr (top == 0xB0) {
         return &AdjustStack;
-    } else if constexpr (Top == 0xB4 || Top == 0xB5) {
-        return &Push<Top == 0xB5>;
-    } else if constexpr (Top == 0xBC || Top == 0xBD) {
-        return &Pop<Top == 0xBD>;
-    } else if constexpr (Top < 0xC0) {
+    } else if constexpr (top == 0xB4 || top == 0xB5) {
+        return &Push<top == 0xB5>;
+    } else if constexpr (top == 0xBC || top == 0xBD) {
+        return &Pop<top == 0xBD>;
+    } else if constexpr (top < 0xC0) {
         return &ThumbUndefined;
-    } else if constexpr (Top < 0xD0) {
-        return &MultipleTransfer<bool(Top & 8), low3>;
-    } else if constexpr (Top < 0xDE) {
-        return &ConditionalBranch<Top & 15>;
-    } else if constexpr (Top == 0xDF) {
+    } else if constexpr (top < 0xD0) {
+        return &MultipleTransfer<bool(top & 8), low3>;
+    } else if constexpr (top < 0xDE) {
+        return &ConditionalBranch<top & 15>;
+    } else if constexpr (top == 0xDF) {
         return &SoftwareInterrupt;
-    } else if constexpr (Top >= 0xE0 && Top < 0xE8) {
+    } else if constexpr (top >= 0xE0 && top < 0xE8) {
         return &Branch;
-    } else if constexpr (Top >= 0xF0 && Top < 0xF8) {
+    } else if constexpr (top >= 0xF0 && top < 0xF8) {
         return &LongBranchFirst;
-    } else if constexpr (Top >= 0xF8) {
+    } else if constexpr (top >= 0xF8) {
         return &LongBranchSecond;
     } else {
         return &ThumbUndefined;  // condition 14 (0xDE) and 0xE8-0xEF
     }
 }
 
-template <size_t... Top>
-constexpr std::array<ThumbHandler, 256> BuildTable(std::index_sequence<Top...>) {
-    return {SelectHandler<Top>()...};
+template <size_t... Index>
+constexpr std::array<ThumbHandler, 1024> BuildTable(std::index_sequence<Index...>) {
+    return {SelectHandler<Index>()...};
 }
 
 }  // namespace thumb
 
-inline constexpr std::array<ThumbHandler, 256> ThumbHandlerTable = thumb::BuildTable(std::make_index_sequence<256>{});
+inline constexpr std::array<ThumbHandler, 1024> ThumbHandlerTable =
+    thumb::BuildTable(std::make_index_sequence<1024>{});
 
 // Spot checks of the decoding against assembler output.
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x0848)] == &thumb::ShiftImmediate<ShiftLSR>);  // lsrs r0, r1, #1
@@ -104,8 +112,11 @@ static_assert(ThumbHandlerTable[ThumbTableIndex(0x1A88)] == &thumb::AddSubtract<
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x1C48)] == &thumb::AddSubtract<false, true>);  // adds r0, r1, #1
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x2D10)] ==
               &thumb::ImmediateOperation<thumb::ImmCMP, 5>);                                            // cmp r5, #16
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x41C8)] == &thumb::AluGroup<1>);                       // rors r0, r1
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x4770)] == &thumb::HiRegisterOperation<thumb::HiBX>);  // bx lr
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x41C8)] == &thumb::AluOperation<thumb::AluROR>);  // rors r0, r1
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x4770)] ==
+              &thumb::HiRegisterOperation<thumb::HiBX, false, true>);  // bx lr
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x46C0)] ==
+              &thumb::HiRegisterOperation<thumb::HiMOV, true, true>);  // mov r8, r8
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x4B01)] == &thumb::LoadPcRelative<3>);  // ldr r3, [pc, #4]
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x5E88)] ==
               &thumb::RegisterOffsetTransfer<thumb::Width::SignedHalf, true>);  // ldrsh r0, [r1, r2]
@@ -121,20 +132,8 @@ static_assert(ThumbHandlerTable[ThumbTableIndex(0xB100)] == &ThumbUndefined);
 
 namespace thumb {
 
-template <uint32_t Top>
-[[gnu::always_inline]] inline void Execute(Core& core, uint32_t opcode) {
-    constexpr ThumbHandler handler = ThumbHandlerTable[Top];
-    handler(core, opcode);
-}
-
-// A chain of comparisons against every top byte, which the compiler turns
-// into one jump table: the 256-way switch of the decoder.
-template <size_t... Top>
-[[gnu::always_inline]] inline void Dispatch(Core& core, uint32_t opcode, std::index_sequence<Top...>) {
-    const uint32_t top = ThumbTableIndex(opcode);
-    const bool handled = ((top == Top && (Execute<Top>(core, opcode), true)) || ...);
-    if (!handled) Unreachable();
-}
+inline constexpr auto Numbering = NumberHandlers(ThumbHandlerTable, &ThumbUndefined);
+inline constexpr auto Handlers = std::make_index_sequence<Numbering.count>{};
 
 }  // namespace thumb
 
@@ -150,7 +149,7 @@ template <size_t... Top>
             core.cycles -= core.fetchCost;
             const uint32_t opcode = LoadLittle<uint16_t>(core.fetchPage + (core.pc & 0x3FFE));
             core.pc += 2;
-            thumb::Dispatch(core, opcode, std::make_index_sequence<256>{});
+            RunHandler<thumb::Numbering>(core, opcode, thumb::Numbering.numbers[ThumbTableIndex(opcode)], thumb::Handlers);
         } while (core.cycles >= 1 && !core.refetch && (core.pc & 0x3FFE) != 0);
     }
     core.WriteBack();

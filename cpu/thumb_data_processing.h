@@ -154,29 +154,16 @@ inline void AluOperation(Core& core, uint32_t opcode) {
     }
 }
 
-// Top bytes 0x40-0x43 hold the upper two bits of the ALU opcode (bits 9-8);
-// the lower two (bits 7-6) are chosen here.
-template <uint32_t Group>
-void AluGroup(Core& core, uint32_t opcode) {
-    switch ((opcode >> 6) & 3) {
-    case 0: AluOperation<Group * 4 + 0>(core, opcode); break;
-    case 1: AluOperation<Group * 4 + 1>(core, opcode); break;
-    case 2: AluOperation<Group * 4 + 2>(core, opcode); break;
-    default: AluOperation<Group * 4 + 3>(core, opcode); break;
-    }
-}
-
 enum HiOp : uint32_t { HiADD, HiCMP, HiMOV, HiBX };
 
-// A hi-register operand: R15 reads as the PC.
-inline uint32_t ReadHiRegister(const Core& core, uint32_t reg) { return core.Operand(reg, 2); }
-
 // ADD / CMP / MOV / BX on any registers: the destination is bits 2-0 with H1
-// (bit 7) as bit 3, the source bits 5-3 with H2 (bit 6) as bit 3. With both
-// H bits clear the same operation runs on lo registers.
-template <uint32_t Op>
+// (bit 7) as bit 3, the source bits 5-3 with H2 (bit 6) as bit 3, H1 and H2
+// fixed per handler. With both H bits clear the same operation runs on lo
+// registers. A hi-register operand R15 reads as the PC.
+template <uint32_t Op, bool H1, bool H2>
 void HiRegisterOperation(Core& core, uint32_t opcode) {
-    const uint32_t source = ReadHiRegister(core, (opcode >> 3) & 15);
+    const uint32_t sourceReg = ((opcode >> 3) & 7) | (H2 ? 8 : 0);
+    const uint32_t source = H2 ? core.Operand(sourceReg, 2) : core.cpu.R[sourceReg];
     if constexpr (Op == HiBX) {
         // Bit 0 of the target selects THUMB. Going to ARM state ends the slice
         // so that the ARM loop fetches the next instruction.
@@ -189,15 +176,15 @@ void HiRegisterOperation(Core& core, uint32_t opcode) {
         }
         return;
     }
-    const uint32_t rd = (opcode & 7) | ((opcode >> 4) & 8);
+    const uint32_t rd = (opcode & 7) | (H1 ? 8 : 0);
+    const uint32_t destination = H1 ? core.Operand(rd, 2) : core.cpu.R[rd];
     if constexpr (Op == HiCMP) {
-        const uint32_t a = ReadHiRegister(core, rd);
-        SetSubFlagsNoBorrow(core, a, source, a - source);
+        SetSubFlagsNoBorrow(core, destination, source, destination - source);
     } else {
         // A write to R15 is a jump that stays in THUMB state: the halfword
         // alignment is forced whatever the destination was (and R15's bit 0
         // is cleared whatever register was written).
-        core.SetRegister(rd, Op == HiADD ? ReadHiRegister(core, rd) + source : source);
+        core.SetRegister(rd, Op == HiADD ? destination + source : source);
         core.pc &= ~1u;
     }
 }

@@ -138,7 +138,7 @@ void MultipleTransfer(Core& core, uint32_t opcode) {
     const uint32_t list = opcode & 0xFF;
     const uint32_t base = cpu.R[Rb];
     uint32_t address = base & ~3u;
-    const uint32_t final = (address + 4 * uint32_t(std::popcount(list))) | (base & 3);
+    const uint32_t final = (address + 4 * CountRegisters(list)) | (base & 3);
     if constexpr (IsLoad) {
         cpu.R[Rb] = final;
         for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
