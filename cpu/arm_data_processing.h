@@ -193,7 +193,7 @@ template <bool Link>
 void Branch(Core& core, uint32_t opcode) {
     if constexpr (Link) core.cpu.R[14] = core.pc;
     const int32_t offset = int32_t(opcode << 8) >> 6;
-    core.Branch(core.pc + uint32_t(offset) + 4);
+    core.Jump(core.pc + uint32_t(offset) + 4);
 }
 
 // SWI: the BIOS reads the function number from bits 23-16 of the comment

@@ -123,7 +123,7 @@ static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
 // right. The slice loop fetches aligned words only and hands such an
 // instruction here, with CpuState up to date.
 [[gnu::noinline]] void RunMisaligned(Machine& m) {
-    Core core(m);
+    Core core(m, false);
     core.cycles -= m.AccessCost32[(core.pc >> 24) & 15];
     const uint32_t opcode = PeekWord(m.PageTable, core.pc) >> (8 * (core.pc & 3));
     core.pc += 4;
@@ -141,13 +141,15 @@ static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
 // where an instruction reads it as an operand, at calls out and at the
 // slice end.
 [[gnu::flatten, gnu::aligned(64)]] void RunArmSlice(Machine& m) {
-    Core core(m);
+    Core core(m, false);
     while (core.cycles >= 1) {
-        if (core.pc & 3) [[unlikely]] {
-            core.CallOut([&] { arm::RunMisaligned(m); });
-            continue;
+        if (!core.InFetchWindow()) {
+            if (core.pc & 3) [[unlikely]] {
+                core.CallOut([&] { arm::RunMisaligned(m); });
+                continue;
+            }
+            core.OpenFetchWindow();
         }
-        core.OpenFetchWindow(m.AccessCost32);
         do {
             // The fetch is paid before the condition test: a skipped
             // instruction still costs its fetch.
@@ -157,10 +159,10 @@ static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
             // Most instructions carry the "always" condition (14); 15 never runs.
             const uint32_t cond = opcode >> 28;
             if (cond == 14 || core.ConditionPasses(cond)) [[likely]]
-                RunHandler<arm::Numbering>(core, opcode, arm::Numbering.numbers[arm::DecodeIndex(opcode)], arm::Handlers);
+                RunHandler<arm::Numbering>(core, opcode, arm::Numbering.numbers[arm::DecodeIndex(opcode)]);
             else if (cond == 15) [[unlikely]]
                 ArmUndefined(core, opcode);
-        } while (core.cycles >= 1 && !core.refetch && (core.pc & 0x3FFC) != 0);
+        } while (core.cycles >= 1 && core.InFetchWindow());
     }
     core.WriteBack();
 }

@@ -30,22 +30,22 @@
 struct Core {
     Machine& m;
     CpuState& cpu;
-    uint32_t pc;     // R15: the next instruction
-    int32_t cycles;  // CpuState::Cycles
+    const bool thumb;  // the state the loop runs, fixed for the slice
+    uint32_t pc;       // R15: the next instruction
+    int32_t cycles;    // CpuState::Cycles
     // The flags, each in a word of its own so that an instruction sets them
     // without touching the rest of CPSR: N is bit 31 of n, Z is set when z
     // is 0 (so both can hold a result as it is), C is c (0 or 1) and V is
     // bit 31 of v. CPSR's other bits stay in CpuState.
     uint32_t n, z, c, v;
-    // The host page behind the PC and the fetch cost of its region, valid
-    // until the PC leaves the page or refetch is raised.
+    // The fetch window: the bus page the loop fetches from, its host page
+    // and the fetch cost of its region. It serves as long as the PC stays in
+    // that page (InFetchWindow); a jump simply sets the PC.
+    uint32_t fetchWindow = 0;
     const uint8_t* fetchPage = nullptr;
     int32_t fetchCost = 0;
-    // Raised by a jump and by every call out: the loop then takes the PC
-    // and the fetch window anew before the next fetch.
-    bool refetch = true;
 
-    explicit Core(Machine& machine) : m(machine), cpu(machine.Cpu) { Reload(); }
+    Core(Machine& machine, bool thumbState) : m(machine), cpu(machine.Cpu), thumb(thumbState) { Reload(); }
 
     uint32_t Cpsr() const {
         return (cpu.CPSR & 0x0FFFFFFF) | (n & FlagN) | (z == 0 ? FlagZ : 0) | (c << 29) | ((v >> 31) << 28);
@@ -57,7 +57,19 @@ struct Core {
         v = cpsr << 3;
     }
 
-    // CpuState brought up to date, and the loop's copy taken from it again.
+    // Opens the fetch window on the PC's page: its host page and the fetch
+    // cost of its region in the running state's table.
+    void OpenFetchWindow() {
+        fetchWindow = pc & ~PageOffsetMask;
+        fetchPage = m.PageTable.Read[pc >> PageShift];
+        fetchCost = (thumb ? m.AccessCost16 : m.AccessCost32)[(pc >> 24) & 15];
+    }
+    // Whether the next fetch can use the window: the PC is in its page and,
+    // in ARM state, word-aligned (a misaligned ARM fetch takes another path).
+    bool InFetchWindow() const { return ((pc ^ fetchWindow) & ~(PageOffsetMask & (thumb ? ~0u : ~3u))) == 0; }
+
+    // CpuState brought up to date, and the loop's copy taken from it again
+    // (the call may have moved R15 or changed the fetch costs).
     void WriteBack() {
         cpu.R[15] = pc;
         cpu.Cycles = cycles;
@@ -67,7 +79,7 @@ struct Core {
         pc = cpu.R[15];
         cycles = cpu.Cycles;
         SetFlags(cpu.CPSR);
-        refetch = true;
+        OpenFetchWindow();
     }
     template <typename Call>
     void CallOut(Call call) {
@@ -76,26 +88,7 @@ struct Core {
         Reload();
     }
 
-    // Where the next instructions come from: the host page of the PC and
-    // the fetch cost of its region in the running state's table.
-    void OpenFetchWindow(const std::array<int32_t, 16>& fetchCosts) {
-        fetchPage = m.PageTable.Read[pc >> PageShift];
-        fetchCost = fetchCosts[(pc >> 24) & 15];
-        refetch = false;
-    }
-
-    // A jump to any address: the fetch window is opened anew, which in ARM
-    // state also finds a misaligned target.
-    void Jump(uint32_t target) {
-        pc = target;
-        refetch = true;
-    }
-    // A branch to an address aligned for the running state: within the fetch
-    // page the window stays open (same page, same region, same cost).
-    void Branch(uint32_t target) {
-        if ((target ^ pc) >> PageShift) refetch = true;
-        pc = target;
-    }
+    void Jump(uint32_t target) { pc = target; }
     // A register named by an opcode field: R15 as destination is a jump.
     void SetRegister(uint32_t reg, uint32_t value) {
         cpu.R[reg] = value;

@@ -54,14 +54,20 @@ template <const auto& Numbering, size_t Number>
     handler(core, opcode);
 }
 
-// Runs handler `number`. The chain of comparisons against every number
-// becomes one jump table. (The compiler tests the chain's first value on
+// The switch: a chain of comparisons against every number, which the
+// compiler turns into one jump table. (It tests the chain's first value on
 // its own before the table; a first test for a number that never comes,
 // leading nowhere, costs nothing.)
 template <const auto& Numbering, size_t... Number>
-[[gnu::always_inline]] inline void RunHandler(Core& core, uint32_t opcode, uint32_t number,
-                                              std::index_sequence<Number...>) {
+[[gnu::always_inline]] inline void SwitchOnNumber(Core& core, uint32_t opcode, uint32_t number,
+                                                  std::index_sequence<Number...>) {
     if (number == sizeof...(Number)) Unreachable();
     const bool handled = ((number == Number && (RunNumbered<Numbering, Number>(core, opcode), true)) || ...);
     if (!handled) Unreachable();
+}
+
+// Runs handler `number` of the numbering.
+template <const auto& Numbering>
+[[gnu::always_inline]] inline void RunHandler(Core& core, uint32_t opcode, uint32_t number) {
+    SwitchOnNumber<Numbering>(core, opcode, number, std::make_index_sequence<Numbering.count>{});
 }

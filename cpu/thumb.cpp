@@ -142,15 +142,15 @@ inline constexpr auto Handlers = std::make_index_sequence<Numbering.count>{};
 // happened to place it (the same machine code, 16 bytes apart): a 64-byte
 // start keeps it steady.
 [[gnu::flatten, gnu::aligned(64)]] void RunThumbSlice(Machine& m) {
-    Core core(m);
+    Core core(m, true);
     while (core.cycles >= 1) {
-        core.OpenFetchWindow(m.AccessCost16);
+        if (!core.InFetchWindow()) core.OpenFetchWindow();
         do {
             core.cycles -= core.fetchCost;
             const uint32_t opcode = LoadLittle<uint16_t>(core.fetchPage + (core.pc & 0x3FFE));
             core.pc += 2;
-            RunHandler<thumb::Numbering>(core, opcode, thumb::Numbering.numbers[ThumbTableIndex(opcode)], thumb::Handlers);
-        } while (core.cycles >= 1 && !core.refetch && (core.pc & 0x3FFE) != 0);
+            RunHandler<thumb::Numbering>(core, opcode, thumb::Numbering.numbers[ThumbTableIndex(opcode)]);
+        } while (core.cycles >= 1 && core.InFetchWindow());
     }
     core.WriteBack();
 }

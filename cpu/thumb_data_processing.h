@@ -168,7 +168,7 @@ void HiRegisterOperation(Core& core, uint32_t opcode) {
         // Bit 0 of the target selects THUMB. Going to ARM state ends the slice
         // so that the ARM loop fetches the next instruction.
         if (source & 1) {
-            core.Branch(source & ~1u);
+            core.Jump(source & ~1u);
         } else {
             core.Jump(source & ~3u);
             core.cpu.CPSR &= ~FlagT;
@@ -207,12 +207,12 @@ inline void AdjustStack(Core& core, uint32_t opcode) {
 // B{cond}: the target is the instruction's address + 4 + offset x 2.
 template <uint32_t Cond>
 void ConditionalBranch(Core& core, uint32_t opcode) {
-    if (core.ConditionPasses(Cond)) core.Branch(core.pc + uint32_t(int32_t(int8_t(opcode)) * 2 + 2));
+    if (core.ConditionPasses(Cond)) core.Jump(core.pc + uint32_t(int32_t(int8_t(opcode)) * 2 + 2));
 }
 
 inline void Branch(Core& core, uint32_t opcode) {
     const int32_t offset = int32_t(opcode << 21) >> 20;
-    core.Branch(core.pc + uint32_t(offset + 2));
+    core.Jump(core.pc + uint32_t(offset + 2));
 }
 
 // BL is two independent instructions. The first half leaves the upper part
@@ -229,7 +229,7 @@ inline void LongBranchFirst(Core& core, uint32_t opcode) {
 inline void LongBranchSecond(Core& core, uint32_t opcode) {
     CpuState& cpu = core.cpu;
     const uint32_t next = core.pc;
-    core.Branch(cpu.R[14] + ((opcode & 0x7FF) << 1));
+    core.Jump(cpu.R[14] + ((opcode & 0x7FF) << 1));
     cpu.R[14] = next | 1;
 }
 

@@ -121,7 +121,7 @@ void Pop(Core& core, uint32_t opcode) {
         address += 4;
     }
     if constexpr (WithProgramCounter) {
-        core.Branch(LoadWord(core, address) & ~1u);
+        core.Jump(LoadWord(core, address) & ~1u);
         address += 4;
     }
     cpu.R[13] = address | (base & 3);
