@@ -88,11 +88,19 @@ struct Core {
         Reload();
     }
 
-    void Jump(uint32_t target) { pc = target; }
+    // A jump opens the window on the target's page at once when it leaves
+    // the page. (Written as a branch in the handler: were the new PC chosen
+    // by a conditional move instead, every fetch would wait for the result
+    // of the instruction before it.)
+    void Jump(uint32_t target) {
+        pc = target;
+        if ((target ^ fetchWindow) >> PageShift) OpenFetchWindow();
+    }
     // A register named by an opcode field: R15 as destination is a jump.
     void SetRegister(uint32_t reg, uint32_t value) {
         cpu.R[reg] = value;
-        if (reg == 15) Jump(value);
+        if (reg == 15) [[unlikely]]
+            Jump(value);
     }
     // R15 as an operand shows the instruction's address plus the pipeline's
     // lead; a handler that may read it through a register field stores that
