@@ -157,10 +157,10 @@ static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
             const uint32_t opcode = LoadLittle<uint32_t>(core.fetchPage + (core.pc & 0x3FFC));
             core.pc += 4;
             // Most instructions carry the "always" condition (14); 15 never runs.
-            const uint32_t cond = opcode >> 28;
-            if (cond == 14 || core.ConditionPasses(cond)) [[likely]]
+            const bool always = opcode - 0xE0000000u < 0x10000000u;
+            if (always || core.ConditionPasses(opcode >> 28)) [[likely]]
                 RunHandler<arm::Numbering>(core, opcode, arm::Numbering.numbers[arm::DecodeIndex(opcode)]);
-            else if (cond == 15) [[unlikely]]
+            else if (opcode >= 0xF0000000u) [[unlikely]]
                 ArmUndefined(core, opcode);
         } while (core.cycles >= 1 && core.InFetchWindow());
     }
