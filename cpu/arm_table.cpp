@@ -113,7 +113,6 @@ inline constexpr std::array<ArmHandler, 4096> HandlersByDecodeIndex = [] {
 }();
 
 inline constexpr auto Numbering = NumberHandlers(HandlersByDecodeIndex, &ArmUndefined);
-inline constexpr auto Handlers = std::make_index_sequence<Numbering.count>{};
 
 static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
               ArmHandlerTable[ArmTableIndex(0xE0810002)]);

@@ -40,7 +40,8 @@ struct Core {
     uint32_t n, z, c, v;
     // The fetch window: the bus page the loop fetches from, its host page
     // and the fetch cost of its region. It serves as long as the PC stays in
-    // that page (InFetchWindow); a jump simply sets the PC.
+    // that page (InFetchWindow): a jump elsewhere opens it anew at once, and
+    // the loop does when the PC runs off the page's end.
     uint32_t fetchWindow = 0;
     const uint8_t* fetchPage = nullptr;
     int32_t fetchCost = 0;

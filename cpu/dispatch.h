@@ -3,8 +3,8 @@
 // (cpu/arm_table.cpp, cpu/thumb.cpp) becomes one switch inside the loop with
 // every handler inlined, so the handlers work on the loop's Core in host
 // registers. Most handlers fill many table entries (a data-processing
-// handler every column of its row with the same shift type, a THUMB
-// immediate move the eight entries of its register), so the switch runs
+// handler every column of its row with the same shift type, a THUMB branch
+// the entries of eight top bytes), so the switch runs
 // over the distinct handlers, numbered in order of first appearance, and a
 // table of numbers gives each decode index its handler's number.
 

@@ -133,7 +133,6 @@ static_assert(ThumbHandlerTable[ThumbTableIndex(0xB100)] == &ThumbUndefined);
 namespace thumb {
 
 inline constexpr auto Numbering = NumberHandlers(ThumbHandlerTable, &ThumbUndefined);
-inline constexpr auto Handlers = std::make_index_sequence<Numbering.count>{};
 
 }  // namespace thumb
 
