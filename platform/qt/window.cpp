@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "platform/qt/artwork.h"
+#include "platform/qt/key_codes.h"
 
 namespace {
 
@@ -47,34 +48,6 @@ protected:
 
     void resizeEvent(QResizeEvent*) override { Callbacks.Resized(width(), height()); }
 };
-
-// PC virtual-key numbers for the keys the front-end knows; 0 for the rest.
-uint32_t KeyCodeOf(const QKeyEvent* event) {
-    const int key = event->key();
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return uint32_t(key);
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) return uint32_t(key);
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 0x70 + uint32_t(key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 0x0D;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 0x09;
-    case Qt::Key_Shift: return 0x10;
-    case Qt::Key_Control: return 0x11;
-    case Qt::Key_Alt: return 0x12;
-    case Qt::Key_Escape: return 0x1B;
-    case Qt::Key_Space: return 0x20;
-    case Qt::Key_Left: return 0x25;
-    case Qt::Key_Up: return 0x26;
-    case Qt::Key_Right: return 0x27;
-    case Qt::Key_Down: return 0x28;
-    case Qt::Key_Equal:
-    case Qt::Key_Plus: return 0xBB;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore: return 0xBD;
-    default: return 0;
-    }
-}
 
 class MainWindow : public QMainWindow {
 public:
