@@ -55,6 +55,9 @@ struct HostInterface {
     // Something the player must hear of: a battery file that cannot be
     // written, a file that is not a regular file. One line, no line end.
     void (*ReportProblem)(void* context, const char* message) = [](void*, const char*) {};
+    // Something the player should know once, that is no problem: where a
+    // save went. One line, no line end.
+    void (*ReportNote)(void* context, const char* message) = [](void*, const char*) {};
 };
 
 // Samples in one PCM output buffer.
