@@ -26,6 +26,17 @@ for tool in Xvfb xwd convert xdotool; do
     command -v $tool >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
 done
 
+# --help needs no display and ends at once.
+"$KORU" --help >"$WORK/help.txt" 2>&1 || fail "koru --help did not exit 0"
+grep -q "^usage: koru" "$WORK/help.txt" || fail "koru --help printed no usage"
+echo "--help: usage, status 0"
+
+# Nothing of the test lands in the real home.
+HOME=$WORK
+XDG_CONFIG_HOME=$WORK/config
+XDG_DATA_HOME=$WORK/data
+export HOME XDG_CONFIG_HOME XDG_DATA_HOME
+
 cp "$CARTRIDGE" "$WORK/smoke.gba"
 printf '[KORU]\nWidth=480\nHeight=320\nX=0\nY=0\nSoundRate=0\n' >"$WORK/KORU.ini"
 
@@ -97,7 +108,7 @@ check_quit() {
     KORU_PID=
     [ "$status" -eq 0 ] || fail "koru ended with status $status after $1"
     [ "$(head -c 10 smoke.sav 2>/dev/null)" = "KORU SMOKE" ] || fail "smoke.sav was not written on $1"
-    grep -q '^Cartridge=smoke.gba$' KORU.ini || fail "KORU.ini has no Cartridge key after $1"
+    grep -q "^Cartridge=$WORK/smoke.gba\$" KORU.ini || fail "KORU.ini has no absolute Cartridge key after $1"
     echo "$1: status 0, battery file and KORU.ini written"
 }
 
