@@ -217,13 +217,13 @@ void (*ShowNoteBox)(const char* text) = InformInBox;
 
 void ShowProblem(const char* message) {
     std::fprintf(stderr, "koru: %s\n", message);
-    if (!FrontEnd.QuitRequestedBySignal && !FrontEnd.Quitting) ShowMessageBox(message);
+    if (!FrontEnd.QuitRequestedBySignal) ShowMessageBox(message);
 }
 
 void ShowNote(const char* message) {
     std::fprintf(stderr, "koru: %s\n", message);
     ShowStatusText(message);
-    if (!FrontEnd.QuitRequestedBySignal && !FrontEnd.Quitting) ShowNoteBox(message);
+    if (!FrontEnd.QuitRequestedBySignal) ShowNoteBox(message);
 }
 
 void MakeAbsolute(char* path) {
@@ -452,7 +452,13 @@ int RunProgram(int argc, char** argv) {
         return 1;
     }
     ReadWindowSettings(line.Cartridge.c_str());
-    if (line.Scale) ResizeClient(line.Scale * VisibleWidth, line.Scale * VisibleHeight);
+    if (line.Scale) {
+        // Also the size every game start applies, before the window system
+        // has told the new size back.
+        Settings().ClientWidth = line.Scale * VisibleWidth;
+        Settings().ClientHeight = line.Scale * VisibleHeight;
+        ResizeClient(Settings().ClientWidth, Settings().ClientHeight);
+    }
     if (line.Fullscreen) ToggleFullscreen();
     SetActive(true);
 

@@ -173,7 +173,8 @@ void RememberRecentCartridge(const char* path) {
     std::rotate(Play.Recent.begin(), found, found + 1);
     Play.Recent.front() = entry;
     std::vector<std::pair<std::string, std::string>> keys;
-    for (size_t i = 0; i < Play.Recent.size(); ++i) keys.emplace_back("Recent" + std::to_string(i + 1), Play.Recent[i]);
+    for (size_t i = 0; i < Play.Recent.size(); ++i)
+        if (!Play.Recent[i].empty()) keys.emplace_back("Recent" + std::to_string(i + 1), Play.Recent[i]);
     WriteGlobalKeys(keys);
 }
 

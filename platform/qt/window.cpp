@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QUrl>
 #include <QGuiApplication>
 #include <QImage>
@@ -295,11 +296,20 @@ void PictureRectangle(int width, int height, int& x, int& y, int& pictureWidth, 
 
 void SetFullscreen(bool on) {
     if (!Window || on == Window->isFullScreen()) return;
+    static QRect normal;
     Window->menuBar()->setVisible(!on);
-    if (on)
+    // Without a window manager nobody carries out the fullscreen state: the
+    // window takes the screen (and its old place back) itself.
+    if (on) {
+        normal = Window->geometry();
         Window->showFullScreen();
-    else
+        if (const QScreen* screen = Window->screen()) Window->setGeometry(screen->geometry());
+    } else {
         Window->showNormal();
+        if (normal.isValid()) Window->setGeometry(normal);
+    }
+    // Without a window manager nobody hands the keyboard back either.
+    Window->activateWindow();
 }
 
 bool IsFullscreen() { return Window && Window->isFullScreen(); }
@@ -338,7 +348,19 @@ void SetWindowTitleText(const char* title) {
 }
 
 void ShowStatusText(const char* text) {
-    if (Window) Window->Status->setText(QString::fromUtf8(text));
+    if (!Window) return;
+    QMenuBar* bar = Window->menuBar();
+    // What does not fit beside the menus loses its beginning (a long path
+    // keeps its file name).
+    int menusWidth = 0;
+    for (QAction* action : bar->actions()) menusWidth = std::max(menusWidth, bar->actionGeometry(action).right());
+    const int room = std::max(40, bar->width() - menusWidth - 16);
+    QLabel* label = Window->Status;
+    label->setText(label->fontMetrics().elidedText(QString::fromUtf8(text), Qt::ElideLeft, room));
+    label->setMinimumWidth(label->sizeHint().width());
+    // The bar places its corner widget when it is laid out again.
+    QResizeEvent relayout(bar->size(), bar->size());
+    QCoreApplication::sendEvent(bar, &relayout);
 }
 
 void GetClientAreaSize(int& width, int& height) {
