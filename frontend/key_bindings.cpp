@@ -1,7 +1,9 @@
 #include "frontend/key_bindings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <optional>
 
 #include "frontend/config.h"
 #include "frontend/ini_file.h"
@@ -65,6 +67,39 @@ std::vector<std::string> Words(std::string_view text) {
 bool SameText(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](char x, char y) { return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y)); });
+}
+
+// The names of the keys or buttons bound to an action, in one line.
+template <typename Binding, typename Name>
+std::string NamesOf(const std::vector<Binding>& list, KeyAction action, Name name) {
+    std::string names;
+    for (const Binding& binding : list)
+        if (binding.Action == action) names += (names.empty() ? "" : " ") + name(binding);
+    return names;
+}
+
+// Binds the named keys (or buttons) to the action, and only them. A key
+// given to this action is taken from any other; the new ones go first, so
+// they win over an older binding of the same key. False, and nothing
+// changed, when a name is unknown.
+template <typename Binding, typename Code, typename Parse>
+bool Rebind(std::vector<Binding>& list, Code Binding::*field, KeyAction action, std::string_view names, Parse parse) {
+    std::vector<Binding> added;
+    for (const std::string& word : Words(names)) {
+        const std::optional<Code> code = parse(word);
+        if (!code) return false;
+        Binding binding{};
+        binding.*field = *code;
+        binding.Action = action;
+        added.push_back(binding);
+    }
+    std::erase_if(list, [&](const Binding& binding) {
+        return binding.Action == action || std::any_of(added.begin(), added.end(), [&](const Binding& other) {
+                   return other.*field == binding.*field;
+               });
+    });
+    list.insert(list.begin(), added.begin(), added.end());
+    return true;
 }
 
 }  // namespace
@@ -170,49 +205,25 @@ int32_t PadButtonFromName(std::string_view name) {
 }
 
 std::string KeysOf(const Bindings& bindings, KeyAction action) {
-    std::string names;
-    for (const KeyBinding& binding : bindings.Keys)
-        if (binding.Action == action) names += (names.empty() ? "" : " ") + KeyName(binding.KeyCode);
-    return names;
+    return NamesOf(bindings.Keys, action, [](const KeyBinding& binding) { return KeyName(binding.KeyCode); });
 }
 
 std::string PadButtonsOf(const Bindings& bindings, KeyAction action) {
-    std::string names;
-    for (const PadBinding& binding : bindings.Pad)
-        if (binding.Action == action) names += (names.empty() ? "" : " ") + PadButtonName(binding.Button);
-    return names;
+    return NamesOf(bindings.Pad, action, [](const PadBinding& binding) { return PadButtonName(binding.Button); });
 }
 
 bool SetKeysOf(Bindings& bindings, KeyAction action, std::string_view names) {
-    std::vector<KeyBinding> added;
-    for (const std::string& word : Words(names)) {
+    return Rebind(bindings.Keys, &KeyBinding::KeyCode, action, names, [](const std::string& word) {
         const uint32_t code = KeyFromName(word);
-        if (code == 0) return false;
-        added.push_back({code, action});
-    }
-    // A key given to this action is taken from any other; the new ones go
-    // first, so they win over an older binding of the same key.
-    std::erase_if(bindings.Keys, [&](const KeyBinding& binding) {
-        return binding.Action == action ||
-               std::any_of(added.begin(), added.end(), [&](const KeyBinding& a) { return a.KeyCode == binding.KeyCode; });
+        return code ? std::optional<uint32_t>(code) : std::nullopt;
     });
-    bindings.Keys.insert(bindings.Keys.begin(), added.begin(), added.end());
-    return true;
 }
 
 bool SetPadButtonsOf(Bindings& bindings, KeyAction action, std::string_view names) {
-    std::vector<PadBinding> added;
-    for (const std::string& word : Words(names)) {
+    return Rebind(bindings.Pad, &PadBinding::Button, action, names, [](const std::string& word) {
         const int32_t button = PadButtonFromName(word);
-        if (button < 0) return false;
-        added.push_back({button, action});
-    }
-    std::erase_if(bindings.Pad, [&](const PadBinding& binding) {
-        return binding.Action == action ||
-               std::any_of(added.begin(), added.end(), [&](const PadBinding& a) { return a.Button == binding.Button; });
+        return button >= 0 ? std::optional<int32_t>(button) : std::nullopt;
     });
-    bindings.Pad.insert(bindings.Pad.end(), added.begin(), added.end());
-    return true;
 }
 
 void ReadKeyBindings(const IniFile& file) {
