@@ -119,11 +119,9 @@ std::string IniFolder() {
 
 void WriteSettingsFile(const IniFile& file) { CheckSettingsWrite(WriteIniFile(IniPath(), file)); }
 
-void WriteGlobalKey(const std::string& key, const std::string& value) { WriteGlobalKeys({{key, value}}); }
-
-void WriteGlobalKeys(const std::vector<std::pair<std::string, std::string>>& keys) {
+void WriteGlobalKey(const std::string& key, const std::string& value) {
     IniFile file = ReadIniFile(IniPath());
-    for (const auto& [key, value] : keys) SetIniValue(file, GlobalSection, key, value);
+    SetIniValue(file, GlobalSection, key, value);
     CheckSettingsWrite(WriteIniFile(IniPath(), file));
 }
 
@@ -257,5 +255,8 @@ void SaveWindowPlacement() {
 }
 
 void SaveCartridgePath() {
-    CheckSettingsWrite(WriteIniString(IniPath(), GlobalSection, "Cartridge", Settings().Cartridge));
+    IniFile file = ReadIniFile(IniPath());
+    SetIniValue(file, GlobalSection, "Cartridge", Settings().Cartridge);
+    StoreRecentCartridges(file);
+    CheckSettingsWrite(WriteIniFile(IniPath(), file));
 }

@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
 struct Dialog;
 struct IniFile;
@@ -67,6 +65,5 @@ std::string IniFolder();
 
 // Writes the file; a failed write is said to the player.
 void WriteSettingsFile(const IniFile& file);
-// Writes keys of the global section; a failed write is said to the player.
+// Writes a key of the global section; a failed write is said to the player.
 void WriteGlobalKey(const std::string& key, const std::string& value);
-void WriteGlobalKeys(const std::vector<std::pair<std::string, std::string>>& keys);

@@ -172,10 +172,11 @@ void RememberRecentCartridge(const char* path) {
     if (found == Play.Recent.end()) found = Play.Recent.end() - 1;
     std::rotate(Play.Recent.begin(), found, found + 1);
     Play.Recent.front() = entry;
-    std::vector<std::pair<std::string, std::string>> keys;
+}
+
+void StoreRecentCartridges(IniFile& file) {
     for (size_t i = 0; i < Play.Recent.size(); ++i)
-        if (!Play.Recent[i].empty()) keys.emplace_back("Recent" + std::to_string(i + 1), Play.Recent[i]);
-    WriteGlobalKeys(keys);
+        if (!Play.Recent[i].empty()) SetIniValue(file, GlobalSection, "Recent" + std::to_string(i + 1), Play.Recent[i]);
 }
 
 std::string RecentCartridge(int32_t index) {

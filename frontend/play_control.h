@@ -61,8 +61,10 @@ int32_t CurrentSlot();
 void LoadSlot(int32_t slot);
 void SaveSlot(int32_t slot);
 
-// The recent cartridges: a started game goes to the top of the list.
+// The recent cartridges: a started game goes to the top of the list, which
+// is written with the cartridge path at exit.
 void RememberRecentCartridge(const char* path);
+void StoreRecentCartridges(IniFile& file);
 std::string RecentCartridge(int32_t index);
 
 // The menu's check marks, the slots' times and the recent cartridges, set
