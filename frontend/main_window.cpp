@@ -166,6 +166,7 @@ void ReportFailedStart(StartFailure failure) {
 void ClearPicture() {
     Handheld().FrameSurface.fill(0);
     ShowPicture();
+    ShowStatusText("");
     UpdateWindowTitle();
 }
 
@@ -178,8 +179,8 @@ bool StartChosenGame() {
     for (;;) {
         const GameStart start = BeginGame(Settings().Cartridge);
         if (start.Started()) return true;
-        ReportFailedStart(start.Failure);
         ClearPicture();
+        ReportFailedStart(start.Failure);
         if (!AskForFile(Settings().Cartridge, CartridgeFilter, OpenCartridgeQuestion)) return false;
         MakeAbsolute(Settings().Cartridge);
     }
