@@ -16,6 +16,7 @@
 #include "game/file_access.h"
 #include "game/header.h"
 #include "game/replace_file.h"
+#include "game/save_place.h"
 #include "game/save_type.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
@@ -173,7 +174,9 @@ GameStart StartGame(Machine& m, const char* cartridgePath) {
     ChooseBackupChips(m, rom, size_t(size), uint32_t(m.RomSize));
     if (m.Verbose) std::printf("  Save:     %s%s\n", SaveTypeText(m), m.RealTimeClock.Present ? ", clock" : "");
 
-    m.SaveFileName = ReplaceExtension(cartridgePath, ".sav");
+    const GameFilePlace save = PlaceGameFile(cartridgePath, ".sav");
+    m.SaveFileName = save.write;
+    m.SaveReadFileName = save.read;
     if (!LoadBatteryFile(m) && !m.BatteryRefusal.empty())
         m.Host.ReportProblem(m.Host.Context, m.BatteryRefusal.c_str());
 
@@ -181,11 +184,12 @@ GameStart StartGame(Machine& m, const char* cartridgePath) {
     InitMidiLog(m.MidiLog, m.Settings.SoundLogFile);
     ResetHardware(m);
 
-    m.StateFileName = ReplaceExtension(cartridgePath, ".sta");
+    const GameFilePlace state = PlaceGameFile(cartridgePath, ".sta");
+    m.StateFileName = state.write;
     // A KORU killed while writing the snapshot left its temporary file.
     RemoveStaleTemporaries(m.StateFileName.c_str());
-    if (m.LoadDefaultState && LoadState(m, m.StateFileName.c_str()) && m.Verbose)
-        std::printf("loaded %s...", m.StateFileName.c_str());
+    if (m.LoadDefaultState && LoadState(m, state.read.c_str()) && m.Verbose)
+        std::printf("loaded %s...", state.read.c_str());
 
     FillPageHoles(m.PageTable, m.DummyRam.data());
     Progress(m, "OK\nStarting CPU...\n");
@@ -198,6 +202,7 @@ void EndGame(Machine& m) {
     CloseMidiLog(m.MidiLog);
     m.StateFileName.clear();
     m.SaveFileName.clear();
+    m.SaveReadFileName.clear();
     // The cartridge windows lead to the scratch page once the image is gone.
     for (uint32_t window : CartridgeWindows)
         std::fill_n(m.PageTable.Read.begin() + (window >> PageShift), CartridgeWindowPages, m.DummyRam.data());

@@ -17,6 +17,7 @@
 #include "game/game.h"
 #include "game/header.h"
 #include "game/replace_file.h"
+#include "game/save_place.h"
 #include "game/snapshot_chips.h"
 #include "machine/backup.h"
 #include "machine/display_registers.h"
@@ -327,7 +328,13 @@ bool SaveState(Machine& m, const char* fileName) {
     }
     const size_t packedSize = stream.total_out;
     deflateEnd(&stream);
-    ok = ok && ReplaceFile(fileName, {std::span<const uint8_t>(packed, packedSize)});
+    const bool existed = FileExists(fileName);
+    if (ok) {
+        const FileResult written = ReplaceFile(fileName, {std::span<const uint8_t>(packed, packedSize)});
+        if (!written) ReportFileProblem(m.Host, "write", fileName, written.error);
+        if (written) NoteNewPerUserFile(m, fileName, existed);
+        ok = bool(written);
+    }
     std::free(packed);
     return ok;
 }

@@ -110,6 +110,9 @@ struct alignas(64) Machine {
     // no game runs.
     std::string SaveFileName;
     std::string StateFileName;
+    // The battery file read at game start: SaveFileName, or a newer copy in
+    // the other place a save may be kept (game/save_place.h).
+    std::string SaveReadFileName;
     // Clearing it skips the automatic load of StateFileName at game start.
     bool LoadDefaultState = true;
     // Raised by the front-end to end the game run at the next vertical blank.
