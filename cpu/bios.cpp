@@ -14,6 +14,7 @@
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
 #include "machine/machine.h"
+#include "machine/open_bus.h"
 
 namespace {
 
@@ -224,11 +225,17 @@ void ArcTan2(Machine& m, uint32_t function) {
     cpu.R[0] = BiosAngle(std::atan2(double(y), double(x)));
 }
 
-// CpuSet reads its source straight through the read map (no cycles) and
-// writes through the bus; copy or fill, halfwords or words.
+// The BIOS guards its own ROM: the copy functions do nothing at all when
+// their source lies in the BIOS area (below external work RAM).
+bool SourceInBios(uint32_t source) { return (source & 0x0E000000) == 0; }
+
+// CpuSet reads and writes through the bus (a source in static RAM reads
+// each byte repeated, as its 8-bit bus gives it); copy or fill, halfwords
+// or words.
 void CpuSet(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m)) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    if (SourceInBios(cpu.R[0])) return;
     const uint32_t control = cpu.R[2];
     const bool words = control & (1u << 26);
     const uint32_t unit = words ? 4 : 2;
@@ -243,9 +250,9 @@ void CpuSet(Machine& m, uint32_t function) {
                     destination + (count - 1) * unit, words ? 32 : 16);
     for (uint32_t i = 0; i < count; ++i) {
         if (words)
-            BusWrite32(m, destination, PeekWord(m.PageTable, source));
+            BusWrite32(m, destination, BusRead32(m, source));
         else
-            BusWrite16(m, destination, PeekHalf(m.PageTable, source));
+            BusWrite16(m, destination, BusRead16(m, source));
         destination = (destination + unit) & addressMask;
         source = (source + step) & addressMask;
     }
@@ -257,6 +264,7 @@ void CpuFastSet(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m))
         std::printf("BIOS #0x%02X: CPUFastSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    if (SourceInBios(cpu.R[0])) return;
     uint32_t source = cpu.R[0] & 0x0FFFFFFC;
     uint32_t destination = cpu.R[1] & 0x0FFFFFFC;
     const uint32_t count = cpu.R[2] & 0xFFFF;
@@ -266,7 +274,7 @@ void CpuFastSet(Machine& m, uint32_t function) {
         std::printf("CPUFastSet: %08X-%08X -> %08X-%08X (32bit)\n", source, source + (count - 1) * step, destination,
                     destination + 4 * count - 4);
     for (uint32_t i = 0; i < count; ++i) {
-        BusWrite32(m, destination, PeekWord(m.PageTable, source));
+        BusWrite32(m, destination, BusRead32(m, source));
         destination = (destination + 4) & 0x0FFFFFFC;
         source = (source + step) & 0x0FFFFFFC;
     }
@@ -377,22 +385,25 @@ void ObjAffineSet(Machine& m, uint32_t function) {
 // lets the scanline driver catch up.
 enum class Compression : uint32_t { Lz77 = 0x10, Huffman = 0x20, RunLength = 0x30 };
 
-void Decompress(Machine& m, Compression kind) {
+void Decompress(Machine& m, Compression kind, OutputUnit unit) {
     CpuState& cpu = m.Cpu;
     const uint32_t header = BusRead32(m, cpu.R[0]);
     if ((header & 0xF0) != uint32_t(kind)) return;
     const int32_t size = int32_t(header >> 8);
     const uint32_t source = cpu.R[0] + 4;
     switch (kind) {
-    case Compression::Lz77: Lz77Unpack(m, source, cpu.R[1], size); break;
+    case Compression::Lz77: Lz77Unpack(m, source, cpu.R[1], size, unit); break;
     case Compression::Huffman: HuffmanUnpack(m, source, cpu.R[1], size, header & 0x0F); break;
-    case Compression::RunLength: RunLengthUnpack(m, source, cpu.R[1], size); break;
+    case Compression::RunLength: RunLengthUnpack(m, source, cpu.R[1], size, unit); break;
     }
     cpu.Cycles = 0;
 }
 
-// The WRAM and VRAM variants differ on the hardware only in writing bytes or
-// halfwords; every store here goes through the bus, so they are one function.
+// The WRAM and VRAM variants differ in storing bytes or halfwords: a byte
+// store to VRAM would fill both halves of its halfword.
+OutputUnit UnitOf(uint32_t function, uint32_t vramFunction) {
+    return function == vramFunction ? OutputUnit::Halfword : OutputUnit::Byte;
+}
 char RamKind(uint32_t function, uint32_t vramFunction) { return function == vramFunction ? 'V' : 'W'; }
 
 void Lz77UnComp(Machine& m, uint32_t function) {
@@ -400,13 +411,13 @@ void Lz77UnComp(Machine& m, uint32_t function) {
     if (Tracing(m))
         std::printf("BIOS #0x%02X: LZ77UnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x12), cpu.R[0],
                     cpu.R[1]);
-    Decompress(m, Compression::Lz77);
+    Decompress(m, Compression::Lz77, UnitOf(function, 0x12));
 }
 
 void HuffUnComp(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m)) std::printf("BIOS #0x%02X: HuffUnComp(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-    Decompress(m, Compression::Huffman);
+    Decompress(m, Compression::Huffman, OutputUnit::Byte);
 }
 
 void RlUnComp(Machine& m, uint32_t function) {
@@ -414,7 +425,7 @@ void RlUnComp(Machine& m, uint32_t function) {
     if (Tracing(m))
         std::printf("BIOS #0x%02X: RLUnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x15), cpu.R[0],
                     cpu.R[1]);
-    Decompress(m, Compression::RunLength);
+    Decompress(m, Compression::RunLength, UnitOf(function, 0x15));
 }
 
 // BitUnPack: R0 source, R1 destination, R2 the unpack information: a
@@ -633,6 +644,9 @@ void BiosCall(Machine& m, uint32_t function) {
     }
     if (function < BiosFunctions.size()) {
         BiosFunctions[function](m, function);
+        // The real BIOS returns through the same instructions every time,
+        // which leave their opcode for loads of the BIOS area to read.
+        LatchBiosOpcode(m, BiosLatchAfterSwi);
         return;
     }
     if (Tracing(m)) std::printf("ARM: Called SWI #0x%02X at PC=0x%08X\n", function, cpu.R[15]);

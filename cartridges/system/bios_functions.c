@@ -204,15 +204,6 @@ static void Affine(void) {
     CHECK(BgResults[2].pa, 0x100);
     CHECK(BgResults[2].pd, 0x100);
 
-    /* Straight into BG2's registers. */
-    Load((uint32_t)&BgSources[1], 0x04000020, 1, 0);
-    BiosSwi14(Regs);
-    CHECK(REG16(0x020), 362);
-    CHECK(REG16(0x022), (uint16_t)-362);
-    CHECK(REG16(0x026), 90);
-    CHECK(REG32(0x028), 0x4770);
-    CHECK(REG32(0x02C), -0x650);
-
     /* ObjAffineSet with stride 2 (consecutive) and 8 (OAM's layout). */
     Load((uint32_t)ObjSources, (uint32_t)ObjResults, 3, 2);
     BiosSwi15(Regs);

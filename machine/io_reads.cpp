@@ -1,0 +1,100 @@
+// What the I/O registers read back. Many registers are write-only (the
+// scroll and rotation registers, the window rectangles, MOSAIC, BLDY, the
+// DMA addresses, the sound FIFOs): no register drives the bus for them, so
+// a load sees whatever the bus still holds. Others keep only some of the
+// bits written, or read zero in an unused half of a 32-bit register.
+
+#include <array>
+#include <utility>
+
+#include "machine/io_registers.h"
+#include "machine/machine.h"
+#include "machine/timers.h"
+
+namespace {
+
+constexpr uint32_t RegisterArea = 0x400;
+
+// Per halfword register: the bits a load returns, or no register at all.
+struct ReadRule {
+    uint16_t mask;
+    bool open;
+};
+
+constexpr std::array<ReadRule, RegisterArea / 2> ReadRules = [] {
+    std::array<ReadRule, RegisterArea / 2> rules{};
+    rules.fill({0, true});
+    auto reads = [&](uint32_t offset, uint16_t mask) { rules[offset / 2] = {mask, false}; };
+    auto zero = [&](uint32_t offset) { rules[offset / 2] = {0, false}; };
+    reads(Io::DISPCNT, 0xFFF7);  // bit 3 (the older handheld's mode) only the BIOS sets
+    reads(0x002, 0x0001);        // green swap
+    reads(Io::DISPSTAT, 0xFF3F);
+    reads(Io::VCOUNT, 0x00FF);
+    reads(Io::BG0CNT, 0xDFFF);  // BG0 and BG1 have no wrap-around bit
+    reads(Io::BG1CNT, 0xDFFF);
+    reads(Io::BG2CNT, 0xFFFF);
+    reads(Io::BG3CNT, 0xFFFF);
+    reads(Io::WININ, 0x3F3F);
+    reads(Io::WINOUT, 0x3F3F);
+    reads(Io::BLDCNT, 0x3FFF);
+    reads(Io::BLDALPHA, 0x1F1F);
+    // The tone channels read back their settings but not their lengths and
+    // frequencies; each 32-bit register's unused upper half reads 0.
+    constexpr std::pair<uint32_t, uint16_t> sound[] = {
+        {0x060, 0x007F}, {0x062, 0xFFC0}, {0x064, 0x4000}, {0x066, 0}, {0x068, 0xFFC0}, {0x06A, 0},
+        {0x06C, 0x4000}, {0x06E, 0},      {0x070, 0x00E0}, {0x072, 0xE000}, {0x074, 0x4000}, {0x076, 0},
+        {0x078, 0xFF00}, {0x07A, 0},      {0x07C, 0x40FF}, {0x07E, 0},      {0x080, 0xFF77}, {0x082, 0x770F},
+        {0x084, 0x0080}, {0x086, 0},      {0x088, 0xC3FE}, {0x08A, 0}};
+    for (const auto& [offset, mask] : sound) reads(offset, mask);
+    for (uint32_t offset = Io::WAVE_RAM; offset < Io::FIFO_A; offset += 2) reads(offset, 0xFFFF);
+    // Of each DMA channel only the control bits read back; the count reads 0.
+    for (uint32_t channel = 0; channel < 4; ++channel) {
+        zero(Io::DMA0CNT_H - 2 + 12 * channel);
+        reads(Io::DMA0CNT_H + 12 * channel, channel == 3 ? 0xFFE0 : 0xF7E0);
+    }
+    for (uint32_t offset = Io::TM0CNT_L; offset < Io::TM0CNT_L + 16; offset += 2) reads(offset, 0xFFFF);
+    for (uint32_t offset = 0x120; offset < 0x12C; offset += 2) reads(offset, 0xFFFF);  // serial data, SIOCNT
+    reads(Io::KEYINPUT, 0x03FF);
+    reads(Io::KEYCNT, 0xC3FF);
+    reads(0x134, 0xC1FF);  // RCNT
+    zero(0x136);
+    reads(0x140, 0x0047);  // JOYCNT
+    zero(0x142);
+    for (uint32_t offset = 0x150; offset < 0x158; offset += 2) reads(offset, 0xFFFF);  // JOY_RECV, JOY_TRANS
+    reads(0x158, 0x003A);                                                              // JOYSTAT
+    zero(0x15A);
+    reads(Io::IE, 0x3FFF);
+    reads(Io::IF, 0x3FFF);
+    reads(Io::WAITCNT, 0x5FFF);  // bit 15 would mark the older handheld's cartridge
+    zero(0x206);
+    reads(Io::IME, 0x0001);
+    zero(0x20A);
+    reads(Io::POSTFLG, 0x0001);  // HALTCNT above it is write-only
+    zero(0x302);
+    return rules;
+}();
+static_assert(ReadRules[0x010 / 2].open && !ReadRules[0x066 / 2].open && ReadRules[0x0BA / 2].mask == 0xF7E0);
+
+// One halfword register at an offset below 0x400.
+IoRead ReadHalfRegister(Machine& m, uint32_t offset, uint32_t timerWord) {
+    const ReadRule rule = ReadRules[offset / 2];
+    if (rule.open) return {0, 0xFFFF};
+    const uint16_t stored = IsTimerAddress(0x04000000 + offset) ? uint16_t(timerWord >> (8 * (offset & 2)))
+                                                                 : ReadIoHalf(m, offset);
+    return {uint32_t(stored & rule.mask), 0};
+}
+
+}  // namespace
+
+IoRead ReadIoRegisters(Machine& m, uint32_t address) {
+    const uint32_t aligned = address & ~3u;
+    const uint32_t offset = aligned & 0x00FFFFFF;
+    if (offset >= RegisterArea) {
+        if ((aligned & 0xFFFF) == Io::MEMCNT) return {ReadIoWord(m, Io::MEMCNT), 0};
+        return {0, 0xFFFFFFFF};
+    }
+    const uint32_t timerWord = IsTimerAddress(aligned) ? ReadTimerWord(m, aligned) : 0;
+    const IoRead low = ReadHalfRegister(m, offset, timerWord);
+    const IoRead high = ReadHalfRegister(m, offset + 2, timerWord);
+    return {low.Value | high.Value << 16, low.OpenBits | high.OpenBits << 16};
+}

@@ -1,0 +1,53 @@
+#include "machine/open_bus.h"
+
+#include "cpu/cpu_state.h"
+#include "machine/machine.h"
+#include "machine/page_table.h"
+
+namespace {
+
+constexpr uint32_t BiosSize = 0x4000;
+
+// Where the last interrupt returns to: every interrupt taken writes R14 of
+// IRQ mode, so a change of it tells that one was taken.
+uint32_t InterruptReturn(const CpuState& cpu) {
+    return (cpu.CPSR & ModeMask) == ModeIrq ? cpu.R[14] : cpu.R14_irq;
+}
+
+}  // namespace
+
+void LatchBiosOpcode(Machine& m, uint32_t opcode) {
+    m.BiosLatch = opcode;
+    m.InterruptReturnAtLatch = InterruptReturn(m.Cpu);
+}
+
+uint32_t CpuOpenBus(const Machine& m) {
+    const CpuState& cpu = m.Cpu;
+    const PageMaps& pages = m.PageTable;
+    // While an instruction runs, R15 is its address + 4 in ARM state and
+    // + 2 in THUMB state.
+    if (!(cpu.CPSR & FlagT)) return PeekWord(pages, cpu.R[15] + 4);
+    const uint32_t ahead = cpu.R[15] + 2;  // the load's address + 4
+    const uint32_t prefetched = PeekHalf(pages, ahead);
+    const bool alignedAhead = (ahead & 2) == 0;
+    switch (ahead >> 24) {
+    case 0x00:
+    case 0x07:
+        // The BIOS and OAM hand over the whole word holding the fetch.
+        return alignedAhead ? prefetched | PeekHalf(pages, ahead + 2) << 16
+                            : PeekHalf(pages, ahead - 2) | prefetched << 16;
+    case 0x03:
+        // Internal work RAM keeps the older halfword in the other lane.
+        return alignedAhead ? prefetched | PeekHalf(pages, ahead - 2) << 16
+                            : PeekHalf(pages, ahead - 2) | prefetched << 16;
+    default: return prefetched * 0x00010001u;
+    }
+}
+
+uint32_t BiosWord(const Machine& m, uint32_t address) {
+    const CpuState& cpu = m.Cpu;
+    if (cpu.R[15] < BiosSize) return PeekWord(m.PageTable, address);
+    if ((cpu.CPSR & ModeMask) == ModeIrq) return BiosLatchInInterrupt;
+    if (cpu.R14_irq != m.InterruptReturnAtLatch) return BiosLatchAfterInterrupt;
+    return m.BiosLatch;
+}
