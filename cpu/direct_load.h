@@ -7,22 +7,30 @@
 #include <cstdint>
 
 #include "machine/bus.h"
+#include "machine/io_reads.h"
 #include "machine/machine.h"
 
 // Regions where a load cannot simply read the page: the BIOS (0x00, which
 // only answers code inside it) and the unused 0x01 (open bus), the I/O
-// registers (0x04), the EEPROM's window (0x0D) and the backup chips' 8-bit
-// bus (0x0E, 0x0F). The test takes the region number the cost lookup has
-// already worked out, so every other load stays on the straight path.
-inline bool IsSpecialLoadRegion(uint32_t region) { return (0xE013u >> region) & 1; }
+// registers (0x04), palette RAM and OAM (0x05, 0x07: 1 KB each, mirrored
+// within their pages), the EEPROM's window (0x0D) and the backup chips'
+// 8-bit bus (0x0E, 0x0F). The test takes the region number the cost lookup has
+// already worked out, so every other load stays on the straight path. The
+// I/O registers that read back their stored bits, which games poll, are
+// read here without a call.
+inline bool IsSpecialLoadRegion(uint32_t region) { return (0xE0B3u >> region) & 1; }
+inline constexpr uint32_t IoRegion = 0x04;
 
 // A misaligned word load returns the aligned word shifted right (no
 // rotation): the vacated high bytes are zero.
 inline uint32_t LoadWord(Machine& m, uint32_t address) {
     const uint32_t region = (address >> 24) & 15;
     m.Cpu.Cycles -= m.AccessCost32[region];
-    if (IsSpecialLoadRegion(region)) [[unlikely]]
+    if (IsSpecialLoadRegion(region)) [[unlikely]] {
+        uint32_t word;
+        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return word >> (8 * (address & 3));
         return SpecialLoad(m, address, 4);
+    }
     return PeekWord(m.PageTable, address) >> (8 * (address & 3));
 }
 
@@ -30,15 +38,21 @@ inline uint32_t LoadWord(Machine& m, uint32_t address) {
 inline uint32_t LoadHalf(Machine& m, uint32_t address) {
     const uint32_t region = (address >> 24) & 15;
     m.Cpu.Cycles -= m.AccessCost16[region];
-    if (IsSpecialLoadRegion(region)) [[unlikely]]
+    if (IsSpecialLoadRegion(region)) [[unlikely]] {
+        uint32_t word;
+        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return (word >> (8 * (address & 2))) & 0xFFFF;
         return SpecialLoad(m, address, 2);
+    }
     return PeekHalf(m.PageTable, address);
 }
 
 inline uint32_t LoadByte(Machine& m, uint32_t address) {
     const uint32_t region = (address >> 24) & 15;
     m.Cpu.Cycles -= m.AccessCost16[region];
-    if (IsSpecialLoadRegion(region)) [[unlikely]]
+    if (IsSpecialLoadRegion(region)) [[unlikely]] {
+        uint32_t word;
+        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return (word >> (8 * (address & 3))) & 0xFF;
         return SpecialLoad(m, address, 1);
+    }
     return PeekByte(m.PageTable, address);
 }

@@ -43,8 +43,8 @@ namespace {
 
 // The machine's memories and where the bus finds them. A span beyond the
 // block repeats it (mirrors); the BIOS is read-only. Palette RAM and OAM
-// keep sixteen copies of themselves in their blocks, which repeat through
-// their regions; VRAM's mirrors follow the display mode (MapVram).
+// (1 KB each) take the first KB of their blocks, which repeat through their
+// regions; VRAM's mirrors follow the display mode (MapVram).
 struct MemoryRegion {
     const char* message;  // the start-up trace: printf format with %d for the size in kB, or plain
     uint8_t* block;

@@ -261,9 +261,8 @@ void ApplySnapshot(Machine& m, uint8_t* image) {
     std::memcpy(block.data(), image + RegisterOffset, sizeof block);
     ApplyRegisterBlock(m, block);
     if (HasChipBlock(image)) ApplyChipBlock(m, ChipBlockOf(image));
-    // The first copy of palette RAM and OAM is the one the picture used;
     // VRAM's mirrors follow the restored display mode.
-    RefreshVideoMemory(m);
+    MapVram(m);
     // The access costs follow WAITCNT, which the snapshot has just replaced.
     UpdateWaitStates(m, ReadIoHalf(m, Io::WAITCNT));
 }

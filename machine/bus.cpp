@@ -6,6 +6,7 @@
 #include "cpu/access_cost.h"
 #include "game/settings.h"
 #include "machine/backup.h"
+#include "machine/io_reads.h"
 #include "machine/io_registers.h"
 #include "machine/machine.h"
 #include "machine/open_bus.h"
@@ -31,6 +32,7 @@ uint32_t LoadedPart(uint32_t word, uint32_t address, uint32_t width) {
 uint32_t BusRead32(Machine& m, uint32_t address) {
     address &= BusMask;
     m.Cpu.Cycles -= RegionCost32(m, address);
+    if (IsSmallVideoMemory(address)) address = FirstCopyAddress(address);
     // The backup chips sit on an 8-bit bus: every byte lane carries the
     // addressed byte.
     if (IsBackupAddress(address)) [[unlikely]]
@@ -46,6 +48,7 @@ uint32_t BusRead32(Machine& m, uint32_t address) {
 uint16_t BusRead16(Machine& m, uint32_t address) {
     address &= BusMask;
     m.Cpu.Cycles -= RegionCost16(m, address);
+    if (IsSmallVideoMemory(address)) address = FirstCopyAddress(address);
     if (IsEepromAddress(m.BackupWindow, address)) return EepromReadBit(m);
     if (IsBackupAddress(address)) return uint16_t(PeekByte(m.PageTable, address) * 0x0101u);
     if ((address & 1) && (m.Verbose & VerboseMemory))
@@ -57,6 +60,7 @@ uint16_t BusRead16(Machine& m, uint32_t address) {
 uint8_t BusRead8(Machine& m, uint32_t address) {
     address &= BusMask;
     m.Cpu.Cycles -= RegionCost16(m, address);
+    if (IsSmallVideoMemory(address)) address = FirstCopyAddress(address);
     if (IsIoAddress(address)) return uint8_t(LoadedPart(IoWord(m, address), address, 1));
     return PeekByte(m.PageTable, address);
 }
@@ -66,10 +70,20 @@ uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width) {
     switch (address >> 24) {
     case 0x00: word = address < 0x4000 ? BiosWord(m, address & ~3u) : CpuOpenBus(m); break;
     case 0x04: {
+        // Most loads here poll one halfword register (VCOUNT, DISPSTAT,
+        // KEYINPUT): they read it alone.
+        if (width != 4) {
+            const IoRead io = ReadIoHalfword(m, address);
+            const uint32_t half =
+                io.OpenBits ? (CpuOpenBus(m) >> (8 * (address & 2))) & 0xFFFF : io.Value;
+            return width == 2 ? half : (half >> (8 * (address & 1))) & 0xFF;
+        }
         const IoRead io = ReadIoRegisters(m, address);
         word = io.OpenBits ? io.Value | (CpuOpenBus(m) & io.OpenBits) : io.Value;
         break;
     }
+    case 0x05:
+    case 0x07: word = PeekWord(m.PageTable, FirstCopyAddress(address)); break;
     case 0x0D:
         // The serial EEPROM answers every load in its window with one bit.
         if (IsEepromAddress(m.BackupWindow, address)) return EepromReadBit(m);
@@ -88,6 +102,9 @@ uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width) {
 void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
     if ((address & 3) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, m.Cpu.R[15]);
+    // Palette RAM and OAM: the store lands in their first KB.
+    if (IsSmallVideoMemory(address))
+        return StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, FirstCopyAddress(address & ~3u)), value);
     // The backup chips' 8-bit bus takes the byte lane of the address, the
     // value rotated as the CPU drives it; everything else stores the whole
     // word, unrotated, at the aligned address.
@@ -103,7 +120,6 @@ void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
         if (IsClockPortAddress(aligned + 2)) WriteClockPort(m, aligned + 2, uint16_t(value >> 16));
         return;
     }
-    if (IsVideoAddress(address)) return StoreVideoMemory(m, aligned, value, 4);
     StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
 
@@ -111,6 +127,8 @@ void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
 void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
     if ((address & 1) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", address, value, m.Cpu.R[15]);
+    if (IsSmallVideoMemory(address))
+        return StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, FirstCopyAddress(address & ~1u)), value);
     if (IsEepromAddress(m.BackupWindow, address)) {
         EepromWriteBit(m, uint8_t(value));
         return;
@@ -126,7 +144,6 @@ void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
         WriteClockPort(m, aligned, value);
         return;
     }
-    if (IsVideoAddress(address)) return StoreVideoMemory(m, aligned, value, 2);
     StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
 
@@ -137,7 +154,7 @@ void SlowWrite(Machine& m, uint32_t address, uint8_t value) {
         return;
     }
     if (IsIoAddress(address)) return WriteIoByte(m, address, value);
-    if (IsVideoAddress(address)) return StoreVideoMemory(m, address, value, 1);
+    if (IsVideoAddress(address)) return StoreVideoByte(m, address, value);
     // The cartridge bus takes no byte stores: not the image, not the clock's port.
     *WriteHostAddress(m.PageTable, address) = value;
 }

@@ -22,8 +22,8 @@ uint8_t BusRead8(Machine& m, uint32_t address);
 // CPU loads from the regions where a load reads more than the page (see
 // cpu/direct_load.h): the BIOS, which code outside it cannot read; the
 // unused area behind it and everything above 0x0FFFFFFF, where the bus
-// still holds the last prefetched opcode; the I/O registers; the EEPROM's
-// window; the backup chips' 8-bit bus. Returns what the CPU's load of
+// still holds the last prefetched opcode; the I/O registers; the mirrors
+// of palette RAM and OAM; the EEPROM's window; the backup chips' 8-bit bus. Returns what the CPU's load of
 // `width` bytes gets, a misaligned word shifted as on the straight path.
 [[gnu::noinline]] uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width);
 
@@ -32,8 +32,8 @@ uint8_t BusRead8(Machine& m, uint32_t address);
 // cartridge bus goes straight through the write map, inline in the
 // instruction that stores. On the cartridge bus lie the clock's port, the
 // EEPROM and the backup chips; ordinary stores to the cartridge image are
-// rare there and cost no more than the call. Palette RAM and OAM keep
-// sixteen copies of themselves, and VRAM takes bytes its own way
+// rare there and cost no more than the call. Palette RAM and OAM are
+// reached through their mirrors, and VRAM takes bytes its own way
 // (machine/video_memory.h). Everything else takes the slow path (28-bit
 // address, cycles already charged).
 template <typename T>

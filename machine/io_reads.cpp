@@ -1,31 +1,18 @@
-// What the I/O registers read back. Many registers are write-only (the
-// scroll and rotation registers, the window rectangles, MOSAIC, BLDY, the
-// DMA addresses, the sound FIFOs): no register drives the bus for them, so
-// a load sees whatever the bus still holds. Others keep only some of the
-// bits written, or read zero in an unused half of a 32-bit register.
+#include "machine/io_reads.h"
 
-#include <array>
 #include <utility>
-
-#include "machine/io_registers.h"
-#include "machine/machine.h"
-#include "machine/timers.h"
 
 namespace {
 
-constexpr uint32_t RegisterArea = 0x400;
+constexpr IoReadRule Open{0, IoReadKind::Open};
 
-// Per halfword register: the bits a load returns, or no register at all.
-struct ReadRule {
-    uint16_t mask;
-    bool open;
-};
+}  // namespace
 
-constexpr std::array<ReadRule, RegisterArea / 2> ReadRules = [] {
-    std::array<ReadRule, RegisterArea / 2> rules{};
-    rules.fill({0, true});
-    auto reads = [&](uint32_t offset, uint16_t mask) { rules[offset / 2] = {mask, false}; };
-    auto zero = [&](uint32_t offset) { rules[offset / 2] = {0, false}; };
+constexpr std::array<IoReadRule, IoRegisterArea / 2> IoReadRules = [] {
+    std::array<IoReadRule, IoRegisterArea / 2> rules{};
+    rules.fill(Open);
+    auto reads = [&](uint32_t offset, uint16_t mask) { rules[offset / 2] = {mask, IoReadKind::Stored}; };
+    auto zero = [&](uint32_t offset) { reads(offset, 0); };
     reads(Io::DISPCNT, 0xFFF7);  // bit 3 (the older handheld's mode) only the BIOS sets
     reads(0x002, 0x0001);        // green swap
     reads(Io::DISPSTAT, 0xFF3F);
@@ -52,7 +39,8 @@ constexpr std::array<ReadRule, RegisterArea / 2> ReadRules = [] {
         zero(Io::DMA0CNT_H - 2 + 12 * channel);
         reads(Io::DMA0CNT_H + 12 * channel, channel == 3 ? 0xFFE0 : 0xF7E0);
     }
-    for (uint32_t offset = Io::TM0CNT_L; offset < Io::TM0CNT_L + 16; offset += 2) reads(offset, 0xFFFF);
+    for (uint32_t offset = Io::TM0CNT_L; offset < Io::TM0CNT_L + 16; offset += 2)
+        rules[offset / 2] = {0xFFFF, IoReadKind::Timer};
     for (uint32_t offset = 0x120; offset < 0x12C; offset += 2) reads(offset, 0xFFFF);  // serial data, SIOCNT
     reads(Io::KEYINPUT, 0x03FF);
     reads(Io::KEYCNT, 0xC3FF);
@@ -73,28 +61,15 @@ constexpr std::array<ReadRule, RegisterArea / 2> ReadRules = [] {
     zero(0x302);
     return rules;
 }();
-static_assert(ReadRules[0x010 / 2].open && !ReadRules[0x066 / 2].open && ReadRules[0x0BA / 2].mask == 0xF7E0);
 
-// One halfword register at an offset below 0x400.
-IoRead ReadHalfRegister(Machine& m, uint32_t offset, uint32_t timerWord) {
-    const ReadRule rule = ReadRules[offset / 2];
-    if (rule.open) return {0, 0xFFFF};
-    const uint16_t stored = IsTimerAddress(0x04000000 + offset) ? uint16_t(timerWord >> (8 * (offset & 2)))
-                                                                 : ReadIoHalf(m, offset);
-    return {uint32_t(stored & rule.mask), 0};
-}
-
-}  // namespace
-
-IoRead ReadIoRegisters(Machine& m, uint32_t address) {
-    const uint32_t aligned = address & ~3u;
-    const uint32_t offset = aligned & 0x00FFFFFF;
-    if (offset >= RegisterArea) {
-        if ((aligned & 0xFFFF) == Io::MEMCNT) return {ReadIoWord(m, Io::MEMCNT), 0};
-        return {0, 0xFFFFFFFF};
+constexpr std::array<IoWordRule, IoRegisterArea / 4> IoWordRules = [] {
+    std::array<IoWordRule, IoRegisterArea / 4> words{};
+    for (uint32_t word = 0; word < words.size(); ++word) {
+        const IoReadRule low = IoReadRules[2 * word], high = IoReadRules[2 * word + 1];
+        words[word] = {uint32_t(low.Mask) | uint32_t(high.Mask) << 16,
+                       low.Kind == IoReadKind::Stored && high.Kind == IoReadKind::Stored};
     }
-    const uint32_t timerWord = IsTimerAddress(aligned) ? ReadTimerWord(m, aligned) : 0;
-    const IoRead low = ReadHalfRegister(m, offset, timerWord);
-    const IoRead high = ReadHalfRegister(m, offset + 2, timerWord);
-    return {low.Value | high.Value << 16, low.OpenBits | high.OpenBits << 16};
-}
+    return words;
+}();
+static_assert(IoWordRules[Io::DISPSTAT / 4].Plain && IoWordRules[Io::DISPSTAT / 4].Mask == 0x00FFFF3F);
+static_assert(!IoWordRules[Io::TM0CNT_L / 4].Plain && !IoWordRules[Io::BG0HOFS / 4].Plain);

@@ -86,17 +86,6 @@ void WriteIoRegister(Machine& m, uint32_t address, uint16_t value);
 // A byte store to 0x04000000-0x04FFFFFF.
 void WriteIoByte(Machine& m, uint32_t address, uint8_t value);
 
-// A load from 0x04000000-0x04FFFFFF: the aligned word at `address` as the
-// registers read back, with their unused bits clear and the timers' live
-// counts. Halfwords that nothing answers (write-only registers, gaps, the
-// area above the registers) are marked in OpenBits and left zero in Value:
-// such a load reads what the reader's bus still holds.
-struct IoRead {
-    uint32_t Value;
-    uint32_t OpenBits;
-};
-IoRead ReadIoRegisters(Machine& m, uint32_t address);
-
 // Puts the CPU, the registers and the derived hardware state into their
 // power-on state (with or without a BIOS image). DMA, sound, window and
 // timer registers, and all memories, keep what they hold.

@@ -1,25 +1,12 @@
 #include "machine/open_bus.h"
 
-#include "cpu/cpu_state.h"
-#include "machine/machine.h"
 #include "machine/page_table.h"
 
 namespace {
 
 constexpr uint32_t BiosSize = 0x4000;
 
-// Where the last interrupt returns to: every interrupt taken writes R14 of
-// IRQ mode, so a change of it tells that one was taken.
-uint32_t InterruptReturn(const CpuState& cpu) {
-    return (cpu.CPSR & ModeMask) == ModeIrq ? cpu.R[14] : cpu.R14_irq;
-}
-
 }  // namespace
-
-void LatchBiosOpcode(Machine& m, uint32_t opcode) {
-    m.BiosLatch = opcode;
-    m.InterruptReturnAtLatch = InterruptReturn(m.Cpu);
-}
 
 uint32_t CpuOpenBus(const Machine& m) {
     const CpuState& cpu = m.Cpu;

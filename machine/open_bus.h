@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-struct Machine;
+#include "cpu/cpu_state.h"
+#include "machine/machine.h"
 
 // The BIOS opcodes left on the bus by the ways out of the BIOS: the jump to
 // the cartridge at start-up, the return from a BIOS call (SWI), the branch
@@ -16,9 +17,18 @@ inline constexpr uint32_t BiosLatchAfterSwi = 0xE3A02004;
 inline constexpr uint32_t BiosLatchInInterrupt = 0xE25EF004;
 inline constexpr uint32_t BiosLatchAfterInterrupt = 0xE55EC002;
 
+// R14 of IRQ mode, wherever it is kept just now.
+inline uint32_t InterruptReturn(const CpuState& cpu) {
+    return (cpu.CPSR & ModeMask) == ModeIrq ? cpu.R[14] : cpu.R14_irq;
+}
+
 // The BIOS has just been left at start-up or after a BIOS call, which left
-// `opcode` on the bus.
-void LatchBiosOpcode(Machine& m, uint32_t opcode);
+// `opcode` on the bus. R14 of IRQ mode is noted with it: every interrupt
+// taken writes it, so a change of it later tells that one was taken.
+inline void LatchBiosOpcode(Machine& m, uint32_t opcode) {
+    m.BiosLatch = opcode;
+    m.InterruptReturnAtLatch = InterruptReturn(m.Cpu);
+}
 
 // The word a CPU load from nothing reads: the prefetched opcode. In ARM
 // state that is the word two instructions after the load; a THUMB opcode

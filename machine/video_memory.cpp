@@ -1,7 +1,5 @@
 #include "machine/video_memory.h"
 
-#include <cstring>
-
 #include "machine/io_registers.h"
 #include "machine/machine.h"
 #include "machine/page_table.h"
@@ -11,7 +9,6 @@ namespace {
 constexpr uint32_t VramBase = 0x06000000;
 constexpr uint32_t RegionPages = 0x01000000 >> PageShift;
 constexpr uint32_t VramWindowPages = 0x20000 >> PageShift;  // 128 KB
-constexpr uint32_t SmallMemorySize = 0x400;                 // palette RAM, OAM
 
 // The page of the 128 KB VRAM window (0-7) that bitmap modes hide.
 constexpr uint32_t HiddenVramPage = 0x18000 >> PageShift;
@@ -28,17 +25,6 @@ uint32_t VramOffset(uint32_t address) {
 // Where the OBJ tiles begin: backgrounds use 64 KB in the tiled modes and
 // 80 KB in the bitmap modes.
 uint32_t ObjectTileStart(uint16_t dispcnt) { return IsBitmapMode(dispcnt) ? 0x14000 : 0x10000; }
-
-template <typename T>
-void StoreInEveryCopy(uint8_t* block, uint32_t address, T value) {
-    const uint32_t offset = address & (SmallMemorySize - 1);
-    for (uint32_t copy = 0; copy < PageSize; copy += SmallMemorySize) StoreLittle<T>(block + copy + offset, value);
-}
-
-void CopyFirstKilobyte(uint8_t* block) {
-    for (uint32_t copy = SmallMemorySize; copy < PageSize; copy += SmallMemorySize)
-        std::memcpy(block + copy, block, SmallMemorySize);
-}
 
 }  // namespace
 
@@ -64,33 +50,11 @@ void MapVram(Machine& m) {
     }
 }
 
-void RefreshVideoMemory(Machine& m) {
-    CopyFirstKilobyte(m.Palette.data());
-    CopyFirstKilobyte(m.Oam.data());
-    MapVram(m);
-}
-
-void StoreVideoMemory(Machine& m, uint32_t address, uint32_t value, uint32_t width) {
+void StoreVideoByte(Machine& m, uint32_t address, uint8_t value) {
     const uint32_t region = address >> 24 & 0x0F;
-    if (width == 1) {
-        if (region == 0x07) return;
-        if (region == 0x06 && VramOffset(address) >= ObjectTileStart(ReadIoHalf(m, Io::DISPCNT))) return;
-        // The 16-bit bus drives the byte on both lanes.
-        address &= ~1u;
-        value = (value & 0xFF) * 0x0101u;
-        width = 2;
-    }
-    if (region == 0x06) {
-        uint8_t* host = WriteHostAddress(m.PageTable, address);
-        if (width == 4)
-            StoreLittle<uint32_t>(host, value);
-        else
-            StoreLittle<uint16_t>(host, uint16_t(value));
-        return;
-    }
-    uint8_t* block = region == 0x05 ? m.Palette.data() : m.Oam.data();
-    if (width == 4)
-        StoreInEveryCopy<uint32_t>(block, address, value);
-    else
-        StoreInEveryCopy<uint16_t>(block, address, uint16_t(value));
+    if (region == 0x07) return;
+    if (region == 0x06 && VramOffset(address) >= ObjectTileStart(ReadIoHalf(m, Io::DISPCNT))) return;
+    // The 16-bit bus drives the byte on both lanes.
+    const uint32_t half = region == 0x06 ? address & ~1u : FirstCopyAddress(address & ~1u);
+    StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, half), uint16_t(value * 0x0101u));
 }

@@ -27,7 +27,6 @@
 #include "machine/page_table.h"
 #include "machine/rtc.h"
 #include "machine/timers.h"
-#include "machine/video_memory.h"
 #include "tests/support/machine_state.h"
 #include "tests/support/test_machine.h"
 
@@ -85,8 +84,6 @@ protected:
             uint8_t* block = Block(m, region.busBase);
             for (uint32_t i = 0; i < region.size; ++i) block[i] = uint8_t(seed + i * 7 + (i >> 10) + region.size);
         }
-        // As the bus keeps them: every copy of palette RAM and OAM alike.
-        RefreshVideoMemory(m);
         for (int r = 0; r < 16; ++r) m.Cpu.R[r] = 0x1000u * seed + uint32_t(r);
         m.Cpu.CPSR = 0x6000001F;
         m.Cpu.SPSR_irq = 0x80000012;
