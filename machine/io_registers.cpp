@@ -384,8 +384,8 @@ void ResetHardware(Machine& m) {
         // The BIOS centres the sound output: without this bias every
         // negative sample of the sample channels would clip.
         StoreIoHalf(m, Io::SOUNDBIAS, 0x200);
-        // It also marks the start-up as done, which tells a game started
-        // again by a reset from a cold start.
+        // And it sets POSTFLG: the start-up has run, as code that runs
+        // again after a reset can tell.
         m.Io[Io::POSTFLG] = 1;
     }
     ResetSampleChannels(m);
