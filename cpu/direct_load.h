@@ -21,38 +21,26 @@
 inline bool IsSpecialLoadRegion(uint32_t region) { return (0xE0B3u >> region) & 1; }
 inline constexpr uint32_t IoRegion = 0x04;
 
-// A misaligned word load returns the aligned word shifted right (no
-// rotation): the vacated high bytes are zero.
-inline uint32_t LoadWord(Machine& m, uint32_t address) {
-    const uint32_t region = (address >> 24) & 15;
-    m.Cpu.Cycles -= m.AccessCost32[region];
-    if (IsSpecialLoadRegion(region)) [[unlikely]] {
-        uint32_t word;
-        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return word >> (8 * (address & 3));
-        return SpecialLoad(m, address, 4);
-    }
-    return PeekWord(m.PageTable, address) >> (8 * (address & 3));
-}
-
+// A load of 4, 2 or 1 bytes. A misaligned word load returns the aligned
+// word shifted right (no rotation): the vacated high bytes are zero.
 // Halfword loads ignore address bit 0.
-inline uint32_t LoadHalf(Machine& m, uint32_t address) {
+template <uint32_t Width>
+inline uint32_t LoadFromBus(Machine& m, uint32_t address) {
     const uint32_t region = (address >> 24) & 15;
-    m.Cpu.Cycles -= m.AccessCost16[region];
+    m.Cpu.Cycles -= Width == 4 ? m.AccessCost32[region] : m.AccessCost16[region];
     if (IsSpecialLoadRegion(region)) [[unlikely]] {
         uint32_t word;
-        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return (word >> (8 * (address & 2))) & 0xFFFF;
-        return SpecialLoad(m, address, 2);
+        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return LoadedPart(word, address, Width);
+        return SpecialLoad(m, address, Width);
     }
-    return PeekHalf(m.PageTable, address);
+    if constexpr (Width == 4)
+        return PeekWord(m.PageTable, address) >> (8 * (address & 3));
+    else if constexpr (Width == 2)
+        return PeekHalf(m.PageTable, address);
+    else
+        return PeekByte(m.PageTable, address);
 }
 
-inline uint32_t LoadByte(Machine& m, uint32_t address) {
-    const uint32_t region = (address >> 24) & 15;
-    m.Cpu.Cycles -= m.AccessCost16[region];
-    if (IsSpecialLoadRegion(region)) [[unlikely]] {
-        uint32_t word;
-        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return (word >> (8 * (address & 3))) & 0xFF;
-        return SpecialLoad(m, address, 1);
-    }
-    return PeekByte(m.PageTable, address);
-}
+inline uint32_t LoadWord(Machine& m, uint32_t address) { return LoadFromBus<4>(m, address); }
+inline uint32_t LoadHalf(Machine& m, uint32_t address) { return LoadFromBus<2>(m, address); }
+inline uint32_t LoadByte(Machine& m, uint32_t address) { return LoadFromBus<1>(m, address); }

@@ -19,14 +19,6 @@ namespace {
 // answers reads 0 (DMA keeps its own latch for unreadable sources).
 uint32_t IoWord(Machine& m, uint32_t address) { return ReadIoRegisters(m, address).Value; }
 
-// The part of the bus word `word` (the aligned word holding `address`) that
-// a load of `width` bytes returns.
-uint32_t LoadedPart(uint32_t word, uint32_t address, uint32_t width) {
-    if (width == 4) return word >> (8 * (address & 3));
-    if (width == 2) return (word >> (8 * (address & 2))) & 0xFFFF;
-    return (word >> (8 * (address & 3))) & 0xFF;
-}
-
 }  // namespace
 
 uint32_t BusRead32(Machine& m, uint32_t address) {

@@ -19,6 +19,15 @@ uint32_t BusRead32(Machine& m, uint32_t address);
 uint16_t BusRead16(Machine& m, uint32_t address);
 uint8_t BusRead8(Machine& m, uint32_t address);
 
+// The part of the bus word `word` (the aligned word holding `address`) that
+// a load of `width` bytes returns; a misaligned word is shifted, as the
+// CPU's loads do.
+inline uint32_t LoadedPart(uint32_t word, uint32_t address, uint32_t width) {
+    if (width == 4) return word >> (8 * (address & 3));
+    if (width == 2) return (word >> (8 * (address & 2))) & 0xFFFF;
+    return (word >> (8 * (address & 3))) & 0xFF;
+}
+
 // CPU loads from the regions where a load reads more than the page (see
 // cpu/direct_load.h): the BIOS, which code outside it cannot read; the
 // unused area behind it and everything above 0x0FFFFFFF, where the bus
