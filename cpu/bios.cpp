@@ -639,13 +639,15 @@ static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet
 void BiosCall(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (m.BiosLoaded) {
+        // The BIOS's own code answers; it leaves by the same instructions.
+        LatchBiosOpcode(m, BiosLatchAfterSwi);
         EnterSwiException(cpu);
         return;
     }
     if (function < BiosFunctions.size()) {
         BiosFunctions[function](m, function);
-        // The real BIOS returns through the same instructions every time,
-        // which leave their opcode for loads of the BIOS area to read.
+        // The BIOS returns through the same instructions every time, which
+        // leave their opcode for loads of the BIOS area to read.
         LatchBiosOpcode(m, BiosLatchAfterSwi);
         return;
     }

@@ -35,6 +35,8 @@ uint32_t BiosWord(const Machine& m, uint32_t address) {
     const CpuState& cpu = m.Cpu;
     if (cpu.R[15] < BiosSize) return PeekWord(m.PageTable, address);
     if ((cpu.CPSR & ModeMask) == ModeIrq) return BiosLatchInInterrupt;
-    if (cpu.R14_irq != m.InterruptReturnAtLatch) return BiosLatchAfterInterrupt;
+    // An interrupt of BIOS code (a BIOS image halting in a SWI) returned
+    // into the BIOS, which was left again later, the way it was latched.
+    if (cpu.R14_irq != m.InterruptReturnAtLatch && cpu.R14_irq >= BiosSize) return BiosLatchAfterInterrupt;
     return m.BiosLatch;
 }
