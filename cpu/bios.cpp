@@ -90,11 +90,48 @@ void SoftReset(Machine& m, uint32_t function) {
     EndSliceEarly(cpu);
 }
 
-// The reset of the I/O registers (flag bits 5-7) is not done here.
+// Flag bits 5-7 of RegisterRamReset put registers back as at power-on,
+// through the register write path so that the state derived from them
+// follows: 0x20 the serial port (left in general-purpose mode), 0x40 the
+// sound registers (the FIFOs and SOUNDBIAS aside), 0x80 all others: the
+// display (forced blank, identity rotation), DMA, timers, the keypad
+// interrupt, interrupt control and the wait states.
+void ResetRegisters(Machine& m, uint32_t which) {
+    const auto write = [&m](uint32_t offset, uint16_t value) { BusWrite16(m, 0x04000000 + offset, value); };
+    const auto clear = [&write](uint32_t first, uint32_t end) {
+        for (uint32_t offset = first; offset < end; offset += 2) write(offset, 0);
+    };
+    if (which & 0x20) {
+        clear(0x120, 0x12C);  // serial data and SIOCNT
+        write(0x134, 0x8000);  // RCNT: general-purpose mode
+        clear(0x140, 0x15C);  // JOY bus
+    }
+    if (which & 0x40) {
+        clear(Io::SOUND1CNT_L, Io::SOUNDBIAS);
+        clear(Io::SOUNDBIAS + 2, Io::FIFO_A);
+    }
+    if (which & 0x80) {
+        write(Io::DISPCNT, 0x0080);
+        clear(Io::DISPSTAT, Io::SOUND1CNT_L);
+        for (uint32_t matrix : {Io::BG2PA, Io::BG3PA}) {
+            write(matrix, 0x0100);
+            write(matrix + 6, 0x0100);
+        }
+        clear(Io::DMA0SAD, Io::DMA0SAD + 48);
+        clear(Io::TM0CNT_L, Io::TM0CNT_L + 16);
+        write(Io::KEYCNT, 0);
+        write(Io::IME, 0);
+        write(Io::IE, 0);
+        write(Io::IF, 0xFFFF);
+        write(Io::WAITCNT, 0);
+    }
+}
+
 void RegisterRamReset(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m)) std::printf("BIOS #0x%02X: RegisterRAMReset(0x%08X)\n", function, cpu.R[0]);
     ClearMemories(m, cpu.R[0]);
+    ResetRegisters(m, cpu.R[0]);
 }
 
 // HardReset reboots the handheld. Without a BIOS image there is no start-up
