@@ -92,7 +92,7 @@ void Transfer(Machine& m, uint32_t channel, bool fifo) {
     // tells the chip's address width.
     if (!wide && IsEepromAddress(m.BackupWindow, destination)) EepromTransferStarts(m, count);
 
-    uint32_t& latch = m.Dma.Latch[channel];
+    uint32_t& latch = m.DmaLatch[channel];
     if (wide) {
         for (uint32_t i = 0; i < count; ++i) {
             if (source >= NoSourceEnd) latch = BusRead32(m, source);

@@ -36,11 +36,12 @@ struct ChannelCounters {
 struct DmaBlock {
     std::array<ChannelCounters, 4> Counters{};
     uint32_t RunningChannels = 0;
-    // The last word each channel read. A channel cannot read the BIOS or
-    // the unused area behind it; a transfer from there moves this word (a
-    // halfword transfer the half its destination address selects).
-    std::array<uint32_t, 4> Latch{};
 };
+
+// The last word each channel read. A channel cannot read the BIOS or the
+// unused area behind it; a transfer from there moves this word (a halfword
+// transfer the half its destination address selects).
+using DmaLatches = std::array<uint32_t, 4>;
 
 struct Machine;
 

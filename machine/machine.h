@@ -148,6 +148,8 @@ struct alignas(64) Machine {
     // was noted (machine/open_bus.h).
     uint32_t BiosLatch = 0;
     uint32_t InterruptReturnAtLatch = 0;
+    // Each DMA channel's last word read (machine/dma.h).
+    DmaLatches DmaLatch{};
     // Static RAM or FLASH contents (a 64 KB chip uses the first half, a
     // 32 KB one the first quarter), and the EEPROM's 64-bit blocks.
     std::array<uint8_t, BackupMemorySize> BackupMemory{};
