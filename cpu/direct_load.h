@@ -30,7 +30,11 @@ inline uint32_t LoadFromBus(Machine& m, uint32_t address) {
     m.Cpu.Cycles -= Width == 4 ? m.AccessCost32[region] : m.AccessCost16[region];
     if (IsSpecialLoadRegion(region)) [[unlikely]] {
         uint32_t word;
-        if (region == IoRegion && ReadPlainIoWord(m, address, word)) return LoadedPart(word, address, Width);
+        if (region == IoRegion && ReadPlainIo<Width>(m, address, word)) {
+            if constexpr (Width == 4) return word >> (8 * (address & 3));
+            if constexpr (Width == 1) return (word >> (8 * (address & 1))) & 0xFF;
+            return word;
+        }
         return SpecialLoad(m, address, Width);
     }
     if constexpr (Width == 4)

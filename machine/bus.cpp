@@ -62,8 +62,8 @@ uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width) {
     switch (address >> 24) {
     case 0x00: word = address < 0x4000 ? BiosWord(m, address & ~3u) : CpuOpenBus(m); break;
     case 0x04: {
-        // Most loads here poll one halfword register (VCOUNT, DISPSTAT,
-        // KEYINPUT): they read it alone.
+        // A narrower load reads its one register: a timer's count, or
+        // nothing.
         if (width != 4) {
             const IoRead io = ReadIoHalfword(m, address);
             const uint32_t half =

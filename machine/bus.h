@@ -32,8 +32,9 @@ inline uint32_t LoadedPart(uint32_t word, uint32_t address, uint32_t width) {
 // cpu/direct_load.h): the BIOS, which code outside it cannot read; the
 // unused area behind it and everything above 0x0FFFFFFF, where the bus
 // still holds the last prefetched opcode; the I/O registers; the mirrors
-// of palette RAM and OAM; the EEPROM's window; the backup chips' 8-bit bus. Returns what the CPU's load of
-// `width` bytes gets, a misaligned word shifted as on the straight path.
+// of palette RAM and OAM; the EEPROM's window; the backup chips' 8-bit
+// bus. Returns what the CPU's load of `width` bytes gets, a misaligned
+// word shifted as on the straight path.
 [[gnu::noinline]] uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width);
 
 // Stores take a fast path when they need no side effect: an aligned store

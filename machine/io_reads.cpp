@@ -62,14 +62,22 @@ constexpr std::array<IoReadRule, IoRegisterArea / 2> IoReadRules = [] {
     return rules;
 }();
 
-constexpr std::array<IoWordRule, IoRegisterArea / 4> IoWordRules = [] {
-    std::array<IoWordRule, IoRegisterArea / 4> words{};
-    for (uint32_t word = 0; word < words.size(); ++word) {
-        const IoReadRule low = IoReadRules[2 * word], high = IoReadRules[2 * word + 1];
-        words[word] = {uint32_t(low.Mask) | uint32_t(high.Mask) << 16,
-                       low.Kind == IoReadKind::Stored && high.Kind == IoReadKind::Stored};
-    }
-    return words;
+constexpr std::array<uint16_t, IoRegisterArea / 2> PlainIoHalfMasks = [] {
+    std::array<uint16_t, IoRegisterArea / 2> masks{};
+    for (uint32_t half = 0; half < masks.size(); ++half)
+        masks[half] = IoReadRules[half].Kind == IoReadKind::Stored ? IoReadRules[half].Mask : 0;
+    return masks;
 }();
-static_assert(IoWordRules[Io::DISPSTAT / 4].Plain && IoWordRules[Io::DISPSTAT / 4].Mask == 0x00FFFF3F);
-static_assert(!IoWordRules[Io::TM0CNT_L / 4].Plain && !IoWordRules[Io::BG0HOFS / 4].Plain);
+
+constexpr std::array<uint32_t, IoRegisterArea / 4> PlainIoWordMasks = [] {
+    std::array<uint32_t, IoRegisterArea / 4> masks{};
+    for (uint32_t word = 0; word < masks.size(); ++word) {
+        const IoReadRule low = IoReadRules[2 * word], high = IoReadRules[2 * word + 1];
+        const bool plain = low.Kind == IoReadKind::Stored && high.Kind == IoReadKind::Stored && low.Mask != 0 &&
+                           high.Mask != 0;
+        masks[word] = plain ? uint32_t(low.Mask) | uint32_t(high.Mask) << 16 : 0;
+    }
+    return masks;
+}();
+static_assert(PlainIoWordMasks[Io::DISPSTAT / 4] == 0x00FFFF3F && PlainIoWordMasks[Io::KEYINPUT / 4] == 0xC3FF03FF);
+static_assert(PlainIoWordMasks[Io::TM0CNT_L / 4] == 0 && PlainIoWordMasks[Io::BG0HOFS / 4] == 0);

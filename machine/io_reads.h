@@ -33,23 +33,30 @@ struct IoReadRule {
 inline constexpr uint32_t IoRegisterArea = 0x400;
 extern const std::array<IoReadRule, IoRegisterArea / 2> IoReadRules;
 
-// Per word of the register area: the mask of both halves, and whether both
-// simply read their stored bits (most registers; VCOUNT and KEYINPUT among
-// them), which the CPU's loads then read without a call.
-struct IoWordRule {
-    uint32_t Mask;
-    bool Plain;
-};
-extern const std::array<IoWordRule, IoRegisterArea / 4> IoWordRules;
+// The mask of each halfword register and each word of two that simply read
+// some of their stored bits (most registers; VCOUNT and KEYINPUT among
+// them), which the CPU's loads then read without a call; 0 where a
+// write-only, unused or timer register needs ReadIoRegisters.
+extern const std::array<uint16_t, IoRegisterArea / 2> PlainIoHalfMasks;
+extern const std::array<uint32_t, IoRegisterArea / 4> PlainIoWordMasks;
 
-// The word holding `address` when both its halves read their stored bits;
-// false when a load there needs ReadIoRegisters.
-inline bool ReadPlainIoWord(const Machine& m, uint32_t address, uint32_t& value) {
-    const uint32_t offset = address & 0x00FFFFFC;
-    if (offset >= IoRegisterArea) return false;
-    const IoWordRule rule = IoWordRules[offset / 4];
-    value = ReadIoWord(m, offset) & rule.Mask;
-    return rule.Plain;
+// The halfword (Width 2 or 1) or word (4) holding `address` when it reads
+// its stored bits; false when the load needs ReadIoRegisters.
+template <uint32_t Width>
+inline bool ReadPlainIo(const Machine& m, uint32_t address, uint32_t& value) {
+    if constexpr (Width == 4) {
+        const uint32_t offset = address & 0x00FFFFFC;
+        if (offset >= IoRegisterArea) return false;
+        const uint32_t mask = PlainIoWordMasks[offset / 4];
+        value = ReadIoWord(m, offset) & mask;
+        return mask != 0;
+    } else {
+        const uint32_t offset = address & 0x00FFFFFE;
+        if (offset >= IoRegisterArea) return false;
+        const uint32_t mask = PlainIoHalfMasks[offset / 2];
+        value = ReadIoHalf(m, offset) & mask;
+        return mask != 0;
+    }
 }
 
 // The halfword register at `address` (bit 0 ignored), in the low 16 bits.
