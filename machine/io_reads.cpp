@@ -44,7 +44,7 @@ constexpr std::array<IoReadRule, IoRegisterArea / 2> IoReadRules = [] {
     for (uint32_t offset = 0x120; offset < 0x12C; offset += 2) reads(offset, 0xFFFF);  // serial data, SIOCNT
     reads(Io::KEYINPUT, 0x03FF);
     reads(Io::KEYCNT, 0xC3FF);
-    reads(0x134, 0xC1FF);  // RCNT
+    reads(Io::RCNT, 0xC1FF);
     zero(0x136);
     reads(0x140, 0x0047);  // JOYCNT
     zero(0x142);

@@ -227,6 +227,25 @@ void WriteWaitControl(Machine& m, uint32_t offset, uint16_t value) {
     StoreIoHalf(m, offset, value);
 }
 
+// A serial transfer in normal mode with the internal clock runs whether or
+// not a cable is plugged in: no partner drives the input line, which reads
+// all ones. It is done at once: the start bit drops, the data register
+// holds the ones and the serial interrupt is requested when bit 14 asks
+// for it. With the external clock the transfer waits for a partner that
+// never comes, as on the handheld; the other modes are not emulated.
+void WriteSerialControl(Machine& m, uint32_t offset, uint16_t value) {
+    const bool normalMode = !(ReadIoHalf(m, Io::RCNT) & 0x8000) && !(value & 0x2000);
+    if (normalMode && (value & 0x0081) == 0x0081) {
+        value &= uint16_t(~0x0080);
+        if (value & 0x1000)
+            StoreIoWord(m, Io::SIODATA32, 0xFFFFFFFF);
+        else
+            m.Io[Io::SIODATA8] = 0xFF;
+        if (value & 0x4000) RaiseInterrupt(m, IrqSerial);
+    }
+    StoreIoHalf(m, offset, value);
+}
+
 // POSTFLG's flag, once the start-up has set it, stays set: the handheld
 // keeps it when a halfword store to HALTCNT above it writes a 0 there too.
 uint8_t PostFlagAfter(const Machine& m, uint8_t written) { return uint8_t((m.Io[Io::POSTFLG] | written) & 1); }
@@ -283,6 +302,7 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
         set(Io::TM0CNT_L + 4 * timer, &WriteTimerReloadRegister);
         set(Io::TM0CNT_L + 4 * timer + 2, &WriteTimerControlRegister);
     }
+    set(Io::SIOCNT, &WriteSerialControl);
     set(Io::KEYINPUT, &Ignore);
     set(Io::IE, &WriteInterruptEnable);
     set(Io::IF, &WriteInterruptFlags);

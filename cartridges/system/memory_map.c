@@ -4,7 +4,8 @@
  * registers read back. The expected values are the handheld's, as the
  * hardware documentation gives them and the public test programs measure
  * them (jsmolka's memory and bios tests, nba-hw-test's vram-mirror, the
- * mGBA suite's memory and I/O read suites).
+ * mGBA suite's memory and I/O read suites), and the serial port without a
+ * cable.
  *
  * Runs in ARM state without a BIOS image, with the display in forced blank
  * throughout, so that the video memories are free for the CPU. */
@@ -194,6 +195,16 @@ static void IoReadBack(void) {
     CHECK(BUS8(0x04000300), 1);
     BUS16(0x04000300) = 0;
     CHECK(BUS8(0x04000300), 1);
+
+    /* A serial transfer in normal mode with the internal clock runs with
+     * no cable plugged in: it ends (soon) with the start bit clear and the
+     * data all ones, as no partner drives the line. */
+    REG16(0x134) = 0;       // RCNT: the serial modes
+    REG16(0x128) = 0x0081;  // SIOCNT: 8 bits, internal clock, start
+    uint32_t waited = 0;
+    while ((REG16(0x128) & 0x0080) && waited < 100000) ++waited;
+    CHECK(REG16(0x128) & 0x0080, 0);
+    CHECK(REG8(0x12A), 0xFF);
 
     /* A byte store to IF acknowledges the requests of its own byte only:
      * the vertical blank's (bit 0) goes, DMA 3's (bit 11) stays. */
