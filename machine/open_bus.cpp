@@ -16,17 +16,16 @@ uint32_t CpuOpenBus(const Machine& m) {
     if (!(cpu.CPSR & FlagT)) return PeekWord(pages, cpu.R[15] + 4);
     const uint32_t ahead = cpu.R[15] + 2;  // the load's address + 4
     const uint32_t prefetched = PeekHalf(pages, ahead);
+    const uint32_t before = PeekHalf(pages, ahead - 2);
     const bool alignedAhead = (ahead & 2) == 0;
     switch (ahead >> 24) {
     case 0x00:
     case 0x07:
         // The BIOS and OAM hand over the whole word holding the fetch.
-        return alignedAhead ? prefetched | PeekHalf(pages, ahead + 2) << 16
-                            : PeekHalf(pages, ahead - 2) | prefetched << 16;
+        return alignedAhead ? prefetched | uint32_t(PeekHalf(pages, ahead + 2)) << 16 : before | prefetched << 16;
     case 0x03:
         // Internal work RAM keeps the older halfword in the other lane.
-        return alignedAhead ? prefetched | PeekHalf(pages, ahead - 2) << 16
-                            : PeekHalf(pages, ahead - 2) | prefetched << 16;
+        return alignedAhead ? prefetched | before << 16 : before | prefetched << 16;
     default: return prefetched * 0x00010001u;
     }
 }
