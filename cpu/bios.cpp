@@ -102,9 +102,9 @@ void ResetRegisters(Machine& m, uint32_t which) {
         for (uint32_t offset = first; offset < end; offset += 2) write(offset, 0);
     };
     if (which & 0x20) {
-        clear(0x120, 0x12C);  // serial data and SIOCNT
+        clear(0x120, 0x12C);   // serial data and SIOCNT
         write(0x134, 0x8000);  // RCNT: general-purpose mode
-        clear(0x140, 0x15C);  // JOY bus
+        clear(0x140, 0x15C);   // JOY bus
     }
     if (which & 0x40) {
         clear(Io::SOUND1CNT_L, Io::SOUNDBIAS);

@@ -96,7 +96,10 @@ inline void AluOperation(CpuState& cpu, uint32_t opcode) {
         // Register-specified shifts take one internal cycle. They use the
         // low byte of Rs as in ARM state: ROR by a nonzero multiple of 32
         // keeps the value and sets C from bit 31.
-        constexpr uint32_t type = Op == AluLSL ? ShiftLSL : Op == AluLSR ? ShiftLSR : Op == AluASR ? ShiftASR : ShiftROR;
+        constexpr uint32_t type = Op == AluLSL   ? ShiftLSL
+                                  : Op == AluLSR ? ShiftLSR
+                                  : Op == AluASR ? ShiftASR
+                                                 : ShiftROR;
         const Shifted shifted = ShiftByRegister<type>(d, s & 0xFF, CarryIn(cpu));
         cpu.R[rd] = shifted.value;
         SetNZC(cpu, shifted.value, shifted.carry);

@@ -66,8 +66,7 @@ uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width) {
         // nothing.
         if (width != 4) {
             const IoRead io = ReadIoHalfword(m, address);
-            const uint32_t half =
-                io.OpenBits ? (CpuOpenBus(m) >> (8 * (address & 2))) & 0xFFFF : io.Value;
+            const uint32_t half = io.OpenBits ? (CpuOpenBus(m) >> (8 * (address & 2))) & 0xFFFF : io.Value;
             return width == 2 ? half : (half >> (8 * (address & 1))) & 0xFF;
         }
         const IoRead io = ReadIoRegisters(m, address);
@@ -115,7 +114,6 @@ void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
     StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
 
-
 void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
     if ((address & 1) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", address, value, m.Cpu.R[15]);
@@ -138,7 +136,6 @@ void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
     }
     StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
-
 
 void SlowWrite(Machine& m, uint32_t address, uint8_t value) {
     if (IsBackupAddress(address)) {

@@ -28,7 +28,7 @@ constexpr std::array<IoReadRule, IoRegisterArea / 2> IoReadRules = [] {
     // The tone channels read back their settings but not their lengths and
     // frequencies; each 32-bit register's unused upper half reads 0.
     constexpr std::pair<uint32_t, uint16_t> sound[] = {
-        {0x060, 0x007F}, {0x062, 0xFFC0}, {0x064, 0x4000}, {0x066, 0}, {0x068, 0xFFC0}, {0x06A, 0},
+        {0x060, 0x007F}, {0x062, 0xFFC0}, {0x064, 0x4000}, {0x066, 0},      {0x068, 0xFFC0}, {0x06A, 0},
         {0x06C, 0x4000}, {0x06E, 0},      {0x070, 0x00E0}, {0x072, 0xE000}, {0x074, 0x4000}, {0x076, 0},
         {0x078, 0xFF00}, {0x07A, 0},      {0x07C, 0x40FF}, {0x07E, 0},      {0x080, 0xFF77}, {0x082, 0x770F},
         {0x084, 0x0080}, {0x086, 0},      {0x088, 0xC3FE}, {0x08A, 0}};
@@ -73,8 +73,8 @@ constexpr std::array<uint32_t, IoRegisterArea / 4> PlainIoWordMasks = [] {
     std::array<uint32_t, IoRegisterArea / 4> masks{};
     for (uint32_t word = 0; word < masks.size(); ++word) {
         const IoReadRule low = IoReadRules[2 * word], high = IoReadRules[2 * word + 1];
-        const bool plain = low.Kind == IoReadKind::Stored && high.Kind == IoReadKind::Stored && low.Mask != 0 &&
-                           high.Mask != 0;
+        const bool plain =
+            low.Kind == IoReadKind::Stored && high.Kind == IoReadKind::Stored && low.Mask != 0 && high.Mask != 0;
         masks[word] = plain ? uint32_t(low.Mask) | uint32_t(high.Mask) << 16 : 0;
     }
     return masks;

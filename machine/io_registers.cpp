@@ -313,9 +313,7 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
 }();
 
 // Past the registers only MEMCNT answers, in every 64 KB.
-bool IsRegisterAddress(uint32_t address) {
-    return (address & 0x00FFFFFF) < 0x400 || (address & 0xFFFC) == Io::MEMCNT;
-}
+bool IsRegisterAddress(uint32_t address) { return (address & 0x00FFFFFF) < 0x400 || (address & 0xFFFC) == Io::MEMCNT; }
 
 }  // namespace
 
