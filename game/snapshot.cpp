@@ -26,6 +26,7 @@
 #include "machine/machine.h"
 #include "machine/page_table.h"
 #include "machine/timers.h"
+#include "machine/video_memory.h"
 #include "sound/sample_channels.h"
 
 namespace {
@@ -261,7 +262,8 @@ void ApplySnapshot(Machine& m, uint8_t* image) {
     std::memcpy(block.data(), image + RegisterOffset, sizeof block);
     ApplyRegisterBlock(m, block);
     if (HasChipBlock(image)) ApplyChipBlock(m, ChipBlockOf(image));
-    m.BackupWindow.EepromBitMirror = m.DummyRam.data();
+    // VRAM's mirrors follow the restored display mode.
+    MapVram(m);
     // The access costs follow WAITCNT, which the snapshot has just replaced.
     UpdateWaitStates(m, ReadIoHalf(m, Io::WAITCNT));
 }
