@@ -6,53 +6,50 @@
 #include <bit>
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
+#include "cpu/core.h"
 
-// Carry flag of CPSR as 0 or 1.
-inline uint32_t CarryIn(const CpuState& cpu) { return (cpu.CPSR >> 29) & 1; }
+// The flag rules, on the loop's flag words (cpu/core.h).
 
-inline void SetCarry(CpuState& cpu, uint32_t carry) { cpu.CPSR = (cpu.CPSR & ~FlagC) | (carry << 29); }
-
-// N from bit 31, Z from zero; C and V kept.
-inline void SetNZ(CpuState& cpu, uint32_t result) {
-    cpu.CPSR = (cpu.CPSR & 0x3FFFFFFF) | (result & FlagN) | (result == 0 ? FlagZ : 0);
-}
+// N, Z from a result; C and V kept.
+inline void SetNZ(Core& core, uint32_t result) { core.n = core.z = result; }
 
 // N, Z from the result and C (0 or 1) from the shifter; V kept.
-inline void SetNZC(CpuState& cpu, uint32_t result, uint32_t carry) {
-    cpu.CPSR = (cpu.CPSR & 0x1FFFFFFF) | (result & FlagN) | (result == 0 ? FlagZ : 0) | (carry << 29);
+inline void SetNZC(Core& core, uint32_t result, uint32_t carry) {
+    core.n = core.z = result;
+    core.c = carry;
 }
 
 // All four flags of an addition r = a + b (+ carry in).
-inline void SetAddFlags(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
-    const uint32_t carry = ((a & b) | ((a ^ b) & ~r)) >> 31;
-    const uint32_t overflow = ((a ^ r) & (b ^ r)) >> 31;
-    cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (r & FlagN) | (r == 0 ? FlagZ : 0) | (carry << 29) | (overflow << 28);
+inline void SetAddFlags(Core& core, uint32_t a, uint32_t b, uint32_t r) {
+    core.n = core.z = r;
+    core.c = ((a & b) | ((a ^ b) & ~r)) >> 31;
+    core.v = (a ^ r) & (b ^ r);
 }
 
-// Signed overflow of a subtraction r = a - b (- borrow): the operands have
-// different signs and the result's sign differs from the minuend's. The
-// hardware adds NOT b plus the carry, so this holds for every carry in,
-// b = 0x80000000 included.
-inline uint32_t SubOverflow(uint32_t a, uint32_t b, uint32_t r) { return ((a ^ b) & (a ^ r)) >> 31; }
+// Signed overflow of a subtraction r = a - b (- borrow), in bit 31: the
+// operands have different signs and the result's sign differs from the
+// minuend's. The hardware adds NOT b plus the carry, so this holds for every
+// carry in, b = 0x80000000 included.
+inline uint32_t SubOverflow(uint32_t a, uint32_t b, uint32_t r) { return (a ^ b) & (a ^ r); }
 
 // All four flags of a subtraction r = a - b (- borrow). C means "no borrow".
-inline void SetSubFlags(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
-    const uint32_t carry = (~((~a & b) | (~(a ^ b) & r))) >> 31;
-    const uint32_t overflow = SubOverflow(a, b, r);
-    cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (r & FlagN) | (r == 0 ? FlagZ : 0) | (carry << 29) | (overflow << 28);
+inline void SetSubFlags(Core& core, uint32_t a, uint32_t b, uint32_t r) {
+    core.n = core.z = r;
+    core.c = (~((~a & b) | (~(a ^ b) & r))) >> 31;
+    core.v = SubOverflow(a, b, r);
 }
 
 // The same flags for an addition or subtraction without a carry in, where
 // the carry out reduces to one unsigned comparison (no borrow: a >= b).
-inline void SetFlagsNZCV(CpuState& cpu, uint32_t r, uint32_t carry, uint32_t overflow) {
-    cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (r & FlagN) | (r == 0 ? FlagZ : 0) | (carry << 29) | (overflow << 28);
+inline void SetAddFlagsNoCarry(Core& core, uint32_t a, uint32_t b, uint32_t r) {
+    core.n = core.z = r;
+    core.c = r < a;
+    core.v = (a ^ r) & (b ^ r);
 }
-inline void SetAddFlagsNoCarry(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
-    SetFlagsNZCV(cpu, r, r < a, ((a ^ r) & (b ^ r)) >> 31);
-}
-inline void SetSubFlagsNoBorrow(CpuState& cpu, uint32_t a, uint32_t b, uint32_t r) {
-    SetFlagsNZCV(cpu, r, a >= b, SubOverflow(a, b, r));
+inline void SetSubFlagsNoBorrow(Core& core, uint32_t a, uint32_t b, uint32_t r) {
+    core.n = core.z = r;
+    core.c = a >= b;
+    core.v = SubOverflow(a, b, r);
 }
 
 enum ShiftType : uint32_t { ShiftLSL = 0, ShiftLSR = 1, ShiftASR = 2, ShiftROR = 3 };

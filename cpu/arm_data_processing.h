@@ -6,10 +6,8 @@
 
 #include "cpu/alu.h"
 #include "cpu/bios.h"
-#include "cpu/cpu_state.h"
+#include "cpu/core.h"
 #include "cpu/modes.h"
-#include "cpu/run_loop.h"
-#include "machine/machine.h"
 
 namespace arm {
 
@@ -27,35 +25,32 @@ constexpr bool IsLogical(uint32_t op) {
 constexpr bool WritesResult(uint32_t op) { return op < OpTST || op > OpCMN; }
 
 template <uint32_t Op, bool S, Operand Form, uint32_t Type>
-void DataProcessing(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void DataProcessing(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
     const uint32_t rd = (opcode >> 12) & 15;
-    const uint32_t carryIn = CarryIn(cpu);
+    const uint32_t carryIn = core.c;
     uint32_t rn, op2, shifterCarry = carryIn;
 
     // R15 as an operand reads ahead of the instruction: +8 normally, +12 when
     // the shift amount comes from a register (one more pipeline stage).
     if constexpr (Form == Operand::RegisterShift) {
-        cpu.R[15] += 8;
+        core.ShowPc(8);
         rn = cpu.R[(opcode >> 16) & 15];
         const uint32_t amount = cpu.R[(opcode >> 8) & 15] & 0xFF;
         const Shifted shifted = ShiftByRegister<Type>(cpu.R[opcode & 15], amount, carryIn);
-        cpu.R[15] -= 8;
         op2 = shifted.value;
         shifterCarry = shifted.carry;
-        cpu.Cycles -= 1;
+        core.cycles -= 1;
     } else if constexpr (Form == Operand::ImmediateShift) {
-        cpu.R[15] += 4;
+        core.ShowPc(4);
         rn = cpu.R[(opcode >> 16) & 15];
         const Shifted shifted = ShiftByImmediate<Type>(cpu.R[opcode & 15], (opcode >> 7) & 31, carryIn);
-        cpu.R[15] -= 4;
         op2 = shifted.value;
         shifterCarry = shifted.carry;
     } else {
         // The rotated immediate's carry is never used: C stays as it was.
-        cpu.R[15] += 4;
+        core.ShowPc(4);
         rn = cpu.R[(opcode >> 16) & 15];
-        cpu.R[15] -= 4;
         op2 = RotatedImmediate(opcode);
     }
 
@@ -73,33 +68,32 @@ void DataProcessing(Machine& m, uint32_t opcode) {
     else if constexpr (Op == OpBIC) result = rn & ~op2;
     else result = ~op2;
 
-    if constexpr (WritesResult(Op)) cpu.R[rd] = result;
+    if constexpr (WritesResult(Op)) core.SetRegister(rd, result);
     if constexpr (!S) return;
 
-    if constexpr (IsLogical(Op) && Form != Operand::Immediate) SetCarry(cpu, shifterCarry);
-    if (rd == 15) {
+    if constexpr (IsLogical(Op) && Form != Operand::Immediate) core.c = shifterCarry;
+    if (rd == 15) [[unlikely]] {
         // With R15 as destination the S bit returns from an exception.
-        RestoreCpsrFromSpsr(cpu);
+        core.CallOut([&] { RestoreCpsrFromSpsr(cpu); });
         return;
     }
-    if constexpr (IsLogical(Op)) SetNZ(cpu, result);
-    else if constexpr (Op == OpSUB || Op == OpCMP) SetSubFlagsNoBorrow(cpu, rn, op2, result);
-    else if constexpr (Op == OpSBC) SetSubFlags(cpu, rn, op2, result);
-    else if constexpr (Op == OpRSB) SetSubFlagsNoBorrow(cpu, op2, rn, result);
-    else if constexpr (Op == OpRSC) SetSubFlags(cpu, op2, rn, result);
-    else if constexpr (Op == OpADC) SetAddFlags(cpu, rn, op2, result);
-    else SetAddFlagsNoCarry(cpu, rn, op2, result);
+    if constexpr (IsLogical(Op)) SetNZ(core, result);
+    else if constexpr (Op == OpSUB || Op == OpCMP) SetSubFlagsNoBorrow(core, rn, op2, result);
+    else if constexpr (Op == OpSBC) SetSubFlags(core, rn, op2, result);
+    else if constexpr (Op == OpRSB) SetSubFlagsNoBorrow(core, op2, rn, result);
+    else if constexpr (Op == OpRSC) SetSubFlags(core, op2, rn, result);
+    else if constexpr (Op == OpADC) SetAddFlags(core, rn, op2, result);
+    else SetAddFlagsNoCarry(core, rn, op2, result);
 }
 
 // MRS Rd, CPSR / SPSR. Without a saved status register Rd is left alone.
 template <bool Spsr>
-void MoveFromStatus(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void MoveFromStatus(Core& core, uint32_t opcode) {
     const uint32_t rd = (opcode >> 12) & 15;
     if constexpr (Spsr) {
-        if (const uint32_t* spsr = CurrentSpsr(cpu)) cpu.R[rd] = *spsr;
+        if (const uint32_t* spsr = CurrentSpsr(core.cpu)) core.SetRegister(rd, *spsr);
     } else {
-        cpu.R[rd] = cpu.CPSR;
+        core.SetRegister(rd, core.Cpsr());
     }
 }
 
@@ -120,84 +114,92 @@ inline uint32_t MoveToStatusValue(uint32_t old, uint32_t operand, uint32_t opcod
 }
 
 template <bool Spsr, bool Immediate>
-void MoveToStatus(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
-    const uint32_t operand = Immediate ? RotatedImmediate(opcode) : cpu.R[opcode & 15];
+void MoveToStatus(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
+    const uint32_t operand = Immediate ? RotatedImmediate(opcode) : core.Operand(opcode & 15, 0);
     if constexpr (Spsr) {
         if (uint32_t* spsr = CurrentSpsr(cpu)) *spsr = MoveToStatusValue(*spsr, operand, opcode, true);
     } else {
         const bool privileged = (cpu.CPSR & ModeMask) != ModeUser;
-        const uint32_t value = MoveToStatusValue(cpu.CPSR, operand, opcode, privileged);
+        const uint32_t value = MoveToStatusValue(core.Cpsr(), operand, opcode, privileged);
         // A new mode, T or I goes through WriteCpsr, which banks the
         // registers and ends the slice; flags alone are written in place.
         if ((value ^ cpu.CPSR) & 0xFF)
-            WriteCpsr(cpu, value);
+            core.CallOut([&] { WriteCpsr(cpu, value); });
         else
-            cpu.CPSR = value;
+            core.SetFlags(value);
     }
 }
 
 // BX Rm: bit 0 of the target selects THUMB. A change of state ends the
 // slice so the other decoder runs the next instruction.
-inline void BranchExchange(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
-    const uint32_t target = cpu.R[opcode & 15];
+inline void BranchExchange(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
+    const uint32_t target = core.Operand(opcode & 15, 0);
     if (target & 1) {
-        cpu.R[15] = target & ~1u;
+        core.Jump(target & ~1u);
         if (!(cpu.CPSR & FlagT)) {
             cpu.CPSR |= FlagT;
-            EndSliceEarly(cpu);
+            core.EndSliceEarly();
         }
     } else {
-        cpu.R[15] = target & ~3u;
+        core.Jump(target & ~3u);
         if (cpu.CPSR & FlagT) {
             cpu.CPSR &= ~FlagT;
-            EndSliceEarly(cpu);
+            core.EndSliceEarly();
         }
     }
 }
 
 // MUL / MLA: N and Z from the result; C and V are cleared.
 template <bool Accumulate, bool S>
-void Multiply(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void Multiply(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
+    core.ShowPc(0);
     const uint32_t rd = (opcode >> 16) & 15;
     uint32_t result = cpu.R[opcode & 15] * cpu.R[(opcode >> 8) & 15];
     if constexpr (Accumulate) result += cpu.R[(opcode >> 12) & 15];
-    cpu.R[rd] = result;
-    cpu.Cycles -= Accumulate ? 5 : 4;
-    if constexpr (S) cpu.CPSR = (cpu.CPSR & 0x0FFFFFFF) | (result & FlagN) | (result == 0 ? FlagZ : 0);
+    core.SetRegister(rd, result);
+    core.cycles -= Accumulate ? 5 : 4;
+    if constexpr (S) {
+        SetNZ(core, result);
+        core.c = core.v = 0;
+    }
 }
 
 // UMULL / UMLAL / SMULL / SMLAL: 64-bit results, RdLo written first.
 // N from bit 63, Z from the whole result; C and V are kept.
 template <bool Signed, bool Accumulate, bool S>
-void MultiplyLong(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void MultiplyLong(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
+    core.ShowPc(0);
     const uint32_t rdHi = (opcode >> 16) & 15;
     const uint32_t rdLo = (opcode >> 12) & 15;
     const uint32_t rm = cpu.R[opcode & 15];
     const uint32_t rs = cpu.R[(opcode >> 8) & 15];
     uint64_t result = Signed ? uint64_t(int64_t(int32_t(rm)) * int64_t(int32_t(rs))) : uint64_t(rm) * rs;
     if constexpr (Accumulate) result += (uint64_t(cpu.R[rdHi]) << 32) | cpu.R[rdLo];
-    cpu.R[rdLo] = uint32_t(result);
-    cpu.R[rdHi] = uint32_t(result >> 32);
-    cpu.Cycles -= Accumulate ? 6 : 5;
-    if constexpr (S)
-        cpu.CPSR = (cpu.CPSR & 0x3FFFFFFF) | (uint32_t(result >> 32) & FlagN) | (result == 0 ? FlagZ : 0);
+    core.SetRegister(rdLo, uint32_t(result));
+    core.SetRegister(rdHi, uint32_t(result >> 32));
+    core.cycles -= Accumulate ? 6 : 5;
+    if constexpr (S) {
+        core.n = uint32_t(result >> 32);
+        core.z = result != 0;
+    }
 }
 
 // B / BL: the target is the instruction's address + 8 + offset x 4.
 template <bool Link>
-void Branch(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
-    if constexpr (Link) cpu.R[14] = cpu.R[15];
+void Branch(Core& core, uint32_t opcode) {
+    if constexpr (Link) core.cpu.R[14] = core.pc;
     const int32_t offset = int32_t(opcode << 8) >> 6;
-    cpu.R[15] += uint32_t(offset) + 4;
+    core.Jump(core.pc + uint32_t(offset) + 4);
 }
 
 // SWI: the BIOS reads the function number from bits 23-16 of the comment
 // field in ARM state (bits 7-0 in THUMB state), so `swi 0x060000` is Div.
-inline void SoftwareInterrupt(Machine& m, uint32_t opcode) { BiosCall(m, (opcode >> 16) & 0xFF); }
+inline void SoftwareInterrupt(Core& core, uint32_t opcode) {
+    core.CallOut([&] { BiosCall(core.m, (opcode >> 16) & 0xFF); });
+}
 
 }  // namespace arm

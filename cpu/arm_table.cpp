@@ -6,12 +6,12 @@
 #include "cpu/arm.h"
 #include "cpu/arm_data_processing.h"
 #include "cpu/arm_load_store.h"
+#include "cpu/core.h"
+#include "cpu/dispatch.h"
 #include "cpu/run_loop.h"
-#include "machine/machine.h"
 
-void ArmUndefined(Machine& m, uint32_t opcode) {
-    const CpuState& cpu = m.Cpu;
-    if (cpu.TraceUndefined) std::printf("ARM: Unrecognized opcode 0x%08X at 0x%08X\n", opcode, cpu.R[15] - 4);
+void ArmUndefined(Core& core, uint32_t opcode) {
+    if (core.cpu.TraceUndefined) std::printf("ARM: Unrecognized opcode 0x%08X at 0x%08X\n", opcode, core.pc - 4);
 }
 
 namespace arm {
@@ -81,7 +81,7 @@ constexpr std::array<ArmHandler, 4096> BuildTable(std::index_sequence<Index...>)
 
 }  // namespace arm
 
-constexpr std::array<ArmHandler, 4096> ArmHandlerTable = arm::BuildTable(std::make_index_sequence<4096>{});
+inline constexpr std::array<ArmHandler, 4096> ArmHandlerTable = arm::BuildTable(std::make_index_sequence<4096>{});
 
 // Spot checks of the decoding against known encodings.
 static_assert(ArmHandlerTable[ArmTableIndex(0xE0810002)] == &arm::DataProcessing<arm::OpADD, false, arm::Operand::ImmediateShift, ShiftLSL>);  // add r0, r1, r2
@@ -97,26 +97,71 @@ static_assert(ArmHandlerTable[ArmTableIndex(0xEE000010)] == &ArmUndefined);     
 static_assert(ArmHandlerTable[ArmTableIndex(0xE7F000F0)] == &ArmUndefined);                               // register offset, bit 4 set
 static_assert(ArmHandlerTable[ArmTableIndex(0xE0600090)] == &ArmUndefined);                               // column 9 of row 0x06
 
-void RunArmSlice(Machine& m) {
-    CpuState& cpu = m.Cpu;
-    while (cpu.Cycles >= 1) {
-        const uint32_t pc = cpu.R[15];
-        // The fetch is paid before the condition test: a skipped instruction
-        // still costs its fetch.
-        cpu.Cycles -= m.AccessCost32[(pc >> 24) & 15];
-        uint32_t opcode = LoadLittle<uint32_t>(m.PageTable.Read[pc >> PageShift] + (pc & 0x3FFC));
-        // A misaligned R15 fetches the aligned word shifted right.
-        if (pc & 3) [[unlikely]]
-            opcode >>= 8 * (pc & 3);
-        cpu.R[15] = pc + 4;
-        // Most instructions carry the "always" condition (14); 15 never runs.
-        if (opcode >= 0xE0000000u) [[likely]] {
-            if (opcode < 0xF0000000u) [[likely]]
-                ArmHandlerTable[ArmTableIndex(opcode)](m, opcode);
-            else
-                ArmUndefined(m, opcode);
-        } else if (ConditionPasses(opcode >> 28, cpu.CPSR)) {
-            ArmHandlerTable[ArmTableIndex(opcode)](m, opcode);
+namespace arm {
+
+// The decode index of the slice loop: the table's row and column in
+// row-major order, gathered by one multiplication (the two masked fields do
+// not overlap once shifted, so nothing carries).
+inline constexpr uint32_t DecodeIndex(uint32_t opcode) { return ((opcode & 0x0FF000F0u) * 0x1001u) >> 16; }
+static_assert(DecodeIndex(0xE12FFF1E) == 0x121);  // bx lr: row 0x12, column 1
+
+inline constexpr std::array<ArmHandler, 4096> HandlersByDecodeIndex = [] {
+    std::array<ArmHandler, 4096> handlers{};
+    for (uint32_t row = 0; row < 256; ++row)
+        for (uint32_t column = 0; column < 16; ++column) handlers[row << 4 | column] = ArmHandlerTable[row | column << 8];
+    return handlers;
+}();
+
+inline constexpr auto Numbering = NumberHandlers(HandlersByDecodeIndex, &ArmUndefined);
+
+static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
+              ArmHandlerTable[ArmTableIndex(0xE0810002)]);
+
+// An instruction fetched from a misaligned R15 (a data-processing result,
+// a load or an exception return can leave one) is the aligned word shifted
+// right. The slice loop fetches aligned words only and hands such an
+// instruction here, with CpuState up to date.
+[[gnu::noinline]] void RunMisaligned(Machine& m) {
+    Core core(m, false);
+    core.cycles -= m.AccessCost32[(core.pc >> 24) & 15];
+    const uint32_t opcode = PeekWord(m.PageTable, core.pc) >> (8 * (core.pc & 3));
+    core.pc += 4;
+    if (core.ConditionPasses(opcode >> 28))
+        ArmHandlerTable[ArmTableIndex(opcode)](core, opcode);
+    else if (opcode >= 0xF0000000u)
+        ArmUndefined(core, opcode);
+    core.WriteBack();
+}
+
+}  // namespace arm
+
+// The loop keeps R15, the cycle count, the flags and the fetch window in
+// host registers (cpu/core.h); R15 in CpuState is brought up to date only
+// where an instruction reads it as an operand, at calls out and at the
+// slice end.
+[[gnu::flatten, gnu::aligned(64)]] void RunArmSlice(Machine& m) {
+    Core core(m, false);
+    while (core.cycles >= 1) {
+        if (!core.InFetchWindow()) {
+            if (core.pc & 3) [[unlikely]] {
+                core.CallOut([&] { arm::RunMisaligned(m); });
+                continue;
+            }
+            core.OpenFetchWindow();
         }
+        do {
+            // The fetch is paid before the condition test: a skipped
+            // instruction still costs its fetch.
+            core.cycles -= core.fetchCost;
+            const uint32_t opcode = LoadLittle<uint32_t>(core.fetchPage + (core.pc & 0x3FFC));
+            core.pc += 4;
+            // Most instructions carry the "always" condition (14); 15 never runs.
+            const bool always = opcode - 0xE0000000u < 0x10000000u;
+            if (always || core.ConditionPasses(opcode >> 28)) [[likely]]
+                RunHandler<arm::Numbering>(core, opcode, arm::Numbering.numbers[arm::DecodeIndex(opcode)]);
+            else if (opcode >= 0xF0000000u) [[unlikely]]
+                ArmUndefined(core, opcode);
+        } while (core.cycles >= 1 && core.InFetchWindow());
     }
+    core.WriteBack();
 }

@@ -3,7 +3,6 @@
 // driver, fetch/condition/dispatch, early slice ends and the IRQ check at
 // each slice end.
 
-#include <array>
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
@@ -33,6 +32,8 @@ void RequestIrqCheck(CpuState& cpu);
 
 // Cuts the current slice short: the running loop stops at its next cycle test
 // and the run loop gives the set-aside cycles back without a scanline tick.
+// (Inside the slice loops Core::EndSliceEarly does the same on the loop's
+// cycle count.)
 inline void EndSliceEarly(CpuState& cpu) {
     if (!cpu.SliceBreak) {
         cpu.SliceBreak = 1;
@@ -41,42 +42,7 @@ inline void EndSliceEarly(CpuState& cpu) {
     }
 }
 
-// For each condition code, a 16-bit mask with bit (CPSR >> 28) set when the
-// condition holds for that NZCV combination. Code 15 never passes.
-inline constexpr std::array<uint16_t, 16> ConditionTable = [] {
-    std::array<uint16_t, 16> table{};
-    for (uint32_t cond = 0; cond < 16; ++cond) {
-        for (uint32_t nzcv = 0; nzcv < 16; ++nzcv) {
-            const bool n = nzcv & 8, z = nzcv & 4, c = nzcv & 2, v = nzcv & 1;
-            bool pass = false;
-            switch (cond) {
-            case 0x0: pass = z; break;
-            case 0x1: pass = !z; break;
-            case 0x2: pass = c; break;
-            case 0x3: pass = !c; break;
-            case 0x4: pass = n; break;
-            case 0x5: pass = !n; break;
-            case 0x6: pass = v; break;
-            case 0x7: pass = !v; break;
-            case 0x8: pass = c && !z; break;
-            case 0x9: pass = !c || z; break;
-            case 0xA: pass = n == v; break;
-            case 0xB: pass = n != v; break;
-            case 0xC: pass = !z && n == v; break;
-            case 0xD: pass = z || n != v; break;
-            case 0xE: pass = true; break;
-            case 0xF: pass = false; break;
-            }
-            if (pass) table[cond] |= uint16_t(1u << nzcv);
-        }
-    }
-    return table;
-}();
-
-inline bool ConditionPasses(uint32_t cond, uint32_t cpsr) {
-    return (ConditionTable[cond] >> (cpsr >> 28)) & 1;
-}
-
-// One ARM or THUMB slice: runs instructions while Cycles >= 1.
+// One ARM or THUMB slice: runs instructions while Cycles >= 1
+// (cpu/arm_table.cpp, cpu/thumb.cpp).
 void RunArmSlice(Machine& m);
 void RunThumbSlice(Machine& m);

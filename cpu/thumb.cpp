@@ -5,40 +5,46 @@
 #include <cstdio>
 #include <utility>
 
+#include "cpu/core.h"
+#include "cpu/dispatch.h"
 #include "cpu/run_loop.h"
 #include "cpu/thumb_data_processing.h"
 #include "cpu/thumb_load_store.h"
-#include "machine/machine.h"
 
-void ThumbUndefined(Machine& m, uint32_t opcode) {
-    const CpuState& cpu = m.Cpu;
-    if (cpu.TraceUndefined) std::printf("THUMB: Unrecognized opcode 0x%04X at 0x%08X\n", opcode, cpu.R[15] - 2);
+void ThumbUndefined(Core& core, uint32_t opcode) {
+    if (core.cpu.TraceUndefined) std::printf("THUMB: Unrecognized opcode 0x%04X at 0x%08X\n", opcode, core.pc - 2);
 }
 
 namespace thumb {
 
-// Chooses the handler for one value of the top eight opcode bits, following
+// Chooses the handler for one table index (opcode bits 15-6), following
 // the ARMv4T THUMB formats. Register numbers that sit in the top byte
-// (bits 10-8) become template constants.
-template <uint32_t Top>
+// (bits 10-8) become template constants, and so do the two bits below it
+// where they choose the operation (the ALU group) or the register bank (the
+// hi-register operations).
+template <uint32_t Index>
 constexpr ThumbHandler SelectHandler() {
-    constexpr uint32_t low3 = Top & 7;
+    constexpr uint32_t top = Index >> 2;
+    constexpr uint32_t low3 = top & 7;
+    constexpr uint32_t bits76 = Index & 3;
 
-    if constexpr (Top < 0x18) {
-        return &ShiftImmediate<(Top >> 3)>;
-    } else if constexpr (Top < 0x20) {
-        return &AddSubtract<bool(Top & 2), bool(Top & 4)>;
-    } else if constexpr (Top < 0x40) {
-        return &ImmediateOperation<(Top >> 3) & 3, low3>;
-    } else if constexpr (Top < 0x44) {
-        return &AluGroup<Top & 3>;
-    } else if constexpr (Top < 0x48) {
-        return &HiRegisterOperation<Top & 3>;
-    } else if constexpr (Top < 0x50) {
+    if constexpr (top < 0x18) {
+        return &ShiftImmediate<(top >> 3)>;
+    } else if constexpr (top < 0x20) {
+        return &AddSubtract<bool(top & 2), bool(top & 4)>;
+    } else if constexpr (top < 0x40) {
+        return &ImmediateOperation<(top >> 3) & 3, low3>;
+    } else if constexpr (top < 0x44) {
+        return &AluOperation<(top & 3) * 4 + bits76>;
+    } else if constexpr (top < 0x47) {
+        return &HiRegisterOperation<top & 3, bool(bits76 & 2), bool(bits76 & 1)>;
+    } else if constexpr (top == 0x47) {
+        return &HiRegisterOperation<HiBX, false, bool(bits76 & 1)>;  // H1 is ignored
+    } else if constexpr (top < 0x50) {
         return &LoadPcRelative<low3>;
-    } else if constexpr (Top < 0x60) {
+    } else if constexpr (top < 0x60) {
         // Bits 11-9 choose the width and direction of a register-offset transfer.
-        constexpr uint32_t kind = (Top >> 1) & 7;
+        constexpr uint32_t kind = (top >> 1) & 7;
         if constexpr (kind == 0)
             return &RegisterOffsetTransfer<Width::Word, false>;
         else if constexpr (kind == 1)
@@ -55,49 +61,50 @@ constexpr ThumbHandler SelectHandler() {
             return &RegisterOffsetTransfer<Width::Byte, true>;
         else
             return &RegisterOffsetTransfer<Width::SignedHalf, true>;
-    } else if constexpr (Top < 0x70) {
-        return &ImmediateOffsetTransfer<Width::Word, bool(Top & 8)>;
-    } else if constexpr (Top < 0x80) {
-        return &ImmediateOffsetTransfer<Width::Byte, bool(Top & 8)>;
-    } else if constexpr (Top < 0x90) {
-        return &ImmediateOffsetTransfer<Width::Half, bool(Top & 8)>;
-    } else if constexpr (Top < 0xA0) {
-        return &StackRelativeTransfer<bool(Top & 8), low3>;
-    } else if constexpr (Top < 0xB0) {
-        return &AddressGenerate<bool(Top & 8), low3>;
-    } else if constexpr (Top == 0xB0) {
+    } else if constexpr (top < 0x70) {
+        return &ImmediateOffsetTransfer<Width::Word, bool(top & 8)>;
+    } else if constexpr (top < 0x80) {
+        return &ImmediateOffsetTransfer<Width::Byte, bool(top & 8)>;
+    } else if constexpr (top < 0x90) {
+        return &ImmediateOffsetTransfer<Width::Half, bool(top & 8)>;
+    } else if constexpr (top < 0xA0) {
+        return &StackRelativeTransfer<bool(top & 8), low3>;
+    } else if constexpr (top < 0xB0) {
+        return &AddressGenerate<bool(top & 8), low3>;
+    } else if constexpr (top == 0xB0) {
         return &AdjustStack;
-    } else if constexpr (Top == 0xB4 || Top == 0xB5) {
-        return &Push<Top == 0xB5>;
-    } else if constexpr (Top == 0xBC || Top == 0xBD) {
-        return &Pop<Top == 0xBD>;
-    } else if constexpr (Top < 0xC0) {
+    } else if constexpr (top == 0xB4 || top == 0xB5) {
+        return &Push<top == 0xB5>;
+    } else if constexpr (top == 0xBC || top == 0xBD) {
+        return &Pop<top == 0xBD>;
+    } else if constexpr (top < 0xC0) {
         return &ThumbUndefined;
-    } else if constexpr (Top < 0xD0) {
-        return &MultipleTransfer<bool(Top & 8), low3>;
-    } else if constexpr (Top < 0xDE) {
-        return &ConditionalBranch<Top & 15>;
-    } else if constexpr (Top == 0xDF) {
+    } else if constexpr (top < 0xD0) {
+        return &MultipleTransfer<bool(top & 8), low3>;
+    } else if constexpr (top < 0xDE) {
+        return &ConditionalBranch<top & 15>;
+    } else if constexpr (top == 0xDF) {
         return &SoftwareInterrupt;
-    } else if constexpr (Top >= 0xE0 && Top < 0xE8) {
+    } else if constexpr (top >= 0xE0 && top < 0xE8) {
         return &Branch;
-    } else if constexpr (Top >= 0xF0 && Top < 0xF8) {
+    } else if constexpr (top >= 0xF0 && top < 0xF8) {
         return &LongBranchFirst;
-    } else if constexpr (Top >= 0xF8) {
+    } else if constexpr (top >= 0xF8) {
         return &LongBranchSecond;
     } else {
         return &ThumbUndefined;  // condition 14 (0xDE) and 0xE8-0xEF
     }
 }
 
-template <size_t... Top>
-constexpr std::array<ThumbHandler, 256> BuildTable(std::index_sequence<Top...>) {
-    return {SelectHandler<Top>()...};
+template <size_t... Index>
+constexpr std::array<ThumbHandler, 1024> BuildTable(std::index_sequence<Index...>) {
+    return {SelectHandler<Index>()...};
 }
 
 }  // namespace thumb
 
-constexpr std::array<ThumbHandler, 256> ThumbHandlerTable = thumb::BuildTable(std::make_index_sequence<256>{});
+inline constexpr std::array<ThumbHandler, 1024> ThumbHandlerTable =
+    thumb::BuildTable(std::make_index_sequence<1024>{});
 
 // Spot checks of the decoding against assembler output.
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x0848)] == &thumb::ShiftImmediate<ShiftLSR>);  // lsrs r0, r1, #1
@@ -105,8 +112,11 @@ static_assert(ThumbHandlerTable[ThumbTableIndex(0x1A88)] == &thumb::AddSubtract<
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x1C48)] == &thumb::AddSubtract<false, true>);  // adds r0, r1, #1
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x2D10)] ==
               &thumb::ImmediateOperation<thumb::ImmCMP, 5>);                                            // cmp r5, #16
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x41C8)] == &thumb::AluGroup<1>);                       // rors r0, r1
-static_assert(ThumbHandlerTable[ThumbTableIndex(0x4770)] == &thumb::HiRegisterOperation<thumb::HiBX>);  // bx lr
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x41C8)] == &thumb::AluOperation<thumb::AluROR>);  // rors r0, r1
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x4770)] ==
+              &thumb::HiRegisterOperation<thumb::HiBX, false, true>);  // bx lr
+static_assert(ThumbHandlerTable[ThumbTableIndex(0x46C0)] ==
+              &thumb::HiRegisterOperation<thumb::HiMOV, true, true>);  // mov r8, r8
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x4B01)] == &thumb::LoadPcRelative<3>);  // ldr r3, [pc, #4]
 static_assert(ThumbHandlerTable[ThumbTableIndex(0x5E88)] ==
               &thumb::RegisterOffsetTransfer<thumb::Width::SignedHalf, true>);  // ldrsh r0, [r1, r2]
@@ -122,82 +132,26 @@ static_assert(ThumbHandlerTable[ThumbTableIndex(0xB100)] == &ThumbUndefined);
 
 namespace thumb {
 
-// Whether a handler leaves R15 alone: it neither jumps nor calls out of the
-// CPU (a store can halt the CPU, which moves R15 back over the store; a BIOS
-// call can jump anywhere). After any other handler the slice loop reloads
-// its copy of R15.
-constexpr bool KeepsProgramCounter(uint32_t top) {
-    const bool isStore = (top >= 0x50 && top < 0x56) || (top >= 0x60 && top < 0x68) || (top >= 0x70 && top < 0x78) ||
-                         (top >= 0x80 && top < 0x88) || (top >= 0x90 && top < 0x98);
-    if (isStore) return false;
-    if (top < 0x44) return true;                  // shifts, add/subtract, immediates, ALU group
-    if (top < 0x48) return false;                 // hi-register operations and BX
-    if (top < 0xB0) return true;                  // loads and address generation
-    if (top == 0xB0 || top == 0xBC) return true;  // stack adjust, POP without PC
-    if (top >= 0xC8 && top < 0xD0) return true;   // LDMIA
-    if (top >= 0xF0 && top < 0xF8) return true;   // first half of BL
-    return false;
-}
-
-// Handlers that read R15 as an operand without being able to change it.
-constexpr bool ReadsProgramCounter(uint32_t top) {
-    return (top >= 0x48 && top < 0x50) || (top >= 0xA0 && top < 0xA8) || (top >= 0xF0 && top < 0xF8);
-}
-
-// Runs the handler for one top byte, known at compile time so that it is
-// inlined into the slice loop. R15 in CpuState is brought up to date only
-// for the handlers that look at it or may change it; the loop's own copy is
-// taken back after those that may change it, and then true is returned.
-template <uint32_t Top>
-[[gnu::always_inline]] inline bool Execute(Machine& m, uint32_t opcode, uint32_t& pc) {
-    CpuState& cpu = m.Cpu;
-    constexpr ThumbHandler handler = ThumbHandlerTable[Top];
-    constexpr bool keepsPc = KeepsProgramCounter(Top);
-    if constexpr (!keepsPc || ReadsProgramCounter(Top)) cpu.R[15] = pc;
-    handler(m, opcode);
-    if constexpr (!keepsPc) pc = cpu.R[15];
-    return !keepsPc;
-}
-
-// A chain of comparisons against every top byte, which the compiler turns
-// into one jump table: the 256-way switch of the decoder.
-template <size_t... Top>
-[[gnu::always_inline]] inline bool Dispatch(Machine& m, uint32_t opcode, uint32_t& pc, std::index_sequence<Top...>) {
-    const uint32_t top = ThumbTableIndex(opcode);
-    bool jumped = false;
-    (void)((top == Top && (jumped = Execute<Top>(m, opcode, pc), true)) || ...);
-    return jumped;
-}
-
-// Where instructions are fetched from: the host page behind the PC and the
-// region's fetch cost. Both hold until the PC leaves the page or a handler
-// jumps or calls out (a store to WAITCNT changes the costs).
-struct FetchWindow {
-    const uint8_t* page;
-    int32_t cost;
-};
-
-inline FetchWindow OpenFetchWindow(const Machine& m, uint32_t pc) {
-    return {m.PageTable.Read[pc >> PageShift], m.AccessCost16[(pc >> 24) & 15]};
-}
+inline constexpr auto Numbering = NumberHandlers(ThumbHandlerTable, &ThumbUndefined);
 
 }  // namespace thumb
 
-// The loop keeps its own copy of R15 and of the fetch page in registers,
-// which spares most instructions a round trip through memory; R15 in
-// CpuState is exact whenever a handler that needs it runs and when the slice
-// ends. Its speed swung by 15% with where the linker happened to place it
-// (the same machine code, 16 bytes apart): a 64-byte start keeps it steady.
+// The loop keeps R15, the cycle count, the flags and the fetch window in
+// host registers (cpu/core.h). A jump to another page and a call out open
+// the window themselves, so the loop only looks for the end of the page
+// (with an odd PC too: THUMB fetches ignore bit 0). Its speed swung by 15%
+// with where the linker happened to place it (the same machine code, 16
+// bytes apart): a 64-byte start keeps it steady.
 [[gnu::flatten, gnu::aligned(64)]] void RunThumbSlice(Machine& m) {
-    CpuState& cpu = m.Cpu;
-    uint32_t pc = cpu.R[15];
-    thumb::FetchWindow window = thumb::OpenFetchWindow(m, pc);
-    while (cpu.Cycles >= 1) {
-        cpu.Cycles -= window.cost;
-        const uint32_t opcode = LoadLittle<uint16_t>(window.page + (pc & 0x3FFE));
-        pc += 2;
-        if (thumb::Dispatch(m, opcode, pc, std::make_index_sequence<256>{}) || (pc & 0x3FFE) == 0)
-            window = thumb::OpenFetchWindow(m, pc);
+    Core core(m, true);
+    while (core.cycles >= 1) {
+        do {
+            core.cycles -= core.fetchCost;
+            const uint32_t opcode = LoadLittle<uint16_t>(core.fetchPage + (core.pc & 0x3FFE));
+            core.pc += 2;
+            RunHandler<thumb::Numbering>(core, opcode, thumb::Numbering.numbers[ThumbTableIndex(opcode)]);
+        } while (core.cycles >= 1 && (core.pc & 0x3FFE) != 0);
+        core.OpenFetchWindow();
     }
-    cpu.R[15] = pc;
+    core.WriteBack();
 }

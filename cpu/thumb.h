@@ -1,24 +1,19 @@
 #pragma once
-// THUMB state: 16-bit instructions decoded on their top eight bits. The
-// decoder is a 256-entry handler table generated at compile time, with the
-// operation and any register number held in the top byte fixed in each
+// THUMB state: 16-bit instructions decoded on their top ten bits. The
+// decoder is a 1024-entry handler table generated at compile time, with the
+// operation and any register number held in those bits fixed in each
 // handler. The slice loop (RunThumbSlice, run_loop.h) turns the table into
-// one switch with every handler inlined, so R15 and the fetch page can stay
-// in host registers between instructions.
+// one switch with every handler inlined (cpu/dispatch.h), working on the
+// loop's Core (cpu/core.h) in host registers.
 
-#include <array>
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
+struct Core;
 
-struct Machine;
+using ThumbHandler = void (*)(Core& core, uint32_t opcode);
 
-using ThumbHandler = void (*)(Machine& m, uint32_t opcode);
-
-inline constexpr uint32_t ThumbTableIndex(uint32_t opcode) { return (opcode >> 8) & 0xFF; }
+inline constexpr uint32_t ThumbTableIndex(uint32_t opcode) { return (opcode >> 6) & 0x3FF; }
 
 // Skips the opcode, printing a trace line when TraceUndefined is set. The
 // undefined-instruction exception is never raised.
-void ThumbUndefined(Machine& m, uint32_t opcode);
-
-extern const std::array<ThumbHandler, 256> ThumbHandlerTable;
+void ThumbUndefined(Core& core, uint32_t opcode);

@@ -7,10 +7,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
-#include "cpu/direct_load.h"
-#include "machine/bus.h"
-#include "machine/machine.h"
+#include "cpu/core.h"
+#include "cpu/data_access.h"
 
 namespace thumb {
 
@@ -20,74 +18,72 @@ enum class Width { Word, Half, Byte, SignedHalf, SignedByte };
 // both halfword forms read the halfword at the even address, so a signed
 // halfword from an odd address is still a halfword.
 template <Width W>
-inline uint32_t Load(Machine& m, uint32_t address) {
+inline uint32_t Load(Core& core, uint32_t address) {
     if constexpr (W == Width::Word)
-        return LoadWord(m, address);
+        return LoadWord(core, address);
     else if constexpr (W == Width::Half)
-        return LoadHalf(m, address);
+        return LoadHalf(core, address);
     else if constexpr (W == Width::Byte)
-        return LoadByte(m, address);
+        return LoadByte(core, address);
     else if constexpr (W == Width::SignedHalf)
-        return uint32_t(int32_t(int16_t(LoadHalf(m, address))));
+        return uint32_t(int32_t(int16_t(LoadHalf(core, address))));
     else
-        return uint32_t(int32_t(int8_t(LoadByte(m, address))));
+        return uint32_t(int32_t(int8_t(LoadByte(core, address))));
 }
 
 template <Width W>
-inline void Store(Machine& m, uint32_t address, uint32_t value) {
+inline void Store(Core& core, uint32_t address, uint32_t value) {
     static_assert(W == Width::Word || W == Width::Half || W == Width::Byte);
     if constexpr (W == Width::Word)
-        BusWrite32(m, address, value);
+        StoreWord(core, address, value);
     else if constexpr (W == Width::Half)
-        BusWrite16(m, address, uint16_t(value));
+        StoreHalf(core, address, value);
     else
-        BusWrite8(m, address, uint8_t(value));
+        StoreByte(core, address, value);
 }
 
 // A single load or store of Rd (bits 2-0) at a computed address; loads take
 // one internal cycle beyond the access.
 template <Width W, bool IsLoad>
-inline void Transfer(Machine& m, uint32_t rd, uint32_t address) {
-    CpuState& cpu = m.Cpu;
+inline void Transfer(Core& core, uint32_t rd, uint32_t address) {
     if constexpr (IsLoad) {
-        cpu.R[rd] = Load<W>(m, address);
-        cpu.Cycles -= 1;
+        core.cpu.R[rd] = Load<W>(core, address);
+        core.cycles -= 1;
     } else {
-        Store<W>(m, address, cpu.R[rd]);
+        Store<W>(core, address, core.cpu.R[rd]);
     }
 }
 
 // STR / STRH / STRB / LDSB / LDR / LDRH / LDRB / LDSH Rd, [Rb, Ro].
 template <Width W, bool IsLoad>
-void RegisterOffsetTransfer(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void RegisterOffsetTransfer(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
     const uint32_t address = cpu.R[(opcode >> 3) & 7] + cpu.R[(opcode >> 6) & 7];
-    Transfer<W, IsLoad>(m, opcode & 7, address);
+    Transfer<W, IsLoad>(core, opcode & 7, address);
 }
 
 // STR / LDR / STRB / LDRB / STRH / LDRH Rd, [Rb, #imm5], the offset scaled
 // by the access size.
 template <Width W, bool IsLoad>
-void ImmediateOffsetTransfer(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void ImmediateOffsetTransfer(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
     constexpr uint32_t scale = W == Width::Word ? 4 : W == Width::Half ? 2 : 1;
     const uint32_t address = cpu.R[(opcode >> 3) & 7] + ((opcode >> 6) & 31) * scale;
-    Transfer<W, IsLoad>(m, opcode & 7, address);
+    Transfer<W, IsLoad>(core, opcode & 7, address);
 }
 
 // LDR Rd, [PC, #imm8 x 4]: the PC is rounded down to a word first.
 template <uint32_t Rd>
-void LoadPcRelative(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
-    const uint32_t address = ((cpu.R[15] + 2) & ~3u) + (opcode & 0xFF) * 4;
-    Transfer<Width::Word, true>(m, Rd, address);
+void LoadPcRelative(Core& core, uint32_t opcode) {
+    const uint32_t address = ((core.pc + 2) & ~3u) + (opcode & 0xFF) * 4;
+    Transfer<Width::Word, true>(core, Rd, address);
 }
 
 // STR / LDR Rd, [SP, #imm8 x 4].
 template <bool IsLoad, uint32_t Rd>
-void StackRelativeTransfer(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
-    Transfer<Width::Word, IsLoad>(m, Rd, cpu.R[13] + (opcode & 0xFF) * 4);
+void StackRelativeTransfer(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
+    Transfer<Width::Word, IsLoad>(core, Rd, cpu.R[13] + (opcode & 0xFF) * 4);
 }
 
 // The block transfers below work on the base rounded down to a word and give
@@ -96,19 +92,19 @@ void StackRelativeTransfer(Machine& m, uint32_t opcode) {
 // PUSH {Rlist} / {Rlist, LR}: LR first at the top, then R7 down to R0, so the
 // lowest register lands at the lowest address.
 template <bool WithLinkRegister>
-void Push(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void Push(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
     const uint32_t base = cpu.R[13];
     uint32_t address = base & ~3u;
     if constexpr (WithLinkRegister) {
         address -= 4;
-        BusWrite32(m, address, cpu.R[14]);
+        StoreWord(core, address, cpu.R[14]);
     }
     for (uint32_t list = opcode & 0xFF; list != 0;) {
         const uint32_t reg = 31 - std::countl_zero(list);
         list &= ~(1u << reg);
         address -= 4;
-        BusWrite32(m, address, cpu.R[reg]);
+        StoreWord(core, address, cpu.R[reg]);
     }
     cpu.R[13] = address | (base & 3);
 }
@@ -116,16 +112,16 @@ void Push(Machine& m, uint32_t opcode) {
 // POP {Rlist} / {Rlist, PC}. The popped PC loses bit 0 and the CPU stays in
 // THUMB state. Unlike single loads, no internal cycle is charged.
 template <bool WithProgramCounter>
-void Pop(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void Pop(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
     const uint32_t base = cpu.R[13];
     uint32_t address = base & ~3u;
     for (uint32_t list = opcode & 0xFF; list != 0; list &= list - 1) {
-        cpu.R[std::countr_zero(list)] = LoadWord(m, address);
+        cpu.R[std::countr_zero(list)] = LoadWord(core, address);
         address += 4;
     }
     if constexpr (WithProgramCounter) {
-        cpu.R[15] = LoadWord(m, address) & ~1u;
+        core.Jump(LoadWord(core, address) & ~1u);
         address += 4;
     }
     cpu.R[13] = address | (base & 3);
@@ -137,16 +133,16 @@ void Pop(Machine& m, uint32_t opcode) {
 // store, so a stored Rb is its old value only when it is the lowest listed
 // register. An empty list changes nothing.
 template <bool IsLoad, uint32_t Rb>
-void MultipleTransfer(Machine& m, uint32_t opcode) {
-    CpuState& cpu = m.Cpu;
+void MultipleTransfer(Core& core, uint32_t opcode) {
+    CpuState& cpu = core.cpu;
     const uint32_t list = opcode & 0xFF;
     const uint32_t base = cpu.R[Rb];
     uint32_t address = base & ~3u;
-    const uint32_t final = (address + 4 * uint32_t(std::popcount(list))) | (base & 3);
+    const uint32_t final = (address + 4 * CountRegisters(list)) | (base & 3);
     if constexpr (IsLoad) {
         cpu.R[Rb] = final;
         for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
-            cpu.R[std::countr_zero(rest)] = LoadWord(m, address);
+            cpu.R[std::countr_zero(rest)] = LoadWord(core, address);
             address += 4;
         }
     } else {
@@ -154,7 +150,7 @@ void MultipleTransfer(Machine& m, uint32_t opcode) {
         for (uint32_t rest = list; rest != 0; rest &= rest - 1) {
             const uint32_t reg = std::countr_zero(rest);
             const bool newBase = reg == Rb && (1u << reg) != lowest;
-            BusWrite32(m, address, newBase ? final : cpu.R[reg]);
+            StoreWord(core, address, newBase ? final : cpu.R[reg]);
             address += 4;
         }
         cpu.R[Rb] = final;

@@ -29,7 +29,7 @@ inline uint32_t LoadedPart(uint32_t word, uint32_t address, uint32_t width) {
 }
 
 // CPU loads from the regions where a load reads more than the page (see
-// cpu/direct_load.h): the BIOS, which code outside it cannot read; the
+// cpu/data_access.h): the BIOS, which code outside it cannot read; the
 // unused area behind it and everything above 0x0FFFFFFF, where the bus
 // still holds the last prefetched opcode; the I/O registers; the mirrors
 // of palette RAM and OAM; the EEPROM's window; the backup chips' 8-bit
@@ -56,6 +56,12 @@ inline bool HasSideEffects(uint32_t address) {
 
 inline bool IsIoAddress(uint32_t address) { return (address & 0x0F000000u) == 0x04000000u; }
 
+// Whether a store of T at a 28-bit address goes straight through the write map.
+template <typename T>
+inline bool IsPlainStore(uint32_t address) {
+    return !(address & (sizeof(T) - 1)) && !HasSideEffects<T>(address);
+}
+
 [[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint32_t value);
 [[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint16_t value);
 [[gnu::noinline]] void SlowWrite(Machine& m, uint32_t address, uint8_t value);
@@ -66,7 +72,7 @@ template <typename T>
 inline void BusWrite(Machine& m, uint32_t address, T value) {
     address &= BusMask;
     m.Cpu.Cycles -= sizeof(T) == 4 ? RegionCost32(m, address) : RegionCost16(m, address);
-    if ((address & (sizeof(T) - 1)) || HasSideEffects<T>(address)) [[unlikely]]
+    if (!IsPlainStore<T>(address)) [[unlikely]]
         return SlowWrite(m, address, value);
     StoreLittle<T>(WriteHostAddress(m.PageTable, address), value);
 }
