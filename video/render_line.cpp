@@ -71,7 +71,7 @@ void PrepareLine(Machine& m, uint32_t line) {
     const uint16_t dispcnt = ReadIoHalf(m, Io::DISPCNT);
     const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
 
-    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) GatherLineSprites(m, line);
+    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) UpdateLineSprites(m, line);
     // The OBJ window follows the game's DISPCNT: hiding the sprites from
     // view leaves the window they shape in place.
     BuildWindowLine(m, line, dispcnt);

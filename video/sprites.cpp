@@ -7,13 +7,6 @@
 #include "machine/io_registers.h"
 #include "video/line_buffers.h"
 
-const SpriteShape SpriteShapeTable[4][4] = {
-    {{1, 1, 0}, {2, 2, 1}, {4, 4, 2}, {8, 8, 3}},  // square
-    {{2, 1, 1}, {4, 1, 2}, {4, 2, 2}, {8, 4, 3}},  // wide
-    {{1, 2, 0}, {1, 4, 0}, {2, 4, 1}, {4, 8, 2}},  // tall
-    {{1, 1, 0}, {2, 2, 1}, {4, 4, 2}, {8, 8, 3}},  // shape 3 draws as square
-};
-
 namespace {
 
 constexpr uint32_t BLDCNT_OBJ_SECOND = 1u << 12;
@@ -22,52 +15,8 @@ constexpr uint32_t SpritePaletteBase = 256;
 constexpr uint32_t SpriteTileArea = 0x10000;
 constexpr uint32_t SpriteTileMask = 0x7FFF;
 
-// Sprite modes (attr0 bits 10-11).
-enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWindow = 2, ModeHidden = 3 };
-
-SpriteContext MakeContext(Machine& m) {
-    const uint16_t dispcnt = ReadIoHalf(m, Io::DISPCNT);
-    const bool bitmapMode = (dispcnt & 7) >= 3;
-    return {m.Vram.data(), m.Oam.data(), bitmapMode ? 512u : 0u, bool(dispcnt & 0x40), ReadIoHalf(m, Io::MOSAIC)};
-}
-
-// Decodes OAM entry n; false when it is switched off, never drawn, or its
-// bounding box misses the line. Nothing is clipped: a box that reaches past
-// the screen edges runs into the guard.
-bool SpriteOnLine(const SpriteContext& context, uint32_t n, uint32_t line, Sprite& sprite) {
-    const uint8_t* entry = context.oam + 8 * n;
-    const uint32_t attr0 = HalfAt(entry);
-    const uint32_t attr1 = HalfAt(entry + 2);
-    // Bit 9 without bit 8 switches a straight sprite off.
-    if ((attr0 & 0x300) == 0x200 || ((attr0 >> 10) & 3) == ModeHidden) return false;
-    sprite.y = int32_t(attr0 & 0xFF);
-    if (sprite.y > 192) sprite.y -= 256;
-    const SpriteShape& shape = SpriteShapeTable[attr0 >> 14][attr1 >> 14];
-    const int32_t boxScale = (attr0 & 0x300) == 0x300 ? 2 : 1;
-    sprite.textureHeight = shape.heightTiles * 8;
-    sprite.boxHeight = sprite.textureHeight * boxScale;
-    if (uint32_t(int32_t(line) - sprite.y) >= uint32_t(sprite.boxHeight)) return false;
-    sprite.textureWidth = shape.widthTiles * 8;
-    sprite.boxWidth = sprite.textureWidth * boxScale;
-    sprite.x = int32_t(attr1 & 0x1FF);
-    if (sprite.x > 448) sprite.x -= 512;
-    if (sprite.x >= ScreenWidth || sprite.x + sprite.boxWidth <= 0) return false;
-
-    const uint32_t attr2 = HalfAt(entry + 4);
-    sprite.attr0 = attr0;
-    sprite.attr1 = attr1;
-    sprite.attr2 = attr2;
-    sprite.priority = (attr2 >> 10) & 3;
-    sprite.mode = (attr0 >> 10) & 3;
-    sprite.widthShift = shape.widthShift;
-    sprite.colour256 = attr0 & 0x2000;
-    uint32_t tile = attr2 & 0x3FF;
-    if (tile < context.firstTile) return false;
-    // In two-dimensional mapping a 256-colour tile takes two 32-byte
-    // tile slots, so the number is counted in pairs.
-    if (sprite.colour256 && !context.oneDimensional) tile &= ~1u;
-    sprite.tileOffset = tile * 32;
-    return true;
+SpriteContext MakeContext(const Machine& m) {
+    return {m.Vram.data(), m.Oam.data(), bool(ReadIoHalf(m, Io::DISPCNT) & 0x40), ReadIoHalf(m, Io::MOSAIC)};
 }
 
 // Pixel writers: what a sprite pixel at x with palette index colourIndex
@@ -264,11 +213,13 @@ void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
     const LayerPixels<Variant, Partners> layer = LinePixels<Variant, Partners>(m, line);
     const NormalPixels<Variant, Partners> normal{palette, layer};
     const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer};
-    for (uint32_t i = 0; i < m.Sprites.count; ++i) {
-        const Sprite& sprite = m.Sprites.sprites[i];
+    const SpriteContext context = MakeContext(m);
+    const LineSpriteList sprites = SpritesOnLine(m, line);
+    for (uint32_t i = 0; i < sprites.count; ++i) {
+        const Sprite& sprite = sprites.decoded[sprites.indices[i]];
         if (sprite.priority != priority) continue;
-        if (sprite.mode == ModeNormal) DrawSpriteRow(normal, m.Sprites.context, sprite, line);
-        if (sprite.mode == ModeSemiTransparent) DrawSpriteRow(semiTransparent, m.Sprites.context, sprite, line);
+        if (sprite.mode == ModeNormal) DrawSpriteRow(normal, context, sprite, line);
+        if (sprite.mode == ModeSemiTransparent) DrawSpriteRow(semiTransparent, context, sprite, line);
     }
 }
 
@@ -286,16 +237,12 @@ template void SpriteRenderer<EffectVariant::Blend>(Machine&, uint32_t, uint32_t)
 template void SpriteRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
 template void SpriteRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
 
-void GatherLineSprites(Machine& m, uint32_t line) {
-    m.Sprites.context = MakeContext(m);
-    m.Sprites.count = 0;
-    for (int32_t n = 127; n >= 0; --n)
-        if (SpriteOnLine(m.Sprites.context, uint32_t(n), line, m.Sprites.sprites[m.Sprites.count])) ++m.Sprites.count;
-}
-
 void ObjWindowOverlay(Machine& m, uint32_t line) {
     const WindowPixels marks{WindowLine(m), uint8_t(ReadIoHalf(m, WINOUT) >> 8)};
-    for (uint32_t i = 0; i < m.Sprites.count; ++i)
-        if (m.Sprites.sprites[i].mode == ModeObjWindow)
-            DrawSpriteRow(marks, m.Sprites.context, m.Sprites.sprites[i], line);
+    const SpriteContext context = MakeContext(m);
+    const LineSpriteList sprites = SpritesOnLine(m, line);
+    for (uint32_t i = 0; i < sprites.count; ++i) {
+        const Sprite& sprite = sprites.decoded[sprites.indices[i]];
+        if (sprite.mode == ModeObjWindow) DrawSpriteRow(marks, context, sprite, line);
+    }
 }
