@@ -58,7 +58,7 @@ void DrawAffineLine(Machine& m, uint32_t line, uint32_t entry) {
 
 template <EffectVariant Variant>
 void AffineBgRenderer(Machine& m, uint32_t line, uint32_t entry) {
-    const PartnerWrite partners = PartnerWriteFor(ReadIoHalf(m, Io::BLDCNT), entry & (1u << 27));
+    const PartnerWrite partners = PartnerWriteFor(m, entry & (1u << 27));
     WithFlag(entry & 0x40, [&](auto mosaic) {
         WithPartnerWrite(partners, [&](auto write) { DrawAffineLine<Variant, mosaic(), write()>(m, line, entry); });
     });

@@ -52,7 +52,7 @@ void DrawBitmapLine(Machine& m, uint32_t line, uint32_t frame) {
 template <uint32_t Mode, EffectVariant Variant>
 void BitmapBgRenderer(Machine& m, uint32_t line, uint32_t frame) {
     const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
-    const PartnerWrite partners = PartnerWriteFor(bldcnt, bldcnt & (1u << 10));
+    const PartnerWrite partners = PartnerWriteFor(m, bldcnt & (1u << 10));
     // Mode 3 has a single frame at the start of VRAM.
     if constexpr (Mode == 3) frame = VramBusBase;
     WithFlag(ReadIoHalf(m, Io::BG2CNT) & 0x40, [&](auto mosaic) {

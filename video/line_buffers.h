@@ -9,16 +9,15 @@
 // background may run from x = -7 to 247, a sprite from -63 to 366. The
 // pointers below point at visible x = 0 and may be indexed with negative x.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <type_traits>
 
+#include "machine/io_registers.h"
 #include "machine/machine.h"
 #include "video/colour_tables.h"
 #include "video/render_line.h"
-
-inline constexpr int32_t ScreenWidth = 240;
-inline constexpr int32_t ScreenHeight = 160;
 
 // Bits of a window line byte: bit b for BG b, bit 4 for OBJ, bit 5 for the
 // colour effects (blending, brightening and darkening apply only where it
@@ -52,13 +51,42 @@ inline uint32_t MirrorVramOffset(uint32_t offset) {
 // What a layer leaves in SecondTargetLine where it draws: its own colour
 // when it is a second target of the blend, NoPartner when it is not (it
 // now hides whatever partner lay beneath). When BLDCNT names no second
-// target at all, the line holds NoPartner throughout and nobody writes it.
+// target at all, the line holds NoPartner throughout and nobody writes it;
+// on a line where no layer reads it, nobody keeps it.
 enum class PartnerWrite { Untracked, Clear, Colour };
 
-inline PartnerWrite PartnerWriteFor(uint16_t bldcnt, bool secondTarget) {
-    if (!(bldcnt & 0x3F00)) return PartnerWrite::Untracked;
+inline PartnerWrite PartnerWriteFor(const Machine& m, bool secondTarget) {
+    if (!m.Lines.PartnersRead || !(ReadIoHalf(m, Io::BLDCNT) & 0x3F00)) return PartnerWrite::Untracked;
     return secondTarget ? PartnerWrite::Colour : PartnerWrite::Clear;
 }
+
+// Calls draw(begin, end, effects) for every window run, cut to [first,
+// last), in which the layer of layerBit may draw; effects says whether the
+// colour effects apply there.
+template <typename Draw>
+void ForEachDrawnRun(const LineBuffers& lines, uint8_t layerBit, int32_t first, int32_t last, Draw&& draw) {
+    int32_t begin = -int32_t(LineGuard);
+    for (uint32_t i = 0; i < lines.WindowRunCount; ++i) {
+        const WindowRun& run = lines.WindowRuns[i];
+        const int32_t from = std::max(begin, first);
+        const int32_t to = std::min(run.end, last);
+        begin = run.end;
+        if (from < to && (run.layers & layerBit)) draw(from, to, bool(run.layers & WindowEffectBit));
+    }
+}
+
+// Follows the window runs along a layer drawn from left to right.
+struct RunCursor {
+    const WindowRun* run;
+
+    explicit RunCursor(const LineBuffers& lines) : run(lines.WindowRuns.data()) {}
+
+    // The run that holds x; x may not move left from one call to the next.
+    const WindowRun& At(int32_t x) {
+        while (run->end <= x) ++run;
+        return *run;
+    }
+};
 
 // The pixel store of every layer renderer: finishes the colour with the
 // layer's effect where the window allows effects, and keeps the partner

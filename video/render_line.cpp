@@ -68,10 +68,15 @@ struct SpriteLevels {
 }  // namespace
 
 void PrepareLine(Machine& m, uint32_t line) {
+    ++m.Lines.LineStamp;
     const uint16_t dispcnt = ReadIoHalf(m, Io::DISPCNT);
     const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
 
-    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) UpdateLineSprites(m, line);
+    bool semiTransparentSprites = false;
+    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) {
+        const LineSpriteList sprites = UpdateLineSprites(m, line);
+        semiTransparentSprites = (dispcnt & DISPCNT_OBJ_ON) && sprites.semiTransparent;
+    }
     // The OBJ window follows the game's DISPCNT: hiding the sprites from
     // view leaves the window they shape in place.
     BuildWindowLine(m, line, dispcnt);
@@ -85,12 +90,27 @@ void PrepareLine(Machine& m, uint32_t line) {
     const uint32_t variant = VariantOf(bldcnt, 5);
     if (variant == uint32_t(EffectVariant::Brighten)) finished = BrightenPixel(backdrop, factors);
     if (variant == uint32_t(EffectVariant::Darken)) finished = DarkenPixel(backdrop, factors);
-
     uint16_t* out = SurfaceLine(m, line);
-    const uint8_t* windows = WindowLine(m);
-    for (int32_t x = 0; x < ScreenWidth; ++x) out[x] = (windows[x] & WindowEffectBit) ? finished : plain;
-    uint16_t* partners = SecondTargets(m);
-    std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
+    if (finished == plain) {
+        std::fill(out, out + ScreenWidth, plain);
+    } else {
+        int32_t begin = 0;
+        for (uint32_t i = 0; begin < ScreenWidth; ++i) {
+            const WindowRun& run = m.Lines.WindowRuns[i];
+            const int32_t end = std::min(run.end, ScreenWidth);
+            std::fill(out + begin, out + end, (run.layers & WindowEffectBit) ? finished : plain);
+            begin = end;
+        }
+    }
+
+    // The partner line is read by alpha-blended first targets and by
+    // semi-transparent sprites; on a line without either nobody keeps it.
+    const bool alphaBlends = (bldcnt & 0xC0) == 0x40 && (bldcnt & 0x1F);
+    m.Lines.PartnersRead = alphaBlends || semiTransparentSprites;
+    if (m.Lines.PartnersRead) {
+        uint16_t* partners = SecondTargets(m);
+        std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
+    }
 }
 
 void RenderLine(Machine& m) {

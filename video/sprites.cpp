@@ -132,8 +132,7 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
 // A straight sprite row under mosaic, pixel by pixel (mosaic is rare, and
 // fades rather than moves).
 template <bool Colour256, typename Pixels>
-void DrawMosaicStraightRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite,
-                           uint32_t line) {
+void DrawMosaicStraightRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite, uint32_t line) {
     const MosaicSize mosaic = MosaicOf(uint16_t(context.mosaic), 8);
     int32_t row = std::max(MosaicBlockStart(int32_t(line), mosaic.height) - sprite.y, 0);
     if (sprite.attr1 & 0x2000) row = sprite.textureHeight - 1 - row;
@@ -195,9 +194,8 @@ void DrawSpriteRow(const Pixels& pixels, const SpriteContext& context, const Spr
     const bool mosaic = (sprite.attr0 & 0x1000) && (context.mosaic & 0xFF00);
     WithFlag(sprite.colour256, [&](auto colour256) {
         if (sprite.attr0 & 0x100) {
-            WithFlag(mosaic, [&](auto withMosaic) {
-                DrawAffineRow<colour256(), withMosaic()>(pixels, context, sprite, line);
-            });
+            WithFlag(mosaic,
+                     [&](auto withMosaic) { DrawAffineRow<colour256(), withMosaic()>(pixels, context, sprite, line); });
         } else if (mosaic) {
             DrawMosaicStraightRow<colour256()>(pixels, context, sprite, line);
         } else {
@@ -228,7 +226,7 @@ void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
 template <EffectVariant Variant>
 void SpriteRenderer(Machine& m, uint32_t line, uint32_t priority) {
     const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
-    WithPartnerWrite(PartnerWriteFor(bldcnt, bldcnt & BLDCNT_OBJ_SECOND),
+    WithPartnerWrite(PartnerWriteFor(m, bldcnt & BLDCNT_OBJ_SECOND),
                      [&](auto write) { DrawSprites<Variant, write()>(m, line, priority & 3); });
 }
 

@@ -8,7 +8,6 @@
 #include <cstdint>
 
 #include "video/colour_tables.h"
-
 #include "video/sprite_lists.h"
 
 // What stays the same for every sprite of a line.

@@ -1,6 +1,7 @@
 #include "video/windows.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "machine/io_registers.h"
@@ -29,6 +30,37 @@ void FillSpan(uint8_t* windows, const WindowSpan& span, uint8_t value) {
     }
 }
 
+// The right end of the line guard, where the last run ends.
+constexpr int32_t LineEnd = int32_t(SurfaceWidth - LineGuard);
+
+// Cuts the visible window line into runs of equal bytes, eight bytes at a
+// time. The first run reaches into the left guard and the last into the
+// right one, so a layer drawing past the screen edges stays inside a run.
+void CutIntoRuns(LineBuffers& lines, const uint8_t* windows) {
+    uint32_t count = 0;
+    int32_t x = 0;
+    while (x < ScreenWidth) {
+        const uint8_t value = windows[x];
+        const uint64_t repeated = value * 0x0101010101010101u;
+        int32_t end = x + 1;
+        while (end < ScreenWidth) {
+            // Bytes past the screen edge may be anything: the run is cut
+            // at the edge below in any case.
+            const uint64_t differing = LoadLittle<uint64_t>(windows + end) ^ repeated;
+            if (differing) {
+                end += std::countr_zero(differing) / 8;
+                break;
+            }
+            end += 8;
+        }
+        end = std::min(end, ScreenWidth);
+        lines.WindowRuns[count++] = {end, value};
+        x = end;
+    }
+    lines.WindowRuns[count - 1].end = LineEnd;
+    lines.WindowRunCount = count;
+}
+
 }  // namespace
 
 WindowSpan WindowSpanOnLine(const Machine& m, uint32_t window, uint32_t line, uint16_t dispcnt) {
@@ -45,6 +77,8 @@ void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt) {
     uint8_t* windows = WindowLine(m);
     if (!(dispcnt & 0xE000)) {
         std::memset(windows, 0xFF, ScreenWidth);
+        m.Lines.WindowRuns[0] = {LineEnd, 0xFF};
+        m.Lines.WindowRunCount = 1;
         return;
     }
     // From the bottom of the window priorities up, each overwriting what
@@ -54,4 +88,5 @@ void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt) {
     const uint16_t inside = ReadIoHalf(m, Io::WININ);
     FillSpan(windows, WindowSpanOnLine(m, 1, line, dispcnt), uint8_t(inside >> 8));
     FillSpan(windows, WindowSpanOnLine(m, 0, line, dispcnt), uint8_t(inside));
+    CutIntoRuns(m.Lines, windows);
 }

@@ -1,0 +1,43 @@
+#pragma once
+// Decoded tile rows, kept from line to line and frame to frame. Most of a
+// picture is made of the same few tile rows (a font, a sky, a wall), and
+// looking a row's eight colours up and finishing them costs far more than
+// finding it again. A row is found by its contents and how it is drawn
+// (the row bits, palette bank, flip and colour finishing), so VRAM and the
+// map may change freely; the palette and the brightness coefficient are
+// compared once per line, and a change forgets every row.
+
+#include <array>
+#include <cstdint>
+
+// Eight pixels of a tile row as a layer lays them: raw colours (bit 15
+// clear, as the partner line keeps them), 0xFFFF where the pixel is opaque,
+// and the finished pixels when the finishing does not depend on what lies
+// beneath.
+struct TileRowPixels {
+    alignas(16) std::array<uint16_t, 8> colours;
+    alignas(16) std::array<uint16_t, 8> opaque;
+    alignas(16) std::array<uint16_t, 8> finished;
+};
+
+struct CachedTileRow {
+    uint64_t bits;
+    uint32_t look;        // bank, flip and finishing
+    uint32_t generation;  // the cache's generation it was decoded in
+    TileRowPixels pixels;
+    bool allOpaque;
+};
+
+// The rows decoded from one half of palette RAM (backgrounds or sprites).
+struct TileRowCache {
+    static constexpr uint32_t IndexBits = 8;
+
+    // What the rows were decoded from: the palette half and EVY.
+    std::array<uint8_t, 512> palette{};
+    uint32_t evy = ~0u;
+    // Rows of an older generation are forgotten; 0 is never current.
+    uint32_t generation = 0;
+    // The line the cache was last checked on (LineBuffers' LineStamp).
+    uint32_t checkedStamp = ~0u;
+    std::array<CachedTileRow, 1u << IndexBits> rows{};
+};
