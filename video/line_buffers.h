@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "machine/io_registers.h"
@@ -30,6 +31,17 @@ inline uint16_t* SurfaceLine(Machine& m, uint32_t line) {
 }
 inline uint8_t* WindowLine(Machine& m) { return m.Lines.WindowMaskLine.data() + LineGuard; }
 inline uint16_t* SecondTargets(Machine& m) { return m.Lines.SecondTargetLine.data() + LineGuard; }
+
+// Sets count pixels from out on to value, 32 at a time as far as they go.
+inline void FillPixels(uint16_t* out, int32_t count, uint16_t value) {
+    const uint64_t four = value * 0x0001000100010001u;
+    const uint64_t eight[2] = {four, four};
+    int32_t i = 0;
+    for (; i + 32 <= count; i += 32)
+        for (int32_t j = 0; j < 32; j += 8) std::memcpy(out + i + j, eight, sizeof eight);
+    for (; i + 8 <= count; i += 8) std::memcpy(out + i, eight, sizeof eight);
+    for (; i < count; ++i) out[i] = value;
+}
 
 // The video memories are the machine's Vram (96 KB), Palette and Oam.
 inline constexpr uint32_t VramBusBase = 0x06000000;
@@ -106,6 +118,22 @@ struct LayerPixels {
         Store(x, finished, colour, drawn);
     }
 
+    // Writes colour at x, inside a window run where the layer draws and
+    // effects says whether colour effects apply.
+    void PutInRun(int32_t x, uint16_t colour, bool effects) const {
+        out[x] = FinishPixel<Variant>(colour, partners[x], effects, factors);
+        if constexpr (Partners == PartnerWrite::Colour) partners[x] = uint16_t(colour & 0x7FFF);
+        if constexpr (Partners == PartnerWrite::Clear) partners[x] = NoPartner;
+    }
+
+    // Writes the finished pixel of colour at x, inside a window run where
+    // the layer draws.
+    void StoreInRun(int32_t x, uint16_t finished, uint16_t colour) const {
+        out[x] = finished;
+        if constexpr (Partners == PartnerWrite::Colour) partners[x] = uint16_t(colour & 0x7FFF);
+        if constexpr (Partners == PartnerWrite::Clear) partners[x] = NoPartner;
+    }
+
     // Writes an already finished pixel whose raw colour is colour.
     void Store(int32_t x, uint16_t finished, uint16_t colour, bool drawn) const {
         out[x] = drawn ? finished : out[x];
@@ -163,4 +191,30 @@ struct AffinePoint {
 inline AffinePoint AffineLineStart(const AffineBackground& affine, uint32_t line, int32_t mosaicHeight) {
     const int32_t linesBack = int32_t(line % uint32_t(mosaicHeight));
     return {affine.CurX - linesBack * affine.PB, affine.CurY - linesBack * affine.PD};
+}
+
+// The screen columns from begin to end (excluded) at which a walk of
+// start + step * x (8 fraction bits) has its integer part inside [0, size):
+// where a rotation-scaling walk lies over its bitmap or map. Worked out in
+// 64 bits, so the bounds are exact wherever the walk goes.
+struct ColumnRange {
+    int32_t begin, end;
+};
+
+inline ColumnRange InsideColumns(int32_t start, int32_t step, int32_t size, ColumnRange columns) {
+    const int64_t low = -int64_t(start);                   // step * x >= low
+    const int64_t high = int64_t(size) * 256 - 1 - start;  // step * x <= high
+    int64_t first = columns.begin, last = int64_t(columns.end) - 1;
+    if (step == 0) {
+        if (low > 0 || high < 0) return {columns.begin, columns.begin};
+    } else if (step > 0) {
+        first = std::max(first, low <= 0 ? -((-low) / step) : (low + step - 1) / step);
+        last = std::min(last, high >= 0 ? high / step : -((-high + step - 1) / step));
+    } else {
+        const int64_t down = -int64_t(step);  // down * x <= -low, down * x >= -high
+        first = std::max(first, -high <= 0 ? -(high / down) : (-high + down - 1) / down);
+        last = std::min(last, -low >= 0 ? (-low) / down : -((low + down - 1) / down));
+    }
+    if (first > last) return {columns.begin, columns.begin};
+    return {int32_t(first), int32_t(last + 1)};
 }

@@ -55,13 +55,16 @@ bool TiledKindOf(uint32_t mode, uint32_t background, LayerKind& kind) {
 // Sprite priority levels are drawn from the back (3) to the front (0), each
 // once per line, right after the last background of the same priority.
 struct SpriteLevels {
-    bool enabled;
+    // The levels (bits 0-3) that sprites on this line are drawn at; none
+    // while OBJ is off.
+    uint32_t shown;
     LineRenderer renderer;
 
     // Draws levels from down to to, both included; nothing when to > from.
     void Draw(Machine& m, uint32_t line, int32_t from, int32_t to) const {
-        if (!enabled) return;
-        for (int32_t level = from; level >= to; --level) renderer(m, line, uint32_t(level));
+        if (!shown) return;
+        for (int32_t level = from; level >= to; --level)
+            if ((shown >> level) & 1) renderer(m, line, uint32_t(level));
     }
 };
 
@@ -92,13 +95,13 @@ void PrepareLine(Machine& m, uint32_t line) {
     if (variant == uint32_t(EffectVariant::Darken)) finished = DarkenPixel(backdrop, factors);
     uint16_t* out = SurfaceLine(m, line);
     if (finished == plain) {
-        std::fill(out, out + ScreenWidth, plain);
+        FillPixels(out, ScreenWidth, plain);
     } else {
         int32_t begin = 0;
         for (uint32_t i = 0; begin < ScreenWidth; ++i) {
             const WindowRun& run = m.Lines.WindowRuns[i];
             const int32_t end = std::min(run.end, ScreenWidth);
-            std::fill(out + begin, out + end, (run.layers & WindowEffectBit) ? finished : plain);
+            FillPixels(out + begin, end - begin, (run.layers & WindowEffectBit) ? finished : plain);
             begin = end;
         }
     }
@@ -109,7 +112,7 @@ void PrepareLine(Machine& m, uint32_t line) {
     m.Lines.PartnersRead = alphaBlends || semiTransparentSprites;
     if (m.Lines.PartnersRead) {
         uint16_t* partners = SecondTargets(m);
-        std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
+        FillPixels(partners, ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
     }
 }
 
@@ -125,14 +128,15 @@ void RenderLine(Machine& m) {
     // Forced blank: the display is cut off from VRAM and shows white.
     if (gameDispcnt & DISPCNT_FORCED_BLANK) {
         uint16_t* out = SurfaceLine(m, line);
-        std::fill(out, out + ScreenWidth, PlainPixel(0x7FFF));
+        FillPixels(out, ScreenWidth, PlainPixel(0x7FFF));
         return;
     }
 
     PrepareLine(m, line);
 
     const uint32_t mode = dispcnt & 7;
-    const SpriteLevels sprites{bool(dispcnt & DISPCNT_OBJ_ON), LayerRenderer(LayerKind::Sprites, VariantOf(bldcnt, 4))};
+    const SpriteLevels sprites{(dispcnt & DISPCNT_OBJ_ON) ? SpritesOnLine(m, line).levels : 0u,
+                               LayerRenderer(LayerKind::Sprites, VariantOf(bldcnt, 4))};
 
     if (mode <= 2) {
         sprites.Draw(m, line, 3, int32_t(BgEntryPriority(m.BgOrderList[0])) + 1);

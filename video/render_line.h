@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "video/row_cache.h"
+#include "video/colour_cache.h"
 
 // The frame surface: 500 x 160 host pixels (5-5-5, red in bits 10-14), top
 // down, lines back to back. Visible pixel (x, y) is surface pixel
@@ -45,8 +45,8 @@ struct LineBuffers {
     bool PartnersRead = true;
     // Counts the lines prepared, so that a cache checks once per line.
     uint32_t LineStamp = 0;
-    TileRowCache BackgroundRows;
-    TileRowCache SpriteRows;
+    ColourCache BackgroundColours;
+    ColourCache SpriteColours;
 };
 
 struct Machine;

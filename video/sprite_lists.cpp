@@ -68,15 +68,18 @@ void Rebuild(LineSprites& sprites, const uint8_t* oam, uint32_t layout, uint32_t
     sprites.firstListed = first;
     std::fill(sprites.counts.begin() + first, sprites.counts.end(), uint8_t(0));
     std::fill(sprites.semiTransparent.begin() + first, sprites.semiTransparent.end(), false);
+    std::fill(sprites.levels.begin() + first, sprites.levels.end(), uint8_t(0));
     uint32_t count = 0;
     for (int32_t n = OamEntries - 1; n >= 0; --n) {
         Sprite& sprite = sprites.decoded[count];
         if (!DecodeSprite(oam, layout, uint32_t(n), sprite)) continue;
         const int32_t top = std::max(sprite.y, int32_t(first));
         const int32_t bottom = std::min(sprite.y + sprite.boxHeight, int32_t(ListedLines));
+        const uint8_t level = sprite.mode == ModeObjWindow ? 0 : uint8_t(1u << sprite.priority);
         for (int32_t line = top; line < bottom; ++line) {
             sprites.lists[line][sprites.counts[line]++] = uint8_t(count);
             if (sprite.mode == ModeSemiTransparent) sprites.semiTransparent[line] = true;
+            sprites.levels[line] |= level;
         }
         ++count;
     }
@@ -87,7 +90,8 @@ void Rebuild(LineSprites& sprites, const uint8_t* oam, uint32_t layout, uint32_t
 
 LineSpriteList SpritesOnLine(const Machine& m, uint32_t line) {
     const LineSprites& sprites = m.Sprites;
-    return {sprites.decoded.data(), sprites.lists[line].data(), sprites.counts[line], sprites.semiTransparent[line]};
+    return {sprites.decoded.data(), sprites.lists[line].data(), sprites.counts[line], sprites.semiTransparent[line],
+            sprites.levels[line]};
 }
 
 LineSpriteList UpdateLineSprites(Machine& m, uint32_t line) {

@@ -59,6 +59,8 @@ struct LineSprites {
     // Whether a semi-transparent sprite covers the line: it reads the blend
     // partner beneath it whatever BLDCNT says.
     std::array<bool, ListedLines> semiTransparent{};
+    // The priority levels (bit 0-3) of the drawn sprites covering the line.
+    std::array<uint8_t, ListedLines> levels{};
     std::array<std::array<uint8_t, OamEntries>, ListedLines> lists{};
 };
 
@@ -70,6 +72,7 @@ struct LineSpriteList {
     const uint8_t* indices;
     uint32_t count;
     bool semiTransparent;
+    uint8_t levels;
 };
 
 // Brings the lists up to date with OAM and DISPCNT (PrepareLine does it at

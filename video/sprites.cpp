@@ -6,6 +6,7 @@
 
 #include "machine/io_registers.h"
 #include "video/line_buffers.h"
+#include "video/tile_row.h"
 
 namespace {
 
@@ -16,21 +17,51 @@ constexpr uint32_t SpriteTileArea = 0x10000;
 constexpr uint32_t SpriteTileMask = 0x7FFF;
 
 SpriteContext MakeContext(const Machine& m) {
-    return {m.Vram.data(), m.Oam.data(), bool(ReadIoHalf(m, Io::DISPCNT) & 0x40), ReadIoHalf(m, Io::MOSAIC)};
+    return {m.Vram.data(), m.Oam.data(), &m.Lines, bool(ReadIoHalf(m, Io::DISPCNT) & 0x40), ReadIoHalf(m, Io::MOSAIC)};
 }
 
 // Pixel writers: what a sprite pixel at x with palette index colourIndex
-// (0-255, within the sprite palette) does when it is opaque. Like the
-// background renderers they select rather than branch on transparency and
-// the window.
+// (0-255, within the sprite palette) does when it is opaque, one at a time
+// (Put) or as a tile row of eight (PutRow, from the row's bits as they lie
+// in VRAM). Like the background renderers they select rather than branch
+// on transparency and the window.
+
+// How a sprite tile row is laid: inside one window run that shows sprites
+// as masked stores, finished by finish(colour, partner) when the finishing
+// reads the partner; across a run's end pixel by pixel through put.
+template <bool ReadsPartner, PartnerWrite Partners, typename Layer, typename Put, typename Finish>
+void LaySpriteRow(const Layer& layer, const WindowRun& run, int32_t x, const TileRowPixels& row, Put&& put,
+                  Finish&& finish) {
+    if (x + 8 <= run.end) {
+        LayRow<ReadsPartner, Partners>(layer.out, layer.partners, x, row, finish);
+        return;
+    }
+    for (int32_t k = 0; k < 8; ++k) put(x + k, row.colours[k], row.opaque[k] && (layer.windows[x + k] & WindowObjBit));
+}
+
 template <EffectVariant Variant, PartnerWrite Partners>
 struct NormalPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
+    ColourCache* colours;
 
     void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
         const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
         layer.Put(x, PaletteColour(palette, SpritePaletteBase + colourIndex), drawn);
+    }
+
+    template <bool Colour256>
+    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t look, bool flip,
+                uint32_t bank) const {
+        if (x + 8 <= run.end && !(run.layers & WindowObjBit)) return;
+        const bool effects = run.layers & WindowEffectBit;
+        const CachedTileRow& row =
+            FindRow<Colour256, Variant>(*colours, bits, look, flip, bank, effects, layer.factors);
+        LaySpriteRow<FinishReadsPartner<Variant>, Partners>(
+            layer, run, x, row.pixels, [&](int32_t at, uint16_t colour, bool drawn) { layer.Put(at, colour, drawn); },
+            [&](uint16_t colour, uint16_t partner) {
+                return FinishPixel<Variant>(colour, partner, effects, layer.factors);
+            });
     }
 };
 
@@ -42,15 +73,34 @@ template <EffectVariant Variant, PartnerWrite Partners>
 struct SemiTransparentPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
+    ColourCache* colours;
+
+    uint16_t Finish(uint16_t colour, uint16_t partner, bool effects) const {
+        const uint16_t blended = BlendPixel(colour, partner, layer.factors);
+        const uint16_t normal = FinishPixel<Variant>(colour, partner, effects, layer.factors);
+        return effects && !(partner & NoPartner) ? blended : normal;
+    }
+
+    void PutColour(int32_t x, uint16_t colour, bool drawn) const {
+        layer.Store(x, Finish(colour, layer.partners[x], layer.windows[x] & WindowEffectBit), colour, drawn);
+    }
 
     void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
         const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
-        const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
-        const uint16_t partner = layer.partners[x];
-        const bool effects = layer.windows[x] & WindowEffectBit;
-        const uint16_t blended = BlendPixel(colour, partner, layer.factors);
-        const uint16_t normal = FinishPixel<Variant>(colour, partner, effects, layer.factors);
-        layer.Store(x, effects && !(partner & NoPartner) ? blended : normal, colour, drawn);
+        PutColour(x, PaletteColour(palette, SpritePaletteBase + colourIndex), drawn);
+    }
+
+    template <bool Colour256>
+    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t look, bool flip,
+                uint32_t bank) const {
+        if (x + 8 <= run.end && !(run.layers & WindowObjBit)) return;
+        const bool effects = run.layers & WindowEffectBit;
+        // The finishing reads the partner: only the colours are looked up.
+        const CachedTileRow& row =
+            FindRow<Colour256, EffectVariant::Blend>(*colours, bits, look, flip, bank, effects, layer.factors);
+        LaySpriteRow<true, Partners>(
+            layer, run, x, row.pixels, [&](int32_t at, uint16_t colour, bool drawn) { PutColour(at, colour, drawn); },
+            [&](uint16_t colour, uint16_t partner) { return Finish(colour, partner, effects); });
     }
 };
 
@@ -59,6 +109,12 @@ struct WindowPixels {
     uint8_t value;
 
     void Put(int32_t x, uint32_t, bool opaque) const { windows[x] = opaque ? value : windows[x]; }
+
+    template <bool Colour256>
+    void PutRow(const WindowRun&, int32_t x, RowBits<Colour256> bits, uint32_t, bool flip, uint32_t) const {
+        if (flip) bits = MirroredRow<Colour256>(bits);
+        for (uint32_t k = 0; k < 8; ++k) Put(x + int32_t(k), 0, RowIndex<Colour256>(bits, k) != 0);
+    }
 };
 
 // The colour index of texture pixel (tx, ty) of a sprite, both inside the
@@ -109,23 +165,16 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
         step = 0u - bytesPerTile;
     }
     const uint8_t* area = context.vram + SpriteTileArea;
-    const uint32_t bank = (sprite.attr2 >> 12) * 16;
+    // The cache tells rows apart by palette bank and flip.
+    const uint32_t bank = Colour256 ? 0 : (sprite.attr2 >> 12) * 16;
+    const uint32_t look = (Colour256 ? 0 : sprite.attr2 & 0xF000) | (FlipX ? 0x400 : 0);
+    RunCursor runs(*context.lines);
     int32_t x = sprite.x;
     for (int32_t tile = 0; tile < tiles; ++tile, offset += step, x += 8) {
-        const uint8_t* bytes = area + (offset & SpriteTileMask);
         // Sprites are mostly cut out of empty tiles: skip a blank row whole.
-        using RowBits = std::conditional_t<Colour256, uint64_t, uint32_t>;
-        if (LoadLittle<RowBits>(bytes) == 0) continue;
-        for (int32_t k = 0; k < 8; ++k) {
-            const int32_t pixel = FlipX ? 7 - k : k;
-            if constexpr (Colour256) {
-                const uint32_t index = bytes[pixel];
-                pixels.Put(x + k, index, index != 0);
-            } else {
-                const uint32_t index = (bytes[pixel >> 1] >> ((pixel & 1) * 4)) & 15;
-                pixels.Put(x + k, bank | index, index != 0);
-            }
-        }
+        const RowBits<Colour256> bits = LoadLittle<RowBits<Colour256>>(area + (offset & SpriteTileMask));
+        if (bits == 0) continue;
+        pixels.template PutRow<Colour256>(runs.At(x), x, bits, look, FlipX, bank);
     }
 }
 
@@ -209,8 +258,10 @@ template <EffectVariant Variant, PartnerWrite Partners>
 void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
     const uint8_t* palette = m.Palette.data();
     const LayerPixels<Variant, Partners> layer = LinePixels<Variant, Partners>(m, line);
-    const NormalPixels<Variant, Partners> normal{palette, layer};
-    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer};
+    ColourCache* colours = &m.Lines.SpriteColours;
+    CheckColourCache(*colours, palette + 2 * SpritePaletteBase, m.Lines, layer.factors);
+    const NormalPixels<Variant, Partners> normal{palette, layer, colours};
+    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer, colours};
     const SpriteContext context = MakeContext(m);
     const LineSpriteList sprites = SpritesOnLine(m, line);
     for (uint32_t i = 0; i < sprites.count; ++i) {

@@ -8,12 +8,14 @@
 #include <cstdint>
 
 #include "video/colour_tables.h"
+#include "video/render_line.h"
 #include "video/sprite_lists.h"
 
 // What stays the same for every sprite of a line.
 struct SpriteContext {
     const uint8_t* vram;
     const uint8_t* oam;
+    const LineBuffers* lines;
     bool oneDimensional;
     uint32_t mosaic;
 };

@@ -103,7 +103,7 @@ struct TileRowDrawer {
     // flipped one, as offsets from VRAM.
     std::array<uint32_t, 2> rowOffset;
     LayerPixels<Variant, Partners> pixels;
-    TileRowCache& cache;
+    ColourCache& cache;
 
     Bits RowOf(uint32_t mapEntry) const {
         uint32_t offset = rowOffset[(mapEntry >> 11) & 1] + (mapEntry & 0x3FF) * BytesPerRow * 8;
@@ -177,8 +177,8 @@ void DrawTileRows(Machine& m, uint32_t line, uint32_t entry) {
         text.vram,
         {text.charBase + text.tileRow * bytesPerRow, text.charBase + (7 - text.tileRow) * bytesPerRow},
         LinePixels<Variant, Partners>(m, line),
-        m.Lines.BackgroundRows};
-    CheckRowCache(drawer.cache, text.palette, m.Lines, drawer.pixels.factors);
+        m.Lines.BackgroundColours};
+    CheckColourCache(drawer.cache, text.palette, m.Lines, drawer.pixels.factors);
 
     int32_t x = -text.fine;
     const uint16_t* mapEntries = map.first;

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "video/colour_cache.h"
 #include "video/line_buffers.h"
-#include "video/row_cache.h"
 
 // The colour indices of one tile row, pixel k in bits 4k to 4k + 3 (16
 // colours) or 8k to 8k + 7 (256 colours): the row as it lies in VRAM.
@@ -72,8 +72,8 @@ inline void DecodeRow(TileRowPixels& row, RowBits<Colour256> bits, const uint8_t
 // Forgets the cache's rows when the palette half they were looked up in,
 // or the brightness coefficient they were finished with, has changed since
 // the cache was last checked; at most once per line.
-inline void CheckRowCache(TileRowCache& cache, const uint8_t* palette, const LineBuffers& lines,
-                          const EffectFactors& factors) {
+inline void CheckColourCache(ColourCache& cache, const uint8_t* palette, const LineBuffers& lines,
+                             const EffectFactors& factors) {
     if (cache.checkedStamp == lines.LineStamp) return;
     cache.checkedStamp = lines.LineStamp;
     if (cache.evy == factors.evy && std::memcmp(cache.palette.data(), palette, cache.palette.size()) == 0) return;
@@ -82,9 +82,27 @@ inline void CheckRowCache(TileRowCache& cache, const uint8_t* palette, const Lin
     ++cache.generation;
 }
 
+// The cache's palette half finished with Variant (not Blend, whose
+// finishing reads the partner), where effects says so.
+template <EffectVariant Variant>
+[[gnu::noinline]] void FinishPalette(ColourCache& cache, uint32_t way, bool effects, const EffectFactors& factors) {
+    for (uint32_t n = 0; n < 256; ++n)
+        cache.finished[way][n] =
+            FinishPixel<Variant>(PaletteColour(cache.palette.data(), n), NoPartner, effects, factors);
+    cache.finishedGeneration[way] = cache.generation;
+}
+
+template <EffectVariant Variant>
+inline const uint16_t* FinishedPalette(ColourCache& cache, bool effects, const EffectFactors& factors) {
+    static_assert(!FinishReadsPartner<Variant>);
+    const uint32_t way = uint32_t(Variant) * 2 + (effects ? 1 : 0);
+    if (cache.finishedGeneration[way] != cache.generation) FinishPalette<Variant>(cache, way, effects, factors);
+    return cache.finished[way].data();
+}
+
 // Decodes a row into the cache's slot for it.
 template <bool Colour256, EffectVariant Variant>
-[[gnu::noinline]] void DecodeIntoCache(CachedTileRow& row, const TileRowCache& cache, RowBits<Colour256> bits,
+[[gnu::noinline]] void DecodeIntoCache(CachedTileRow& row, const ColourCache& cache, RowBits<Colour256> bits,
                                        uint32_t look, bool flip, uint32_t bank, bool effects,
                                        const EffectFactors& factors) {
     row.bits = bits;
@@ -100,12 +118,12 @@ template <bool Colour256, EffectVariant Variant>
 // from the checked palette half from entry bank on, and finished with
 // Variant where effects says so unless the finishing reads the partner.
 template <bool Colour256, EffectVariant Variant>
-inline const CachedTileRow& FindRow(TileRowCache& cache, RowBits<Colour256> bits, uint32_t look, bool flip,
+inline const CachedTileRow& FindRow(ColourCache& cache, RowBits<Colour256> bits, uint32_t look, bool flip,
                                     uint32_t bank, bool effects, const EffectFactors& factors) {
     // The finishing is part of what identifies a row.
     if constexpr (!FinishReadsPartner<Variant>) look |= (uint32_t(Variant) << 1 | (effects ? 1 : 0)) << 24 | 1u << 27;
     const uint32_t mixed = (uint32_t(bits) ^ uint32_t(uint64_t(bits) >> 32) ^ look) * 0x9E3779B1u;
-    CachedTileRow& row = cache.rows[mixed >> (32 - TileRowCache::IndexBits)];
+    CachedTileRow& row = cache.rows[mixed >> (32 - ColourCache::IndexBits)];
     if (row.bits != bits || row.look != look || row.generation != cache.generation) [[unlikely]]
         DecodeIntoCache<Colour256, Variant>(row, cache, bits, look, flip, bank, effects, factors);
     return row;

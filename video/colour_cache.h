@@ -1,11 +1,13 @@
 #pragma once
-// Decoded tile rows, kept from line to line and frame to frame. Most of a
-// picture is made of the same few tile rows (a font, a sky, a wall), and
-// looking a row's eight colours up and finishing them costs far more than
-// finding it again. A row is found by its contents and how it is drawn
-// (the row bits, palette bank, flip and colour finishing), so VRAM and the
-// map may change freely; the palette and the brightness coefficient are
-// compared once per line, and a change forgets every row.
+// What is worked out from one half of palette RAM and kept from line to
+// line and frame to frame: the palette finished for each colour effect,
+// and decoded tile rows. Most of a picture is made of the same few tile
+// rows (a font, a sky, a wall), and looking a row's eight colours up and
+// finishing them costs far more than finding it again. A row is found by
+// its contents and how it is drawn (the row bits, palette bank, flip and
+// colour finishing), so VRAM and the map may change freely; the palette and
+// the brightness coefficient are compared once per line, and a change
+// forgets everything.
 
 #include <array>
 #include <cstdint>
@@ -28,9 +30,9 @@ struct CachedTileRow {
     bool allOpaque;
 };
 
-// The rows decoded from one half of palette RAM (backgrounds or sprites).
-struct TileRowCache {
-    static constexpr uint32_t IndexBits = 8;
+// For the background or the sprite half of palette RAM.
+struct ColourCache {
+    static constexpr uint32_t IndexBits = 9;
 
     // What the rows were decoded from: the palette half and EVY.
     std::array<uint8_t, 512> palette{};
@@ -40,4 +42,8 @@ struct TileRowCache {
     // The line the cache was last checked on (LineBuffers' LineStamp).
     uint32_t checkedStamp = ~0u;
     std::array<CachedTileRow, 1u << IndexBits> rows{};
+    // The palette finished in each way (EffectVariant times 2, plus 1 where
+    // effects apply), made when first asked for in a generation.
+    std::array<std::array<uint16_t, 256>, 8> finished{};
+    std::array<uint32_t, 8> finishedGeneration{};
 };
