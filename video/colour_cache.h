@@ -36,11 +36,20 @@ struct ColourCache {
 
     // What the rows were decoded from: the palette half and EVY.
     std::array<uint8_t, 512> palette{};
+    // The palette half's colours with bit 15 clear.
+    std::array<uint16_t, 256> colours{};
     uint32_t evy = ~0u;
     // Rows of an older generation are forgotten; 0 is never current.
     uint32_t generation = 0;
     // The line the cache was last checked on (LineBuffers' LineStamp).
     uint32_t checkedStamp = ~0u;
+    // Whether looking rows up pays on the current line: not when most rows
+    // looked up on the line before were new (a picture of few repeats
+    // draws faster straight from VRAM). The counts are since the last
+    // check; a line that does not look rows up tries again now and then.
+    bool rowsPay = true;
+    uint32_t lookups = 0;
+    uint32_t misses = 0;
     std::array<CachedTileRow, 1u << IndexBits> rows{};
     // The palette finished in each way (EffectVariant times 2, plus 1 where
     // effects apply), made when first asked for in a generation.

@@ -26,24 +26,19 @@ SpriteContext MakeContext(const Machine& m) {
 // in VRAM). Like the background renderers they select rather than branch
 // on transparency and the window.
 
-// How a sprite tile row is laid: inside one window run that shows sprites
-// as masked stores, finished by finish(colour, partner) when the finishing
-// reads the partner; across a run's end pixel by pixel through put.
-template <bool ReadsPartner, PartnerWrite Partners, typename Layer, typename Put, typename Finish>
-void LaySpriteRow(const Layer& layer, const WindowRun& run, int32_t x, const TileRowPixels& row, Put&& put,
-                  Finish&& finish) {
-    if (x + 8 <= run.end) {
-        LayRow<ReadsPartner, Partners>(layer.out, layer.partners, x, row, finish);
-        return;
-    }
-    for (int32_t k = 0; k < 8; ++k) put(x + k, row.colours[k], row.opaque[k] && (layer.windows[x + k] & WindowObjBit));
-}
-
+// A sprite tile row is laid from its bits (in screen order): inside one
+// window run that shows sprites, eight pixels at a time; across a run's end
+// pixel by pixel. Sprite rows seldom repeat from tile to tile, so they are
+// not looked up in the row cache, only their colours in the finished
+// palette.
 template <EffectVariant Variant, PartnerWrite Partners>
 struct NormalPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
-    ColourCache* colours;
+    const ColourCache* colours;
+    // The sprite palette finished where effects do not and do apply (null
+    // when the finishing reads the partner).
+    std::array<const uint16_t*, 2> finished;
 
     void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
         const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
@@ -51,15 +46,20 @@ struct NormalPixels {
     }
 
     template <bool Colour256>
-    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t look, bool flip,
-                uint32_t bank) const {
-        if (x + 8 <= run.end && !(run.layers & WindowObjBit)) return;
+    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t bank) const {
+        if (x + 8 > run.end) {
+            for (uint32_t k = 0; k < 8; ++k) {
+                const uint32_t index = RowIndex<Colour256>(bits, k);
+                Put(x + int32_t(k), bank + index, index != 0);
+            }
+            return;
+        }
+        if (!(run.layers & WindowObjBit)) return;
         const bool effects = run.layers & WindowEffectBit;
-        const CachedTileRow& row =
-            FindRow<Colour256, Variant>(*colours, bits, look, flip, bank, effects, layer.factors);
-        LaySpriteRow<FinishReadsPartner<Variant>, Partners>(
-            layer, run, x, row.pixels, [&](int32_t at, uint16_t colour, bool drawn) { layer.Put(at, colour, drawn); },
-            [&](uint16_t colour, uint16_t partner) {
+        constexpr bool readsPartner = FinishReadsPartner<Variant>;
+        LayRowDirect<Colour256, readsPartner, Partners>(
+            layer.out, layer.partners, x, bits, colours->colours.data() + bank,
+            readsPartner ? nullptr : finished[effects] + bank, [&](uint16_t colour, uint16_t partner) {
                 return FinishPixel<Variant>(colour, partner, effects, layer.factors);
             });
     }
@@ -73,7 +73,7 @@ template <EffectVariant Variant, PartnerWrite Partners>
 struct SemiTransparentPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
-    ColourCache* colours;
+    const ColourCache* colours;
 
     uint16_t Finish(uint16_t colour, uint16_t partner, bool effects) const {
         const uint16_t blended = BlendPixel(colour, partner, layer.factors);
@@ -81,25 +81,25 @@ struct SemiTransparentPixels {
         return effects && !(partner & NoPartner) ? blended : normal;
     }
 
-    void PutColour(int32_t x, uint16_t colour, bool drawn) const {
+    void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
+        const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
+        const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
         layer.Store(x, Finish(colour, layer.partners[x], layer.windows[x] & WindowEffectBit), colour, drawn);
     }
 
-    void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
-        const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
-        PutColour(x, PaletteColour(palette, SpritePaletteBase + colourIndex), drawn);
-    }
-
     template <bool Colour256>
-    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t look, bool flip,
-                uint32_t bank) const {
-        if (x + 8 <= run.end && !(run.layers & WindowObjBit)) return;
+    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t bank) const {
+        if (x + 8 > run.end) {
+            for (uint32_t k = 0; k < 8; ++k) {
+                const uint32_t index = RowIndex<Colour256>(bits, k);
+                Put(x + int32_t(k), bank + index, index != 0);
+            }
+            return;
+        }
+        if (!(run.layers & WindowObjBit)) return;
         const bool effects = run.layers & WindowEffectBit;
-        // The finishing reads the partner: only the colours are looked up.
-        const CachedTileRow& row =
-            FindRow<Colour256, EffectVariant::Blend>(*colours, bits, look, flip, bank, effects, layer.factors);
-        LaySpriteRow<true, Partners>(
-            layer, run, x, row.pixels, [&](int32_t at, uint16_t colour, bool drawn) { PutColour(at, colour, drawn); },
+        LayRowDirect<Colour256, true, Partners>(
+            layer.out, layer.partners, x, bits, colours->colours.data() + bank, nullptr,
             [&](uint16_t colour, uint16_t partner) { return Finish(colour, partner, effects); });
     }
 };
@@ -111,8 +111,7 @@ struct WindowPixels {
     void Put(int32_t x, uint32_t, bool opaque) const { windows[x] = opaque ? value : windows[x]; }
 
     template <bool Colour256>
-    void PutRow(const WindowRun&, int32_t x, RowBits<Colour256> bits, uint32_t, bool flip, uint32_t) const {
-        if (flip) bits = MirroredRow<Colour256>(bits);
+    void PutRow(const WindowRun&, int32_t x, RowBits<Colour256> bits, uint32_t) const {
         for (uint32_t k = 0; k < 8; ++k) Put(x + int32_t(k), 0, RowIndex<Colour256>(bits, k) != 0);
     }
 };
@@ -165,16 +164,14 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
         step = 0u - bytesPerTile;
     }
     const uint8_t* area = context.vram + SpriteTileArea;
-    // The cache tells rows apart by palette bank and flip.
     const uint32_t bank = Colour256 ? 0 : (sprite.attr2 >> 12) * 16;
-    const uint32_t look = (Colour256 ? 0 : sprite.attr2 & 0xF000) | (FlipX ? 0x400 : 0);
     RunCursor runs(*context.lines);
     int32_t x = sprite.x;
     for (int32_t tile = 0; tile < tiles; ++tile, offset += step, x += 8) {
         // Sprites are mostly cut out of empty tiles: skip a blank row whole.
         const RowBits<Colour256> bits = LoadLittle<RowBits<Colour256>>(area + (offset & SpriteTileMask));
         if (bits == 0) continue;
-        pixels.template PutRow<Colour256>(runs.At(x), x, bits, look, FlipX, bank);
+        pixels.template PutRow<Colour256>(runs.At(x), x, FlipX ? MirroredRow<Colour256>(bits) : bits, bank);
     }
 }
 
@@ -258,10 +255,14 @@ template <EffectVariant Variant, PartnerWrite Partners>
 void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
     const uint8_t* palette = m.Palette.data();
     const LayerPixels<Variant, Partners> layer = LinePixels<Variant, Partners>(m, line);
-    ColourCache* colours = &m.Lines.SpriteColours;
-    CheckColourCache(*colours, palette + 2 * SpritePaletteBase, m.Lines, layer.factors);
-    const NormalPixels<Variant, Partners> normal{palette, layer, colours};
-    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer, colours};
+    ColourCache& colours = m.Lines.SpriteColours;
+    CheckColourCache(colours, palette + 2 * SpritePaletteBase, m.Lines, layer.factors);
+    std::array<const uint16_t*, 2> finished{};
+    if constexpr (!FinishReadsPartner<Variant>)
+        finished = {FinishedPalette<Variant>(colours, false, layer.factors),
+                    FinishedPalette<Variant>(colours, true, layer.factors)};
+    const NormalPixels<Variant, Partners> normal{palette, layer, &colours, finished};
+    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer, &colours};
     const SpriteContext context = MakeContext(m);
     const LineSpriteList sprites = SpritesOnLine(m, line);
     for (uint32_t i = 0; i < sprites.count; ++i) {

@@ -131,11 +131,26 @@ struct TileRowDrawer {
         bool heldOpaque = false;
         std::array<uint16_t, 8> heldFinished{};
         const uint8_t* const rows[2] = {vram + rowOffset[0], vram + rowOffset[1]};
+        const auto finish = [&](uint16_t colour, uint16_t partner) {
+            return FinishPixel<Variant>(colour, partner, effects, pixels.factors);
+        };
+        // Without looking rows up, each is laid straight from VRAM.
+        const bool lookUp = cache.rowsPay;
+        const uint16_t* finished = nullptr;
+        if constexpr (!ReadsPartner)
+            if (!lookUp) finished = FinishedPalette<Variant>(cache, effects, pixels.factors);
         for (; x <= last; x += 8) {
             const uint32_t mapEntry = *map++;
             const Bits bits =
                 Colour256 ? RowOf(mapEntry) : LoadLittle<Bits>(rows[(mapEntry >> 11) & 1] + (mapEntry & 0x3FF) * 32);
             if (bits == 0) continue;
+            if (!lookUp) {
+                const uint32_t bank = Colour256 ? 0 : (mapEntry >> 12) * 16;
+                LayRowDirect<Colour256, ReadsPartner, Partners>(
+                    pixels.out, pixels.partners, x, (mapEntry & 0x400) ? MirroredRow<Colour256>(bits) : bits,
+                    cache.colours.data() + bank, finished ? finished + bank : nullptr, finish);
+                continue;
+            }
             if (bits != heldBits || (mapEntry & lookBits) != heldLook) {
                 held = &Find(bits, mapEntry, effects);
                 heldBits = bits;
@@ -147,10 +162,7 @@ struct TileRowDrawer {
                 std::memcpy(pixels.out + x, heldFinished.data(), sizeof heldFinished);
                 continue;
             }
-            LayRow<ReadsPartner, Partners>(pixels.out, pixels.partners, x, held->pixels,
-                                           [&](uint16_t colour, uint16_t partner) {
-                                               return FinishPixel<Variant>(colour, partner, effects, pixels.factors);
-                                           });
+            LayRow<ReadsPartner, Partners>(pixels.out, pixels.partners, x, held->pixels, finish);
         }
     }
 

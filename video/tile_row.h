@@ -51,22 +51,17 @@ inline RowBits<Colour256> MirroredRow(RowBits<Colour256> bits) {
 template <EffectVariant Variant>
 inline constexpr bool FinishReadsPartner = Variant == EffectVariant::Blend;
 
-// Looks the row's colours up in a palette of 16-bit colours, from entry
-// base on (the bank of a 16-colour row), and finishes them when the
-// finishing does not read the partner.
-template <bool Colour256, EffectVariant Variant>
-inline void DecodeRow(TileRowPixels& row, RowBits<Colour256> bits, const uint8_t* palette, uint32_t base, bool effects,
-                      const EffectFactors& factors) {
-    TileRowPixels decoded;
+// Looks the row's colours up in a palette half of colours (bit 15 clear)
+// and in the same palette finished, both from the row's bank on; finished
+// is null when the finishing reads the partner.
+template <bool Colour256>
+inline void DecodeRow(TileRowPixels& row, RowBits<Colour256> bits, const uint16_t* colours, const uint16_t* finished) {
     for (uint32_t k = 0; k < 8; ++k) {
         const uint32_t index = RowIndex<Colour256>(bits, k);
-        const uint16_t colour = PaletteColour(palette, base + index) & 0x7FFF;
-        decoded.colours[k] = colour;
-        decoded.opaque[k] = index ? 0xFFFF : 0;
-        if constexpr (!FinishReadsPartner<Variant>)
-            decoded.finished[k] = FinishPixel<Variant>(colour, NoPartner, effects, factors);
+        row.colours[k] = colours[index];
+        row.opaque[k] = uint16_t(0u - (index != 0));
+        if (finished) row.finished[k] = finished[index];
     }
-    row = decoded;
 }
 
 // Forgets the cache's rows when the palette half they were looked up in,
@@ -76,8 +71,15 @@ inline void CheckColourCache(ColourCache& cache, const uint8_t* palette, const L
                              const EffectFactors& factors) {
     if (cache.checkedStamp == lines.LineStamp) return;
     cache.checkedStamp = lines.LineStamp;
+    // Looking up pays below about one new row in three.
+    if (cache.lookups >= 8)
+        cache.rowsPay = cache.misses * 3 < cache.lookups;
+    else if (!cache.rowsPay && (lines.LineStamp & 7) == 0)
+        cache.rowsPay = true;
+    cache.lookups = cache.misses = 0;
     if (cache.evy == factors.evy && std::memcmp(cache.palette.data(), palette, cache.palette.size()) == 0) return;
     std::memcpy(cache.palette.data(), palette, cache.palette.size());
+    for (uint32_t n = 0; n < 256; ++n) cache.colours[n] = PaletteColour(palette, n) & 0x7FFF;
     cache.evy = factors.evy;
     ++cache.generation;
 }
@@ -102,14 +104,14 @@ inline const uint16_t* FinishedPalette(ColourCache& cache, bool effects, const E
 
 // Decodes a row into the cache's slot for it.
 template <bool Colour256, EffectVariant Variant>
-[[gnu::noinline]] void DecodeIntoCache(CachedTileRow& row, const ColourCache& cache, RowBits<Colour256> bits,
-                                       uint32_t look, bool flip, uint32_t bank, bool effects,
-                                       const EffectFactors& factors) {
+[[gnu::noinline]] void DecodeIntoCache(CachedTileRow& row, ColourCache& cache, RowBits<Colour256> bits, uint32_t look,
+                                       bool flip, uint32_t bank, bool effects, const EffectFactors& factors) {
     row.bits = bits;
     row.look = look;
     row.generation = cache.generation;
-    DecodeRow<Colour256, Variant>(row.pixels, flip ? MirroredRow<Colour256>(bits) : bits, cache.palette.data(), bank,
-                                  effects, factors);
+    const uint16_t* finished = nullptr;
+    if constexpr (!FinishReadsPartner<Variant>) finished = FinishedPalette<Variant>(cache, effects, factors) + bank;
+    DecodeRow<Colour256>(row.pixels, flip ? MirroredRow<Colour256>(bits) : bits, cache.colours.data() + bank, finished);
     row.allOpaque = !HasTransparentPixel<Colour256>(bits);
 }
 
@@ -124,8 +126,11 @@ inline const CachedTileRow& FindRow(ColourCache& cache, RowBits<Colour256> bits,
     if constexpr (!FinishReadsPartner<Variant>) look |= (uint32_t(Variant) << 1 | (effects ? 1 : 0)) << 24 | 1u << 27;
     const uint32_t mixed = (uint32_t(bits) ^ uint32_t(uint64_t(bits) >> 32) ^ look) * 0x9E3779B1u;
     CachedTileRow& row = cache.rows[mixed >> (32 - ColourCache::IndexBits)];
-    if (row.bits != bits || row.look != look || row.generation != cache.generation) [[unlikely]]
+    ++cache.lookups;
+    if (row.bits != bits || row.look != look || row.generation != cache.generation) [[unlikely]] {
+        ++cache.misses;
         DecodeIntoCache<Colour256, Variant>(row, cache, bits, look, flip, bank, effects, factors);
+    }
     return row;
 }
 
@@ -160,5 +165,28 @@ inline void LayRow(uint16_t* out, uint16_t* partners, int32_t x, const TileRowPi
         constexpr std::array<uint16_t, 8> none{NoPartner, NoPartner, NoPartner, NoPartner,
                                                NoPartner, NoPartner, NoPartner, NoPartner};
         StoreMasked(partners + x, none, row.opaque);
+    }
+}
+
+// Lays a row at x to x + 7 straight from its bits (in screen order),
+// without decoding it first, for pictures whose rows seldom repeat: the
+// same pixels as LayRow gives for the decoded row. colours and finished
+// (null when the finishing reads the partner) start at the row's bank.
+template <bool Colour256, bool ReadsPartner, PartnerWrite Partners, typename Finish>
+inline void LayRowDirect(uint16_t* out, uint16_t* partners, int32_t x, RowBits<Colour256> bits, const uint16_t* colours,
+                         const uint16_t* finished, Finish&& finish) {
+    uint16_t* const pixels = out + x;
+    uint16_t* const under = partners + x;
+    for (uint32_t k = 0; k < 8; ++k) {
+        const uint32_t index = RowIndex<Colour256>(bits, k);
+        const uint16_t colour = colours[index];
+        uint16_t pixel;
+        if constexpr (ReadsPartner)
+            pixel = finish(colour, under[k]);
+        else
+            pixel = finished[index];
+        pixels[k] = index ? pixel : pixels[k];
+        if constexpr (Partners == PartnerWrite::Colour) under[k] = index ? colour : under[k];
+        if constexpr (Partners == PartnerWrite::Clear) under[k] = index ? NoPartner : under[k];
     }
 }
