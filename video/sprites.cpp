@@ -26,16 +26,24 @@ SpriteContext MakeContext(const Machine& m) {
 // in VRAM). Like the background renderers they select rather than branch
 // on transparency and the window.
 
+// A tile row across a window run's end, pixel by pixel.
+template <bool Colour256, typename Pixels>
+void PutPixels(const Pixels& pixels, int32_t x, RowBits<Colour256> bits, uint32_t bank) {
+    for (uint32_t k = 0; k < 8; ++k) {
+        const uint32_t index = RowIndex<Colour256>(bits, k);
+        pixels.Put(x + int32_t(k), bank + index, index != 0);
+    }
+}
+
 // A sprite tile row is laid from its bits (in screen order): inside one
-// window run that shows sprites, eight pixels at a time; across a run's end
-// pixel by pixel. Sprite rows seldom repeat from tile to tile, so they are
-// not looked up in the row cache, only their colours in the finished
-// palette.
+// window run that shows sprites, eight pixels at a time, looked up in the
+// row cache when that pays or else straight from VRAM; across a run's end
+// pixel by pixel.
 template <EffectVariant Variant, PartnerWrite Partners>
 struct NormalPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
-    const ColourCache* colours;
+    ColourCache* colours;
     // The sprite palette finished where effects do not and do apply (null
     // when the finishing reads the partner).
     std::array<const uint16_t*, 2> finished;
@@ -47,21 +55,22 @@ struct NormalPixels {
 
     template <bool Colour256>
     void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t bank) const {
-        if (x + 8 > run.end) {
-            for (uint32_t k = 0; k < 8; ++k) {
-                const uint32_t index = RowIndex<Colour256>(bits, k);
-                Put(x + int32_t(k), bank + index, index != 0);
-            }
-            return;
-        }
+        if (x + 8 > run.end) return PutPixels<Colour256>(*this, x, bits, bank);
         if (!(run.layers & WindowObjBit)) return;
         const bool effects = run.layers & WindowEffectBit;
         constexpr bool readsPartner = FinishReadsPartner<Variant>;
-        LayRowDirect<Colour256, readsPartner, Partners>(
-            layer.out, layer.partners, x, bits, colours->colours.data() + bank,
-            readsPartner ? nullptr : finished[effects] + bank, [&](uint16_t colour, uint16_t partner) {
-                return FinishPixel<Variant>(colour, partner, effects, layer.factors);
-            });
+        const auto finish = [&](uint16_t colour, uint16_t partner) {
+            return FinishPixel<Variant>(colour, partner, effects, layer.factors);
+        };
+        if (colours->rowsPay) {
+            const CachedTileRow& row =
+                FindRow<Colour256, Variant>(*colours, bits, bank, false, bank, effects, layer.factors);
+            LayRow<readsPartner, Partners>(layer.out, layer.partners, x, row.pixels, finish);
+            return;
+        }
+        LayRowDirect<Colour256, readsPartner, Partners>(layer.out, layer.partners, x, bits,
+                                                        colours->colours.data() + bank,
+                                                        readsPartner ? nullptr : finished[effects] + bank, finish);
     }
 };
 
@@ -73,7 +82,7 @@ template <EffectVariant Variant, PartnerWrite Partners>
 struct SemiTransparentPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
-    const ColourCache* colours;
+    ColourCache* colours;
 
     uint16_t Finish(uint16_t colour, uint16_t partner, bool effects) const {
         const uint16_t blended = BlendPixel(colour, partner, layer.factors);
@@ -89,18 +98,19 @@ struct SemiTransparentPixels {
 
     template <bool Colour256>
     void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t bank) const {
-        if (x + 8 > run.end) {
-            for (uint32_t k = 0; k < 8; ++k) {
-                const uint32_t index = RowIndex<Colour256>(bits, k);
-                Put(x + int32_t(k), bank + index, index != 0);
-            }
-            return;
-        }
+        if (x + 8 > run.end) return PutPixels<Colour256>(*this, x, bits, bank);
         if (!(run.layers & WindowObjBit)) return;
         const bool effects = run.layers & WindowEffectBit;
-        LayRowDirect<Colour256, true, Partners>(
-            layer.out, layer.partners, x, bits, colours->colours.data() + bank, nullptr,
-            [&](uint16_t colour, uint16_t partner) { return Finish(colour, partner, effects); });
+        const auto finish = [&](uint16_t colour, uint16_t partner) { return Finish(colour, partner, effects); };
+        if (colours->rowsPay) {
+            // The finishing reads the partner: only the colours are looked up.
+            const CachedTileRow& row =
+                FindRow<Colour256, EffectVariant::Blend>(*colours, bits, bank, false, bank, effects, layer.factors);
+            LayRow<true, Partners>(layer.out, layer.partners, x, row.pixels, finish);
+            return;
+        }
+        LayRowDirect<Colour256, true, Partners>(layer.out, layer.partners, x, bits, colours->colours.data() + bank,
+                                                nullptr, finish);
     }
 };
 

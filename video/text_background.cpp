@@ -117,11 +117,16 @@ struct TileRowDrawer {
                                            Colour256 ? 0 : (mapEntry >> 12) * 16, effects, pixels.factors);
     }
 
+    Bits RowAt(const uint8_t* const rows[2], uint32_t mapEntry) const {
+        if constexpr (Colour256) return RowOf(mapEntry);
+        return LoadLittle<Bits>(rows[(mapEntry >> 11) & 1] + (mapEntry & 0x3FF) * 32);
+    }
+
     // The tile rows at x, x + 8, ... up to last, from the map entries at
-    // map on, all inside one window run where the layer draws. A row that
-    // repeats the one before it in bits, bank and flip (a sky, a wall) is
-    // not even looked for.
-    [[gnu::noinline]] void DrawInRun(int32_t x, int32_t last, const uint16_t* map, bool effects) const {
+    // map on, all inside one window run where the layer draws, looked up in
+    // the row cache. A row that repeats the one before it in bits, bank and
+    // flip (a sky, a wall) is not even looked for.
+    [[gnu::noinline]] void DrawCachedRows(int32_t x, int32_t last, const uint16_t* map, bool effects) const {
         constexpr uint32_t lookBits = Colour256 ? 0x0400 : 0xF400;
         constexpr bool plainStores = !ReadsPartner && Partners == PartnerWrite::Untracked;
         const CachedTileRow* held = nullptr;
@@ -131,26 +136,10 @@ struct TileRowDrawer {
         bool heldOpaque = false;
         std::array<uint16_t, 8> heldFinished{};
         const uint8_t* const rows[2] = {vram + rowOffset[0], vram + rowOffset[1]};
-        const auto finish = [&](uint16_t colour, uint16_t partner) {
-            return FinishPixel<Variant>(colour, partner, effects, pixels.factors);
-        };
-        // Without looking rows up, each is laid straight from VRAM.
-        const bool lookUp = cache.rowsPay;
-        const uint16_t* finished = nullptr;
-        if constexpr (!ReadsPartner)
-            if (!lookUp) finished = FinishedPalette<Variant>(cache, effects, pixels.factors);
         for (; x <= last; x += 8) {
             const uint32_t mapEntry = *map++;
-            const Bits bits =
-                Colour256 ? RowOf(mapEntry) : LoadLittle<Bits>(rows[(mapEntry >> 11) & 1] + (mapEntry & 0x3FF) * 32);
+            const Bits bits = RowAt(rows, mapEntry);
             if (bits == 0) continue;
-            if (!lookUp) {
-                const uint32_t bank = Colour256 ? 0 : (mapEntry >> 12) * 16;
-                LayRowDirect<Colour256, ReadsPartner, Partners>(
-                    pixels.out, pixels.partners, x, (mapEntry & 0x400) ? MirroredRow<Colour256>(bits) : bits,
-                    cache.colours.data() + bank, finished ? finished + bank : nullptr, finish);
-                continue;
-            }
             if (bits != heldBits || (mapEntry & lookBits) != heldLook) {
                 held = &Find(bits, mapEntry, effects);
                 heldBits = bits;
@@ -162,8 +151,38 @@ struct TileRowDrawer {
                 std::memcpy(pixels.out + x, heldFinished.data(), sizeof heldFinished);
                 continue;
             }
-            LayRow<ReadsPartner, Partners>(pixels.out, pixels.partners, x, held->pixels, finish);
+            LayRow<ReadsPartner, Partners>(pixels.out, pixels.partners, x, held->pixels,
+                                           [&](uint16_t colour, uint16_t partner) {
+                                               return FinishPixel<Variant>(colour, partner, effects, pixels.factors);
+                                           });
         }
+    }
+
+    // The same rows laid straight from VRAM, on lines where looking them up
+    // does not pay.
+    [[gnu::noinline]] void DrawDirectRows(int32_t x, int32_t last, const uint16_t* map, bool effects) const {
+        const uint8_t* const rows[2] = {vram + rowOffset[0], vram + rowOffset[1]};
+        const uint16_t* finished = nullptr;
+        if constexpr (!ReadsPartner) finished = FinishedPalette<Variant>(cache, effects, pixels.factors);
+        for (; x <= last; x += 8) {
+            const uint32_t mapEntry = *map++;
+            const Bits bits = RowAt(rows, mapEntry);
+            if (bits == 0) continue;
+            const uint32_t bank = Colour256 ? 0 : (mapEntry >> 12) * 16;
+            LayRowDirect<Colour256, ReadsPartner, Partners>(
+                pixels.out, pixels.partners, x, RowSeenAs<Colour256>(bits, mapEntry & 0x400),
+                cache.colours.data() + bank, ReadsPartner ? nullptr : finished + bank,
+                [&](uint16_t colour, uint16_t partner) {
+                    return FinishPixel<Variant>(colour, partner, effects, pixels.factors);
+                });
+        }
+    }
+
+    void DrawInRun(int32_t x, int32_t last, const uint16_t* map, bool effects) const {
+        if (cache.rowsPay)
+            DrawCachedRows(x, last, map, effects);
+        else
+            DrawDirectRows(x, last, map, effects);
     }
 
     // The tile row at x, across a window run's end, pixel by pixel.

@@ -45,6 +45,14 @@ inline RowBits<Colour256> MirroredRow(RowBits<Colour256> bits) {
     return bits;
 }
 
+// The row as a map entry with horizontal flip or not shows it, chosen
+// without a branch: map entries flip in no order a predictor could learn.
+template <bool Colour256>
+inline RowBits<Colour256> RowSeenAs(RowBits<Colour256> bits, bool flip) {
+    const RowBits<Colour256> flipMask = RowBits<Colour256>(0) - RowBits<Colour256>(flip);
+    return (MirroredRow<Colour256>(bits) & flipMask) | (bits & ~flipMask);
+}
+
 // Whether the finishing of a layer drawn with Variant reads the blend
 // partner beneath each pixel; if not, a row's finished pixels can be
 // worked out once and laid wherever the row repeats.
@@ -111,7 +119,7 @@ template <bool Colour256, EffectVariant Variant>
     row.generation = cache.generation;
     const uint16_t* finished = nullptr;
     if constexpr (!FinishReadsPartner<Variant>) finished = FinishedPalette<Variant>(cache, effects, factors) + bank;
-    DecodeRow<Colour256>(row.pixels, flip ? MirroredRow<Colour256>(bits) : bits, cache.colours.data() + bank, finished);
+    DecodeRow<Colour256>(row.pixels, RowSeenAs<Colour256>(bits, flip), cache.colours.data() + bank, finished);
     row.allOpaque = !HasTransparentPixel<Colour256>(bits);
 }
 
