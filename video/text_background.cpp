@@ -130,17 +130,17 @@ struct TileRowDrawer {
         constexpr uint32_t lookBits = Colour256 ? 0x0400 : 0xF400;
         constexpr bool plainStores = !ReadsPartner && Partners == PartnerWrite::Untracked;
         const CachedTileRow* held = nullptr;
-        // A row of bits 0 is skipped, so the first row never matches.
+        // Nothing held yet: no map entry has all look bits set.
         Bits heldBits = 0;
-        uint32_t heldLook = 0;
+        uint32_t heldLook = ~0u;
         bool heldOpaque = false;
         std::array<uint16_t, 8> heldFinished{};
         const uint8_t* const rows[2] = {vram + rowOffset[0], vram + rowOffset[1]};
         for (; x <= last; x += 8) {
             const uint32_t mapEntry = *map++;
             const Bits bits = RowAt(rows, mapEntry);
-            if (bits == 0) continue;
-            if (bits != heldBits || (mapEntry & lookBits) != heldLook) {
+            if (bits != heldBits || (mapEntry & lookBits) != heldLook) [[unlikely]] {
+                if (bits == 0) continue;
                 held = &Find(bits, mapEntry, effects);
                 heldBits = bits;
                 heldLook = mapEntry & lookBits;
