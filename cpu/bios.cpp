@@ -14,6 +14,7 @@
 #include "machine/interrupts.h"
 #include "machine/io_registers.h"
 #include "machine/machine.h"
+#include "machine/open_bus.h"
 
 namespace {
 
@@ -89,11 +90,48 @@ void SoftReset(Machine& m, uint32_t function) {
     EndSliceEarly(cpu);
 }
 
-// The reset of the I/O registers (flag bits 5-7) is not done here.
+// Flag bits 5-7 of RegisterRamReset put registers back as at power-on,
+// through the register write path so that the state derived from them
+// follows: 0x20 the serial port (left in general-purpose mode), 0x40 the
+// sound registers (the FIFOs and SOUNDBIAS aside), 0x80 all others: the
+// display (forced blank, identity rotation), DMA, timers, the keypad
+// interrupt, interrupt control and the wait states.
+void ResetRegisters(Machine& m, uint32_t which) {
+    const auto write = [&m](uint32_t offset, uint16_t value) { BusWrite16(m, 0x04000000 + offset, value); };
+    const auto clear = [&write](uint32_t first, uint32_t end) {
+        for (uint32_t offset = first; offset < end; offset += 2) write(offset, 0);
+    };
+    if (which & 0x20) {
+        clear(0x120, 0x12C);   // serial data and SIOCNT
+        write(0x134, 0x8000);  // RCNT: general-purpose mode
+        clear(0x140, 0x15C);   // JOY bus
+    }
+    if (which & 0x40) {
+        clear(Io::SOUND1CNT_L, Io::SOUNDBIAS);
+        clear(Io::SOUNDBIAS + 2, Io::FIFO_A);
+    }
+    if (which & 0x80) {
+        write(Io::DISPCNT, 0x0080);
+        clear(Io::DISPSTAT, Io::SOUND1CNT_L);
+        for (uint32_t matrix : {Io::BG2PA, Io::BG3PA}) {
+            write(matrix, 0x0100);
+            write(matrix + 6, 0x0100);
+        }
+        clear(Io::DMA0SAD, Io::DMA0SAD + 48);
+        clear(Io::TM0CNT_L, Io::TM0CNT_L + 16);
+        write(Io::KEYCNT, 0);
+        write(Io::IME, 0);
+        write(Io::IE, 0);
+        write(Io::IF, 0xFFFF);
+        write(Io::WAITCNT, 0);
+    }
+}
+
 void RegisterRamReset(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m)) std::printf("BIOS #0x%02X: RegisterRAMReset(0x%08X)\n", function, cpu.R[0]);
     ClearMemories(m, cpu.R[0]);
+    ResetRegisters(m, cpu.R[0]);
 }
 
 // HardReset reboots the handheld. Without a BIOS image there is no start-up
@@ -224,11 +262,17 @@ void ArcTan2(Machine& m, uint32_t function) {
     cpu.R[0] = BiosAngle(std::atan2(double(y), double(x)));
 }
 
-// CpuSet reads its source straight through the read map (no cycles) and
-// writes through the bus; copy or fill, halfwords or words.
+// The BIOS guards its own ROM: the copy functions do nothing at all when
+// their source lies in the BIOS area (below external work RAM).
+bool SourceInBios(uint32_t source) { return (source & 0x0E000000) == 0; }
+
+// CpuSet reads and writes through the bus (a source in static RAM reads
+// each byte repeated, as its 8-bit bus gives it); copy or fill, halfwords
+// or words.
 void CpuSet(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m)) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    if (SourceInBios(cpu.R[0])) return;
     const uint32_t control = cpu.R[2];
     const bool words = control & (1u << 26);
     const uint32_t unit = words ? 4 : 2;
@@ -243,9 +287,9 @@ void CpuSet(Machine& m, uint32_t function) {
                     destination + (count - 1) * unit, words ? 32 : 16);
     for (uint32_t i = 0; i < count; ++i) {
         if (words)
-            BusWrite32(m, destination, PeekWord(m.PageTable, source));
+            BusWrite32(m, destination, BusRead32(m, source));
         else
-            BusWrite16(m, destination, PeekHalf(m.PageTable, source));
+            BusWrite16(m, destination, BusRead16(m, source));
         destination = (destination + unit) & addressMask;
         source = (source + step) & addressMask;
     }
@@ -257,6 +301,7 @@ void CpuFastSet(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m))
         std::printf("BIOS #0x%02X: CPUFastSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    if (SourceInBios(cpu.R[0])) return;
     uint32_t source = cpu.R[0] & 0x0FFFFFFC;
     uint32_t destination = cpu.R[1] & 0x0FFFFFFC;
     const uint32_t count = cpu.R[2] & 0xFFFF;
@@ -266,7 +311,7 @@ void CpuFastSet(Machine& m, uint32_t function) {
         std::printf("CPUFastSet: %08X-%08X -> %08X-%08X (32bit)\n", source, source + (count - 1) * step, destination,
                     destination + 4 * count - 4);
     for (uint32_t i = 0; i < count; ++i) {
-        BusWrite32(m, destination, PeekWord(m.PageTable, source));
+        BusWrite32(m, destination, BusRead32(m, source));
         destination = (destination + 4) & 0x0FFFFFFC;
         source = (source + step) & 0x0FFFFFFC;
     }
@@ -377,22 +422,25 @@ void ObjAffineSet(Machine& m, uint32_t function) {
 // lets the scanline driver catch up.
 enum class Compression : uint32_t { Lz77 = 0x10, Huffman = 0x20, RunLength = 0x30 };
 
-void Decompress(Machine& m, Compression kind) {
+void Decompress(Machine& m, Compression kind, OutputUnit unit) {
     CpuState& cpu = m.Cpu;
     const uint32_t header = BusRead32(m, cpu.R[0]);
     if ((header & 0xF0) != uint32_t(kind)) return;
     const int32_t size = int32_t(header >> 8);
     const uint32_t source = cpu.R[0] + 4;
     switch (kind) {
-    case Compression::Lz77: Lz77Unpack(m, source, cpu.R[1], size); break;
+    case Compression::Lz77: Lz77Unpack(m, source, cpu.R[1], size, unit); break;
     case Compression::Huffman: HuffmanUnpack(m, source, cpu.R[1], size, header & 0x0F); break;
-    case Compression::RunLength: RunLengthUnpack(m, source, cpu.R[1], size); break;
+    case Compression::RunLength: RunLengthUnpack(m, source, cpu.R[1], size, unit); break;
     }
     cpu.Cycles = 0;
 }
 
-// The WRAM and VRAM variants differ on the hardware only in writing bytes or
-// halfwords; every store here goes through the bus, so they are one function.
+// The WRAM and VRAM variants differ in storing bytes or halfwords: a byte
+// store to VRAM would fill both halves of its halfword.
+OutputUnit UnitOf(uint32_t function, uint32_t vramFunction) {
+    return function == vramFunction ? OutputUnit::Halfword : OutputUnit::Byte;
+}
 char RamKind(uint32_t function, uint32_t vramFunction) { return function == vramFunction ? 'V' : 'W'; }
 
 void Lz77UnComp(Machine& m, uint32_t function) {
@@ -400,13 +448,13 @@ void Lz77UnComp(Machine& m, uint32_t function) {
     if (Tracing(m))
         std::printf("BIOS #0x%02X: LZ77UnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x12), cpu.R[0],
                     cpu.R[1]);
-    Decompress(m, Compression::Lz77);
+    Decompress(m, Compression::Lz77, UnitOf(function, 0x12));
 }
 
 void HuffUnComp(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (Tracing(m)) std::printf("BIOS #0x%02X: HuffUnComp(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-    Decompress(m, Compression::Huffman);
+    Decompress(m, Compression::Huffman, OutputUnit::Byte);
 }
 
 void RlUnComp(Machine& m, uint32_t function) {
@@ -414,7 +462,7 @@ void RlUnComp(Machine& m, uint32_t function) {
     if (Tracing(m))
         std::printf("BIOS #0x%02X: RLUnComp%cRAM(0x%08X,0x%08X)\n", function, RamKind(function, 0x15), cpu.R[0],
                     cpu.R[1]);
-    Decompress(m, Compression::RunLength);
+    Decompress(m, Compression::RunLength, UnitOf(function, 0x15));
 }
 
 // BitUnPack: R0 source, R1 destination, R2 the unpack information: a
@@ -628,11 +676,16 @@ static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet
 void BiosCall(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
     if (m.BiosLoaded) {
+        // The BIOS's own code answers; it leaves by the same instructions.
+        LatchBiosOpcode(m, BiosLatchAfterSwi);
         EnterSwiException(cpu);
         return;
     }
     if (function < BiosFunctions.size()) {
         BiosFunctions[function](m, function);
+        // The BIOS returns through the same instructions every time, which
+        // leave their opcode for loads of the BIOS area to read.
+        LatchBiosOpcode(m, BiosLatchAfterSwi);
         return;
     }
     if (Tracing(m)) std::printf("ARM: Called SWI #0x%02X at PC=0x%08X\n", function, cpu.R[15]);

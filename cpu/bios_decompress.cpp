@@ -3,12 +3,37 @@
 #include "machine/bus.h"
 #include "machine/machine.h"
 
-void Lz77Unpack(Machine& m, uint32_t source, uint32_t destination, int32_t size) {
+namespace {
+
+// Where decoded bytes go. In bytes, each stored as it comes; in halfwords
+// (the VRAM functions: video memory takes no byte stores), two bytes
+// gathered and stored at the even address, so a last odd byte is never
+// stored.
+struct ByteOutput {
+    uint32_t address;
+    OutputUnit unit;
+    uint8_t pending = 0;
+};
+
+void Put(Machine& m, ByteOutput& out, uint8_t byte) {
+    if (out.unit == OutputUnit::Byte)
+        BusWrite8(m, out.address, byte);
+    else if (out.address & 1)
+        BusWrite16(m, out.address - 1, uint16_t(out.pending | byte << 8));
+    else
+        out.pending = byte;
+    ++out.address;
+}
+
+}  // namespace
+
+void Lz77Unpack(Machine& m, uint32_t source, uint32_t destination, int32_t size, OutputUnit unit) {
+    ByteOutput out{destination, unit};
     while (size > 0) {
         const uint8_t flags = BusRead8(m, source++);
         for (int bit = 7; bit >= 0 && size > 0; --bit) {
             if (!((flags >> bit) & 1)) {
-                BusWrite8(m, destination++, BusRead8(m, source++));
+                Put(m, out, BusRead8(m, source++));
                 --size;
                 continue;
             }
@@ -17,25 +42,25 @@ void Lz77Unpack(Machine& m, uint32_t source, uint32_t destination, int32_t size)
             const uint32_t reference = high << 8 | low;
             int32_t length = int32_t(reference >> 12) + 3;
             const uint32_t distance = (reference & 0xFFF) + 1;
-            // Byte by byte through the bus, so a reference that reaches into
+            // Byte by byte from memory, so a reference that reaches into
             // the bytes it is producing repeats them, as the hardware's
-            // decoder does for runs.
-            for (; length > 0 && size > 0; --length, --size, ++destination)
-                BusWrite8(m, destination, BusRead8(m, destination - distance));
+            // decoder does for runs (in halfwords, a byte still waiting
+            // for its partner reads as what memory holds).
+            for (; length > 0 && size > 0; --length, --size) Put(m, out, BusRead8(m, out.address - distance));
         }
     }
 }
 
-void RunLengthUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t size) {
+void RunLengthUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t size, OutputUnit unit) {
+    ByteOutput out{destination, unit};
     while (size > 0) {
         const uint8_t flag = BusRead8(m, source++);
         if (flag & 0x80) {
             const uint8_t value = BusRead8(m, source++);
-            for (int32_t run = (flag & 0x7F) + 3; run > 0 && size > 0; --run, --size)
-                BusWrite8(m, destination++, value);
+            for (int32_t run = (flag & 0x7F) + 3; run > 0 && size > 0; --run, --size) Put(m, out, value);
         } else {
             for (int32_t run = (flag & 0x7F) + 1; run > 0 && size > 0; --run, --size)
-                BusWrite8(m, destination++, BusRead8(m, source++));
+                Put(m, out, BusRead8(m, source++));
         }
     }
 }

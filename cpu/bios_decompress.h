@@ -9,15 +9,21 @@
 
 struct Machine;
 
+// The byte decoders' output: stored byte by byte (the WRAM functions), or
+// two bytes to a halfword store (the VRAM functions, for video memory,
+// which takes no byte stores; an odd last byte is not stored).
+enum class OutputUnit { Byte, Halfword };
+
 // LZ77: groups of eight items under a flag byte (bit 7 first); a 0 bit is a
 // literal byte, a 1 bit a two-byte back reference of 3-18 bytes up to 4096
-// bytes back. Overlapping references repeat bytes.
-void Lz77Unpack(Machine& m, uint32_t source, uint32_t destination, int32_t size);
+// bytes back, read from the output in memory. Overlapping references
+// repeat bytes.
+void Lz77Unpack(Machine& m, uint32_t source, uint32_t destination, int32_t size, OutputUnit unit);
 
 // Run-length: a flag byte with bit 7 set repeats the next byte
 // (flag AND 0x7F) + 3 times; otherwise (flag AND 0x7F) + 1 literal bytes
 // follow.
-void RunLengthUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t size);
+void RunLengthUnpack(Machine& m, uint32_t source, uint32_t destination, int32_t size, OutputUnit unit);
 
 // Huffman: a tree table of node pairs followed by a stream of 32-bit words
 // read from their top bit down; each decoded unit of `bits` bits is packed

@@ -92,24 +92,17 @@ inline void AluOperation(CpuState& cpu, uint32_t opcode) {
     const uint32_t d = cpu.R[rd];
     const uint32_t s = cpu.R[(opcode >> 3) & 7];
 
-    if constexpr (Op == AluLSL || Op == AluLSR || Op == AluASR) {
-        // Register-specified shifts take one internal cycle.
-        constexpr uint32_t type = Op == AluLSL ? ShiftLSL : Op == AluLSR ? ShiftLSR : ShiftASR;
+    if constexpr (Op == AluLSL || Op == AluLSR || Op == AluASR || Op == AluROR) {
+        // Register-specified shifts take one internal cycle. They use the
+        // low byte of Rs as in ARM state: ROR by a nonzero multiple of 32
+        // keeps the value and sets C from bit 31.
+        constexpr uint32_t type = Op == AluLSL   ? ShiftLSL
+                                  : Op == AluLSR ? ShiftLSR
+                                  : Op == AluASR ? ShiftASR
+                                                 : ShiftROR;
         const Shifted shifted = ShiftByRegister<type>(d, s & 0xFF, CarryIn(cpu));
         cpu.R[rd] = shifted.value;
         SetNZC(cpu, shifted.value, shifted.carry);
-        cpu.Cycles -= 1;
-    } else if constexpr (Op == AluROR) {
-        // Unlike ARM state, only the low five bits of Rs count: a multiple of
-        // 32 leaves both the value and C alone.
-        const uint32_t amount = s & 31;
-        if (amount == 0) {
-            SetNZ(cpu, d);
-        } else {
-            const uint32_t result = std::rotr(d, int(amount));
-            cpu.R[rd] = result;
-            SetNZC(cpu, result, (d >> (amount - 1)) & 1);
-        }
         cpu.Cycles -= 1;
     } else if constexpr (Op == AluADC) {
         const uint32_t result = d + s + CarryIn(cpu);

@@ -1,11 +1,13 @@
 #include "frontend/config.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,7 +15,9 @@
 #include "frontend/frame_timer.h"
 #include "frontend/ini_file.h"
 #include "frontend/input.h"
+#include "frontend/key_bindings.h"
 #include "frontend/main_window.h"
+#include "frontend/play_control.h"
 #include "game/cartridge.h"
 #include "game/file_access.h"
 #include "game/game.h"
@@ -89,11 +93,42 @@ void FindGameSection(const char* cartridgePath) {
     Settings().GameSection[length] = 0;
 }
 
+std::string IniFolder() {
+    std::array<char, 4096> directory{};
+    const char* current = getcwd(directory.data(), directory.size());
+    const std::string here = current ? std::string(current) : std::string();
+    // Whatever stands there is the portable file (a FIFO is refused when
+    // it is read).
+    struct stat info {};
+    if (!here.empty() && ::lstat((here + "/" + IniFileName).c_str(), &info) == 0) return here;
+    std::string folder;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config && *config == '/')
+        folder = std::string(config) + "/koru";
+    else if (home && *home)
+        folder = std::string(home) + "/.config/koru";
+    else
+        return here;
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        ::mkdir(folder.substr(0, slash).c_str(), 0777);
+        if (slash == std::string::npos) break;
+    }
+    return folder;
+}
+
+void WriteSettingsFile(const IniFile& file) { CheckSettingsWrite(WriteIniFile(IniPath(), file)); }
+
+void WriteGlobalKey(const std::string& key, const std::string& value) {
+    IniFile file = ReadIniFile(IniPath());
+    SetIniValue(file, GlobalSection, key, value);
+    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+}
+
 void ReadWindowSettings(const char* commandLine) {
     Settings().ClientWidth = 240;
     Settings().ClientHeight = 160;
-    std::array<char, 4096> directory{};
-    BuildIniPath(getcwd(directory.data(), directory.size()));
+    BuildIniPath(IniFolder().c_str());
     // Temporary files of a KORU killed while writing the file.
     RemoveStaleTemporaries(Settings().IniPath);
 
@@ -106,6 +141,8 @@ void ReadWindowSettings(const char* commandLine) {
     const int y = GetIniInt(file, GlobalSection, "Y", 50);
     ResizeClient(Settings().ClientWidth, Settings().ClientHeight);
     MoveWindowTo(x, y);
+    ReadPlaySettings(file);
+    ReadKeyBindings(file);
 
     if (!commandLine || !*commandLine) {
         const auto stored = FindIniValue(file, GlobalSection, "Cartridge");
@@ -113,6 +150,8 @@ void ReadWindowSettings(const char* commandLine) {
     } else {
         CopyPath(Settings().Cartridge, commandLine);
     }
+    // Stored absolute, so that the next start finds it from any folder.
+    MakeAbsolute(Settings().Cartridge);
 }
 
 void ReadGameSettings(const char* cartridgePath) {
@@ -155,7 +194,7 @@ void ApplyGameSettings(const char* cartridgePath) {
     ReadGameSettings(cartridgePath);
     ResizeClient(Settings().ClientWidth, Settings().ClientHeight);
     OpenSoundDevice(Handheld(), Settings().SoundRate, Settings().SoundBuffers);
-    SetMasterVolume(Handheld(), Settings().SoundVolume, Settings().SoundSwitch);
+    ApplyPlayVolume();
     if (!StartFrameTimer(Settings().TimerPeriod)) Settings().TimerPeriod = 0;
 }
 
@@ -182,7 +221,7 @@ void SaveSettingsFromDialog(Dialog* dialog) {
     settings.SoundRate = IsChecked(dialog, PlayMidiBox) ? 1 : GetScrollPosition(dialog, RateBar);
 
     OpenSoundDevice(Handheld(), settings.SoundRate, settings.SoundBuffers);
-    SetMasterVolume(Handheld(), settings.SoundVolume, settings.SoundSwitch);
+    ApplyPlayVolume();
 
     IniFile file = ReadIniFile(IniPath());
     SetIniValue(file, GlobalSection, "SoundRate", std::to_string(Settings().SoundRate));
@@ -216,5 +255,8 @@ void SaveWindowPlacement() {
 }
 
 void SaveCartridgePath() {
-    CheckSettingsWrite(WriteIniString(IniPath(), GlobalSection, "Cartridge", Settings().Cartridge));
+    IniFile file = ReadIniFile(IniPath());
+    SetIniValue(file, GlobalSection, "Cartridge", Settings().Cartridge);
+    StoreRecentCartridges(file);
+    CheckSettingsWrite(WriteIniFile(IniPath(), file));
 }

@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct Dialog;
+struct IniFile;
 
 inline constexpr const char* GlobalSection = "KORU";
 inline constexpr const char* IniFileName = "KORU.ini";
@@ -54,3 +56,14 @@ void SaveWindowPlacement();
 
 // At exit: the cartridge path to the file.
 void SaveCartridgePath();
+
+// Where KORU.ini is: "./KORU.ini" when the working directory holds one
+// (a portable set-up), else $XDG_CONFIG_HOME/koru (by default
+// ~/.config/koru), which is made when missing. Empty when neither the
+// working directory nor a home is known.
+std::string IniFolder();
+
+// Writes the file; a failed write is said to the player.
+void WriteSettingsFile(const IniFile& file);
+// Writes a key of the global section; a failed write is said to the player.
+void WriteGlobalKey(const std::string& key, const std::string& value);

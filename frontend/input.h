@@ -1,12 +1,9 @@
 #pragma once
-// The handheld's ten keys from the keyboard and the first joystick, the
-// function keys, and the active state that mutes (and with SaveCPU pauses)
-// the emulation.
+// The handheld's ten keys from the keyboard and the gamepads, the function
+// keys (frontend/key_bindings.h says which key does what), and the active
+// state that mutes (and with SaveCPU pauses) the emulation.
 
-#include <array>
 #include <cstdint>
-
-#include "platform/qt/joystick.h"
 
 // Keypad bits, 1 = pressed.
 inline constexpr uint16_t KeyA = 0x001;
@@ -20,19 +17,9 @@ inline constexpr uint16_t KeyDown = 0x080;
 inline constexpr uint16_t KeyR = 0x100;
 inline constexpr uint16_t KeyL = 0x200;
 
-// Keyboard keys by PC virtual-key code; looked up in order, the first match
-// wins, and the entry with key code 0 ends the table.
-struct KeyBinding {
-    uint32_t KeyCode;
-    uint16_t KeypadBit;
-};
-extern const std::array<KeyBinding, 35> KeyTable;
-
 struct InputState {
     bool Active = true;          // false while a menu is open or the window is inactive
     uint16_t KeyboardState = 0;  // keypad bits held on the keyboard
-    uint8_t JoystickCount = 0;   // 0 = no joystick
-    JoystickRange Joystick;
 };
 extern InputState Input;
 
@@ -45,10 +32,10 @@ int HandleKey(uint32_t keyCode, bool down);
 void SetActive(bool active);
 bool IsActive();
 
-// The keypad bits of a joystick position: each axis is cut into thirds of
-// its range, buttons 1 to 4 are A, B, L and R.
-uint32_t JoystickKeys(const JoystickReading& reading, const JoystickRange& range);
+// The keypad bits of the gamepad buttons held (bit n = SDL's button n).
+uint16_t GamepadKeys(uint32_t buttons);
 
 // The host's input operation, once per frame from the scanline driver: the
-// keys held on the keyboard and the joystick.
+// keys held on the keyboard and the gamepads, and the fast-forward held on
+// a gamepad.
 uint32_t PollInput(void* context);

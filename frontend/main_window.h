@@ -45,9 +45,28 @@ enum MenuCommand : uint32_t {
     CommandGameInfo = 159,
     CommandLoadState = 160,
     CommandSaveState = 161,
+    CommandKeyBindings = 162,
+    // The game menu.
+    CommandPause = 163,
+    CommandFastForward = 164,
+    CommandSpeed2 = 165,
+    CommandSpeed4 = 166,
+    CommandSpeedUnlimited = 167,
+    CommandFastForwardSound = 168,
+    CommandScreenshot = 169,
+    CommandLoadSlot = 170,
+    CommandSaveSlot = 171,
+    CommandSlot1 = 180,  // ... CommandSlot1 + 8: choose slot 1 to 9
+    // The size menu's picture commands.
+    CommandFullscreen = 172,
+    CommandKeepAspect = 173,
+    CommandWholeMultiples = 174,
+    CommandRecent1 = 190,  // ... CommandRecent1 + RecentCount - 1: the cartridges played last
 };
 
-extern const std::array<MenuPopup, 3> MainMenu;
+inline constexpr int32_t RecentCount = 8;
+
+extern const std::array<MenuPopup, 4> MainMenu;
 extern const std::array<FileFilter, 2> CartridgeFilter;
 extern const std::array<FileFilter, 2> StateFilter;
 
@@ -55,14 +74,27 @@ extern const std::array<FileFilter, 2> StateFilter;
 // returns. Tests put a recorder in its place.
 extern void (*EndProcess)(int status);
 // The file dialog; tests put an answering machine in its place.
-extern bool (*ChooseFile)(char* path, std::size_t capacity, std::span<const FileFilter> filters);
-// The message box that tells the player of a problem; tests record instead.
+extern bool (*ChooseFile)(char* path, std::size_t capacity, std::span<const FileFilter> filters,
+                          const FileQuestion& question);
+// The message boxes that tell the player of a problem, and of something
+// to know; tests record instead.
 extern void (*ShowMessageBox)(const char* text);
+extern void (*ShowNoteBox)(const char* text);
 
-// A problem the player must hear of (a battery file or KORU.ini that
-// cannot be written): on standard error, and in a message box unless the
-// program is quitting on a signal.
+// A problem the player must hear of (a game that cannot start, a battery
+// file, snapshot or KORU.ini that cannot be written): on standard error,
+// and in a message box unless the program is quitting on a signal.
 void ShowProblem(const char* message);
+// Something the player should know once (where a save went): on standard
+// error, at the end of the menu bar and in a message box.
+void ShowNote(const char* message);
+
+// Makes a path absolute (from the working directory); a path that would
+// not fit MaxPathLength stays as it was.
+void MakeAbsolute(char* path);
+
+// The window's title: the game's name and whether it is paused or fast.
+void UpdateWindowTitle();
 
 // The main window with the picture, the keyboard and the joystick.
 bool CreateMainWindow();
@@ -73,8 +105,9 @@ void ReleaseMainWindow();
 void ResizeClient(int width, int height);
 void MoveWindowTo(int x, int y);
 
-// Offers the open-file dialog on a path buffer of MaxPathLength + 1 bytes.
-bool AskForFile(char* path, std::span<const FileFilter> filters);
+// Offers a file dialog on a path buffer of MaxPathLength + 1 bytes.
+bool AskForFile(char* path, std::span<const FileFilter> filters, const FileQuestion& question);
+inline constexpr FileQuestion OpenCartridgeQuestion{"打开", false, nullptr};
 
 // A menu command; only the low 16 bits of id count.
 void HandleCommand(uint32_t id);
@@ -93,9 +126,13 @@ void RestartGame();
 // after a stop, ends the game and starts the next one (Settings().Cartridge,
 // with the file dialog while it cannot start).
 void RunNextFrame();
-// Whether frames stand still: a menu or modal dialog is open, or the
-// window is inactive with SaveCPU on.
+// Whether frames stand still: a menu or modal dialog is open, the player
+// paused the game, or the window is inactive with SaveCPU on.
 bool EmulationPaused();
+
+// A cartridge dropped on the window, or chosen from the recent ones: it
+// becomes the cartridge and starts.
+void OpenCartridge(const char* path);
 
 // Runs a modal dialog (settings, about, information, file choice, message
 // box) with the frames stopped.

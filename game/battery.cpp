@@ -47,7 +47,7 @@ bool LoadBatteryFile(Machine& m) {
     m.BatteryRefusal.clear();
     if (!m.BatteryFileEnabled || m.SaveFileName.empty()) return false;
     if (m.Verbose) std::printf("Opening %s...", m.SaveFileName.c_str());
-    std::FILE* file = ClaimBatteryFile(m, m.SaveFileName.c_str());
+    std::FILE* file = ClaimBatteryFile(m, m.SaveFileName.c_str(), m.SaveReadFileName.c_str());
     if (!file) {
         if (m.Verbose) std::printf("FAILED\n");
         ArmWatch(m);

@@ -9,6 +9,7 @@
 
 #include "game/file_access.h"
 #include "game/replace_file.h"
+#include "game/save_place.h"
 #include "machine/machine.h"
 
 namespace {
@@ -68,7 +69,7 @@ void ForgetClaim(Machine& m) {
 
 }  // namespace
 
-std::FILE* ClaimBatteryFile(Machine& m, const char* path) {
+std::FILE* ClaimBatteryFile(Machine& m, const char* path, const char* newerCopy) {
     ForgetClaim(m);
     m.Battery.path = path;
     RemoveStaleTemporaries(path);
@@ -88,8 +89,14 @@ std::FILE* ClaimBatteryFile(Machine& m, const char* path) {
     } else if (error && error != ENOENT) {
         ReportFileProblem(m.Host, "read", path, error);
     }
+    if (fd >= 0) m.Battery.lockedFile = fd;
+    if (newerCopy && *newerCopy && std::string(newerCopy) != path) {
+        int copyError = 0;
+        std::FILE* copy = OpenRegularStream(newerCopy, copyError);
+        if (!copy && copyError != ENOENT) ReportFileProblem(m.Host, "read", newerCopy, copyError);
+        if (copy) return copy;
+    }
     if (fd < 0) return nullptr;
-    m.Battery.lockedFile = fd;
     const int reading = ::dup(fd);
     std::FILE* stream = reading >= 0 ? ::fdopen(reading, "rb") : nullptr;
     if (!stream && reading >= 0) ::close(reading);
@@ -124,6 +131,7 @@ bool StoreBatteryFile(Machine& m, const char* path, std::initializer_list<std::s
         m.Battery.lockedFile = newFile;
         m.Battery.writeFailed = false;
         m.Battery.toldError = 0;
+        NoteNewPerUserFile(m, path, !createOnly);
         return true;
     }
     return WriteFailed(m, FileInUse);

@@ -28,9 +28,11 @@ struct Machine;
 
 // At game start: gives up any earlier claim, removes temporary files that
 // a killed KORU left beside the save, claims the file and opens it for
-// reading. Returns the stream (the caller closes it), or null when there is
-// nothing to read: no file yet, or one that cannot or must not be read.
-std::FILE* ClaimBatteryFile(Machine& m, const char* path);
+// reading, or opens newerCopy instead when that names another, newer copy
+// of the save (game/save_place.h). Returns the stream (the caller closes
+// it), or null when there is nothing to read: no file yet, or one that
+// cannot or must not be read.
+std::FILE* ClaimBatteryFile(Machine& m, const char* path, const char* newerCopy = nullptr);
 
 // Replaces the file by the blocks. False when it was not written: the disk
 // is full, the folder or medium read-only, it is not a regular file, or

@@ -16,6 +16,7 @@
 #include "game/file_access.h"
 #include "game/header.h"
 #include "game/replace_file.h"
+#include "game/save_place.h"
 #include "game/save_type.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
@@ -23,6 +24,7 @@
 #include "machine/io_registers.h"
 #include "machine/machine.h"
 #include "machine/rtc.h"
+#include "machine/video_memory.h"
 #include "sound/midi_log.h"
 
 // Without a BIOS image the interrupt vector at 0x18 holds a small dispatcher:
@@ -41,7 +43,9 @@ const uint8_t BiosStub[BiosStubSize] = {
 namespace {
 
 // The machine's memories and where the bus finds them. A span beyond the
-// block repeats it (mirrors); the BIOS is read-only.
+// block repeats it (mirrors); the BIOS is read-only. Palette RAM and OAM
+// (1 KB each) take the first KB of their blocks, which repeat through their
+// regions; VRAM's mirrors follow the display mode (MapVram).
 struct MemoryRegion {
     const char* message;  // the start-up trace: printf format with %d for the size in kB, or plain
     uint8_t* block;
@@ -130,9 +134,9 @@ void PowerOnMachine(Machine& m) {
         Region("Allocating 256kB External Working RAM...", m.Ewram, 0x02000000, 16 * MB, true),
         Region("Allocating 32kB Internal Working RAM...", m.Iwram, 0x03000000, 16 * MB, true),
         Region("Allocating %dkB I/O...", m.Io, 0x04000000, 16 * KB, true),
-        Region("Allocating %dkB Palette RAM...", m.Palette, 0x05000000, 16 * KB, true),
+        Region("Allocating %dkB Palette RAM...", m.Palette, 0x05000000, 16 * MB, true),
         Region("Allocating 96kB VRAM...", m.Vram, 0x06000000, 96 * KB, true),
-        Region("Allocating %dkB Sprite RAM...", m.Oam, 0x07000000, 16 * KB, true),
+        Region("Allocating %dkB Sprite RAM...", m.Oam, 0x07000000, 16 * MB, true),
     };
     for (const MemoryRegion& region : regions) {
         Progress(m, region.message, int(region.size / KB));
@@ -140,16 +144,41 @@ void PowerOnMachine(Machine& m) {
         Outcome(m, true);
         MapRegion(m, region.block, region.size, region.busBase, region.span, region.writable);
     }
+    MapVram(m);
+    m.ZeroPage.fill(0);
+    // Halfword n of every 128 KB of the cartridge bus echoes n.
+    for (uint32_t half = 0; half < m.CartridgeBusEcho.size() / 2; ++half)
+        StoreLittle<uint16_t>(m.CartridgeBusEcho.data() + 2 * half, uint16_t(half));
     PowerOnBackupMemory(m);
     LoadBiosImage(m);
 }
 
+// Past the image nothing drives the cartridge bus's data lines, and a load
+// reads back the address bits the handheld put on them: the halfword at
+// offset 2n reads n (modulo 65536).
 void MapCartridge(Machine& m, std::unique_ptr<uint8_t[]> image, int32_t roundedSize) {
     m.RomImage = std::move(image);
     m.RomSize = roundedSize;
-    for (uint32_t window : CartridgeWindows)
+    for (uint32_t window : CartridgeWindows) {
         MapRegion(m, m.RomImage.get(), uint32_t(m.RomSize), window, uint32_t(m.RomSize), false);
+        for (uint32_t offset = uint32_t(m.RomSize); offset < CartridgeWindowPages << PageShift; offset += PageSize) {
+            uint8_t* echo = m.CartridgeBusEcho.data() + offset % m.CartridgeBusEcho.size();
+            m.PageTable.Read[(window + offset) >> PageShift] = echo;
+            m.PageTable.Write[(window + offset) >> PageShift] = m.DummyRam.data();
+        }
+    }
 }
+
+namespace {
+
+// The rest of the image's last page, past the end of the file, echoes the
+// address too.
+void EchoPastImage(Machine& m, int32_t size) {
+    for (int32_t offset = size; offset < m.RomSize; ++offset)
+        m.RomImage[size_t(offset)] = m.CartridgeBusEcho[size_t(offset) % m.CartridgeBusEcho.size()];
+}
+
+}  // namespace
 
 GameStart StartGame(Machine& m, const char* cartridgePath) {
     PowerOnMachine(m);
@@ -171,9 +200,12 @@ GameStart StartGame(Machine& m, const char* cartridgePath) {
     }
 
     ChooseBackupChips(m, rom, size_t(size), uint32_t(m.RomSize));
+    EchoPastImage(m, size);
     if (m.Verbose) std::printf("  Save:     %s%s\n", SaveTypeText(m), m.RealTimeClock.Present ? ", clock" : "");
 
-    m.SaveFileName = ReplaceExtension(cartridgePath, ".sav");
+    const GameFilePlace save = PlaceGameFile(cartridgePath, ".sav");
+    m.SaveFileName = save.write;
+    m.SaveReadFileName = save.read;
     if (!LoadBatteryFile(m) && !m.BatteryRefusal.empty())
         m.Host.ReportProblem(m.Host.Context, m.BatteryRefusal.c_str());
 
@@ -181,13 +213,14 @@ GameStart StartGame(Machine& m, const char* cartridgePath) {
     InitMidiLog(m.MidiLog, m.Settings.SoundLogFile);
     ResetHardware(m);
 
-    m.StateFileName = ReplaceExtension(cartridgePath, ".sta");
+    const GameFilePlace state = PlaceGameFile(cartridgePath, ".sta");
+    m.StateFileName = state.write;
     // A KORU killed while writing the snapshot left its temporary file.
     RemoveStaleTemporaries(m.StateFileName.c_str());
-    if (m.LoadDefaultState && LoadState(m, m.StateFileName.c_str()) && m.Verbose)
-        std::printf("loaded %s...", m.StateFileName.c_str());
+    if (m.LoadDefaultState && LoadState(m, state.read.c_str()) && m.Verbose)
+        std::printf("loaded %s...", state.read.c_str());
 
-    FillPageHoles(m.PageTable, m.DummyRam.data());
+    FillPageHoles(m.PageTable, m.ZeroPage.data(), m.DummyRam.data());
     Progress(m, "OK\nStarting CPU...\n");
     return {};
 }
@@ -198,9 +231,10 @@ void EndGame(Machine& m) {
     CloseMidiLog(m.MidiLog);
     m.StateFileName.clear();
     m.SaveFileName.clear();
-    // The cartridge windows lead to the scratch page once the image is gone.
+    m.SaveReadFileName.clear();
+    // The cartridge windows read zeros once the image is gone.
     for (uint32_t window : CartridgeWindows)
-        std::fill_n(m.PageTable.Read.begin() + (window >> PageShift), CartridgeWindowPages, m.DummyRam.data());
+        std::fill_n(m.PageTable.Read.begin() + (window >> PageShift), CartridgeWindowPages, m.ZeroPage.data());
     m.RomImage.reset();
     m.RomSize = 0;
 }

@@ -17,6 +17,7 @@
 #include "game/game.h"
 #include "game/header.h"
 #include "game/replace_file.h"
+#include "game/save_place.h"
 #include "game/snapshot_chips.h"
 #include "machine/backup.h"
 #include "machine/display_registers.h"
@@ -25,6 +26,7 @@
 #include "machine/machine.h"
 #include "machine/page_table.h"
 #include "machine/timers.h"
+#include "machine/video_memory.h"
 #include "sound/sample_channels.h"
 
 namespace {
@@ -260,7 +262,8 @@ void ApplySnapshot(Machine& m, uint8_t* image) {
     std::memcpy(block.data(), image + RegisterOffset, sizeof block);
     ApplyRegisterBlock(m, block);
     if (HasChipBlock(image)) ApplyChipBlock(m, ChipBlockOf(image));
-    m.BackupWindow.EepromBitMirror = m.DummyRam.data();
+    // VRAM's mirrors follow the restored display mode.
+    MapVram(m);
     // The access costs follow WAITCNT, which the snapshot has just replaced.
     UpdateWaitStates(m, ReadIoHalf(m, Io::WAITCNT));
 }
@@ -327,7 +330,13 @@ bool SaveState(Machine& m, const char* fileName) {
     }
     const size_t packedSize = stream.total_out;
     deflateEnd(&stream);
-    ok = ok && ReplaceFile(fileName, {std::span<const uint8_t>(packed, packedSize)});
+    const bool existed = FileExists(fileName);
+    if (ok) {
+        const FileResult written = ReplaceFile(fileName, {std::span<const uint8_t>(packed, packedSize)});
+        if (!written) ReportFileProblem(m.Host, "write", fileName, written.error);
+        if (written) NoteNewPerUserFile(m, fileName, existed);
+        ok = bool(written);
+    }
     std::free(packed);
     return ok;
 }

@@ -9,9 +9,10 @@
 // Static RAM and FLASH sit on an 8-bit bus at 0x0E000000, repeated through
 // 0x0FFFFFFF: a store of any width changes only the byte its address selects
 // (BackupWrite), and a halfword or word load returns that byte repeated
-// (the bus functions and the CPU's loads see to it). The EEPROM is a serial chip at the top of the cartridge
-// space: every 16-bit store sends it one bit, every 16-bit load through the
-// bus functions takes one bit back. A new chip is erased: every byte 0xFF.
+// (the bus functions and the CPU's loads see to it). The EEPROM is a serial
+// chip at the top of the cartridge space: every 16-bit store sends it one
+// bit, every load (the CPU's or DMA's) takes one bit back. A new chip is
+// erased: every byte 0xFF.
 //
 // The decoders keep their state in records whose byte layout snapshot files
 // store as it lies. Each record has a 4-byte slot where a 32-bit host kept a
@@ -55,12 +56,10 @@ struct BackupState {
 static_assert(sizeof(BackupState) == 4);
 
 // Where the chips answer: the FLASH window at 0x0E000000 (the selected
-// bank), the page where CPU loads find the EEPROM's read stream, and the
-// EEPROM's window, 16-bit accesses whose address AND EepromWindowMask
-// equals EepromWindowBase (SetSaveType places it).
+// bank), and the EEPROM's window, accesses whose address AND
+// EepromWindowMask equals EepromWindowBase (SetSaveType places it).
 struct BackupBus {
     uint8_t* FlashMemory = nullptr;
-    uint8_t* EepromBitMirror = nullptr;  // the machine's DummyRam
     uint32_t EepromWindowMask = 0;
     uint32_t EepromWindowBase = 1;  // never matches
 };
@@ -170,7 +169,5 @@ void EepromWriteBit(Machine& m, uint8_t value);
 // The first such transfer fixes the width of an EEPROM whose width is open.
 void EepromTransferStarts(Machine& m, uint32_t count);
 
-// Power-on state of the decoder (hardware reset). The EEPROM lays its read
-// stream into the machine's DummyRam so that the CPU's direct loads find
-// it; the data are kept.
+// Power-on state of the decoder (hardware reset); the data are kept.
 void ResetEeprom(Machine& m, bool trace);

@@ -6,20 +6,30 @@
 #include "cpu/access_cost.h"
 #include "game/settings.h"
 #include "machine/backup.h"
+#include "machine/io_reads.h"
 #include "machine/io_registers.h"
 #include "machine/machine.h"
+#include "machine/open_bus.h"
 #include "machine/rtc.h"
-#include "machine/timers.h"
+#include "machine/video_memory.h"
 
+namespace {
+
+// The I/O registers as the bus functions read them: what no register
+// answers reads 0 (DMA keeps its own latch for unreadable sources).
+uint32_t IoWord(Machine& m, uint32_t address) { return ReadIoRegisters(m, address).Value; }
+
+}  // namespace
 
 uint32_t BusRead32(Machine& m, uint32_t address) {
     address &= BusMask;
     m.Cpu.Cycles -= RegionCost32(m, address);
+    if (IsSmallVideoMemory(address)) address = FirstCopyAddress(address);
     // The backup chips sit on an 8-bit bus: every byte lane carries the
     // addressed byte.
     if (IsBackupAddress(address)) [[unlikely]]
         return PeekByte(m.PageTable, address) * 0x01010101u;
-    const uint32_t word = IsTimerAddress(address) ? ReadTimerWord(m, address) : PeekWord(m.PageTable, address);
+    const uint32_t word = IsIoAddress(address) ? IoWord(m, address) : PeekWord(m.PageTable, address);
     if (address & 3) {
         if (m.Verbose & VerboseMemory) std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", address, m.Cpu.R[15]);
         return std::rotr(word, 8 * (address & 3));
@@ -30,24 +40,62 @@ uint32_t BusRead32(Machine& m, uint32_t address) {
 uint16_t BusRead16(Machine& m, uint32_t address) {
     address &= BusMask;
     m.Cpu.Cycles -= RegionCost16(m, address);
+    if (IsSmallVideoMemory(address)) address = FirstCopyAddress(address);
     if (IsEepromAddress(m.BackupWindow, address)) return EepromReadBit(m);
     if (IsBackupAddress(address)) return uint16_t(PeekByte(m.PageTable, address) * 0x0101u);
     if ((address & 1) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wread [%08X] (PC=%08X)\n", address, m.Cpu.R[15]);
-    if (IsTimerAddress(address)) return uint16_t(ReadTimerWord(m, address) >> (8 * (address & 2)));
+    if (IsIoAddress(address)) return uint16_t(LoadedPart(IoWord(m, address), address, 2));
     return PeekHalf(m.PageTable, address);
 }
 
 uint8_t BusRead8(Machine& m, uint32_t address) {
     address &= BusMask;
     m.Cpu.Cycles -= RegionCost16(m, address);
-    if (IsTimerAddress(address)) return uint8_t(ReadTimerWord(m, address) >> (8 * (address & 3)));
+    if (IsSmallVideoMemory(address)) address = FirstCopyAddress(address);
+    if (IsIoAddress(address)) return uint8_t(LoadedPart(IoWord(m, address), address, 1));
     return PeekByte(m.PageTable, address);
+}
+
+uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width) {
+    uint32_t word;  // the aligned word the bus delivers
+    switch (address >> 24) {
+    case 0x00: word = address < 0x4000 ? BiosWord(m, address & ~3u) : CpuOpenBus(m); break;
+    case 0x04: {
+        // A narrower load reads its one register: a timer's count, or
+        // nothing.
+        if (width != 4) {
+            const IoRead io = ReadIoHalfword(m, address);
+            const uint32_t half = io.OpenBits ? (CpuOpenBus(m) >> (8 * (address & 2))) & 0xFFFF : io.Value;
+            return width == 2 ? half : (half >> (8 * (address & 1))) & 0xFF;
+        }
+        const IoRead io = ReadIoRegisters(m, address);
+        word = io.OpenBits ? io.Value | (CpuOpenBus(m) & io.OpenBits) : io.Value;
+        break;
+    }
+    case 0x05:
+    case 0x07: word = PeekWord(m.PageTable, FirstCopyAddress(address)); break;
+    case 0x0D:
+        // The serial EEPROM answers every load in its window with one bit.
+        if (IsEepromAddress(m.BackupWindow, address)) return EepromReadBit(m);
+        word = PeekWord(m.PageTable, address);
+        break;
+    case 0x0E:
+    case 0x0F: {
+        const uint32_t byte = PeekByte(m.PageTable, address);
+        return width == 1 ? byte : width == 2 ? byte * 0x0101u : byte * 0x01010101u;
+    }
+    default: word = CpuOpenBus(m); break;  // 0x01, and the top four address lines set
+    }
+    return LoadedPart(word, address, width);
 }
 
 void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
     if ((address & 3) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, m.Cpu.R[15]);
+    // Palette RAM and OAM: the store lands in their first KB.
+    if (IsSmallVideoMemory(address))
+        return StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, FirstCopyAddress(address & ~3u)), value);
     // The backup chips' 8-bit bus takes the byte lane of the address, the
     // value rotated as the CPU drives it; everything else stores the whole
     // word, unrotated, at the aligned address.
@@ -66,10 +114,11 @@ void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
     StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
 
-
 void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
     if ((address & 1) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", address, value, m.Cpu.R[15]);
+    if (IsSmallVideoMemory(address))
+        return StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, FirstCopyAddress(address & ~1u)), value);
     if (IsEepromAddress(m.BackupWindow, address)) {
         EepromWriteBit(m, uint8_t(value));
         return;
@@ -88,20 +137,13 @@ void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
     StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, aligned), value);
 }
 
-
 void SlowWrite(Machine& m, uint32_t address, uint8_t value) {
     if (IsBackupAddress(address)) {
         BackupWrite(m, address, value);
         return;
     }
-    if (IsIoAddress(address)) {
-        // The registers are written a halfword at a time: the other byte is
-        // taken from what is stored for the register.
-        const uint8_t other = m.Io[(address ^ 1) & 0x3FFF];
-        const uint16_t half = (address & 1) ? uint16_t(value << 8 | other) : uint16_t(other << 8 | value);
-        WriteIoRegister(m, address & ~1u, half);
-        return;
-    }
+    if (IsIoAddress(address)) return WriteIoByte(m, address, value);
+    if (IsVideoAddress(address)) return StoreVideoByte(m, address, value);
     // The cartridge bus takes no byte stores: not the image, not the clock's port.
     *WriteHostAddress(m.PageTable, address) = value;
 }

@@ -38,6 +38,10 @@ void LoadCounters(Machine& m, uint32_t channel, uint32_t block) {
 
 uint32_t ChannelBlock(uint32_t channel) { return Io::DMA0SAD + 12 * channel; }
 
+// Sources below external work RAM (the BIOS and the unused area behind it)
+// give DMA nothing to read.
+constexpr uint32_t NoSourceEnd = 0x02000000;
+
 // One transfer. A sound FIFO refill (`fifo`) always moves four words to a
 // fixed destination, whatever the count, size and destination control say.
 void Transfer(Machine& m, uint32_t channel, bool fifo) {
@@ -71,7 +75,10 @@ void Transfer(Machine& m, uint32_t channel, bool fifo) {
         return addressControl == 1 ? 0u - size : addressControl == 2 ? 0u : size;
     };
     const uint32_t destinationStep = Step(destinationControl, unit);
-    const uint32_t sourceStep = sourceControl == 3 ? 0 : Step(sourceControl, unit);
+    // The cartridge is read in sequence only: a source there counts up
+    // whatever the source control says.
+    const bool sourceInCartridge = source - 0x08000000u < 0x06000000u;
+    const uint32_t sourceStep = sourceInCartridge ? unit : sourceControl == 3 ? 0 : Step(sourceControl, unit);
     const uint32_t timing = (control >> 12) & 3;
 
     if (m.Verbose & VerboseDma) {
@@ -85,15 +92,18 @@ void Transfer(Machine& m, uint32_t channel, bool fifo) {
     // tells the chip's address width.
     if (!wide && IsEepromAddress(m.BackupWindow, destination)) EepromTransferStarts(m, count);
 
+    uint32_t& latch = m.DmaLatch[channel];
     if (wide) {
         for (uint32_t i = 0; i < count; ++i) {
-            BusWrite32(m, destination, BusRead32(m, source));
+            if (source >= NoSourceEnd) latch = BusRead32(m, source);
+            BusWrite32(m, destination, latch);
             source = (source + sourceStep) & limits.sourceMask;
             destination = (destination + destinationStep) & limits.destinationMask;
         }
     } else {
         for (uint32_t i = 0; i < count; ++i) {
-            BusWrite16(m, destination, BusRead16(m, source));
+            if (source >= NoSourceEnd) latch = BusRead16(m, source) * 0x00010001u;
+            BusWrite16(m, destination, uint16_t(latch >> (8 * (destination & 2))));
             source = (source + sourceStep) & limits.sourceMask;
             destination = (destination + destinationStep) & limits.destinationMask;
         }

@@ -38,6 +38,11 @@ struct DmaBlock {
     uint32_t RunningChannels = 0;
 };
 
+// The last word each channel read. A channel cannot read the BIOS or the
+// unused area behind it; a transfer from there moves this word (a halfword
+// transfer the half its destination address selects).
+using DmaLatches = std::array<uint32_t, 4>;
+
 struct Machine;
 
 // The channel's enable bit has just gone from 0 to 1: it takes the source

@@ -40,9 +40,8 @@ void FinishWrite(Machine& m) {
     }
     m.Eeprom.Address += 8;
     if (m.Eeprom.Trace) std::printf(" IN=%08X%08X ", m.Eeprom.InputHigh, m.Eeprom.InputLow);
-    // A 16-bit load from the mirror now reads 1: the write has finished.
-    m.BackupWindow.EepromBitMirror[0] = 1;
-    m.BackupWindow.EepromBitMirror[1] = 0;
+    // Every read now answers 1: the write has finished.
+    SetOutput(m, ~uint64_t(0));
     SetInput(m, 0);
 }
 
@@ -57,14 +56,6 @@ void StartRead(Machine& m, uint32_t block) {
     SetOutput(m, value);
     m.Eeprom.Address += 8;
     if (m.Eeprom.Trace) std::printf("OUT=%08X%08X ", m.Eeprom.OutputHigh, m.Eeprom.OutputLow);
-    // The CPU reads the stream with its own loads, which bypass the bus
-    // functions: lay it out as the sequence of halfwords the reads return,
-    // four zero dummy bits then the 64 data bits, most significant first.
-    std::memset(m.BackupWindow.EepromBitMirror, 0, 8);
-    for (uint32_t bit = 0; bit < 64; ++bit) {
-        m.BackupWindow.EepromBitMirror[8 + 2 * bit] = uint8_t(value >> (63 - bit) & 1);
-        m.BackupWindow.EepromBitMirror[9 + 2 * bit] = 0;
-    }
 }
 
 void DecodeCommand(Machine& m) {
@@ -128,7 +119,6 @@ void EepromTransferStarts(Machine& m, uint32_t count) {
 }
 
 void ResetEeprom(Machine& m, bool trace) {
-    m.BackupWindow.EepromBitMirror = m.DummyRam.data();
     SetInput(m, 0);
     SetOutput(m, ~uint64_t(0));
     m.Eeprom.CommandBits = m.Eeprom.WriteBits = m.Eeprom.DummyBits = 0;

@@ -36,15 +36,16 @@ struct HostInterface {
     // Silences every note and closes the output.
     void (*CloseMidiOutput)(void* context) = [](void*) {};
 
-    // PCM output: unsigned 8-bit mono samples at `rate` Hz, played in buffers
-    // of PcmBufferSamples. The host starts with `buffers` silent buffers
-    // queued and, on a thread of its own, calls fill(fillContext, samples)
-    // for each buffer as soon as one has been played; the buffer is queued
-    // again when fill returns true and left out of the queue when it returns
-    // false. Open returns false when there is no audio output.
+    // PCM output: unsigned 8-bit mono samples at `rate` Hz, played in
+    // buffers of at most PcmBufferSamples, whose size the host chooses. The
+    // host starts with `buffers` silent buffers queued and, on a thread of
+    // its own, calls fill(fillContext, samples, count) for each buffer as
+    // soon as one has been played; the buffer is queued again when fill
+    // returns true and left out of the queue when it returns false. Open
+    // returns false when there is no audio output.
     bool (*OpenPcmOutput)(void* context, int32_t rate, int32_t buffers,
-                          bool (*fill)(void* fillContext, uint8_t* samples), void* fillContext) =
-        [](void*, int32_t, int32_t, bool (*)(void*, uint8_t*), void*) { return false; };
+                          bool (*fill)(void* fillContext, uint8_t* samples, int32_t count), void* fillContext) =
+        [](void*, int32_t, int32_t, bool (*)(void*, uint8_t*, int32_t), void*) { return false; };
     // A paused output keeps its queue and plays nothing.
     void (*PausePcmOutput)(void* context, bool paused) = [](void*, bool) {};
     // Output gain, 0 (silent) to 255 (full).
@@ -55,7 +56,10 @@ struct HostInterface {
     // Something the player must hear of: a battery file that cannot be
     // written, a file that is not a regular file. One line, no line end.
     void (*ReportProblem)(void* context, const char* message) = [](void*, const char*) {};
+    // Something the player should know once, that is no problem: where a
+    // save went. One line, no line end.
+    void (*ReportNote)(void* context, const char* message) = [](void*, const char*) {};
 };
 
-// Samples in one PCM output buffer.
+// The most samples in one PCM output buffer.
 inline constexpr int32_t PcmBufferSamples = 1024;

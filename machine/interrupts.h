@@ -13,7 +13,8 @@ inline constexpr uint16_t IrqVblank = 1u << 0;
 inline constexpr uint16_t IrqHblank = 1u << 1;
 inline constexpr uint16_t IrqLineMatch = 1u << 2;
 inline constexpr uint16_t IrqTimer0 = 1u << 3;  // timers 0-3 use bits 3-6
-inline constexpr uint16_t IrqDma0 = 1u << 8;    // DMA channels 0-3 use bits 8-11
+inline constexpr uint16_t IrqSerial = 1u << 7;
+inline constexpr uint16_t IrqDma0 = 1u << 8;  // DMA channels 0-3 use bits 8-11
 inline constexpr uint16_t IrqKeypad = 1u << 12;
 
 // Sets request bits in IF directly: nothing is re-evaluated until the next

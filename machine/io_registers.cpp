@@ -16,9 +16,11 @@
 #include "machine/display_registers.h"
 #include "machine/dma.h"
 #include "machine/interrupts.h"
+#include "machine/open_bus.h"
 #include "machine/rtc.h"
 #include "machine/scanline.h"
 #include "machine/timers.h"
+#include "machine/video_memory.h"
 #include "sound/sample_channels.h"
 #include "sound/sound_chip.h"
 
@@ -104,6 +106,12 @@ void Store(Machine& m, uint32_t offset, uint16_t value) { StoreIoHalf(m, offset,
 
 // VCOUNT and KEYINPUT are driven by the hardware alone.
 void Ignore(Machine&, uint32_t, uint16_t) {}
+
+// The display mode decides which VRAM bank the OBJ tiles' mirror shows.
+void WriteDisplayControl(Machine& m, uint32_t offset, uint16_t value) {
+    StoreIoHalf(m, offset, value);
+    MapVram(m);
+}
 
 // The vertical-blank, horizontal-blank and line-match flags are read-only.
 void WriteDispstat(Machine& m, uint32_t offset, uint16_t value) {
@@ -219,6 +227,29 @@ void WriteWaitControl(Machine& m, uint32_t offset, uint16_t value) {
     StoreIoHalf(m, offset, value);
 }
 
+// A serial transfer in normal mode with the internal clock runs whether or
+// not a cable is plugged in: no partner drives the input line, which reads
+// all ones. It is done at once: the start bit drops, the data register
+// holds the ones and the serial interrupt is requested when bit 14 asks
+// for it. With the external clock the transfer waits for a partner that
+// never comes, as on the handheld; the other modes are not emulated.
+void WriteSerialControl(Machine& m, uint32_t offset, uint16_t value) {
+    const bool normalMode = !(ReadIoHalf(m, Io::RCNT) & 0x8000) && !(value & 0x2000);
+    if (normalMode && (value & 0x0081) == 0x0081) {
+        value &= uint16_t(~0x0080);
+        if (value & 0x1000)
+            StoreIoWord(m, Io::SIODATA32, 0xFFFFFFFF);
+        else
+            m.Io[Io::SIODATA8] = 0xFF;
+        if (value & 0x4000) RaiseInterrupt(m, IrqSerial);
+    }
+    StoreIoHalf(m, offset, value);
+}
+
+// POSTFLG's flag, once the start-up has set it, stays set: the handheld
+// keeps it when a halfword store to HALTCNT above it writes a 0 there too.
+uint8_t PostFlagAfter(const Machine& m, uint8_t written) { return uint8_t((m.Io[Io::POSTFLG] | written) & 1); }
+
 // Any write to HALTCNT halts (stop mode is treated alike) when an interrupt
 // could ever wake the CPU: some interrupt is enabled in IE (IME need not be
 // on; the halt ends on the request alone). The halted CPU repeats the
@@ -239,7 +270,7 @@ void WriteHaltControl(Machine& m, uint32_t offset, uint16_t value) {
     case Halt::Halted: repeatStore(); break;
     case Halt::Woken: m.HaltState = Halt::Running; break;
     }
-    StoreIoHalf(m, offset, value);
+    StoreIoHalf(m, offset, uint16_t((value & 0xFF00) | PostFlagAfter(m, uint8_t(value))));
 }
 
 constexpr uint32_t IoRegisterSpan = 0x1000;
@@ -249,6 +280,7 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
     std::array<IoWriteHandler, IoRegisterSpan / 2> table{};
     table.fill(&Store);
     auto set = [&](uint32_t offset, IoWriteHandler handler) { table[offset / 2] = handler; };
+    set(Io::DISPCNT, &WriteDisplayControl);
     set(Io::DISPSTAT, &WriteDispstat);
     set(Io::VCOUNT, &Ignore);
     for (uint32_t n = 0; n < 4; ++n) set(Io::BG0CNT + 2 * n, &WriteBgControl);
@@ -270,6 +302,7 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
         set(Io::TM0CNT_L + 4 * timer, &WriteTimerReloadRegister);
         set(Io::TM0CNT_L + 4 * timer + 2, &WriteTimerControlRegister);
     }
+    set(Io::SIOCNT, &WriteSerialControl);
     set(Io::KEYINPUT, &Ignore);
     set(Io::IE, &WriteInterruptEnable);
     set(Io::IF, &WriteInterruptFlags);
@@ -279,9 +312,13 @@ constexpr std::array<IoWriteHandler, IoRegisterSpan / 2> IoWriteTable = [] {
     return table;
 }();
 
+// Past the registers only MEMCNT answers, in every 64 KB.
+bool IsRegisterAddress(uint32_t address) { return (address & 0x00FFFFFF) < 0x400 || (address & 0xFFFC) == Io::MEMCNT; }
+
 }  // namespace
 
 void WriteIoRegister(Machine& m, uint32_t address, uint16_t value) {
+    if (!IsRegisterAddress(address)) return;
     const uint32_t offset = address & (IoRegisterSpan - 2);
     if (m.Verbose & VerboseIoWrites)
         std::printf("Wrote %04Xh to IO[%03Xh] at %d\n", value, offset, int(ReadIoHalf(m, Io::VCOUNT)));
@@ -291,6 +328,23 @@ void WriteIoRegister(Machine& m, uint32_t address, uint16_t value) {
     if (offset - Io::SOUNDCNT_H < Io::TM0CNT_L - Io::SOUNDCNT_H || offset - Io::IE <= Io::IME - Io::IE)
         RunTimers(m, ClockNow(m.Cpu, m.Clock));
     IoWriteTable[offset / 2](m, offset, value);
+}
+
+void WriteIoByte(Machine& m, uint32_t address, uint8_t value) {
+    if (!IsRegisterAddress(address)) return;
+    const uint32_t offset = address & (IoRegisterSpan - 1);
+    // POSTFLG has a byte of its own: storing it does not reach HALTCNT
+    // above it, so it does not halt.
+    if (offset == Io::POSTFLG) {
+        m.Io[offset] = PostFlagAfter(m, value);
+        return;
+    }
+    // The registers are written a halfword at a time: the other byte is
+    // taken from what is stored for the register, except in IF, where a
+    // 0 bit acknowledges nothing.
+    const uint8_t other = (offset & ~1u) == Io::IF ? 0 : m.Io[offset ^ 1];
+    const uint16_t half = (offset & 1) ? uint16_t(value << 8 | other) : uint16_t(other << 8 | value);
+    WriteIoRegister(m, address & ~1u, half);
 }
 
 void ResetHardware(Machine& m) {
@@ -308,6 +362,8 @@ void ResetHardware(Machine& m) {
 
     StoreIoHalf(m, Io::KEYINPUT, KeyMask);  // no key pressed
     StoreIoHalf(m, Io::DISPCNT, 0x0080);    // forced blank
+    MapVram(m);
+    StoreIoWord(m, Io::MEMCNT, 0x0D000020);  // work RAM on, external RAM with two wait states
     for (uint32_t offset : {Io::KEYCNT, Io::DISPSTAT, Io::VCOUNT, Io::MOSAIC, Io::BLDCNT, Io::IME, Io::IE, Io::IF,
                             Io::HALTCNT, Io::WAITCNT, Io::BLDALPHA, Io::BLDY})
         StoreIoHalf(m, offset, 0);
@@ -346,6 +402,10 @@ void ResetHardware(Machine& m) {
         // The BIOS centres the sound output: without this bias every
         // negative sample of the sample channels would clip.
         StoreIoHalf(m, Io::SOUNDBIAS, 0x200);
+        // And it sets POSTFLG: the start-up has run, as code that runs
+        // again after a reset can tell.
+        m.Io[Io::POSTFLG] = 1;
     }
     ResetSampleChannels(m);
+    LatchBiosOpcode(m, BiosLatchAfterStartUp);
 }

@@ -53,13 +53,19 @@ inline constexpr uint32_t DMA0SAD = 0x0B0;  // four 12-byte channel blocks follo
 inline constexpr uint32_t DMA0CNT_H = 0x0BA;
 inline constexpr uint32_t DMA3CNT_H = 0x0DE;
 inline constexpr uint32_t TM0CNT_L = 0x100;  // four 4-byte timer blocks follow
+inline constexpr uint32_t SIODATA32 = 0x120;
+inline constexpr uint32_t SIOCNT = 0x128;
+inline constexpr uint32_t SIODATA8 = 0x12A;
 inline constexpr uint32_t KEYINPUT = 0x130;
 inline constexpr uint32_t KEYCNT = 0x132;
+inline constexpr uint32_t RCNT = 0x134;
 inline constexpr uint32_t IE = 0x200;
 inline constexpr uint32_t IF = 0x202;
 inline constexpr uint32_t WAITCNT = 0x204;
 inline constexpr uint32_t IME = 0x208;
-inline constexpr uint32_t HALTCNT = 0x300;  // with POSTFLG in its low byte
+inline constexpr uint32_t POSTFLG = 0x300;
+inline constexpr uint32_t HALTCNT = 0x300;  // the high byte of the halfword at 0x300
+inline constexpr uint32_t MEMCNT = 0x800;   // repeated in every 64 KB of the I/O area
 }  // namespace Io
 
 // KEYINPUT's ten key bits (0 = pressed); bits 10-15 always read 0.
@@ -76,9 +82,13 @@ inline void StoreIoWord(Machine& m, uint32_t offset, uint32_t value) {
     StoreLittle<uint32_t>(m.Io.data() + offset, value);
 }
 
-// A 16-bit store anywhere in 0x04000000-0x04FFFFFF; address bits 1-11 select
-// the register, so the registers repeat every 4 KB.
+// A 16-bit store anywhere in 0x04000000-0x04FFFFFF. The registers fill
+// 0x04000000-0x040003FF; above them only MEMCNT answers, at 0x0800 of
+// every 64 KB, and stores anywhere else change nothing.
 void WriteIoRegister(Machine& m, uint32_t address, uint16_t value);
+
+// A byte store to 0x04000000-0x04FFFFFF.
+void WriteIoByte(Machine& m, uint32_t address, uint8_t value);
 
 // Puts the CPU, the registers and the derived hardware state into their
 // power-on state (with or without a BIOS image). DMA, sound, window and

@@ -110,6 +110,9 @@ struct alignas(64) Machine {
     // no game runs.
     std::string SaveFileName;
     std::string StateFileName;
+    // The battery file read at game start: SaveFileName, or a newer copy in
+    // the other place a save may be kept (game/save_place.h).
+    std::string SaveReadFileName;
     // Clearing it skips the automatic load of StateFileName at game start.
     bool LoadDefaultState = true;
     // Raised by the front-end to end the game run at the next vertical blank.
@@ -133,8 +136,23 @@ struct alignas(64) Machine {
     std::array<uint8_t, 16 * KB> Palette{};
     std::array<uint8_t, 96 * KB> Vram{};
     std::array<uint8_t, 16 * KB> Oam{};
-    // Behind every unmapped page and every write to read-only memory.
+    // Behind every write to read-only memory or to nothing.
     std::array<uint8_t, PageSize> DummyRam{};
+    // Read behind the pages where nothing answers a load that the CPU's
+    // open-bus path does not catch (0x10000000 and up, the VRAM bank that
+    // bitmap modes hide): always zero, whatever was stored into nothing.
+    std::array<uint8_t, PageSize> ZeroPage{};
+    // The cartridge bus past the end of the image: with no chip answering,
+    // a load reads back the low address lines it drove, halfword n of every
+    // 128 KB reading n (the game start maps it).
+    std::array<uint8_t, 128 * KB> CartridgeBusEcho{};
+    // The BIOS opcode the CPU fetched last, which is all a load from the BIOS
+    // area returns to code running outside it, and R14 of IRQ mode when it
+    // was noted (machine/open_bus.h).
+    uint32_t BiosLatch = 0;
+    uint32_t InterruptReturnAtLatch = 0;
+    // Each DMA channel's last word read (machine/dma.h).
+    DmaLatches DmaLatch{};
     // Static RAM or FLASH contents (a 64 KB chip uses the first half, a
     // 32 KB one the first quarter), and the EEPROM's 64-bit blocks.
     std::array<uint8_t, BackupMemorySize> BackupMemory{};

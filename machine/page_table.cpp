@@ -19,9 +19,9 @@ void ClearPageTable(PageMaps& pages) {
     pages.Write.fill(nullptr);
 }
 
-void FillPageHoles(PageMaps& pages, uint8_t* dummyRam) {
+void FillPageHoles(PageMaps& pages, uint8_t* readHole, uint8_t* writeHole) {
     for (uint32_t page = 0; page < PageCount; ++page) {
-        if (!pages.Read[page]) pages.Read[page] = dummyRam;
-        if (!pages.Write[page]) pages.Write[page] = dummyRam;
+        if (!pages.Read[page]) pages.Read[page] = readHole;
+        if (!pages.Write[page]) pages.Write[page] = writeHole;
     }
 }

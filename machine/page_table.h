@@ -1,9 +1,9 @@
 #pragma once
 // The bus as a page table: one host pointer for reading and one for writing
 // per 16 KB page of the 4 GB address space. The CPU reads straight through
-// the read map; pages with nothing behind them, and writes to read-only
-// memory, lead to the machine's scratch page DummyRam, so no access ever
-// needs a null test once a game run has started.
+// the read map; pages with nothing behind them read the machine's ZeroPage,
+// and writes to them or to read-only memory land in its scratch page
+// DummyRam, so no access ever needs a null test once a game run has started.
 
 #include <array>
 #include <cstdint>
@@ -29,8 +29,9 @@ void MapRegion(Machine& m, uint8_t* block, uint32_t blockSize, uint32_t busBase,
 // Sets every entry of both maps to null (between game runs).
 void ClearPageTable(PageMaps& pages);
 
-// Points every still-null entry of both maps at the scratch page.
-void FillPageHoles(PageMaps& pages, uint8_t* dummyRam);
+// Points every still-null entry of the read map at readHole and of the
+// write map at writeHole.
+void FillPageHoles(PageMaps& pages, uint8_t* readHole, uint8_t* writeHole);
 
 // Host address of a bus address through the read map / write map.
 inline uint8_t* ReadHostAddress(const PageMaps& pages, uint32_t address) {

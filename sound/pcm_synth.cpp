@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 
 #include "machine/machine.h"
 #include "sound/sample_channels.h"
@@ -15,10 +16,10 @@ constexpr auto Relaxed = std::memory_order_relaxed;
 // A square wave: the phase is 16.16 fixed point and its bit 15 the output
 // level. A sample in which the edge falls averages to 0, so a tone at
 // exactly half the rate, which has an edge in every sample, is silent.
-void AddSquare(SoundDeviceState& device, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+void AddSquare(std::span<int32_t> mix, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
     const uint32_t step = uint32_t((int64_t(frequency) << 16) / rate);
     uint32_t phase = channel.Phase.load(Relaxed);
-    for (int32_t& mixed : device.Mix) {
+    for (int32_t& mixed : mix) {
         const uint32_t next = phase + step;
         const bool highBefore = phase & 0x8000;
         const bool highAfter = next & 0x8000;
@@ -30,11 +31,12 @@ void AddSquare(SoundDeviceState& device, OutputChannel& channel, int32_t rate, i
 
 // Noise from a 32-bit shift register, stepped once each time the phase
 // passes a whole period (at most once a sample); its bit 0 is the level.
-void AddNoise(SoundDeviceState& device, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+void AddNoise(SoundDeviceState& device, std::span<int32_t> mix, OutputChannel& channel, int32_t rate, int32_t frequency,
+              int32_t volume) {
     const uint32_t step = uint32_t((int64_t(frequency) << 16) / rate);
     uint32_t phase = channel.Phase.load(Relaxed);
     uint32_t noise = device.NoiseRegister;
-    for (int32_t& mixed : device.Mix) {
+    for (int32_t& mixed : mix) {
         phase += step;
         if (phase & 0xFFFF0000u) {
             noise <<= 1;
@@ -51,7 +53,7 @@ void AddNoise(SoundDeviceState& device, OutputChannel& channel, int32_t rate, in
 // interpolation. `span` is the number of output samples per waveform sample
 // in units of 1/32768 and `sub` the position inside the current waveform
 // sample in the same units; positions carry over from buffer to buffer.
-void AddWaveform(SoundDeviceState& device, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
+void AddWaveform(std::span<int32_t> mix, OutputChannel& channel, int32_t rate, int32_t frequency, int32_t volume) {
     const int32_t length = channel.WaveLength.load(Relaxed);
     if (length <= 0) return;
     const int64_t span = (int64_t(rate) << 15) / (int64_t(length) * frequency);
@@ -70,7 +72,7 @@ void AddWaveform(SoundDeviceState& device, OutputChannel& channel, int32_t rate,
         step = (sub >> 15) + 1;
         steps = ((span - (sub & 0x7FFF)) >> 15) + 1;
     }
-    for (int32_t& mixed : device.Mix) {
+    for (int32_t& mixed : mix) {
         if (sub < span) {
             mixed += int32_t((current + (next - current) * step / steps) >> 7);
             sub += 0x8000;
@@ -141,7 +143,9 @@ void PcmSetMasterVolume(Machine& m, int32_t volume, int32_t oldSwitch, int32_t n
     m.Host.SetPcmVolume(m.Host.Context, volume);
 }
 
-void RenderPcmBuffer(SoundDeviceState& device, uint8_t* samples) {
+void RenderPcmBuffer(SoundDeviceState& device, uint8_t* samples, int32_t count) {
+    count = std::clamp(count, 0, PcmBufferSamples);
+    const std::span<int32_t> mix(device.Mix.data(), size_t(count));
     const int32_t rate = device.Mode.load(Relaxed);
     const int32_t channelSwitch = device.Switch.load(Relaxed);
     for (int32_t index = 0; index < OutputChannelCount; ++index) {
@@ -153,26 +157,26 @@ void RenderPcmBuffer(SoundDeviceState& device, uint8_t* samples) {
         if (frequency <= 0 || volume == 0 || !(channelSwitch & (1 << index)) || rate <= 0) continue;
         const int32_t voice = channel.Voice.load(Relaxed);
         if (voice == VoiceNoise) {
-            AddNoise(device, channel, rate, frequency, volume);
+            AddNoise(device, mix, channel, rate, frequency, volume);
         } else if (frequency <= rate / 2) {
             if (voice == VoiceWaveform)
-                AddWaveform(device, channel, rate, frequency, volume);
+                AddWaveform(mix, channel, rate, frequency, volume);
             else
-                AddSquare(device, channel, rate, frequency, volume);
+                AddSquare(mix, channel, rate, frequency, volume);
         }
     }
     // One square at full volume swings 255 / 20 = 12 steps either side of
     // the 0x80 centre, so several channels fit before the mix clips.
-    for (int32_t i = 0; i < PcmBufferSamples; ++i) {
+    for (int32_t i = 0; i < count; ++i) {
         samples[i] = uint8_t(std::clamp(device.Mix[i] / 20, -128, 127) + 128);
         device.Mix[i] = 0;
     }
 }
 
-bool FillPcmBuffer(void* context, uint8_t* samples) {
+bool FillPcmBuffer(void* context, uint8_t* samples, int32_t count) {
     SoundDeviceState& device = *static_cast<SoundDeviceState*>(context);
     if (device.StopFlag.load(Relaxed) || device.Mode.load(Relaxed) < FirstPcmRate) return false;
-    RenderPcmBuffer(device, samples);
+    RenderPcmBuffer(device, samples, count);
     return true;
 }
 

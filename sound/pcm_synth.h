@@ -1,12 +1,14 @@
 #pragma once
 // The PCM synthesiser: the sixteen output channels rendered as square
 // waves, noise or looped waveforms, mixed in integers and converted to
-// unsigned 8-bit mono samples, one 1024-sample buffer at a time. The
+// unsigned 8-bit mono samples, one buffer at a time. The
 // buffers are rendered on the host's sound thread, which keeps a fixed
 // number of them queued and refills each as soon as it has been played;
 // the emulation thread only changes channel parameters.
 
 #include <cstdint>
+
+#include "machine/host.h"
 
 struct Machine;
 struct SoundDeviceState;
@@ -23,13 +25,14 @@ void PcmLoadWaveform(Machine& m, int32_t channel, const int8_t* samples, int32_t
 // and sets the gain.
 void PcmSetMasterVolume(Machine& m, int32_t volume, int32_t oldSwitch, int32_t newSwitch);
 
-// Renders the next PcmBufferSamples samples of every enabled channel at the
-// device's rate. Runs on the sound thread (or, offline, on the caller's).
-void RenderPcmBuffer(SoundDeviceState& device, uint8_t* samples);
+// Renders the next `count` (at most PcmBufferSamples) samples of every
+// enabled channel at the device's rate. Runs on the sound thread (or,
+// offline, on the caller's).
+void RenderPcmBuffer(SoundDeviceState& device, uint8_t* samples, int32_t count = PcmBufferSamples);
 // The host's refill (the fill context is the SoundDeviceState): renders
 // into the buffer unless the device is closing or no longer in PCM mode,
 // in which case it returns false.
-bool FillPcmBuffer(void* device, uint8_t* samples);
+bool FillPcmBuffer(void* device, uint8_t* samples, int32_t count);
 
 // Adds the sample channels at the device's rate (full scale = 1.0, the
 // hardware's 10-bit range) to `count` unsigned 8-bit samples of the tone

@@ -3,7 +3,6 @@
 @ operations (3), the sixteen ALU operations (4) and the hi-register
 @ operations (5). This CPU's documented choices that the checks rely on:
 @  - MOV Rd, #imm8 clears N and keeps C and V;
-@  - ROR by a register only looks at its low five bits, so 32 keeps C;
 @  - MUL clears C and V;
 @  - hi-register ADD and MOV set no flags, also in their lo-lo encodings.
 
@@ -215,9 +214,9 @@ main:
     tregshift rors, 0, 0x2, 0x87654321, 0xA
     tregshift rors, 1, 0x0, 0xC3B2A190, 0xA
     tregshift rors, 4, 0x2, 0x18765432, 0x0
-    tregshift rors, 32, 0x0, 0x87654321, 0x8
+    tregshift rors, 32, 0x0, 0x87654321, 0xA   @ C from bit 31, as in ARM state
     tregshift rors, 36, 0x2, 0x18765432, 0x0
-    tregshift rors, 64, 0x1, 0x87654321, 0x9
+    tregshift rors, 64, 0x1, 0x87654321, 0xB
 
 @ --- Format 5: hi-register operations --------------------------------------------
     movs    r1, #5

@@ -1,6 +1,6 @@
 /* The BIOS functions: arithmetic, copies, rotation-scaling matrices,
- * decompression, unpacking and filters, the sound helpers and the checksum,
- * called from THUMB code.
+ * decompression, unpacking and filters, the sound helpers, the checksum and
+ * the register reset, called from THUMB code.
  *
  * The expected angles and matrices follow the BIOS's own units: an angle
  * of 0x10000 is a full turn, results are truncated toward zero, and pi is
@@ -204,15 +204,6 @@ static void Affine(void) {
     CHECK(BgResults[2].pa, 0x100);
     CHECK(BgResults[2].pd, 0x100);
 
-    /* Straight into BG2's registers. */
-    Load((uint32_t)&BgSources[1], 0x04000020, 1, 0);
-    BiosSwi14(Regs);
-    CHECK(REG16(0x020), 362);
-    CHECK(REG16(0x022), (uint16_t)-362);
-    CHECK(REG16(0x026), 90);
-    CHECK(REG32(0x028), 0x4770);
-    CHECK(REG32(0x02C), -0x650);
-
     /* ObjAffineSet with stride 2 (consecutive) and 8 (OAM's layout). */
     Load((uint32_t)ObjSources, (uint32_t)ObjResults, 3, 2);
     BiosSwi15(Regs);
@@ -404,6 +395,29 @@ static void SoundHelpers(void) {
     CHECK(Regs[0], 0xBAAE187F);
 }
 
+static void RegisterReset(void) {
+    /* RegisterRamReset's flag 0x80 puts the display, DMA, timers,
+     * interrupt control and wait states back as at power-on (forced
+     * blank), 0x20 the serial port, left in general-purpose mode. No
+     * memory is cleared without its flag (0x01-0x10). */
+    REG16(0x000) = 0x0403;  // DISPCNT: mode 3, BG2
+    REG16(0x008) = 0x1234;  // BG0CNT
+    REG16(0x048) = 0x3F3F;  // WININ
+    REG16(0x204) = 0x4317;  // WAITCNT
+    REG16(0x134) = 0;       // RCNT
+    REG16(0x200) = IRQ_VBLANK;
+    static volatile uint32_t Kept = 0x12345678;
+    uint32_t regs[4] = {0xA0, 0, 0, 0};
+    BiosSwi1(regs);
+    CHECK(REG16(0x000), 0x0080);
+    CHECK(REG16(0x008), 0);
+    CHECK(REG16(0x048), 0);
+    CHECK(REG16(0x204), 0);
+    CHECK(REG16(0x200), 0);
+    CHECK(REG16(0x134), 0x8000);
+    CHECK(Kept, 0x12345678);
+}
+
 int main(void) {
     Arithmetic();
     Angles();
@@ -412,6 +426,7 @@ int main(void) {
     Decompression();
     Unpacking();
     SoundHelpers();
+    RegisterReset();
     return 0;
 }
 

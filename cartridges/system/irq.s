@@ -92,6 +92,7 @@ BiosSwi\number:
     bx      r0                      @ POP {PC} would not return to ARM callers
     .endm
 
+    bios_swi 1
     bios_swi 4
     bios_swi 5
     bios_swi 6

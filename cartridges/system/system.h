@@ -90,6 +90,7 @@ void CpuIrqDisable(void);
 /* irq.s: BIOS calls made from THUMB code, where the SWI number is the
  * 8-bit comment field for the emulated BIOS and a real BIOS image alike.
  * The registers R0-R3 are loaded from and stored back to the array. */
+void BiosSwi1(uint32_t regs[4]);  /* RegisterRamReset */
 void BiosSwi4(uint32_t regs[4]);  /* IntrWait */
 void BiosSwi5(uint32_t regs[4]);  /* VBlankIntrWait */
 void BiosSwi6(uint32_t regs[4]);  /* Div */

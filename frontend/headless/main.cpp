@@ -155,6 +155,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     m.Host.Context = &m;
     m.Host.ReportProblem = ReportProblem;
+    m.Host.ReportNote = ReportProblem;
     m.Host.PollInput = PollHeadlessInput;
     if (!Options.screenshot.empty() || Options.screenshotEvery) m.Host.PresentFrame = CaptureFrame;
     if (!Options.bios.empty()) m.BiosPath = Options.bios.c_str();

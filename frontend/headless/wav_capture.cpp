@@ -25,7 +25,7 @@ constexpr uint64_t MixWindow = 1u << 16;
 struct WavCapture {
     std::FILE* File = nullptr;
     int32_t Rate = 0;
-    bool (*Fill)(void* context, uint8_t* samples) = nullptr;
+    bool (*Fill)(void* context, uint8_t* samples, int32_t count) = nullptr;
     void* FillContext = nullptr;
     uint64_t Owed = 0;  // samples owed, times CpuClockHz
     uint64_t Written = 0;
@@ -101,7 +101,7 @@ bool StartWavCapture(Machine& m, const std::string& path, int32_t rate) {
     if (!Capture.File) return false;
     Capture.Rate = rate;
     WriteHeader();
-    m.Host.OpenPcmOutput = [](void*, int32_t, int32_t, bool (*fill)(void*, uint8_t*), void* fillContext) {
+    m.Host.OpenPcmOutput = [](void*, int32_t, int32_t, bool (*fill)(void*, uint8_t*, int32_t), void* fillContext) {
         Capture.Fill = fill;
         Capture.FillContext = fillContext;
         return true;
@@ -117,7 +117,7 @@ void AdvanceWavCapture(Machine& m) {
     while (Capture.Owed >= PcmBufferSamples * uint64_t(CpuClockHz)) {
         Capture.Owed -= PcmBufferSamples * uint64_t(CpuClockHz);
         // A buffer the synthesiser leaves out plays as silence.
-        if (!Capture.Fill || !Capture.Fill(Capture.FillContext, samples.data())) samples.fill(0x80);
+        if (!Capture.Fill || !Capture.Fill(Capture.FillContext, samples.data(), PcmBufferSamples)) samples.fill(0x80);
         for (int32_t i = 0; i < PcmBufferSamples; ++i) MixAt(Capture.ToneEnd + i) += float(samples[i]) - 128.0f;
         Capture.ToneEnd += PcmBufferSamples;
     }

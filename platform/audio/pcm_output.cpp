@@ -16,6 +16,26 @@ namespace {
 constexpr int32_t MaxBuffers = 32;
 constexpr uint8_t Silence = 0x80;
 
+// Each queued buffer holds 2 ms of sound, so SoundBuffers is the delay
+// between the game's sound and the speaker in steps of 2 ms (the default
+// 16 keeps 32 ms queued). The audio device takes its share in blocks of
+// about 12 ms at most (a power of two of samples, at most the queue's
+// length), so that a key that silences the game is silent in the output
+// well within 100 ms.
+constexpr int32_t BuffersPerSecond = 500;
+constexpr double DeviceBlockSeconds = 0.012;
+
+int32_t BufferSamplesAt(int32_t rate) { return std::clamp(rate / BuffersPerSecond, 16, PcmBufferSamples); }
+
+// The device's block: no longer than the queue, so that the queue holds a
+// block ready while the device plays the last one.
+uint16_t DeviceBlockAt(int32_t rate, int32_t queuedSamples) {
+    uint16_t block = 32;
+    while (block * 2 <= rate * DeviceBlockSeconds && block * 2 <= queuedSamples && block < 4096)
+        block = uint16_t(block * 2);
+    return block;
+}
+
 // A ring of buffers played in order, like a wave-out queue: the device's
 // callback plays the queued buffer at the read position and hands each
 // finished buffer to the sound thread, which renders it and queues it
@@ -25,9 +45,10 @@ struct PcmOutput {
     SDL_AudioDeviceID Device = 0;
     SDL_Thread* Thread = nullptr;
     SDL_sem* Played = nullptr;  // one count per buffer played
-    bool (*Fill)(void* context, uint8_t* samples) = nullptr;
+    bool (*Fill)(void* context, uint8_t* samples, int32_t count) = nullptr;
     void* FillContext = nullptr;
     int32_t BufferCount = 0;
+    int32_t BufferSamples = PcmBufferSamples;
     std::array<std::array<uint8_t, PcmBufferSamples>, MaxBuffers> Buffers{};
     std::array<std::atomic<bool>, MaxBuffers> Queued{};
     // The device callback's side.
@@ -50,12 +71,12 @@ void PlayQueuedBuffers(void*, Uint8* stream, int length) {
             return;
         }
         const uint8_t* samples = Pcm.Buffers[Pcm.ReadBuffer].data() + Pcm.ReadOffset;
-        const int count = std::min(length, int(PcmBufferSamples - Pcm.ReadOffset));
+        const int count = std::min(length, int(Pcm.BufferSamples - Pcm.ReadOffset));
         for (int i = 0; i < count; ++i) stream[i] = Uint8(Silence + (samples[i] - Silence) * volume / 255);
         stream += count;
         length -= count;
         Pcm.ReadOffset += count;
-        if (Pcm.ReadOffset == PcmBufferSamples) {
+        if (Pcm.ReadOffset == Pcm.BufferSamples) {
             Pcm.Queued[Pcm.ReadBuffer].store(false, std::memory_order_release);
             Pcm.ReadOffset = 0;
             Pcm.ReadBuffer = (Pcm.ReadBuffer + 1) % Pcm.BufferCount;
@@ -77,9 +98,9 @@ int RenderPlayedBuffers(void*) {
         const int32_t index = Pcm.RefillBuffer;
         Pcm.RefillBuffer = (index + 1) % Pcm.BufferCount;
         uint8_t* buffer = Pcm.Buffers[index].data();
-        if (!Pcm.Fill(Pcm.FillContext, buffer)) continue;
-        RenderSampleStreams(samples.data(), PcmBufferSamples);
-        MixSamplesIntoPcm(buffer, samples.data(), PcmBufferSamples);
+        if (!Pcm.Fill(Pcm.FillContext, buffer, Pcm.BufferSamples)) continue;
+        RenderSampleStreams(samples.data(), Pcm.BufferSamples);
+        MixSamplesIntoPcm(buffer, samples.data(), Pcm.BufferSamples);
         Pcm.Queued[index].store(true, std::memory_order_release);
     }
     return 0;
@@ -87,13 +108,15 @@ int RenderPlayedBuffers(void*) {
 
 }  // namespace
 
-bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)(void*, uint8_t*), void* fillContext) {
+bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)(void*, uint8_t*, int32_t),
+                      void* fillContext) {
     CloseSdlPcmOutput(context);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Pcm.AudioStarted = true;
     Pcm.Fill = fill;
     Pcm.FillContext = fillContext;
     Pcm.BufferCount = std::clamp(buffers, 2, MaxBuffers);
+    Pcm.BufferSamples = BufferSamplesAt(rate);
     for (int32_t i = 0; i < MaxBuffers; ++i) {
         Pcm.Buffers[i].fill(Silence);
         Pcm.Queued[i].store(i < Pcm.BufferCount, std::memory_order_relaxed);
@@ -105,7 +128,7 @@ bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)
     wanted.freq = rate;
     wanted.format = AUDIO_U8;
     wanted.channels = 1;
-    wanted.samples = 512;
+    wanted.samples = DeviceBlockAt(rate, Pcm.BufferCount * Pcm.BufferSamples);
     wanted.callback = PlayQueuedBuffers;
     SDL_AudioSpec obtained{};
     Pcm.Played = SDL_CreateSemaphore(0);

@@ -6,7 +6,8 @@
 
 // The host's PCM operations (machine/host.h); the context is the Machine
 // whose sample channels play beside the buffers.
-bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)(void*, uint8_t*), void* fillContext);
+bool OpenSdlPcmOutput(void* context, int32_t rate, int32_t buffers, bool (*fill)(void*, uint8_t*, int32_t),
+                      void* fillContext);
 void PauseSdlPcmOutput(void* context, bool paused);
 void SetSdlPcmVolume(void* context, int32_t volume);
 void CloseSdlPcmOutput(void* context);

@@ -11,16 +11,19 @@
 namespace {
 
 // The backlog the player keeps: a frame of emulation (16.7 ms) arrives at
-// once, and the output takes a 1024-sample block (23 ms at 44100 Hz) at
-// once, two when it has fallen behind, so 60 ms keeps both sides clear of
-// each other.
-constexpr double TargetSeconds = 0.060;
+// once, at the handheld's own pace, and the PCM output takes a few
+// milliseconds at a time (the synthesiser's stream up to a 1024-sample
+// block of 512 samples, 12 ms); 45 ms keeps both sides clear of each
+// other even when a frame comes late (a whole frame after a stall), and
+// keeps the sample channels' delay within 100 ms with the default queue.
+constexpr double TargetSeconds = 0.045;
 // Beyond this the backlog is stale (the output was paused) and dropped.
 constexpr double StaleSeconds = 0.250;
 // The largest correction of the playing speed; the correction per unit of
-// the backlog's relative error, which reaches the largest correction 12 ms
-// off the target (the desktop paces itself at 60 frames a second, the
-// handheld runs 59.73: 0.46 % apart); and the share of the backlog's error
+// the backlog's relative error, which reaches the largest correction 9 ms
+// off the target (the desktop paces itself at the handheld's 59.7275 Hz
+// from the system's clock, so only the clocks' drift and a paused frame
+// are left to correct); and the share of the backlog's error
 // taken into the smoothed backlog per block.
 constexpr double MaxAdjustment = 0.005;
 constexpr double SteeringGain = 0.025;
@@ -125,7 +128,7 @@ bool OpenSampleStreamOutput(SampleStream& stream, const SoundDeviceState& device
     wanted.freq = rate;
     wanted.format = AUDIO_F32SYS;
     wanted.channels = 1;
-    wanted.samples = 1024;
+    wanted.samples = 512;
     wanted.callback = PlayOwnStream;
     SDL_AudioSpec obtained{};
     Own.Output = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);

@@ -45,10 +45,13 @@ bool OpenDesktop(int& argc, char** argv) {
         Application = new QApplication(argc, argv);
     }
     // The window system owns the keyboard and the process's signals; SDL only
-    // reads the joystick, which is polled, never queued.
+    // reads the gamepads, which are polled, never queued.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) SDL_JoystickEventState(SDL_IGNORE);
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) {
+        SDL_JoystickEventState(SDL_IGNORE);
+        SDL_GameControllerEventState(SDL_IGNORE);
+    }
     return true;
 }
 
@@ -77,5 +80,5 @@ void OnTerminationRequest(void (*quit)()) {
 }
 
 void CloseDesktop() {
-    if (SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The desktop session the program lives in: the window system's connection
-// and its event loop, and the joystick service.
+// and its event loop, and the gamepad service.
 
 // Connects to the window system; argc and argv lose the options it took for
 // itself. False when there is no usable display.
@@ -13,7 +13,7 @@ void DispatchPendingEvents();
 int RunEventLoop();
 void ExitEventLoop(int status);
 
-// Stops the joystick service.
+// Stops the gamepad service.
 void CloseDesktop();
 
 // A request to end the program from outside (SIGTERM at logout or from

@@ -190,13 +190,22 @@ Widget* Find(Dialog* dialog, int32_t id) {
 
 }  // namespace
 
-void ShowWarningBox(const char* title, const char* text) {
+namespace {
+
+void ShowBox(QMessageBox::Icon icon, const char* title, const char* text) {
     if (!qApp) return;
     QWidget* owner = OwnerWindow();
-    QMessageBox::warning(owner, QString::fromUtf8(title), QString::fromUtf8(text));
+    QMessageBox box(icon, QString::fromUtf8(title), QString::fromUtf8(text), QMessageBox::Ok, owner);
+    box.exec();
     // Without a window manager nobody hands the focus back to the owner.
     if (owner) owner->activateWindow();
 }
+
+}  // namespace
+
+void ShowWarningBox(const char* title, const char* text) { ShowBox(QMessageBox::Warning, title, text); }
+
+void ShowInformationBox(const char* title, const char* text) { ShowBox(QMessageBox::Information, title, text); }
 
 int RunDialog(const DialogTemplate& layout, DialogProcedure procedure) {
     if (!qApp || !procedure) return -1;

@@ -78,5 +78,7 @@ void SetScrollPosition(Dialog* dialog, int32_t id, int position);
 int GetScrollPosition(Dialog* dialog, int32_t id);
 void FocusControl(Dialog* dialog, int32_t id);
 
-// A warning in a small modal box over the main window, with an OK button.
+// A warning, or a piece of information, in a small modal box over the main
+// window, with an OK button.
 void ShowWarningBox(const char* title, const char* text);
+void ShowInformationBox(const char* title, const char* text);

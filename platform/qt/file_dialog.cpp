@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <cstring>
 
-bool AskOpenFileName(char* path, std::size_t capacity, std::span<const FileFilter> filters) {
+bool AskFileName(char* path, std::size_t capacity, std::span<const FileFilter> filters, const FileQuestion& question) {
     if (capacity == 0) return false;
     // Qt reads the patterns from the parentheses at the end of the
     // description, separated by spaces.
@@ -18,8 +18,12 @@ bool AskOpenFileName(char* path, std::size_t capacity, std::span<const FileFilte
     }
     QWidget* owner = QApplication::activeWindow();
     QFileDialog dialog(owner);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    if (question.Title) dialog.setWindowTitle(QString::fromUtf8(question.Title));
+    // A save dialog asks before it replaces a file (Qt's default); an open
+    // dialog refuses a typed name that leads to no file and stays open.
+    dialog.setAcceptMode(question.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(question.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (question.DefaultSuffix) dialog.setDefaultSuffix(QString::fromUtf8(question.DefaultSuffix));
     dialog.setNameFilters(nameFilters);
     if (*path) dialog.selectFile(QString::fromLocal8Bit(path));
     const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();

@@ -1,5 +1,5 @@
 #pragma once
-// The open-file dialog.
+// The file dialogs: choosing a file to open, and a name to save under.
 
 #include <cstddef>
 #include <span>
@@ -10,8 +10,16 @@ struct FileFilter {
     const char* Pattern;
 };
 
+// What the dialog asks for. An open dialog takes only files that exist; a
+// save dialog adds DefaultSuffix to a name typed without one and asks
+// before an existing file is replaced.
+struct FileQuestion {
+    const char* Title = nullptr;
+    bool Save = false;
+    const char* DefaultSuffix = nullptr;  // without the dot
+};
+
 // Asks for a file name, starting from the name in path (capacity bytes
-// including the terminator). A name that does not exist yet may be chosen,
-// provided its folder exists. Returns true and the chosen name in path when
+// including the terminator). Returns true and the chosen name in path when
 // the user confirmed; otherwise path is left as it was.
-bool AskOpenFileName(char* path, std::size_t capacity, std::span<const FileFilter> filters);
+bool AskFileName(char* path, std::size_t capacity, std::span<const FileFilter> filters, const FileQuestion& question);

@@ -2,31 +2,47 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <map>
+#include <chrono>
+#include <cmath>
+#include <thread>
 
 namespace {
 
-std::map<int, QTimer*> Timers;
-int LastHandle = 0;
+QTimer* Alarm = nullptr;
+double Due = 0;
+void (*Tick)() = nullptr;
+
+// Qt's timers count whole milliseconds: the alarm is set for the last
+// whole millisecond before the due time and the rest is slept.
+void Ring() {
+    const double early = Due - MonotonicSeconds();
+    if (early > 0 && early < 0.002) std::this_thread::sleep_for(std::chrono::duration<double>(early));
+    if (Tick) Tick();
+}
 
 }  // namespace
 
-int StartPeriodicTimer(uint32_t intervalMs, void (*tick)()) {
-    if (!tick || !QCoreApplication::instance()) return 0;
-    auto* timer = new QTimer;
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(int(intervalMs));
-    QObject::connect(timer, &QTimer::timeout, tick);
-    timer->start();
-    Timers[++LastHandle] = timer;
-    return LastHandle;
+double MonotonicSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void StopPeriodicTimer(int handle) {
-    const auto found = Timers.find(handle);
-    if (found == Timers.end()) return;
-    found->second->stop();
-    // The timer may be stopping from inside its own callback.
-    found->second->deleteLater();
-    Timers.erase(found);
+void SetAlarm(double due, void (*tick)()) {
+    if (!QCoreApplication::instance()) return;
+    if (!Alarm) {
+        Alarm = new QTimer(QCoreApplication::instance());
+        Alarm->setSingleShot(true);
+        Alarm->setTimerType(Qt::PreciseTimer);
+        QObject::connect(Alarm, &QTimer::timeout, Ring);
+    }
+    Due = due;
+    Tick = tick;
+    const double wait = due - MonotonicSeconds();
+    Alarm->start(wait > 0 ? int(std::floor(wait * 1000)) : 0);
 }
+
+void CancelAlarm() {
+    Tick = nullptr;
+    if (Alarm) Alarm->stop();
+}
+
+bool AlarmSet() { return Tick != nullptr; }

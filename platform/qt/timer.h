@@ -1,13 +1,17 @@
 #pragma once
-// A periodic timer in the program's event loop: the callback runs on the
-// main thread, between the window's events, like any other event.
+// The frame timer's clock and alarm in the program's event loop: the
+// callback runs on the main thread, between the window's events, like any
+// other event.
 
 #include <cstdint>
 
-// Calls tick every intervalMs milliseconds (as precisely as the event loop
-// allows), or with an interval of 0 whenever the event loop is idle;
-// returns a handle, or 0 when no timer could be made.
-int StartPeriodicTimer(uint32_t intervalMs, void (*tick)());
+// Seconds on the system's monotonic clock (never set back, not moved by
+// changes of the wall-clock time).
+double MonotonicSeconds();
 
-// Stops the timer; once this returns the callback no longer runs.
-void StopPeriodicTimer(int handle);
+// Calls tick once, when the monotonic clock reaches `due` (at once, after
+// the events that are waiting, when it has already passed). A new call
+// replaces the alarm that was set.
+void SetAlarm(double due, void (*tick)());
+void CancelAlarm();
+bool AlarmSet();

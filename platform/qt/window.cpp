@@ -2,6 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QResizeEvent>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -13,12 +19,35 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <map>
 
 #include "platform/qt/artwork.h"
+#include "platform/qt/key_codes.h"
 
 namespace {
 
 WindowCallbacks Callbacks;
+PictureScaling Scaling;
+std::map<uint32_t, QAction*> Actions;
+
+// The largest rectangle of the source's shape that fits (aspect kept), at a
+// whole multiple of the source when asked and possible, centred.
+QRect FitPicture(const QRect& area, const QSize& source) {
+    if (!Scaling.KeepAspect || source.isEmpty()) return area;
+    int width = area.width(), height = area.height();
+    if (width * source.height() > height * source.width())
+        width = height * source.width() / source.height();
+    else
+        height = width * source.height() / source.width();
+    if (Scaling.WholeMultiples) {
+        const int scale = std::min(area.width() / source.width(), area.height() / source.height());
+        if (scale >= 1) {
+            width = scale * source.width();
+            height = scale * source.height();
+        }
+    }
+    return QRect(area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2, width, height);
+}
 
 // The client area: draws the picture source stretched over itself.
 class PictureArea : public QWidget {
@@ -39,46 +68,24 @@ protected:
         // (which may wait for the frame tick); a presented frame already did.
         if (!Presenting) Callbacks.Repainting();
         QPainter painter(this);
-        if (Source.isNull())
+        if (Source.isNull()) {
             painter.fillRect(rect(), Qt::black);
-        else
-            painter.drawImage(rect(), Source, SourceRect);
+            return;
+        }
+        const QRect target = FitPicture(rect(), SourceRect.size());
+        // The bars beside the picture; the picture covers the rest.
+        const QRegion bars = QRegion(rect()).subtracted(target);
+        for (const QRect& bar : bars) painter.fillRect(bar, Qt::black);
+        painter.drawImage(target, Source, SourceRect);
     }
 
     void resizeEvent(QResizeEvent*) override { Callbacks.Resized(width(), height()); }
 };
 
-// PC virtual-key numbers for the keys the front-end knows; 0 for the rest.
-uint32_t KeyCodeOf(const QKeyEvent* event) {
-    const int key = event->key();
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return uint32_t(key);
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) return uint32_t(key);
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 0x70 + uint32_t(key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 0x0D;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 0x09;
-    case Qt::Key_Shift: return 0x10;
-    case Qt::Key_Control: return 0x11;
-    case Qt::Key_Alt: return 0x12;
-    case Qt::Key_Escape: return 0x1B;
-    case Qt::Key_Space: return 0x20;
-    case Qt::Key_Left: return 0x25;
-    case Qt::Key_Up: return 0x26;
-    case Qt::Key_Right: return 0x27;
-    case Qt::Key_Down: return 0x28;
-    case Qt::Key_Equal:
-    case Qt::Key_Plus: return 0xBB;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore: return 0xBD;
-    default: return 0;
-    }
-}
-
 class MainWindow : public QMainWindow {
 public:
     PictureArea* Picture = nullptr;
+    QLabel* Status = nullptr;
     int OpenMenus = 0;
     bool InMenuLoop = false;
     bool ReportedActive = false;
@@ -108,6 +115,29 @@ protected:
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         Callbacks.CloseRequested();
+    }
+
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (event->mimeData()->hasUrls() && event->mimeData()->urls().first().isLocalFile())
+            event->acceptProposedAction();
+    }
+
+    void dropEvent(QDropEvent* event) override {
+        const QList<QUrl> urls = event->mimeData()->urls();
+        if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+        event->acceptProposedAction();
+        const QByteArray path = urls.first().toLocalFile().toLocal8Bit();
+        // Not from inside the drop: the game may open a dialog.
+        QTimer::singleShot(0, this, [path] { Callbacks.FileDropped(path.constData()); });
+    }
+
+    // In fullscreen the menu bar is hidden; the right mouse button shows the
+    // menu there.
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (!isFullScreen()) return;
+        QMenu menu;
+        for (QAction* action : menuBar()->actions()) menu.addAction(action);
+        menu.exec(event->globalPos());
     }
 
 private:
@@ -158,6 +188,7 @@ bool OpenMainWindow(const char* title, std::span<const MenuPopup> menu, const Wi
 
     for (const MenuPopup& popup : menu) {
         QMenu* popupMenu = Window->menuBar()->addMenu(QString::fromUtf8(popup.Text));
+        popupMenu->setToolTipsVisible(true);
         QObject::connect(popupMenu, &QMenu::aboutToShow, MenuOpened);
         QObject::connect(popupMenu, &QMenu::aboutToHide, MenuClosed);
         for (const MenuItem& item : popup.Items) {
@@ -165,12 +196,28 @@ bool OpenMainWindow(const char* title, std::span<const MenuPopup> menu, const Wi
                 popupMenu->addSeparator();
                 continue;
             }
-            QAction* action = popupMenu->addAction(QString::fromUtf8(item.Text));
+            QString text = QString::fromUtf8(item.Text);
+            // After a tab the menu shows the key's text; Qt does not take
+            // the key itself, so it still reaches the game's key handling.
+            if (item.Key) text += '\t' + QString::fromUtf8(item.Key);
+            QAction* action = popupMenu->addAction(text);
             action->setData(item.Id);
+            action->setCheckable(item.Checkable);
+            if (item.Hint) {
+                action->setToolTip(QString::fromUtf8(item.Hint));
+                action->setStatusTip(QString::fromUtf8(item.Hint));
+            }
+            Actions[item.Id] = action;
             const uint32_t id = item.Id;
             QObject::connect(action, &QAction::triggered, [id] { Callbacks.Command(id); });
         }
     }
+
+    Window->Status = new QLabel;
+    Window->Status->setContentsMargins(0, 0, 6, 0);
+    Window->menuBar()->setCornerWidget(Window->Status, Qt::TopRightCorner);
+    Window->setAcceptDrops(true);
+    Window->setContextMenuPolicy(Qt::DefaultContextMenu);
 
     Window->resize(outerWidth, outerHeight);
     Window->show();
@@ -187,6 +234,7 @@ void CloseMainWindow() {
     // The window may be closing from inside one of its own event handlers.
     Window->deleteLater();
     Window = nullptr;
+    Actions.clear();
 }
 
 void SetPictureSource(const uint16_t* pixels, int width, int height, int lineBytes, int sourceX, int sourceY,
@@ -206,6 +254,7 @@ void ShowPicture() {
 
 bool ResizeClientArea(int width, int height) {
     if (!Window) return false;
+    if (Window->isFullScreen()) return true;
     // The main window's layout gives the menu bar this height at this width.
     const QMenuBar* menuBar = Window->menuBar();
     const int menuHeight = std::max(menuBar->heightForWidth(width), menuBar->minimumSize().height());
@@ -221,14 +270,97 @@ void MoveMainWindow(int x, int y) {
         x = std::clamp(x, desktop.left() - Window->width() + Grip, std::max(desktop.left(), desktop.right() - Grip));
         y = std::clamp(y, desktop.top(), std::max(desktop.top(), desktop.bottom() - Grip));
     }
-    Window->move(x, y);
+    Window->setGeometry(QRect(QPoint(x, y), Window->size()));
 }
 
 bool GetMainWindowPosition(int& x, int& y) {
     if (!Window) return false;
-    x = Window->pos().x();
-    y = Window->pos().y();
+    x = Window->geometry().x();
+    y = Window->geometry().y();
     return true;
+}
+
+void SetPictureScaling(PictureScaling scaling) {
+    Scaling = scaling;
+    if (Window) Window->Picture->update();
+}
+
+void PictureRectangle(int width, int height, int& x, int& y, int& pictureWidth, int& pictureHeight) {
+    const QSize source = Window ? Window->Picture->SourceRect.size() : QSize(240, 160);
+    const QRect target = FitPicture(QRect(0, 0, width, height), source);
+    x = target.x();
+    y = target.y();
+    pictureWidth = target.width();
+    pictureHeight = target.height();
+}
+
+void SetFullscreen(bool on) {
+    if (!Window || on == Window->isFullScreen()) return;
+    static QRect normal;
+    Window->menuBar()->setVisible(!on);
+    // Without a window manager nobody carries out the fullscreen state: the
+    // window takes the screen (and its old place back) itself.
+    if (on) {
+        normal = Window->geometry();
+        Window->showFullScreen();
+        if (const QScreen* screen = Window->screen()) Window->setGeometry(screen->geometry());
+    } else {
+        Window->showNormal();
+        if (normal.isValid()) Window->setGeometry(normal);
+    }
+    // Without a window manager nobody hands the keyboard back either.
+    Window->activateWindow();
+}
+
+bool IsFullscreen() { return Window && Window->isFullScreen(); }
+
+namespace {
+
+QAction* ActionOf(uint32_t id) {
+    const auto found = Actions.find(id);
+    return found == Actions.end() ? nullptr : found->second;
+}
+
+}  // namespace
+
+void SetMenuItemText(uint32_t id, const char* text) {
+    QAction* action = ActionOf(id);
+    if (!action) return;
+    const QString old = action->text();
+    const qsizetype tab = old.indexOf('\t');
+    action->setText(QString::fromUtf8(text) + (tab >= 0 ? old.mid(tab) : QString()));
+}
+
+void SetMenuItemChecked(uint32_t id, bool checked) {
+    if (QAction* action = ActionOf(id)) action->setChecked(checked);
+}
+
+void SetMenuItemEnabled(uint32_t id, bool enabled) {
+    if (QAction* action = ActionOf(id)) action->setEnabled(enabled);
+}
+
+void SetMenuItemVisible(uint32_t id, bool visible) {
+    if (QAction* action = ActionOf(id)) action->setVisible(visible);
+}
+
+void SetWindowTitleText(const char* title) {
+    if (Window) Window->setWindowTitle(QString::fromUtf8(title));
+}
+
+void ShowStatusText(const char* text) {
+    if (!Window) return;
+    QMenuBar* bar = Window->menuBar();
+    // What does not fit beside the menus loses its beginning (a long path
+    // keeps its file name).
+    int menusWidth = 0;
+    for (QAction* action : bar->actions()) menusWidth = std::max(menusWidth, bar->actionGeometry(action).right());
+    const int room = std::max(40, bar->width() - menusWidth - 16);
+    QLabel* label = Window->Status;
+    label->setText(label->fontMetrics().elidedText(QString::fromUtf8(text), Qt::ElideLeft, room));
+    label->setMinimumWidth(label->sizeHint().width());
+    // The bar places its corner widget when it is laid out again.
+    QResizeEvent relayout(bar->size(), bar->size());
+    QCoreApplication::sendEvent(bar, &relayout);
 }
 
 void GetClientAreaSize(int& width, int& height) {

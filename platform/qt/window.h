@@ -20,12 +20,19 @@ struct WindowCallbacks {
     void (*Key)(uint32_t keyCode, bool down, bool repeat) = [](uint32_t, bool, bool) {};
     void (*Command)(uint32_t id) = [](uint32_t) {};
     void (*CloseRequested)() = [] {};
+    // A file was dropped on the window (the first one of a drop).
+    void (*FileDropped)(const char* path) = [](const char*) {};
 };
 
-// A menu entry; an entry with a null text is a separator.
+// A menu entry; an entry with a null text is a separator. Key is the text
+// of its key shown beside it (the key itself goes through Key above), Hint
+// an English line shown as its tooltip and in the status line.
 struct MenuItem {
     uint32_t Id;
     const char* Text;
+    const char* Key = nullptr;
+    const char* Hint = nullptr;
+    bool Checkable = false;
 };
 
 struct MenuPopup {
@@ -49,12 +56,46 @@ void SetPictureSource(const uint16_t* pixels, int width, int height, int lineByt
 // Draws the picture now and puts it on the screen before returning.
 void ShowPicture();
 
+// How the picture fills the client area: stretched over all of it, or as
+// large as fits with the source's aspect ratio kept (black bars beside or
+// above it), optionally at a whole multiple of the source's size.
+struct PictureScaling {
+    bool KeepAspect = true;
+    bool WholeMultiples = false;
+};
+void SetPictureScaling(PictureScaling scaling);
+// Where the picture lands in a client area of width x height.
+void PictureRectangle(int width, int height, int& x, int& y, int& pictureWidth, int& pictureHeight);
+
+// Fullscreen: the picture on the whole screen, without menu bar; the menu
+// stays reachable with its keys' functions and on the right mouse button.
+void SetFullscreen(bool on);
+bool IsFullscreen();
+
+// Menu entries whose state the front-end changes: their text (the key
+// text stays), check mark, whether they can be chosen, and whether they
+// show at all.
+void SetMenuItemText(uint32_t id, const char* text);
+void SetMenuItemChecked(uint32_t id, bool checked);
+void SetMenuItemEnabled(uint32_t id, bool enabled);
+void SetMenuItemVisible(uint32_t id, bool visible);
+
+// The window title.
+void SetWindowTitleText(const char* title);
+// A short message at the right end of the menu bar (the frame rate, where
+// a screenshot went); an empty text clears it.
+void ShowStatusText(const char* text);
+
 // Resizes the window so that its client area is width x height (the menu
 // bar stays outside it) without moving it. False when no window exists.
 bool ResizeClientArea(int width, int height);
-// Moves the window's outer top-left corner to (x, y), kept where the title
-// bar can still be reached on the desktop.
+// Moves the window so that its inside (menu bar and picture, without the
+// window manager's frame) starts at (x, y), kept where the title bar can
+// still be reached on the desktop. The position is that of the inside, not
+// of the frame, because the frame's size is known only once the window
+// manager has framed the window: a place read back from the frame and
+// applied to the inside would creep by the frame's size at every start.
 void MoveMainWindow(int x, int y);
-// The outer rectangle's top-left corner; false when there is no window.
+// The inside's top-left corner; false when there is no window.
 bool GetMainWindowPosition(int& x, int& y);
 void GetClientAreaSize(int& width, int& height);

@@ -133,7 +133,7 @@ private slots:
         });
         // Accepted in the file, refused by the timer until the next start clamps it.
         QCOMPARE(Settings().TimerPeriod, 0);
-        QCOMPARE(FramePeriodMs(), 0u);
+        QCOMPARE(FramePeriodSeconds(), 0.0);
         QVERIFY(ReadText(scratch.Path("KORU.ini")).contains("TimerPeriod=120\n"));
     }
 

@@ -22,6 +22,7 @@ int RunConfigTests(int argc, char** argv);
 int RunInputTests(int argc, char** argv);
 int RunMainWindowTests(int argc, char** argv);
 int RunDialogsTests(int argc, char** argv);
+int RunPlayControlTests(int argc, char** argv);
 
 // The cartridge the smoke test uses: title "SMOKE", a valid header, writes
 // backup RAM and shows a still picture.

@@ -41,6 +41,10 @@ QMainWindow* MainWindowWidget() {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The per-user folders of the run: nothing lands in the real home.
+    QTemporaryDir home;
+    setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
+    setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
     if (!OpenDesktop(argc, argv)) return 1;
     // The program's one machine, as RunProgram makes it.
     const std::unique_ptr<Machine> machine = CreateMachine();
@@ -52,5 +56,6 @@ int main(int argc, char** argv) {
     failures += RunInputTests(argc, argv);
     failures += RunMainWindowTests(argc, argv);
     failures += RunDialogsTests(argc, argv);
+    failures += RunPlayControlTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -7,7 +7,10 @@
 #include <QKeyEvent>
 #include <QTest>
 
+#include "frontend/key_bindings.h"
 #include "frontend/main_window.h"
+#include "frontend/play_control.h"
+#include "platform/qt/key_codes.h"
 #include "frontend_test.h"
 #include "video/render_line.h"
 
@@ -115,23 +118,32 @@ private slots:
         }
     }
 
-    void JoystickAxesAreCutInThirds() {
-        const JoystickRange range{100, 400, 0, 65535};  // thirds of 100 and 21845
-        const struct {
-            uint32_t x, y, buttons, keys;
-        } cases[] = {
-            {250, 32768, 0, 0},      // centred
-            {199, 32768, 0, 0x020},  // left of the first third
-            {200, 32768, 0, 0},      // exactly at minimum + third
-            {301, 32768, 0, 0x010},  // right
-            {300, 32768, 0, 0},
-            {250, 21844, 0, 0x040},  // up
-            {250, 21845, 0, 0},
-            {250, 43691, 0, 0x080},  // down
-            {100, 65535, 0, 0x020 | 0x080},
-            {250, 32768, 0xF, 0x001 | 0x002 | 0x200 | 0x100},
-        };
-        for (const auto& c : cases) QCOMPARE(JoystickKeys({c.x, c.y, c.buttons}, range), c.keys);
+    // Shift held does not get in the way of play, Alt keys never reach the
+    // keypad, the held fast-forward ends on the key-up whatever is held
+    // then, and the gamepad's buttons map through the same bindings.
+    void ModifiersAndTheGamepadFollowTheBindings() {
+        CurrentBindings = DefaultBindings();
+        QCOMPARE(HandleKey(' ' | ShiftHeld, true), 1);
+        QCOMPARE(Input.KeyboardState, KeyA);
+        HandleKey(' ', false);
+        QCOMPARE(HandleKey('Z' | AltHeld, true), 0);
+        QCOMPARE(Input.KeyboardState, uint16_t(0));
+        QCOMPARE(FindKeyAction(0x78 | ShiftHeld, true), KeyAction::SaveSlot);
+        QCOMPARE(FindKeyAction(0x78, true), KeyAction::LoadSlot);
+        QCOMPARE(FindKeyAction('3' | AltHeld, true), KeyAction::Slot3);
+        HandleKey(0x08, true);
+        QVERIFY(IsFastForwarding());
+        HandleKey(0x08 | ShiftHeld, false);
+        QVERIFY(!IsFastForwarding());
+
+        QCOMPARE(GamepadKeys(1u << 6 | 1u << 4 | 1u << 9 | 1u << 14), uint16_t(KeyStart | KeySelect | KeyL | KeyRight));
+        Bindings remapped = DefaultBindings();
+        QVERIFY(SetPadButtonsOf(remapped, KeyAction::ButtonStart, "x"));
+        QVERIFY(!SetPadButtonsOf(remapped, KeyAction::ButtonStart, "nosuchbutton"));
+        CurrentBindings = remapped;
+        QCOMPARE(GamepadKeys(1u << 2), KeyStart);  // x no longer B
+        QCOMPARE(GamepadKeys(1u << 6), uint16_t(0));
+        CurrentBindings = DefaultBindings();
     }
 };
 

@@ -3,7 +3,9 @@
 # the smoke cartridge, shows its menu bar and the picture (four quadrants:
 # red, green / blue, white) at 2:1, then quits on Escape, leaving the
 # battery file and KORU.ini behind. Started again, it quits just as orderly
-# on SIGTERM (a logout, kill).
+# on SIGTERM (a logout, kill). Started a third time on a copy in a folder
+# that takes no files (as the user nobody where the test runs as root), it
+# keeps the battery save in the per-user data folder.
 #   smoke_test.sh KORU CARTRIDGE
 set -u
 KORU=$(readlink -f "$1")
@@ -25,6 +27,17 @@ fail() {
 for tool in Xvfb xwd convert xdotool; do
     command -v $tool >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
 done
+
+# --help needs no display and ends at once.
+"$KORU" --help >"$WORK/help.txt" 2>&1 || fail "koru --help did not exit 0"
+grep -q "^usage: koru" "$WORK/help.txt" || fail "koru --help printed no usage"
+echo "--help: usage, status 0"
+
+# Nothing of the test lands in the real home.
+HOME=$WORK
+XDG_CONFIG_HOME=$WORK/config
+XDG_DATA_HOME=$WORK/data
+export HOME XDG_CONFIG_HOME XDG_DATA_HOME
 
 cp "$CARTRIDGE" "$WORK/smoke.gba"
 printf '[KORU]\nWidth=480\nHeight=320\nX=0\nY=0\nSoundRate=0\n' >"$WORK/KORU.ini"
@@ -59,6 +72,8 @@ done
 
 cd "$WORK"
 
+RUN_AS=
+
 # The colour of one screen pixel as "R,G,B" (0-255).
 pixel() {
     xwd -root -silent | convert xwd:- -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
@@ -74,7 +89,7 @@ is_colour() {  # R,G,B against r g b with 0/1 meaning low/high
 # below the menu bar, at most 60 pixels down; the picture's lower-right
 # quadrant is white from there on. Frames arrive once the picture shows.
 start_koru() {
-    "$KORU" smoke.gba >koru.log 2>&1 &
+    $RUN_AS "$KORU" smoke.gba >"$WORK/koru.log" 2>&1 &
     KORU_PID=$!
     picture_seen=
     for i in $(seq 150); do
@@ -97,7 +112,7 @@ check_quit() {
     KORU_PID=
     [ "$status" -eq 0 ] || fail "koru ended with status $status after $1"
     [ "$(head -c 10 smoke.sav 2>/dev/null)" = "KORU SMOKE" ] || fail "smoke.sav was not written on $1"
-    grep -q '^Cartridge=smoke.gba$' KORU.ini || fail "KORU.ini has no Cartridge key after $1"
+    grep -q "^Cartridge=$WORK/smoke.gba\$" KORU.ini || fail "KORU.ini has no absolute Cartridge key after $1"
     echo "$1: status 0, battery file and KORU.ini written"
 }
 
@@ -115,3 +130,23 @@ sed -i '/^Cartridge=/d' KORU.ini
 start_koru
 kill -TERM "$KORU_PID"
 check_quit SIGTERM
+
+mkdir ro data
+cp smoke.gba KORU.ini ro/
+chmod 755 "$WORK"
+chmod 777 data
+chmod 555 ro
+[ "$(id -u)" = 0 ] && RUN_AS="setpriv --reuid=65534 --regid=65534 --clear-groups"
+cd ro
+start_koru
+kill -TERM "$KORU_PID"
+for i in $(seq 100); do kill -0 "$KORU_PID" 2>/dev/null || break; sleep 0.1; done
+wait "$KORU_PID"
+status=$?
+KORU_PID=
+[ "$status" -eq 0 ] || fail "koru in a read-only folder ended with status $status"
+[ -e smoke.sav ] && fail "smoke.sav was written into the read-only folder"
+saved=$(ls "$WORK"/data/koru/smoke-*.sav 2>/dev/null | head -1)
+[ "$(head -c 10 "$saved" 2>/dev/null)" = "KORU SMOKE" ] || fail "no battery file in the per-user folder ($(ls -R "$WORK/data"))"
+grep -q "was saved in $WORK/data/koru" "$WORK/koru.log" || fail "the player was not told where the save went"
+echo "read-only folder: battery file in the per-user folder"

@@ -151,7 +151,7 @@ Machine& FuzzMachine() {
         std::unique_ptr<Machine> created = CreateMachine();
         Require(created != nullptr, "out of memory for the machine");
         PowerOnMachine(*created);
-        FillPageHoles(created->PageTable, created->DummyRam.data());
+        FillPageHoles(created->PageTable, created->ZeroPage.data(), created->DummyRam.data());
         return created;
     }();
     return *machine;

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OpenedBuffers = DeviceVolume = -1;
     m.Host.OpenMidiOutput = [](void*) { return true; };
     m.Host.SetMidiVolume = [](void*, int32_t volume) { DeviceVolume = volume; };
-    m.Host.OpenPcmOutput = [](void*, int32_t, int32_t buffers, bool (*)(void*, uint8_t*), void*) {
+    m.Host.OpenPcmOutput = [](void*, int32_t, int32_t buffers, bool (*)(void*, uint8_t*, int32_t), void*) {
         OpenedBuffers = buffers;
         return false;
     };

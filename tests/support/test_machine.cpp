@@ -9,7 +9,7 @@ TestMachine::TestMachine() : owned_(CreateMachine()), m(*owned_), cpu(m.Cpu) {
     constexpr int32_t romSize = 64 * 1024;
     MapCartridge(m, std::unique_ptr<uint8_t[]>(new uint8_t[romSize]()), romSize);
     ResetHardware(m);
-    FillPageHoles(m.PageTable, m.DummyRam.data());
+    FillPageHoles(m.PageTable, m.ZeroPage.data(), m.DummyRam.data());
 }
 
 TestMachine::~TestMachine() { EndGame(m); }

@@ -82,8 +82,14 @@ TEST_F(Loader, OddSizeIsMappedInWholePages) {
     ASSERT_TRUE(StartGame(m, path.c_str()).Started());
     EXPECT_EQ(m.RomSize, 32768);
     EXPECT_EQ(m.PageTable.Read[0x08004000 >> PageShift], m.RomImage.get() + 16384);
-    EXPECT_EQ(m.PageTable.Read[0x08008000 >> PageShift], m.DummyRam.data());
     EXPECT_EQ(m.PageTable.Read[0x0A004000 >> PageShift], m.RomImage.get() + 16384);
+    // Past the file the cartridge bus echoes the address: the halfword at
+    // byte offset 2n reads n (modulo 65536), on the rest of the last page
+    // and on the pages beyond it.
+    EXPECT_EQ(m.RomImage[16384], image[16384]);
+    EXPECT_EQ(LoadLittle<uint16_t>(ReadHostAddress(m.PageTable, 0x08004002)), 0x2001);
+    EXPECT_EQ(LoadLittle<uint16_t>(ReadHostAddress(m.PageTable, 0x0802468C)), 0x2346);
+    EXPECT_EQ(LoadLittle<uint16_t>(ReadHostAddress(m.PageTable, 0x0DFFFFFE)), 0xFFFF);
 }
 
 TEST_F(Loader, ThirtyTwoMegabytesIsTheLimit) {

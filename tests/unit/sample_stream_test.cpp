@@ -1,6 +1,6 @@
 // The desktop's player of the sample channels, fed by the sound driver
 // cartridge running in the emulator, drained as an audio device drains it:
-// in 1024-sample blocks when its clock says so, a little faster than the
+// in 512-sample blocks (the largest the desktop takes) when its clock says so, a little faster than the
 // emulation runs, in bursts, and once left without a frame for a while.
 // The bytes it hands the PCM output must be the cartridge's two tones
 // throughout: no silence once it has started, no noise, the right pitch.
@@ -23,6 +23,8 @@ constexpr int Rate = 44100;
 constexpr double FrameSeconds = 280896.0 / 16777216.0;
 constexpr uint32_t Frames = 2400;  // 40 s: the first rate (36 s) and the second
 
+constexpr int32_t BlockSamples = 512;
+
 struct Device {
     double Clock = 0;  // seconds the device has played
     uint32_t Frame = 0;
@@ -31,10 +33,10 @@ struct Device {
     // The sound thread's work for one buffer: the tone channels (silent
     // here) and then the sample channels mixed into them.
     void PlayBlock() {
-        std::vector<float> samples(PcmBufferSamples);
-        std::vector<uint8_t> pcm(PcmBufferSamples, 0x80);
-        RenderSampleStreams(samples.data(), PcmBufferSamples);
-        MixSamplesIntoPcm(pcm.data(), samples.data(), PcmBufferSamples);
+        std::vector<float> samples(BlockSamples);
+        std::vector<uint8_t> pcm(BlockSamples, 0x80);
+        RenderSampleStreams(samples.data(), BlockSamples);
+        MixSamplesIntoPcm(pcm.data(), samples.data(), BlockSamples);
         for (uint8_t byte : pcm) Played.push_back(double(byte) - 128.0);
     }
     // The emulation has run one more frame. The device plays 0.3 % faster
@@ -47,7 +49,7 @@ struct Device {
         const uint32_t frames = Frame == 1250 ? 2 : 1;
         Clock += frames * FrameSeconds * 1.003;
         if (held) return;
-        while (double(Played.size() + PcmBufferSamples) / Rate <= Clock) PlayBlock();
+        while (double(Played.size() + BlockSamples) / Rate <= Clock) PlayBlock();
     }
 };
 Device Output;

@@ -28,6 +28,7 @@
 #include "game/battery.h"
 #include "game/battery_file.h"
 #include "game/game.h"
+#include "game/save_place.h"
 #include "game/snapshot.h"
 #include "machine/backup.h"
 #include "machine/host.h"
@@ -279,7 +280,8 @@ TEST_F(SaveFaults, AFifoInPlaceOfTheSaveOrTheSnapshotIsRefusedAtOnce) {
     EXPECT_FALSE(LoadState(m, snapshot.c_str()));
     EXPECT_FALSE(SaveState(m, snapshot.c_str()));
     EXPECT_TRUE(fs::is_fifo(snapshot));
-    EXPECT_EQ(Told.size(), 2u);
+    ASSERT_EQ(Told.size(), 3u) << "the refused read and the refused write are both said";
+    EXPECT_NE(Told[2].find("cannot write"), std::string::npos) << Told[2];
     ::alarm(0);
 }
 
@@ -320,6 +322,55 @@ TEST_F(SaveFaults, TwoProcessesOnOneSave) {
     EXPECT_EQ(FileBytes(path)[0x200], 0xA2);
     ASSERT_EQ(Told.size(), 1u);
     EXPECT_NE(Told[0].find("in use by another KORU"), std::string::npos) << Told[0];
+}
+
+// A cartridge in a folder that takes no files (an installed game) keeps
+// its battery save and snapshot in the per-user folder and finds them
+// there at its next start. Once the folder takes files again, the newer
+// per-user copy is still what is read, and the next write goes beside the
+// cartridge, which from then on is the newer copy.
+TEST_F(SaveFaults, AReadOnlyCartridgeFolderSavesInThePerUserFolder) {
+    const fs::path games = dir / "games", data = dir / "data";
+    fs::create_directories(games);
+    fs::create_directories(data);
+    fs::permissions(data, fs::perms(0777));
+    const std::string cartridge = (games / "game.gba").string();
+    PutFile(cartridge, Bytes(64 * 1024, 0));
+    fs::permissions(games, fs::perms(0555));
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    m.Settings.CheckCRC = 0;
+    m.Host.ReportNote = [](void*, const char* message) { Told.push_back(message); };
+
+    // One game run: checks what the last one left, leaves marks of its own.
+    auto run = [&](uint8_t expected, uint8_t mark) -> std::string {
+        if (!StartGame(m, cartridge.c_str()).Started()) return "did not start";
+        std::string found;
+        if (machine.Read8(0x0E000300) != expected) found += " battery " + std::to_string(machine.Read8(0x0E000300));
+        if (machine.Read8(0x02000010) != (expected == 0xFF ? 0 : expected)) found += " snapshot " + std::to_string(machine.Read8(0x02000010));
+        machine.Write8(0x0E000300, mark);
+        machine.Write8(0x02000010, mark);
+        if (!SaveState(m, m.StateFileName.c_str())) found += " snapshot not written";
+        EndGame(m);
+        return found;
+    };
+    const std::string asUser = InChild([&] {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return std::string("cannot become nobody");
+        std::string found = run(0xFF, 0x11);
+        found += run(0x11, 0x22);
+        if (!Told.empty() && Told[0].find("was saved in " + (data / "koru").string()) == std::string::npos)
+            found += " told: " + Told[0];
+        return found + (Told.size() == 2 ? "" : " told " + std::to_string(Told.size()) + " times");
+    });
+    EXPECT_EQ(asUser, "");
+    EXPECT_EQ(Entries(games), std::vector<std::string>{"game.gba"});
+    EXPECT_EQ(Entries(data / "koru").size(), 2u);
+
+    fs::permissions(games, fs::perms(0777));
+    EXPECT_EQ(run(0x22, 0x33), "") << "the per-user copies are newer";
+    EXPECT_EQ(Entries(games), (std::vector<std::string>{"game.gba", "game.sav", "game.sta"}));
+    EXPECT_EQ(run(0x33, 0x44), "") << "the copies beside the cartridge are newer";
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST(SdlPcmDevice, PlaysTheRenderedBuffersInOrder) {
     Machine& m = *machine;
     InstallAudioHost(m);
     for (OutputChannel& channel : m.SoundDevice.Channels) channel.Voice.store(VoiceTone);
-    if (!OpenSoundDevice(m, 22050, 4)) GTEST_SKIP() << "SDL's disk audio driver is not available: " << SDL_GetError();
+    if (!OpenSoundDevice(m, 22050, 16)) GTEST_SKIP() << "SDL's disk audio driver is not available: " << SDL_GetError();
     SetMasterVolume(m, 255, 0xFFFF);
     PlayTone(m, 0, 441, 255);  // 50 samples a period at 22050
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
@@ -112,11 +112,12 @@ TEST(SdlPcmDevice, PlaysTheRenderedBuffersInOrder) {
     std::ifstream in(file, std::ios::binary);
     const std::vector<uint8_t> played{std::istreambuf_iterator<char>(in), {}};
     std::remove(file.c_str());
-    // Four silent buffers were queued at the open; the tone follows them.
+    // Sixteen silent buffers (2 ms each) were queued at the open; the tone
+    // follows them.
     size_t start = 0;
     while (start < played.size() && played[start] == 0x80) ++start;
     ASSERT_GE(played.size() - start, 2048u) << "no tone in " << played.size() << " bytes";
-    EXPECT_GE(start, 4096u);
+    EXPECT_GE(start, 16u * 44);
     // The square's rising edges, one every 50 samples.
     int rises = 0;
     for (size_t i = start + 1; i < start + 2001; ++i) rises += played[i - 1] < 0x80 && played[i] >= 0x80;
