@@ -1,10 +1,12 @@
 #!/bin/sh
 # Proves that two builds of koru-headless emulate alike: every cartridge we
 # build and the four homebrew games run 3000 frames in each build and must
-# leave byte-identical snapshots (compared unpacked); the demo and xniq also
-# record their sound into WAV files that must be identical. A change that is
-# meant to leave the emulation as it was (a restructuring, a speed-up) runs
-# this against a build of the commit it started from:
+# leave byte-identical snapshots (compared unpacked) and draw byte-identical
+# pictures (every 10th presented frame as a PNG: a snapshot does not hold the
+# frame surface); the demo and xniq also record their sound into WAV files
+# that must be identical. A change that is meant to leave the emulation as it
+# was (a restructuring, a speed-up) runs this against a build of the commit
+# it started from:
 #
 #   git worktree add /tmp/koru-before main    (or any commit)
 #   cmake -S /tmp/koru-before -B /tmp/koru-before/build -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -14,12 +16,14 @@
 # Arguments: the build folder before and after (each with
 # frontend/headless/koru-headless); the cartridges are taken from the second
 # (CARTRIDGES names another folder). FRAMES overrides the 3000 frames, GAMES
-# the folder of the games.
+# the folder of the games, SCREENSHOT_EVERY the picture interval (0: no
+# pictures).
 # Exit status 0 when everything matched, 1 otherwise.
 set -u
 BEFORE=$(cd "$1" && pwd)
 AFTER=$(cd "$2" && pwd)
 FRAMES="${FRAMES:-3000}"
+SCREENSHOT_EVERY="${SCREENSHOT_EVERY:-10}"
 GAMES="${GAMES:-$(dirname "$0")/../../shared/testroms/games}"
 CARTRIDGES=$(cd "${CARTRIDGES:-$AFTER/cartridges}" && pwd)
 GAMES=$(cd "$GAMES" 2>/dev/null && pwd || echo "$GAMES")
@@ -46,8 +50,20 @@ run() {
         --frames "$FRAMES" "$@" "$cartridge" >/dev/null 2>&1)
 }
 
+# verdict WHAT MATCHED: counts one comparison and says how it came out.
+verdict() {
+    compared=$((compared + 1))
+    if [ "$2" = yes ]; then
+        echo "same      $1"
+    else
+        echo "DIFFERENT $1"
+        failures=$((failures + 1))
+    fi
+}
+
 # same KIND NAME CARTRIDGE [OPTIONS...]: what both builds leave, the
-# snapshot (KIND state) or the sound recording (KIND wav), unpacked.
+# snapshot (KIND state, with the pictures along the way) or the sound
+# recording (KIND wav), unpacked.
 same() {
     kind="$1"; name="$2"; cartridge="$3"; shift 3
     for side in before after; do
@@ -56,16 +72,29 @@ same() {
         if [ "$kind" = wav ]; then
             run "$build" "$side" "$cartridge" --sound-rate 44100 --wav "$output" "$@"
         else
-            run "$build" "$side" "$cartridge" --save-state "$output.sta" "$@"
+            frames="$WORK/$side/$name.frames"
+            mkdir -p "$frames"
+            if [ "$SCREENSHOT_EVERY" -gt 0 ]; then
+                run "$build" "$side" "$cartridge" --save-state "$output.sta" \
+                    --screenshot-every "$SCREENSHOT_EVERY:$frames/frame" "$@"
+            else
+                run "$build" "$side" "$cartridge" --save-state "$output.sta" "$@"
+            fi
             gzip -dc "$output.sta" >"$output" 2>/dev/null
         fi
     done
-    compared=$((compared + 1))
+    matched=no
     if [ -s "$WORK/before/$name.$kind" ] && cmp -s "$WORK/before/$name.$kind" "$WORK/after/$name.$kind"; then
-        echo "same      $name.$kind"
-    else
-        echo "DIFFERENT $name.$kind"
-        failures=$((failures + 1))
+        matched=yes
+    fi
+    verdict "$name.$kind" "$matched"
+    if [ "$kind" = state ] && [ "$SCREENSHOT_EVERY" -gt 0 ]; then
+        pictures=$(ls "$WORK/before/$name.frames" | wc -l)
+        matched=no
+        if [ "$pictures" -gt 0 ] && diff -rq "$WORK/before/$name.frames" "$WORK/after/$name.frames" >/dev/null; then
+            matched=yes
+        fi
+        verdict "$name.frames ($pictures pictures)" "$matched"
     fi
 }
 

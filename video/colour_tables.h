@@ -38,15 +38,14 @@ inline EffectFactors CurrentEffectFactors(const BlendFactors& blend) {
 }
 
 // Turns a spread sum (each component in sixteenths) back into a surface
-// pixel. A component of 32 or more has bit 9 of its field set: it clips to
-// 31. Sums never reach 1024, so that one bit is the whole overflow test.
-inline uint32_t NarrowComponent(uint32_t sum, uint32_t shift) {
-    const uint32_t overflow = (sum >> (shift + 5)) & 1;
-    return ((sum >> shift) & 31) | ((0u - overflow) & 31);
-}
-
+// pixel, all three components at once: each is shifted down to whole
+// steps, and one of 32 or more (bit 9 of its field set; sums never reach
+// 1024) clips to 31. The surface pixel has red in bits 10-14, green in 5-9,
+// blue in 0-4.
 inline uint16_t NarrowSpread(uint32_t sum) {
-    return DisplayColourTable[NarrowComponent(sum, 4) | NarrowComponent(sum, 14) << 5 | NarrowComponent(sum, 24) << 10];
+    uint32_t components = (sum >> 4) & SpreadWhite;
+    components |= ((sum >> 9) & 0x00100401u) * 31;
+    return uint16_t((components & 0x1F) << 10 | ((components >> 5) & 0x3E0) | ((components >> 20) & 0x1F));
 }
 
 inline uint16_t PlainPixel(uint16_t colour) { return DisplayColourTable[colour]; }

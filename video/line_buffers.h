@@ -9,16 +9,16 @@
 // background may run from x = -7 to 247, a sprite from -63 to 366. The
 // pointers below point at visible x = 0 and may be indexed with negative x.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
+#include "machine/io_registers.h"
 #include "machine/machine.h"
 #include "video/colour_tables.h"
 #include "video/render_line.h"
-
-inline constexpr int32_t ScreenWidth = 240;
-inline constexpr int32_t ScreenHeight = 160;
 
 // Bits of a window line byte: bit b for BG b, bit 4 for OBJ, bit 5 for the
 // colour effects (blending, brightening and darkening apply only where it
@@ -31,6 +31,17 @@ inline uint16_t* SurfaceLine(Machine& m, uint32_t line) {
 }
 inline uint8_t* WindowLine(Machine& m) { return m.Lines.WindowMaskLine.data() + LineGuard; }
 inline uint16_t* SecondTargets(Machine& m) { return m.Lines.SecondTargetLine.data() + LineGuard; }
+
+// Sets count pixels from out on to value, 32 at a time as far as they go.
+inline void FillPixels(uint16_t* out, int32_t count, uint16_t value) {
+    const uint64_t four = value * 0x0001000100010001u;
+    const uint64_t eight[2] = {four, four};
+    int32_t i = 0;
+    for (; i + 32 <= count; i += 32)
+        for (int32_t j = 0; j < 32; j += 8) std::memcpy(out + i + j, eight, sizeof eight);
+    for (; i + 8 <= count; i += 8) std::memcpy(out + i, eight, sizeof eight);
+    for (; i < count; ++i) out[i] = value;
+}
 
 // The video memories are the machine's Vram (96 KB), Palette and Oam.
 inline constexpr uint32_t VramBusBase = 0x06000000;
@@ -52,13 +63,42 @@ inline uint32_t MirrorVramOffset(uint32_t offset) {
 // What a layer leaves in SecondTargetLine where it draws: its own colour
 // when it is a second target of the blend, NoPartner when it is not (it
 // now hides whatever partner lay beneath). When BLDCNT names no second
-// target at all, the line holds NoPartner throughout and nobody writes it.
+// target at all, the line holds NoPartner throughout and nobody writes it;
+// on a line where no layer reads it, nobody keeps it.
 enum class PartnerWrite { Untracked, Clear, Colour };
 
-inline PartnerWrite PartnerWriteFor(uint16_t bldcnt, bool secondTarget) {
-    if (!(bldcnt & 0x3F00)) return PartnerWrite::Untracked;
+inline PartnerWrite PartnerWriteFor(const Machine& m, bool secondTarget) {
+    if (!m.Lines.PartnersRead || !(ReadIoHalf(m, Io::BLDCNT) & 0x3F00)) return PartnerWrite::Untracked;
     return secondTarget ? PartnerWrite::Colour : PartnerWrite::Clear;
 }
+
+// Calls draw(begin, end, effects) for every window run, cut to [first,
+// last), in which the layer of layerBit may draw; effects says whether the
+// colour effects apply there.
+template <typename Draw>
+void ForEachDrawnRun(const LineBuffers& lines, uint8_t layerBit, int32_t first, int32_t last, Draw&& draw) {
+    int32_t begin = -int32_t(LineGuard);
+    for (uint32_t i = 0; i < lines.WindowRunCount; ++i) {
+        const WindowRun& run = lines.WindowRuns[i];
+        const int32_t from = std::max(begin, first);
+        const int32_t to = std::min(run.end, last);
+        begin = run.end;
+        if (from < to && (run.layers & layerBit)) draw(from, to, bool(run.layers & WindowEffectBit));
+    }
+}
+
+// Follows the window runs along a layer drawn from left to right.
+struct RunCursor {
+    const WindowRun* run;
+
+    explicit RunCursor(const LineBuffers& lines) : run(lines.WindowRuns.data()) {}
+
+    // The run that holds x; x may not move left from one call to the next.
+    const WindowRun& At(int32_t x) {
+        while (run->end <= x) ++run;
+        return *run;
+    }
+};
 
 // The pixel store of every layer renderer: finishes the colour with the
 // layer's effect where the window allows effects, and keeps the partner
@@ -76,6 +116,22 @@ struct LayerPixels {
     void Put(int32_t x, uint16_t colour, bool drawn) const {
         const uint16_t finished = FinishPixel<Variant>(colour, partners[x], windows[x] & WindowEffectBit, factors);
         Store(x, finished, colour, drawn);
+    }
+
+    // Writes colour at x, inside a window run where the layer draws and
+    // effects says whether colour effects apply.
+    void PutInRun(int32_t x, uint16_t colour, bool effects) const {
+        out[x] = FinishPixel<Variant>(colour, partners[x], effects, factors);
+        if constexpr (Partners == PartnerWrite::Colour) partners[x] = uint16_t(colour & 0x7FFF);
+        if constexpr (Partners == PartnerWrite::Clear) partners[x] = NoPartner;
+    }
+
+    // Writes the finished pixel of colour at x, inside a window run where
+    // the layer draws.
+    void StoreInRun(int32_t x, uint16_t finished, uint16_t colour) const {
+        out[x] = finished;
+        if constexpr (Partners == PartnerWrite::Colour) partners[x] = uint16_t(colour & 0x7FFF);
+        if constexpr (Partners == PartnerWrite::Clear) partners[x] = NoPartner;
     }
 
     // Writes an already finished pixel whose raw colour is colour.
@@ -135,4 +191,30 @@ struct AffinePoint {
 inline AffinePoint AffineLineStart(const AffineBackground& affine, uint32_t line, int32_t mosaicHeight) {
     const int32_t linesBack = int32_t(line % uint32_t(mosaicHeight));
     return {affine.CurX - linesBack * affine.PB, affine.CurY - linesBack * affine.PD};
+}
+
+// The screen columns from begin to end (excluded) at which a walk of
+// start + step * x (8 fraction bits) has its integer part inside [0, size):
+// where a rotation-scaling walk lies over its bitmap or map. Worked out in
+// 64 bits, so the bounds are exact wherever the walk goes.
+struct ColumnRange {
+    int32_t begin, end;
+};
+
+inline ColumnRange InsideColumns(int32_t start, int32_t step, int32_t size, ColumnRange columns) {
+    const int64_t low = -int64_t(start);                   // step * x >= low
+    const int64_t high = int64_t(size) * 256 - 1 - start;  // step * x <= high
+    int64_t first = columns.begin, last = int64_t(columns.end) - 1;
+    if (step == 0) {
+        if (low > 0 || high < 0) return {columns.begin, columns.begin};
+    } else if (step > 0) {
+        first = std::max(first, low <= 0 ? -((-low) / step) : (low + step - 1) / step);
+        last = std::min(last, high >= 0 ? high / step : -((-high + step - 1) / step));
+    } else {
+        const int64_t down = -int64_t(step);  // down * x <= -low, down * x >= -high
+        first = std::max(first, -high <= 0 ? -(high / down) : (-high + down - 1) / down);
+        last = std::min(last, -low >= 0 ? (-low) / down : -((low + down - 1) / down));
+    }
+    if (first > last) return {columns.begin, columns.begin};
+    return {int32_t(first), int32_t(last + 1)};
 }

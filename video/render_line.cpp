@@ -55,23 +55,31 @@ bool TiledKindOf(uint32_t mode, uint32_t background, LayerKind& kind) {
 // Sprite priority levels are drawn from the back (3) to the front (0), each
 // once per line, right after the last background of the same priority.
 struct SpriteLevels {
-    bool enabled;
+    // The levels (bits 0-3) that sprites on this line are drawn at; none
+    // while OBJ is off.
+    uint32_t shown;
     LineRenderer renderer;
 
     // Draws levels from down to to, both included; nothing when to > from.
     void Draw(Machine& m, uint32_t line, int32_t from, int32_t to) const {
-        if (!enabled) return;
-        for (int32_t level = from; level >= to; --level) renderer(m, line, uint32_t(level));
+        if (!shown) return;
+        for (int32_t level = from; level >= to; --level)
+            if ((shown >> level) & 1) renderer(m, line, uint32_t(level));
     }
 };
 
 }  // namespace
 
 void PrepareLine(Machine& m, uint32_t line) {
+    ++m.Lines.LineStamp;
     const uint16_t dispcnt = ReadIoHalf(m, Io::DISPCNT);
     const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
 
-    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) GatherLineSprites(m, line);
+    bool semiTransparentSprites = false;
+    if (dispcnt & (DISPCNT_OBJ_ON | DISPCNT_OBJ_WINDOW)) {
+        const LineSpriteList sprites = UpdateLineSprites(m, line);
+        semiTransparentSprites = (dispcnt & DISPCNT_OBJ_ON) && sprites.semiTransparent;
+    }
     // The OBJ window follows the game's DISPCNT: hiding the sprites from
     // view leaves the window they shape in place.
     BuildWindowLine(m, line, dispcnt);
@@ -85,12 +93,27 @@ void PrepareLine(Machine& m, uint32_t line) {
     const uint32_t variant = VariantOf(bldcnt, 5);
     if (variant == uint32_t(EffectVariant::Brighten)) finished = BrightenPixel(backdrop, factors);
     if (variant == uint32_t(EffectVariant::Darken)) finished = DarkenPixel(backdrop, factors);
-
     uint16_t* out = SurfaceLine(m, line);
-    const uint8_t* windows = WindowLine(m);
-    for (int32_t x = 0; x < ScreenWidth; ++x) out[x] = (windows[x] & WindowEffectBit) ? finished : plain;
-    uint16_t* partners = SecondTargets(m);
-    std::fill(partners, partners + ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
+    if (finished == plain) {
+        FillPixels(out, ScreenWidth, plain);
+    } else {
+        int32_t begin = 0;
+        for (uint32_t i = 0; begin < ScreenWidth; ++i) {
+            const WindowRun& run = m.Lines.WindowRuns[i];
+            const int32_t end = std::min(run.end, ScreenWidth);
+            FillPixels(out + begin, end - begin, (run.layers & WindowEffectBit) ? finished : plain);
+            begin = end;
+        }
+    }
+
+    // The partner line is read by alpha-blended first targets and by
+    // semi-transparent sprites; on a line without either nobody keeps it.
+    const bool alphaBlends = (bldcnt & 0xC0) == 0x40 && (bldcnt & 0x1F);
+    m.Lines.PartnersRead = alphaBlends || semiTransparentSprites;
+    if (m.Lines.PartnersRead) {
+        uint16_t* partners = SecondTargets(m);
+        FillPixels(partners, ScreenWidth, (bldcnt & 0x2000) ? uint16_t(backdrop & 0x7FFF) : NoPartner);
+    }
 }
 
 void RenderLine(Machine& m) {
@@ -105,14 +128,15 @@ void RenderLine(Machine& m) {
     // Forced blank: the display is cut off from VRAM and shows white.
     if (gameDispcnt & DISPCNT_FORCED_BLANK) {
         uint16_t* out = SurfaceLine(m, line);
-        std::fill(out, out + ScreenWidth, PlainPixel(0x7FFF));
+        FillPixels(out, ScreenWidth, PlainPixel(0x7FFF));
         return;
     }
 
     PrepareLine(m, line);
 
     const uint32_t mode = dispcnt & 7;
-    const SpriteLevels sprites{bool(dispcnt & DISPCNT_OBJ_ON), LayerRenderer(LayerKind::Sprites, VariantOf(bldcnt, 4))};
+    const SpriteLevels sprites{(dispcnt & DISPCNT_OBJ_ON) ? SpritesOnLine(m, line).levels : 0u,
+                               LayerRenderer(LayerKind::Sprites, VariantOf(bldcnt, 4))};
 
     if (mode <= 2) {
         sprites.Draw(m, line, 3, int32_t(BgEntryPriority(m.BgOrderList[0])) + 1);

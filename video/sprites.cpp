@@ -6,13 +6,7 @@
 
 #include "machine/io_registers.h"
 #include "video/line_buffers.h"
-
-const SpriteShape SpriteShapeTable[4][4] = {
-    {{1, 1, 0}, {2, 2, 1}, {4, 4, 2}, {8, 8, 3}},  // square
-    {{2, 1, 1}, {4, 1, 2}, {4, 2, 2}, {8, 4, 3}},  // wide
-    {{1, 2, 0}, {1, 4, 0}, {2, 4, 1}, {4, 8, 2}},  // tall
-    {{1, 1, 0}, {2, 2, 1}, {4, 4, 2}, {8, 8, 3}},  // shape 3 draws as square
-};
+#include "video/tile_row.h"
 
 namespace {
 
@@ -22,66 +16,61 @@ constexpr uint32_t SpritePaletteBase = 256;
 constexpr uint32_t SpriteTileArea = 0x10000;
 constexpr uint32_t SpriteTileMask = 0x7FFF;
 
-// Sprite modes (attr0 bits 10-11).
-enum SpriteMode : uint32_t { ModeNormal = 0, ModeSemiTransparent = 1, ModeObjWindow = 2, ModeHidden = 3 };
-
-SpriteContext MakeContext(Machine& m) {
-    const uint16_t dispcnt = ReadIoHalf(m, Io::DISPCNT);
-    const bool bitmapMode = (dispcnt & 7) >= 3;
-    return {m.Vram.data(), m.Oam.data(), bitmapMode ? 512u : 0u, bool(dispcnt & 0x40), ReadIoHalf(m, Io::MOSAIC)};
-}
-
-// Decodes OAM entry n; false when it is switched off, never drawn, or its
-// bounding box misses the line. Nothing is clipped: a box that reaches past
-// the screen edges runs into the guard.
-bool SpriteOnLine(const SpriteContext& context, uint32_t n, uint32_t line, Sprite& sprite) {
-    const uint8_t* entry = context.oam + 8 * n;
-    const uint32_t attr0 = HalfAt(entry);
-    const uint32_t attr1 = HalfAt(entry + 2);
-    // Bit 9 without bit 8 switches a straight sprite off.
-    if ((attr0 & 0x300) == 0x200 || ((attr0 >> 10) & 3) == ModeHidden) return false;
-    sprite.y = int32_t(attr0 & 0xFF);
-    if (sprite.y > 192) sprite.y -= 256;
-    const SpriteShape& shape = SpriteShapeTable[attr0 >> 14][attr1 >> 14];
-    const int32_t boxScale = (attr0 & 0x300) == 0x300 ? 2 : 1;
-    sprite.textureHeight = shape.heightTiles * 8;
-    sprite.boxHeight = sprite.textureHeight * boxScale;
-    if (uint32_t(int32_t(line) - sprite.y) >= uint32_t(sprite.boxHeight)) return false;
-    sprite.textureWidth = shape.widthTiles * 8;
-    sprite.boxWidth = sprite.textureWidth * boxScale;
-    sprite.x = int32_t(attr1 & 0x1FF);
-    if (sprite.x > 448) sprite.x -= 512;
-    if (sprite.x >= ScreenWidth || sprite.x + sprite.boxWidth <= 0) return false;
-
-    const uint32_t attr2 = HalfAt(entry + 4);
-    sprite.attr0 = attr0;
-    sprite.attr1 = attr1;
-    sprite.attr2 = attr2;
-    sprite.priority = (attr2 >> 10) & 3;
-    sprite.mode = (attr0 >> 10) & 3;
-    sprite.widthShift = shape.widthShift;
-    sprite.colour256 = attr0 & 0x2000;
-    uint32_t tile = attr2 & 0x3FF;
-    if (tile < context.firstTile) return false;
-    // In two-dimensional mapping a 256-colour tile takes two 32-byte
-    // tile slots, so the number is counted in pairs.
-    if (sprite.colour256 && !context.oneDimensional) tile &= ~1u;
-    sprite.tileOffset = tile * 32;
-    return true;
+SpriteContext MakeContext(const Machine& m) {
+    return {m.Vram.data(), m.Oam.data(), &m.Lines, bool(ReadIoHalf(m, Io::DISPCNT) & 0x40), ReadIoHalf(m, Io::MOSAIC)};
 }
 
 // Pixel writers: what a sprite pixel at x with palette index colourIndex
-// (0-255, within the sprite palette) does when it is opaque. Like the
-// background renderers they select rather than branch on transparency and
-// the window.
+// (0-255, within the sprite palette) does when it is opaque, one at a time
+// (Put) or as a tile row of eight (PutRow, from the row's bits as they lie
+// in VRAM). Like the background renderers they select rather than branch
+// on transparency and the window.
+
+// A tile row across a window run's end, pixel by pixel.
+template <bool Colour256, typename Pixels>
+void PutPixels(const Pixels& pixels, int32_t x, RowBits<Colour256> bits, uint32_t bank) {
+    for (uint32_t k = 0; k < 8; ++k) {
+        const uint32_t index = RowIndex<Colour256>(bits, k);
+        pixels.Put(x + int32_t(k), bank + index, index != 0);
+    }
+}
+
+// A sprite tile row is laid from its bits (in screen order): inside one
+// window run that shows sprites, eight pixels at a time, looked up in the
+// row cache when that pays or else straight from VRAM; across a run's end
+// pixel by pixel.
 template <EffectVariant Variant, PartnerWrite Partners>
 struct NormalPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
+    ColourCache* colours;
+    // The sprite palette finished where effects do not and do apply (null
+    // when the finishing reads the partner).
+    std::array<const uint16_t*, 2> finished;
 
     void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
         const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
         layer.Put(x, PaletteColour(palette, SpritePaletteBase + colourIndex), drawn);
+    }
+
+    template <bool Colour256>
+    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t bank) const {
+        if (x + 8 > run.end) return PutPixels<Colour256>(*this, x, bits, bank);
+        if (!(run.layers & WindowObjBit)) return;
+        const bool effects = run.layers & WindowEffectBit;
+        constexpr bool readsPartner = FinishReadsPartner<Variant>;
+        const auto finish = [&](uint16_t colour, uint16_t partner) {
+            return FinishPixel<Variant>(colour, partner, effects, layer.factors);
+        };
+        if (colours->rowsPay) {
+            const CachedTileRow& row =
+                FindRow<Colour256, Variant>(*colours, bits, bank, false, bank, effects, layer.factors);
+            LayRow<readsPartner, Partners>(layer.out, layer.partners, x, row.pixels, finish);
+            return;
+        }
+        LayRowDirect<Colour256, readsPartner, Partners>(layer.out, layer.partners, x, bits,
+                                                        colours->colours.data() + bank,
+                                                        readsPartner ? nullptr : finished[effects] + bank, finish);
     }
 };
 
@@ -93,15 +82,35 @@ template <EffectVariant Variant, PartnerWrite Partners>
 struct SemiTransparentPixels {
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
+    ColourCache* colours;
+
+    uint16_t Finish(uint16_t colour, uint16_t partner, bool effects) const {
+        const uint16_t blended = BlendPixel(colour, partner, layer.factors);
+        const uint16_t normal = FinishPixel<Variant>(colour, partner, effects, layer.factors);
+        return effects && !(partner & NoPartner) ? blended : normal;
+    }
 
     void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
         const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
         const uint16_t colour = PaletteColour(palette, SpritePaletteBase + colourIndex);
-        const uint16_t partner = layer.partners[x];
-        const bool effects = layer.windows[x] & WindowEffectBit;
-        const uint16_t blended = BlendPixel(colour, partner, layer.factors);
-        const uint16_t normal = FinishPixel<Variant>(colour, partner, effects, layer.factors);
-        layer.Store(x, effects && !(partner & NoPartner) ? blended : normal, colour, drawn);
+        layer.Store(x, Finish(colour, layer.partners[x], layer.windows[x] & WindowEffectBit), colour, drawn);
+    }
+
+    template <bool Colour256>
+    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t bank) const {
+        if (x + 8 > run.end) return PutPixels<Colour256>(*this, x, bits, bank);
+        if (!(run.layers & WindowObjBit)) return;
+        const bool effects = run.layers & WindowEffectBit;
+        const auto finish = [&](uint16_t colour, uint16_t partner) { return Finish(colour, partner, effects); };
+        if (colours->rowsPay) {
+            // The finishing reads the partner: only the colours are looked up.
+            const CachedTileRow& row =
+                FindRow<Colour256, EffectVariant::Blend>(*colours, bits, bank, false, bank, effects, layer.factors);
+            LayRow<true, Partners>(layer.out, layer.partners, x, row.pixels, finish);
+            return;
+        }
+        LayRowDirect<Colour256, true, Partners>(layer.out, layer.partners, x, bits, colours->colours.data() + bank,
+                                                nullptr, finish);
     }
 };
 
@@ -110,6 +119,11 @@ struct WindowPixels {
     uint8_t value;
 
     void Put(int32_t x, uint32_t, bool opaque) const { windows[x] = opaque ? value : windows[x]; }
+
+    template <bool Colour256>
+    void PutRow(const WindowRun&, int32_t x, RowBits<Colour256> bits, uint32_t) const {
+        for (uint32_t k = 0; k < 8; ++k) Put(x + int32_t(k), 0, RowIndex<Colour256>(bits, k) != 0);
+    }
 };
 
 // The colour index of texture pixel (tx, ty) of a sprite, both inside the
@@ -160,31 +174,21 @@ void DrawStraightRow(const Pixels& pixels, const SpriteContext& context, const S
         step = 0u - bytesPerTile;
     }
     const uint8_t* area = context.vram + SpriteTileArea;
-    const uint32_t bank = (sprite.attr2 >> 12) * 16;
+    const uint32_t bank = Colour256 ? 0 : (sprite.attr2 >> 12) * 16;
+    RunCursor runs(*context.lines);
     int32_t x = sprite.x;
     for (int32_t tile = 0; tile < tiles; ++tile, offset += step, x += 8) {
-        const uint8_t* bytes = area + (offset & SpriteTileMask);
         // Sprites are mostly cut out of empty tiles: skip a blank row whole.
-        using RowBits = std::conditional_t<Colour256, uint64_t, uint32_t>;
-        if (LoadLittle<RowBits>(bytes) == 0) continue;
-        for (int32_t k = 0; k < 8; ++k) {
-            const int32_t pixel = FlipX ? 7 - k : k;
-            if constexpr (Colour256) {
-                const uint32_t index = bytes[pixel];
-                pixels.Put(x + k, index, index != 0);
-            } else {
-                const uint32_t index = (bytes[pixel >> 1] >> ((pixel & 1) * 4)) & 15;
-                pixels.Put(x + k, bank | index, index != 0);
-            }
-        }
+        const RowBits<Colour256> bits = LoadLittle<RowBits<Colour256>>(area + (offset & SpriteTileMask));
+        if (bits == 0) continue;
+        pixels.template PutRow<Colour256>(runs.At(x), x, FlipX ? MirroredRow<Colour256>(bits) : bits, bank);
     }
 }
 
 // A straight sprite row under mosaic, pixel by pixel (mosaic is rare, and
 // fades rather than moves).
 template <bool Colour256, typename Pixels>
-void DrawMosaicStraightRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite,
-                           uint32_t line) {
+void DrawMosaicStraightRow(const Pixels& pixels, const SpriteContext& context, const Sprite& sprite, uint32_t line) {
     const MosaicSize mosaic = MosaicOf(uint16_t(context.mosaic), 8);
     int32_t row = std::max(MosaicBlockStart(int32_t(line), mosaic.height) - sprite.y, 0);
     if (sprite.attr1 & 0x2000) row = sprite.textureHeight - 1 - row;
@@ -246,9 +250,8 @@ void DrawSpriteRow(const Pixels& pixels, const SpriteContext& context, const Spr
     const bool mosaic = (sprite.attr0 & 0x1000) && (context.mosaic & 0xFF00);
     WithFlag(sprite.colour256, [&](auto colour256) {
         if (sprite.attr0 & 0x100) {
-            WithFlag(mosaic, [&](auto withMosaic) {
-                DrawAffineRow<colour256(), withMosaic()>(pixels, context, sprite, line);
-            });
+            WithFlag(mosaic,
+                     [&](auto withMosaic) { DrawAffineRow<colour256(), withMosaic()>(pixels, context, sprite, line); });
         } else if (mosaic) {
             DrawMosaicStraightRow<colour256()>(pixels, context, sprite, line);
         } else {
@@ -262,13 +265,21 @@ template <EffectVariant Variant, PartnerWrite Partners>
 void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
     const uint8_t* palette = m.Palette.data();
     const LayerPixels<Variant, Partners> layer = LinePixels<Variant, Partners>(m, line);
-    const NormalPixels<Variant, Partners> normal{palette, layer};
-    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer};
-    for (uint32_t i = 0; i < m.Sprites.count; ++i) {
-        const Sprite& sprite = m.Sprites.sprites[i];
+    ColourCache& colours = m.Lines.SpriteColours;
+    CheckColourCache(colours, palette + 2 * SpritePaletteBase, m.Lines, layer.factors);
+    std::array<const uint16_t*, 2> finished{};
+    if constexpr (!FinishReadsPartner<Variant>)
+        finished = {FinishedPalette<Variant>(colours, false, layer.factors),
+                    FinishedPalette<Variant>(colours, true, layer.factors)};
+    const NormalPixels<Variant, Partners> normal{palette, layer, &colours, finished};
+    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer, &colours};
+    const SpriteContext context = MakeContext(m);
+    const LineSpriteList sprites = SpritesOnLine(m, line);
+    for (uint32_t i = 0; i < sprites.count; ++i) {
+        const Sprite& sprite = sprites.decoded[sprites.indices[i]];
         if (sprite.priority != priority) continue;
-        if (sprite.mode == ModeNormal) DrawSpriteRow(normal, m.Sprites.context, sprite, line);
-        if (sprite.mode == ModeSemiTransparent) DrawSpriteRow(semiTransparent, m.Sprites.context, sprite, line);
+        if (sprite.mode == ModeNormal) DrawSpriteRow(normal, context, sprite, line);
+        if (sprite.mode == ModeSemiTransparent) DrawSpriteRow(semiTransparent, context, sprite, line);
     }
 }
 
@@ -277,7 +288,7 @@ void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
 template <EffectVariant Variant>
 void SpriteRenderer(Machine& m, uint32_t line, uint32_t priority) {
     const uint16_t bldcnt = ReadIoHalf(m, Io::BLDCNT);
-    WithPartnerWrite(PartnerWriteFor(bldcnt, bldcnt & BLDCNT_OBJ_SECOND),
+    WithPartnerWrite(PartnerWriteFor(m, bldcnt & BLDCNT_OBJ_SECOND),
                      [&](auto write) { DrawSprites<Variant, write()>(m, line, priority & 3); });
 }
 
@@ -286,16 +297,12 @@ template void SpriteRenderer<EffectVariant::Blend>(Machine&, uint32_t, uint32_t)
 template void SpriteRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32_t);
 template void SpriteRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
 
-void GatherLineSprites(Machine& m, uint32_t line) {
-    m.Sprites.context = MakeContext(m);
-    m.Sprites.count = 0;
-    for (int32_t n = 127; n >= 0; --n)
-        if (SpriteOnLine(m.Sprites.context, uint32_t(n), line, m.Sprites.sprites[m.Sprites.count])) ++m.Sprites.count;
-}
-
 void ObjWindowOverlay(Machine& m, uint32_t line) {
     const WindowPixels marks{WindowLine(m), uint8_t(ReadIoHalf(m, WINOUT) >> 8)};
-    for (uint32_t i = 0; i < m.Sprites.count; ++i)
-        if (m.Sprites.sprites[i].mode == ModeObjWindow)
-            DrawSpriteRow(marks, m.Sprites.context, m.Sprites.sprites[i], line);
+    const SpriteContext context = MakeContext(m);
+    const LineSpriteList sprites = SpritesOnLine(m, line);
+    for (uint32_t i = 0; i < sprites.count; ++i) {
+        const Sprite& sprite = sprites.decoded[sprites.indices[i]];
+        if (sprite.mode == ModeObjWindow) DrawSpriteRow(marks, context, sprite, line);
+    }
 }

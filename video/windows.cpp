@@ -1,6 +1,8 @@
 #include "video/windows.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "machine/io_registers.h"
@@ -29,6 +31,67 @@ void FillSpan(uint8_t* windows, const WindowSpan& span, uint8_t value) {
     }
 }
 
+// The right end of the line guard, where the last run ends.
+constexpr int32_t LineEnd = int32_t(SurfaceWidth - LineGuard);
+
+// Appends the run of value up to end, or lengthens the last run when it
+// holds the same value.
+void AppendRun(LineBuffers& lines, uint32_t& count, int32_t end, uint8_t value) {
+    if (count > 0 && lines.WindowRuns[count - 1].layers == value)
+        lines.WindowRuns[count - 1].end = end;
+    else
+        lines.WindowRuns[count++] = {end, value};
+}
+
+// Ends the runs: the first reaches into the left guard and the last into
+// the right one, so a layer drawing past the screen edges stays inside a
+// run.
+void FinishRuns(LineBuffers& lines, uint32_t count) {
+    lines.WindowRuns[count - 1].end = LineEnd;
+    lines.WindowRunCount = count;
+}
+
+// Cuts the visible window line into runs of equal bytes, eight bytes at a
+// time: the OBJ window can change it anywhere.
+void ScanIntoRuns(LineBuffers& lines, const uint8_t* windows) {
+    uint32_t count = 0;
+    int32_t x = 0;
+    while (x < ScreenWidth) {
+        const uint8_t value = windows[x];
+        const uint64_t repeated = value * 0x0101010101010101u;
+        int32_t end = x + 1;
+        while (end < ScreenWidth) {
+            // Bytes past the screen edge may be anything: the run is cut
+            // at the edge below in any case.
+            const uint64_t differing = LoadLittle<uint64_t>(windows + end) ^ repeated;
+            if (differing) {
+                end += std::countr_zero(differing) / 8;
+                break;
+            }
+            end += 8;
+        }
+        end = std::min(end, ScreenWidth);
+        AppendRun(lines, count, end, value);
+        x = end;
+    }
+    FinishRuns(lines, count);
+}
+
+// Cuts the window line into runs where only the edges of windows 0 and 1
+// can change it.
+void CutAtEdges(LineBuffers& lines, const uint8_t* windows, std::array<int32_t, 5>& edges, uint32_t edgeCount) {
+    edges[edgeCount++] = ScreenWidth;
+    std::sort(edges.begin(), edges.begin() + edgeCount);
+    uint32_t count = 0;
+    int32_t begin = 0;
+    for (uint32_t i = 0; i < edgeCount; ++i) {
+        if (edges[i] <= begin) continue;
+        AppendRun(lines, count, edges[i], windows[begin]);
+        begin = edges[i];
+    }
+    FinishRuns(lines, count);
+}
+
 }  // namespace
 
 WindowSpan WindowSpanOnLine(const Machine& m, uint32_t window, uint32_t line, uint16_t dispcnt) {
@@ -45,6 +108,9 @@ void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt) {
     uint8_t* windows = WindowLine(m);
     if (!(dispcnt & 0xE000)) {
         std::memset(windows, 0xFF, ScreenWidth);
+        uint32_t count = 0;
+        AppendRun(m.Lines, count, ScreenWidth, 0xFF);
+        FinishRuns(m.Lines, count);
         return;
     }
     // From the bottom of the window priorities up, each overwriting what
@@ -52,6 +118,16 @@ void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt) {
     std::memset(windows, ReadIoHalf(m, Io::WINOUT) & 0xFF, ScreenWidth);
     if (dispcnt & DISPCNT_OBJ_WINDOW) ObjWindowOverlay(m, line);
     const uint16_t inside = ReadIoHalf(m, Io::WININ);
-    FillSpan(windows, WindowSpanOnLine(m, 1, line, dispcnt), uint8_t(inside >> 8));
-    FillSpan(windows, WindowSpanOnLine(m, 0, line, dispcnt), uint8_t(inside));
+    std::array<int32_t, 5> edges;
+    uint32_t edgeCount = 0;
+    for (uint32_t window : {1u, 0u}) {
+        const WindowSpan span = WindowSpanOnLine(m, window, line, dispcnt);
+        FillSpan(windows, span, uint8_t(inside >> (8 * window)));
+        edges[edgeCount++] = int32_t(span.left);
+        edges[edgeCount++] = int32_t(span.right);
+    }
+    if (dispcnt & DISPCNT_OBJ_WINDOW)
+        ScanIntoRuns(m.Lines, windows);
+    else
+        CutAtEdges(m.Lines, windows, edges, edgeCount);
 }

@@ -26,6 +26,7 @@ struct WindowSpan {
 // the screen (right = 241, say) never match and so reach the screen edge.
 WindowSpan WindowSpanOnLine(const Machine& m, uint32_t window, uint32_t line, uint16_t dispcnt);
 
-// Writes the 240 visible bytes of WindowMaskLine for the line. Without any
-// window enabled every layer may draw everywhere and effects apply (0xFF).
+// Writes the 240 visible bytes of WindowMaskLine for the line, and the same
+// as WindowRuns. Without any window enabled every layer may draw everywhere
+// and effects apply (0xFF): one run.
 void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt);
