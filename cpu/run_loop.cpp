@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cpu/modes.h"
+#include "machine/interrupts.h"
 #include "machine/machine.h"
 #include "machine/scanline.h"
 
@@ -22,7 +23,12 @@ void RequestIrqCheck(CpuState& cpu) {
 
 SliceEnd RunSlice(Machine& m) {
     CpuState& cpu = m.Cpu;
-    if (cpu.CPSR & FlagT)
+    // A halted CPU executes nothing until the scanline driver wakes it:
+    // the slice passes at once. The halting store is repeated when it
+    // wakes, and completes then.
+    if (m.HaltState == Halt::Halted)
+        cpu.Cycles = 0;
+    else if (cpu.CPSR & FlagT)
         RunThumbSlice(m);
     else
         RunArmSlice(m);
@@ -35,6 +41,9 @@ SliceEnd RunSlice(Machine& m) {
     if (cpu.SliceBreak) {
         cpu.SliceBreak = 0;
         cpu.Cycles += cpu.SavedCycles;
+        // A request that came while the CPU halted (a DMA's end, say) wakes
+        // it at once, as the scanline driver does at a slice's end.
+        if (m.HaltState == Halt::Halted && EnabledRequests(m)) m.HaltState = Halt::Woken;
     } else {
         const uint32_t pending = ScanlineTick(m);
         if (pending == StopRunLoop) return SliceEnd::Stop;

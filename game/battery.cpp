@@ -36,6 +36,7 @@ void ArmWatch(Machine& m) {
     m.BatteryChanges.changed = false;
     m.BatteryChanges.quietFrames = 0;
     m.BatteryChanges.framesToCheck = BatteryCheckInterval;
+    m.BatteryChanges.storesSeen = m.CartridgeStores;
     m.BatteryChanges.armed = true;
 }
 
@@ -90,7 +91,10 @@ void BatteryFrameTick(Machine& m) {
     if (!m.BatteryChanges.armed || !m.BatteryFileEnabled || m.SaveFileName.empty() || m.BatteryChanges.refused) return;
     if (--m.BatteryChanges.framesToCheck != 0) return;
     m.BatteryChanges.framesToCheck = BatteryCheckInterval;
-    if (!MatchesPicture(m, m.BatteryChanges.lastSeen)) {
+    // The chips change only by stores on the cartridge bus (or a snapshot).
+    const bool touched = m.CartridgeStores != m.BatteryChanges.storesSeen;
+    m.BatteryChanges.storesSeen = m.CartridgeStores;
+    if (touched && !MatchesPicture(m, m.BatteryChanges.lastSeen)) {
         TakePicture(m, m.BatteryChanges.lastSeen);
         m.BatteryChanges.changed = true;
         m.BatteryChanges.quietFrames = 0;

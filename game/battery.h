@@ -17,6 +17,7 @@ struct BatteryWatch {
     bool refused = false;  // the file fitted no layout: it is never written over
     uint32_t framesToCheck = 0;
     uint32_t quietFrames = 0;
+    uint32_t storesSeen = 0;  // Machine::CartridgeStores at the last look
     std::vector<uint8_t> lastSeen;
     std::vector<uint8_t> inFile;
     std::vector<uint8_t> now;  // scratch for the comparison
@@ -41,7 +42,7 @@ bool WriteBatteryFile(Machine& m);
 // changed and then stayed the same for BatteryQuietFrames frames is written
 // at once, so a run that ends in a crash or a kill keeps what the game
 // saved. Costs a copy and a comparison of the chip (at most 128 KB) every
-// few frames.
+// few frames in which the game stored anything on the cartridge bus.
 void BatteryFrameTick(Machine& m);
 inline constexpr uint32_t BatteryQuietFrames = 60;
 

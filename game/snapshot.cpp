@@ -262,6 +262,7 @@ void ApplySnapshot(Machine& m, uint8_t* image) {
     std::memcpy(block.data(), image + RegisterOffset, sizeof block);
     ApplyRegisterBlock(m, block);
     if (HasChipBlock(image)) ApplyChipBlock(m, ChipBlockOf(image));
+    ++m.CartridgeStores;  // the chips may hold another save now
     // VRAM's mirrors follow the restored display mode.
     MapVram(m);
     // The access costs follow WAITCNT, which the snapshot has just replaced.

@@ -15,6 +15,9 @@
 
 namespace {
 
+// Where the cartridge bus begins: the ROM, then the backup chips above it.
+constexpr uint32_t CartridgeBusStart = 0x08000000;
+
 // The I/O registers as the bus functions read them: what no register
 // answers reads 0 (DMA keeps its own latch for unreadable sources).
 uint32_t IoWord(Machine& m, uint32_t address) { return ReadIoRegisters(m, address).Value; }
@@ -91,6 +94,7 @@ uint32_t SpecialLoad(Machine& m, uint32_t address, uint32_t width) {
 }
 
 void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
+    if (address >= CartridgeBusStart) ++m.CartridgeStores;
     if ((address & 3) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", address, value, m.Cpu.R[15]);
     // Palette RAM and OAM: the store lands in their first KB.
@@ -115,6 +119,7 @@ void SlowWrite(Machine& m, uint32_t address, uint32_t value) {
 }
 
 void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
+    if (address >= CartridgeBusStart) ++m.CartridgeStores;
     if ((address & 1) && (m.Verbose & VerboseMemory))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", address, value, m.Cpu.R[15]);
     if (IsSmallVideoMemory(address))
@@ -138,6 +143,7 @@ void SlowWrite(Machine& m, uint32_t address, uint16_t value) {
 }
 
 void SlowWrite(Machine& m, uint32_t address, uint8_t value) {
+    if (address >= CartridgeBusStart) ++m.CartridgeStores;
     if (IsBackupAddress(address)) {
         BackupWrite(m, address, value);
         return;

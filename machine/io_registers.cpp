@@ -252,9 +252,10 @@ uint8_t PostFlagAfter(const Machine& m, uint8_t written) { return uint8_t((m.Io[
 
 // Any write to HALTCNT halts (stop mode is treated alike) when an interrupt
 // could ever wake the CPU: some interrupt is enabled in IE (IME need not be
-// on; the halt ends on the request alone). The halted CPU repeats the
-// storing instruction, ending each slice with it, until the scanline driver
-// marks it woken; the store then completes.
+// on; the halt ends on the request alone). The storing instruction ends
+// the slice and is taken back; the halted CPU runs nothing (cpu/run_loop.cpp)
+// until the scanline driver marks it woken, and the store then repeats and
+// completes.
 void WriteHaltControl(Machine& m, uint32_t offset, uint16_t value) {
     const auto repeatStore = [&m] {
         m.Cpu.R[15] -= (m.Cpu.CPSR & FlagT) ? 2 : 4;
@@ -267,7 +268,7 @@ void WriteHaltControl(Machine& m, uint32_t offset, uint16_t value) {
             m.HaltState = Halt::Halted;
         }
         break;
-    case Halt::Halted: repeatStore(); break;
+    case Halt::Halted: break;  // only a DMA can store while halted
     case Halt::Woken: m.HaltState = Halt::Running; break;
     }
     StoreIoHalf(m, offset, uint16_t((value & 0xFF00) | PostFlagAfter(m, uint8_t(value))));

@@ -122,6 +122,10 @@ struct alignas(64) Machine {
     bool BatteryFileEnabled = true;
     BatteryClaim Battery;
     BatteryWatch BatteryChanges;
+    // Stores on the cartridge bus (0x08000000 and up), where the backup
+    // chips and the clock's port lie, and snapshot loads: the battery watch
+    // looks at the chips only when this moved.
+    uint32_t CartridgeStores = 0;
     std::string BatteryRefusal;
 
     // ---- the front-end's door (machine/host.h) ----

@@ -52,7 +52,8 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
     uint8_t BackupByte(uint32_t offset) const { return machine.Read8(0x0E000000 + offset); }
-    void SetBackup(uint32_t offset, uint8_t value) { machine.Write8(0x0E000000 + offset, value); }
+    // A game's store on the chip's 8-bit bus.
+    void SetBackup(uint32_t offset, uint8_t value) { BusWrite8(m, 0x0E000000 + offset, value); }
 
     Bytes Pattern(size_t size, uint8_t seed) {
         Bytes bytes(size);
@@ -180,6 +181,7 @@ TEST_F(Battery, ChangedMemoryIsWrittenOnceItHasBeenQuietForSixtyFrames) {
     for (int frame = 0; frame < 200; ++frame) BatteryFrameTick(m);
     EXPECT_FALSE(fs::exists(path));
     m.EepromMemory[8] = 0x5A;
+    ++m.CartridgeStores;  // as the game's stores to the chip count
     for (int frame = 0; frame < 70; ++frame) BatteryFrameTick(m);
     ASSERT_EQ(FileBytes().size(), 66048u);
     EXPECT_EQ(FileBytes()[65536 + 8], 0x5A);
