@@ -133,13 +133,3 @@ void RunFifoDma(Machine& m, uint32_t fifoAddress) {
             Transfer(m, channel, true);
     }
 }
-
-void TriggerDma(Machine& m, DmaTiming timing) {
-    // On channels 1 and 2 "Special" is the sound FIFO timing (RunFifoDma
-    // starts those), and on channel 0 it is prohibited: here only channel 3's
-    // video capture timing starts a transfer.
-    const uint32_t first = timing == DmaTiming::Special ? 3 : 0;
-    for (uint32_t channel = first; channel < 4; ++channel) {
-        if ((ReadIoHalf(m, Io::DMA0CNT_H + 12 * channel) & DmaTriggerMask) == DmaArmed(timing)) RunDma(m, channel);
-    }
-}

@@ -55,11 +55,6 @@ void StartDmaChannel(Machine& m, uint32_t channel);
 // Does not look at the enable bit: its callers have.
 void RunDma(Machine& m, uint32_t channel);
 
-// Runs every channel (in order 0-3) that is armed for the given timing.
-// Channels 1 and 2 with the "Special" timing serve the sound FIFOs and are
-// started only by RunFifoDma.
-void TriggerDma(Machine& m, DmaTiming timing);
-
 // A sound FIFO at `fifoAddress` (0x040000A0 or 0x040000A4) has fallen to
 // half full: channel 1 and then channel 2, when armed with the "Special"
 // timing and aimed at that FIFO, move four words into it. The count and the

@@ -20,6 +20,19 @@
 
 namespace {
 
+// Runs every DMA channel (in order 0-3) that is armed for the given timing.
+// Channels 1 and 2 with the "Special" timing serve the sound FIFOs and are
+// started only by RunFifoDma; on channel 0 that timing is prohibited, so
+// only channel 3's video capture timing starts a transfer. Most half-lines
+// start nothing, so the look at the four channels stays inline.
+inline void TriggerDma(Machine& m, DmaTiming timing) {
+    const uint32_t first = timing == DmaTiming::Special ? 3 : 0;
+    for (uint32_t channel = first; channel < 4; ++channel) {
+        if ((ReadIoHalf(m, Io::DMA0CNT_H + 12 * channel) & DmaTriggerMask) == DmaArmed(timing)) [[unlikely]]
+            RunDma(m, channel);
+    }
+}
+
 // The horizontal blank of a visible line: the line is drawn now, with the
 // affine backgrounds at their current points, which then move on by one
 // line's step (PB, PD).
