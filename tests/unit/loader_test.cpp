@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "game/game.h"
 #include "game/settings.h"
 #include "machine/machine.h"
+#include "tests/support/scratch_files.h"
 
 namespace {
 
@@ -31,16 +31,7 @@ protected:
     const std::unique_ptr<Machine> owned = CreateMachine();
     Machine& m = *owned;
 
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("koru_loader_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        EndGame(m);
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
+    void TearDown() override { EndGame(m); }
 
     // An image whose first instruction is "b ." (so a run stays put) and
     // whose other bytes follow a pattern, with a correct header check byte.
@@ -57,22 +48,21 @@ protected:
         return image;
     }
 
-    std::string WritePlain(const char* name, const std::vector<uint8_t>& bytes) {
-        const std::string path = (dir / name).string();
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return path;
+    std::string WritePlain(const char* name, const Bytes& bytes) {
+        WriteBytes(scratch / name, bytes);
+        return scratch / name;
     }
 
     std::string WriteGzip(const char* name, const std::vector<uint8_t>& bytes) {
-        const std::string path = (dir / name).string();
+        const std::string path = scratch / name;
         gzFile out = gzopen(path.c_str(), "wb1");
         gzwrite(out, bytes.data(), unsigned(bytes.size()));
         gzclose(out);
         return path;
     }
 
-    fs::path dir;
+    ScratchFolder scratch;
+    const fs::path& dir = scratch.dir;
 };
 
 TEST_F(Loader, OddSizeIsMappedInWholePages) {
@@ -118,8 +108,7 @@ TEST_F(Loader, DamagedGzipIsRefusedNotCutShort) {
     // carrying corrupted data must not start as if it were whole.
     const std::vector<uint8_t> image = MakeImage(40000);
     const std::string whole = WriteGzip("whole.gba.gz", image);
-    std::ifstream in(whole, std::ios::binary);
-    std::vector<uint8_t> packed{std::istreambuf_iterator<char>(in), {}};
+    const Bytes packed = ReadBytes(whole);
     ASSERT_GT(packed.size(), 100u);
 
     std::vector<uint8_t> cut(packed.begin(), packed.begin() + std::ptrdiff_t(packed.size() / 2));
