@@ -72,13 +72,6 @@ private slots:
         QCOMPARE(Q(Settings().GameSection), Q("UNKNOWN"));
     }
 
-    // A read starts from the built-in defaults, not from what was there.
-    void WithoutAFileTheBuiltInDefaultsHold() {
-        Settings().UpdatePeriod = 9;
-        ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings().UpdatePeriod, GameSettings{}.UpdatePeriod);
-    }
-
     void TheGameSectionOverridesTheGlobalOne() {
         WriteText(scratch.Path("KORU.ini"),
                   "[KORU]\nUpdatePeriod=2\nSoundVolume=100\nSoundLogFile=music.mid\nAutoFire=1\nSaveType=SRAM\n"

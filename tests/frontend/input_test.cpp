@@ -45,16 +45,6 @@ private slots:
         QCOMPARE(Input.KeyboardState, uint16_t(0x001));
     }
 
-    // F3 toggles autofire for A on its key-down; its key-up does nothing.
-    void FunctionKeysActOnKeyDownOnly() {
-        QCOMPARE(HandleKey(0x72, false), 0);
-        QCOMPARE(Settings().AutoFire, 0);
-        QCOMPARE(HandleKey(0x72, true), 1);
-        QCOMPARE(Settings().AutoFire, 0x001);
-        HandleKey(0x72, true);
-        QCOMPARE(Settings().AutoFire, 0);
-    }
-
     // 0 switches all sound, 1-4 a channel; + and - step the volume within
     // 0-255; 5-9 hide a layer.
     void SoundAndLayerKeys() {
@@ -77,9 +67,9 @@ private slots:
         Handheld().LayerHideMask = 0;
     }
 
-    // Held keys repeat as more key-downs, and the X server puts a key-up
-    // before each: neither changes anything, so F3 toggles autofire once
-    // and a held Z stays held.
+    // Function keys act on their key-down only. Held keys repeat as more
+    // key-downs, and the X server puts a key-up before each: neither
+    // changes anything, so F3 toggles autofire once and a held Z stays held.
     void AutoRepeatIsIgnored() {
         QWidget* window = MainWindowWidget();
         SendKey(window, Qt::Key_F3, true, false);
