@@ -104,34 +104,24 @@ TEST_F(Loader, ThirtyTwoMegabytesIsTheLimit) {
 }
 
 TEST_F(Loader, DamagedGzipIsRefusedNotCutShort) {
-    // zlib hands out the bytes before the damage; a game missing its end or
-    // carrying corrupted data must not start as if it were whole.
-    const std::vector<uint8_t> image = MakeImage(40000);
-    const std::string whole = WriteGzip("whole.gba.gz", image);
-    const Bytes packed = ReadBytes(whole);
-    ASSERT_GT(packed.size(), 100u);
-
-    std::vector<uint8_t> cut(packed.begin(), packed.begin() + std::ptrdiff_t(packed.size() / 2));
-    std::vector<uint8_t> badChecksum = packed;
+    // zlib hands out the bytes before the damage; a game carrying corrupted
+    // data must not start as if it were whole. (A file cut short is in the
+    // cartridge fuzz corpus.)
+    const std::string whole = WriteGzip("whole.gba.gz", MakeImage(40000));
+    Bytes badChecksum = ReadBytes(whole);
     badChecksum[badChecksum.size() - 8] ^= 0x01;  // the CRC-32 in the trailer
-    for (const auto& [name, bytes] : {std::pair{"cut.gba.gz", cut}, std::pair{"crc.gba.gz", badChecksum}}) {
-        SCOPED_TRACE(name);
-        int32_t size = -1, rounded = -1;
-        StartFailure failure = StartFailure::None;
-        EXPECT_EQ(LoadCartridgeImage(m, WritePlain(name, bytes).c_str(), size, rounded, failure), nullptr);
-        EXPECT_EQ(failure, StartFailure::ReadError);
-        EXPECT_EQ(size, 0);
-    }
-
-    int32_t size = 0, rounded = 0;
+    int32_t size = -1, rounded = -1;
     StartFailure failure = StartFailure::None;
+    EXPECT_EQ(LoadCartridgeImage(m, WritePlain("crc.gba.gz", badChecksum).c_str(), size, rounded, failure), nullptr);
+    EXPECT_EQ(failure, StartFailure::ReadError);
+    EXPECT_EQ(size, 0);
     EXPECT_NE(LoadCartridgeImage(m, whole.c_str(), size, rounded, failure), nullptr);
     EXPECT_EQ(size, 40000);
 }
 
+// A wrong header check byte, and the switch that lets it pass, are the
+// header_check cartridge test's.
 TEST_F(Loader, StartGameNamesWhyItRefusesAFile) {
-    std::vector<uint8_t> badCheck = MakeImage(4096);
-    badCheck[0xBD] ^= 0xFF;
     // A FIFO would keep the reader waiting for a writer for ever, a device
     // gives bytes without end: the alarm turns a hang into a failure.
     ::alarm(20);
@@ -141,7 +131,6 @@ TEST_F(Loader, StartGameNamesWhyItRefusesAFile) {
     const std::pair<std::string, StartFailure> cases[] = {
         {WritePlain("empty.gba", {}), StartFailure::Empty},
         {(dir / "missing.gba").string(), StartFailure::CannotOpen},
-        {WritePlain("bad.gba", badCheck), StartFailure::HeaderCheck},
         {fifo, StartFailure::NotRegular},
         {gzipFifo, StartFailure::NotRegular},
         {"/dev/zero", StartFailure::NotRegular},
@@ -154,8 +143,6 @@ TEST_F(Loader, StartGameNamesWhyItRefusesAFile) {
         EndGame(m);
     }
     ::alarm(0);
-    m.Settings.CheckCRC = 0;
-    EXPECT_TRUE(StartGame(m, cases[2].first.c_str()).Started()) << "the check byte counts only when checking";
 }
 
 TEST(SaveFileName, ReplacesTheExtensionOfTheLastComponent) {
