@@ -189,8 +189,10 @@ private slots:
                     // No save-type marker and no clock in the smoke cartridge.
                     QCOMPARE(FindControl<QLabel>(dialog, SaveTypeField)->text(), Q("SRAM/FLASH 64 KB + EEPROM 512 B"));
                     QCOMPARE(FindControl<QLabel>(dialog, ClockField)->text(), Q("none"));
+                    QTest::keyClick(dialog, Qt::Key_Escape);  // only the button closes it
                     const int frames = FramesRun;
                     QTest::qWait(100);
+                    QVERIFY(dialog->isVisible());
                     QCOMPARE(FramesRun, frames);  // no frame while the dialog is open
                     FindControl<QAbstractButton>(dialog, OkButton)->click();
                 });
