@@ -1,5 +1,6 @@
-// The battery file: erased chips, the switch that turns it off, the FLASH
-// chip's identification mode, and the write after a quiet spell. Every
+// The battery file: erased chips, the FLASH chip's identification mode, and
+// the write after a quiet spell. The switch that turns it off is the save
+// cartridges' last run (--no-battery) in the cartridge test driver. Every
 // layout read and written back byte for byte, where its bytes land (the old
 // layouts too), and files of any other length and content, refused and
 // kept, are the battery fuzz harness's; the clock's date kept in the file is
@@ -65,16 +66,6 @@ TEST_F(Battery, ErasedChipsAreWrittenOnlyOverASaveTheGameErased) {
         BusWrite8(m, 0x0E000000u + uint32_t(offset), uint8_t(value));
     ASSERT_TRUE(WriteBatteryFile(m));
     EXPECT_EQ(FileBytes(), Bytes(65536, 0xFF));
-}
-
-TEST_F(Battery, NothingIsReadOrWrittenWhenTurnedOff) {
-    m.BatteryFileEnabled = false;
-    PutFile(Pattern(65536, 1));
-    EXPECT_FALSE(LoadBatteryFile(m));
-    EXPECT_EQ(BackupByte(1), 0xFF);
-    SetBackup(1, 0x77);
-    WriteBatteryFile(m);
-    EXPECT_EQ(FileBytes(), Pattern(65536, 1));
 }
 
 TEST_F(Battery, FlashInIdentificationModeSavesTheGameBytes) {
