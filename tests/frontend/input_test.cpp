@@ -1,5 +1,6 @@
-// Keyboard, joystick and the active state: keys shared by one button, the
-// function keys, auto-repeat, and the activation that mutes (and pauses).
+// Keyboard and joystick: keys shared by one button, the function keys,
+// auto-repeat, modifiers and the gamepad. The activation that lets go of
+// the keys, mutes and pauses is the main window test's.
 
 #include "frontend/input.h"
 
@@ -86,26 +87,6 @@ private slots:
         SendKey(window, Qt::Key_Z, false, false);
         QCOMPARE(Settings().AutoFire, 0x001);
         QCOMPARE(Input.KeyboardState, uint16_t(0));
-    }
-
-    void ActivationChangesClearKeysAndPauseWithSaveCpu() {
-        QWidget* window = MainWindowWidget();
-        QWidget other;
-        for (const bool saveCpu : {true, false}) {
-            Settings().SaveCPU = saveCpu;
-            SetActive(true);
-            SendKey(window, Qt::Key_Space, true, false);
-            QCOMPARE(Input.KeyboardState, uint16_t(0x001));
-            other.show();
-            other.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&other));
-            QCOMPARE(Input.KeyboardState, uint16_t(0));
-            QCOMPARE(IsActive(), !saveCpu);
-            other.hide();
-            window->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(window));
-            QCOMPARE(IsActive(), true);
-        }
     }
 
     // Shift held does not get in the way of play, Alt keys never reach the

@@ -216,7 +216,8 @@ private slots:
     }
 
     // Frames stand still while a menu is open, and with SaveCPU while the
-    // window is in the background; without SaveCPU the background plays on.
+    // window is in the background, muted and with no key held; without
+    // SaveCPU the background plays on.
     void MenusAndTheBackgroundPauseTheFrames() {
         MainWindowWidget()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(MainWindowWidget()));
@@ -237,10 +238,13 @@ private slots:
         file->hide();
         QTRY_VERIFY(!FrontEnd.MenuOpen);
 
+        HandleKey(' ', true);
         QWidget other;
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCOMPARE(Input.KeyboardState, uint16_t(0));  // keys held as it left are let go
+        QVERIFY(!IsActive());  // and the sound muted
         QVERIFY2(standsStill(), "frames ran in the background with SaveCPU");
         Settings().SaveCPU = 0;
         QVERIFY2(!standsStill(), "without SaveCPU the background plays on");
