@@ -4,7 +4,7 @@
 @ ARMv4T rules and this CPU's documented choices:
 @  - a logical operation with a rotated immediate leaves C unchanged;
 @  - condition code 15 never executes.
-@ The overflow flag of every subtraction form is checked in overflow.s.
+@ The flags of every subtraction form, CMN and ADCS are checked in overflow.s.
 
     .include "check.inc"
     .equ    FLAG_N, 0x80000000
@@ -73,72 +73,21 @@ main:
     checkf  0x9
 
 @ --- Arithmetic flags ------------------------------------------------------
+@ ADDS here; every subtraction, CMN and ADCS in overflow.s.
     msr     cpsr_f, #0
     ldr     r1, =0x7FFFFFFF
-    adds    r0, r1, #1
-    check   r0, 0x80000000
-    checkf  0x9                 @ N V
+    checkop  "adds r0, r1, #1", 0x80000000, 0x9  @ N V
     mvn     r1, #0
     adds    r0, r1, #1
     checkf  0x6                 @ Z C
     mov     r1, #0x80000000
     adds    r0, r1, r1
     checkf  0x7                 @ Z C V
-    mov     r1, #5
-    subs    r0, r1, #5
-    checkf  0x6                 @ Z C (no borrow)
-    mov     r1, #3
-    subs    r0, r1, #5
-    check   r0, 0xFFFFFFFE
-    checkf  0x8                 @ N, borrow
-    mov     r1, #0x80000000
-    subs    r0, r1, #1
-    check   r0, 0x7FFFFFFF
-    checkf  0x3                 @ C V
-    @ 0 - 0x80000000 overflows: N V.
-    mov     r1, #0
-    cmp     r1, #0x80000000
-    checkf  0x9
-    mov     r1, #0x80000000
-    rsbs    r0, r1, #0
-    check   r0, 0x80000000
-    checkf  0x9
-    @ 0x80000000 - 0 - 1 with C clear overflows without a borrow: C V.
-    msr     cpsr_f, #0
-    sbcs    r0, r1, #0
-    check   r0, 0x7FFFFFFF
-    checkf  0x3
-    msr     cpsr_f, #FLAG_C
-    mvn     r1, #0
-    adcs    r0, r1, #0
-    checkf  0x6
-    msr     cpsr_f, #FLAG_C
-    mov     r1, #5
-    sbcs    r0, r1, #3
-    check   r0, 2
-    checkf  0x2
-    msr     cpsr_f, #0
-    mov     r1, #3
-    sbcs    r0, r1, #3
-    check   r0, 0xFFFFFFFF
-    checkf  0x8
-    msr     cpsr_f, #0
-    mov     r1, #3
-    rscs    r0, r1, #3          @ 3 - 3 - 1
-    check   r0, 0xFFFFFFFF
-    checkf  0x8
-    ldr     r1, =0x7FFFFFFF
-    cmn     r1, #1
-    checkf  0x9
-    cmp     r1, r1
-    checkf  0x6
     @ ADC adds the old C, not the shifter's carry out.
     msr     cpsr_f, #0
     mov     r1, #1
     mov     r2, #0x80000000
-    adcs    r0, r1, r2, lsl #1
-    check   r0, 1
-    checkf  0x0
+    checkop  "adcs r0, r1, r2, lsl #1", 1, 0x0
 
 @ --- Logical flags ---------------------------------------------------------
     @ A rotated immediate leaves C and V as they were.
@@ -161,73 +110,41 @@ main:
     teq     r1, r2
     checkf  0x9                 @ N
     msr     cpsr_f, #0
-    ands    r0, r1, #0xF0
-    check   r0, 0xF0
-    checkf  0x0
+    checkop  "ands r0, r1, #0xF0", 0xF0, 0x0
     eors    r0, r1, r2
     checkf  0x8
     orrs    r0, r1, r2
     checkf  0x8
     bics    r0, r1, r1
     checkf  0x4
-    mvns    r0, r2
-    check   r0, 0xF0F0F0F0
-    checkf  0x8
+    checkop  "mvns r0, r2", 0xF0F0F0F0, 0x8
 
 @ --- Shifts by an immediate amount -----------------------------------------
     ldr     r1, =0x87654321
     msr     cpsr_f, #0
-    movs    r0, r1, lsl #4
-    check   r0, 0x76543210
-    checkf  0x0
-    movs    r0, r1, lsl #1
-    check   r0, 0x0ECA8642
-    checkf  0x2
-    movs    r0, r1, lsl #31
-    check   r0, 0x80000000
-    checkf  0x8
-    movs    r0, r1, lsr #4
-    check   r0, 0x08765432
-    checkf  0x0
-    movs    r0, r1, lsr #1
-    check   r0, 0x43B2A190
-    checkf  0x2
-    movs    r0, r1, lsr #32
-    check   r0, 0
-    checkf  0x6
+    checkop  "movs r0, r1, lsl #4", 0x76543210, 0x0
+    checkop  "movs r0, r1, lsl #1", 0x0ECA8642, 0x2
+    checkop  "movs r0, r1, lsl #31", 0x80000000, 0x8
+    checkop  "movs r0, r1, lsr #4", 0x08765432, 0x0
+    checkop  "movs r0, r1, lsr #1", 0x43B2A190, 0x2
+    checkop  "movs r0, r1, lsr #32", 0, 0x6
     mov     r2, #0x80000000
     msr     cpsr_f, #0
     movs    r0, r2, lsr #32     @ encoded as LSR #0
     checkf  0x6
-    movs    r0, r1, asr #4
-    check   r0, 0xF8765432
-    checkf  0x8
-    movs    r0, r1, asr #32
-    check   r0, 0xFFFFFFFF
-    checkf  0xA
+    checkop  "movs r0, r1, asr #4", 0xF8765432, 0x8
+    checkop  "movs r0, r1, asr #32", 0xFFFFFFFF, 0xA
     ldr     r2, =0x7FFFFFFF
-    movs    r0, r2, asr #32
-    check   r0, 0
-    checkf  0x4
-    movs    r0, r1, ror #4
-    check   r0, 0x18765432
-    checkf  0x0
-    movs    r0, r1, ror #8
-    check   r0, 0x21876543
-    checkf  0x0
-    movs    r0, r1, ror #1
-    check   r0, 0xC3B2A190
-    checkf  0xA
+    checkop  "movs r0, r2, asr #32", 0, 0x4
+    checkop  "movs r0, r1, ror #4", 0x18765432, 0x0
+    checkop  "movs r0, r1, ror #8", 0x21876543, 0x0
+    checkop  "movs r0, r1, ror #1", 0xC3B2A190, 0xA
     @ ROR #0 is RRX: the old C enters at the top, bit 0 leaves into C.
     mov     r2, #1
     msr     cpsr_f, #FLAG_C
-    movs    r0, r2, rrx
-    check   r0, 0x80000000
-    checkf  0xA
+    checkop  "movs r0, r2, rrx", 0x80000000, 0xA
     msr     cpsr_f, #0
-    movs    r0, r1, rrx
-    check   r0, 0x43B2A190
-    checkf  0x2
+    checkop  "movs r0, r1, rrx", 0x43B2A190, 0x2
     @ LSL #0 passes the value and the carry through.
     msr     cpsr_f, #FLAG_C
     movs    r0, r1
@@ -249,9 +166,7 @@ main:
     .macro regshift op, amount, result, flags
     mov     r2, #\amount
     msr     cpsr_f, #FLAG_C
-    movs    r0, r1, \op r2
-    check   r0, \result
-    checkf  \flags
+    checkop  "movs r0, r1, \op r2", \result, \flags
     .endm
     regshift lsl, 0, 0x87654321, 0xA
     regshift lsl, 4, 0x76543210, 0x0

@@ -17,13 +17,8 @@ main:
 
 @ --- Format 1: shifts by an immediate -------------------------------------------
     ldr     r1, =0x87654321
-    tsetf   0x0
-    lsls    r0, r1, #4
-    tcheckf 0x0
-    tcheck  r0, 0x76543210
-    lsls    r0, r1, #1
-    tcheckf 0x2
-    tcheck  r0, 0x0ECA8642
+    tcheckop "lsls r0, r1, #4", 0x76543210, 0x0, 0x0
+    tcheckop "lsls r0, r1, #1", 0x0ECA8642, 0x2
     tsetf   0x2
     lsls    r0, r1, #0              @ a plain move: C kept
     tcheckf 0xA
@@ -36,39 +31,22 @@ main:
     lsrs    r0, r1, #32             @ encoded as 0
     tcheckf 0x6
     tcheck  r0, 0
-    asrs    r0, r1, #4
-    tcheckf 0x8
-    tcheck  r0, 0xF8765432
-    asrs    r0, r1, #32
-    tcheckf 0xA
-    tcheck  r0, 0xFFFFFFFF
+    tcheckop "asrs r0, r1, #4", 0xF8765432, 0x8
+    tcheckop "asrs r0, r1, #32", 0xFFFFFFFF, 0xA
     ldr     r2, =0x40000001
-    asrs    r0, r2, #1
-    tcheckf 0x2
-    tcheck  r0, 0x20000000
+    tcheckop "asrs r0, r2, #1", 0x20000000, 0x2
 
 @ --- Format 2: add and subtract -------------------------------------------------
     ldr     r2, =0x7FFFFFFF
     movs    r3, #1
-    tsetf   0x0
-    adds    r0, r2, r3
-    tcheckf 0x9
-    tcheck  r0, 0x80000000
-    subs    r0, r3, r2
-    tcheckf 0x8
-    tcheck  r0, 0x80000002
-    adds    r0, r3, #7
-    tcheckf 0x0
-    tcheck  r0, 8
+    tcheckop "adds r0, r2, r3", 0x80000000, 0x9, 0x0
+    tcheckop "subs r0, r3, r2", 0x80000002, 0x8
+    tcheckop "adds r0, r3, #7", 8, 0x0
     subs    r0, r3, #1
     tcheckf 0x6
-    subs    r0, r3, #2
-    tcheckf 0x8
-    tcheck  r0, 0xFFFFFFFF
+    tcheckop "subs r0, r3, #2", 0xFFFFFFFF, 0x8
     ldr     r2, =0x80000000
-    subs    r0, r2, r3
-    tcheckf 0x3
-    tcheck  r0, 0x7FFFFFFF
+    tcheckop "subs r0, r2, r3", 0x7FFFFFFF, 0x3
     adds    r0, r2, r2
     tcheckf 0x7
 
@@ -76,10 +54,7 @@ main:
     tsetf   0xF
     movs    r0, #0
     tcheckf 0x7
-    tsetf   0xB
-    movs    r0, #255
-    tcheckf 0x3
-    tcheck  r0, 255
+    tcheckop "movs r0, #255", 255, 0x3, 0xB
     movs    r4, #200
     cmp     r4, #200
     tcheckf 0x6
@@ -107,10 +82,7 @@ main:
     ands    r0, r2
     tcheck  r0, 0x12005600
     movs    r0, r1
-    tsetf   0x3
-    eors    r0, r2
-    tcheckf 0xB                     @ N, C and V kept
-    tcheck  r0, 0xED34A978
+    tcheckop "eors r0, r2", 0xED34A978, 0xB, 0x3  @ N, C and V kept
     movs    r0, r1
     orrs    r0, r2
     tcheck  r0, 0xFF34FF78
@@ -133,10 +105,7 @@ main:
     @ MUL: C and V cleared.
     movs    r0, #7
     movs    r3, #6
-    tsetf   0x3
-    muls    r0, r3
-    tcheckf 0x0
-    tcheck  r0, 42
+    tcheckop "muls r0, r3", 42, 0x0, 0x3
     ldr     r0, =0x12345678
     ldr     r3, =0x9ABCDEF0
     muls    r0, r3
@@ -148,37 +117,24 @@ main:
     @ ADC and SBC use the old C.
     ldr     r0, =0xFFFFFFFF
     movs    r3, #0
-    tsetf   0x2
-    adcs    r0, r3
-    tcheckf 0x6
-    tcheck  r0, 0
+    tcheckop "adcs r0, r3", 0, 0x6, 0x2
     movs    r0, #3
     movs    r3, #3
-    tsetf   0x0
-    sbcs    r0, r3
-    tcheckf 0x8
-    tcheck  r0, 0xFFFFFFFF
+    tcheckop "sbcs r0, r3", 0xFFFFFFFF, 0x8, 0x0
     movs    r0, #5
-    tsetf   0x2
-    sbcs    r0, r3
-    tcheckf 0x2
-    tcheck  r0, 2
+    tcheckop "sbcs r0, r3", 2, 0x2, 0x2
     movs    r0, #5
     tsetf   0x0
     adcs    r0, r3
     tcheck  r0, 8
     @ NEG: 0 - Rs; negating 0x80000000 overflows.
     ldr     r1, =0x80000000
-    negs    r0, r1
-    tcheckf 0x9
-    tcheck  r0, 0x80000000
+    tcheckop "negs r0, r1", 0x80000000, 0x9
     movs    r1, #0
     negs    r0, r1
     tcheckf 0x6
     movs    r1, #1
-    negs    r0, r1
-    tcheckf 0x8
-    tcheck  r0, 0xFFFFFFFF
+    tcheckop "negs r0, r1", 0xFFFFFFFF, 0x8
     ldr     r1, =0x7FFFFFFF
     movs    r3, #1
     cmn     r1, r3
@@ -193,10 +149,7 @@ main:
     ldr     r1, =0x87654321
     ldr     r3, =\amount
     movs    r0, r1
-    tsetf   \flagsin
-    \op     r0, r3
-    tcheckf \flags
-    tcheck  r0, \result
+    tcheckop "\op r0, r3", \result, \flags, \flagsin
     .endm
     tregshift lsls, 0, 0x2, 0x87654321, 0xA
     tregshift lsls, 4, 0x2, 0x76543210, 0x0

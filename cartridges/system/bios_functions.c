@@ -27,51 +27,34 @@ static void Load(uint32_t r0, uint32_t r1, uint32_t r2, uint32_t r3) {
     Regs[3] = r3;
 }
 
+/* Div (6), DivArm (7, which takes the denominator in R0) and Sqrt (8): the
+ * four registers after the call, R2 (and Sqrt's R1 and R3) kept. A quotient
+ * that does not fit wraps: -2^31 again, remainder 0. */
+static const struct {
+    void (*swi)(uint32_t*);
+    uint32_t in[4], out[4];
+} Sums[] = {
+    {BiosSwi6, {-7, 2, 0x12345678, 0}, {-3, -1, 0x12345678, 3}},
+    {BiosSwi6, {7, -2, 0, 0}, {-3, 1, 0, 3}},
+    {BiosSwi6, {0x80000000, -1, 0, 0}, {0x80000000, 0, 0, 0x80000000}},
+    {BiosSwi7, {2, 7, 0, 0}, {3, 1, 0, 3}},
+    {BiosSwi7, {-1, 0x80000000, 0, 0}, {0x80000000, 0, 0, 0x80000000}},
+    {BiosSwi8, {0xFFFFFFFF, 0x11, 0x22, 0x33}, {0xFFFF, 0x11, 0x22, 0x33}},
+    {BiosSwi8, {1000000, 0, 0, 0}, {1000, 0, 0, 0}},
+    {BiosSwi8, {12345678, 0, 0, 0}, {3513, 0, 0, 0}},
+    {BiosSwi8, {99, 0, 0, 0}, {9, 0, 0, 0}},
+};
+
+/* The check reads one bit for each row that came out wrong. */
 static void Arithmetic(void) {
-    Load(-7, 2, 0x12345678, 0);
-    BiosSwi6(Regs);
-    CHECK(Regs[0], -3);
-    CHECK(Regs[1], -1);
-    CHECK(Regs[2], 0x12345678);
-    CHECK(Regs[3], 3);
-    Load(7, -2, 0, 0);
-    BiosSwi6(Regs);
-    CHECK(Regs[0], -3);
-    CHECK(Regs[1], 1);
-    CHECK(Regs[3], 3);
-    /* The quotient that does not fit wraps: -2^31 again, remainder 0. */
-    Load(0x80000000, -1, 0, 0);
-    BiosSwi6(Regs);
-    CHECK(Regs[0], 0x80000000);
-    CHECK(Regs[1], 0);
-    CHECK(Regs[3], 0x80000000);
-
-    /* DivArm takes the denominator in R0. */
-    Load(2, 7, 0, 0);
-    BiosSwi7(Regs);
-    CHECK(Regs[0], 3);
-    CHECK(Regs[1], 1);
-    CHECK(Regs[3], 3);
-    Load(-1, 0x80000000, 0, 0);
-    BiosSwi7(Regs);
-    CHECK(Regs[0], 0x80000000);
-    CHECK(Regs[1], 0);
-    CHECK(Regs[3], 0x80000000);
-
-    Load(0xFFFFFFFF, 0x11, 0x22, 0x33);
-    BiosSwi8(Regs);
-    CHECK(Regs[0], 0xFFFF);
-    CHECK(Regs[1], 0x11);
-    CHECK(Regs[3], 0x33);
-    Load(1000000, 0, 0, 0);
-    BiosSwi8(Regs);
-    CHECK(Regs[0], 1000);
-    Load(12345678, 0, 0, 0);
-    BiosSwi8(Regs);
-    CHECK(Regs[0], 3513);
-    Load(99, 0, 0, 0);
-    BiosSwi8(Regs);
-    CHECK(Regs[0], 9);
+    uint32_t wrong = 0;
+    for (uint32_t row = 0; row < sizeof Sums / sizeof Sums[0]; ++row) {
+        Load(Sums[row].in[0], Sums[row].in[1], Sums[row].in[2], Sums[row].in[3]);
+        Sums[row].swi(Regs);
+        for (uint32_t r = 0; r < 4; ++r)
+            if (Regs[r] != Sums[row].out[r]) wrong |= 1u << row;
+    }
+    CHECK(wrong, 0);
 }
 
 static void Angles(void) {
@@ -187,45 +170,38 @@ static void Affine(void) {
      * 1 and no turn, 0x8000 - 120 x 256 = 0x800 and 0x4000 - 80 x 256 =
      * -0x1000. At an eighth of a turn with scales 2 and 0.5:
      * PA = 362, PB = -362, PC = 90, PD = 90. */
+    static const int32_t Bg[3][6] = {
+        {0x100, 0, 0, 0x100, 0x800, -0x1000}, {362, -362, 90, 90, 0x4770, -0x650}, {0x100, 0, 0, 0x100}};
     Load((uint32_t)BgSources, (uint32_t)BgResults, 3, 0);
     BiosSwi14(Regs);
-    CHECK(BgResults[0].pa, 0x100);
-    CHECK(BgResults[0].pb, 0);
-    CHECK(BgResults[0].pc, 0);
-    CHECK(BgResults[0].pd, 0x100);
-    CHECK(BgResults[0].x, 0x800);
-    CHECK(BgResults[0].y, -0x1000);
-    CHECK(BgResults[1].pa, 362);
-    CHECK(BgResults[1].pb, -362);
-    CHECK(BgResults[1].pc, 90);
-    CHECK(BgResults[1].pd, 90);
-    CHECK(BgResults[1].x, 0x4770);
-    CHECK(BgResults[1].y, -0x650);
-    CHECK(BgResults[2].pa, 0x100);
-    CHECK(BgResults[2].pd, 0x100);
+    /* One bit for each value that came out wrong, 6 a result. */
+    uint32_t wrong = 0;
+    for (uint32_t i = 0; i < 3; ++i) {
+        const volatile struct BgAffineDestination* const got = &BgResults[i];
+        const int32_t values[6] = {got->pa, got->pb, got->pc, got->pd, got->x, got->y};
+        for (uint32_t k = 0; k < (i < 2 ? 6u : 4u); ++k)
+            if (values[k] != Bg[i][k]) wrong |= 1u << (6 * i + k);
+    }
+    CHECK(wrong, 0);
 
-    /* ObjAffineSet with stride 2 (consecutive) and 8 (OAM's layout). */
+    /* ObjAffineSet with stride 2 (consecutive) and 8 (OAM's layout): PA,
+     * PB, PC, PD of each source in turn. */
+    static const int16_t Obj[12] = {236, -97, 195, 473, 0, 383, -255, 0, 0, -255, 255, 0};
+    static const uint8_t Checked[9] = {0, 1, 2, 3, 5, 6, 8, 9, 10};
     Load((uint32_t)ObjSources, (uint32_t)ObjResults, 3, 2);
     BiosSwi15(Regs);
-    CHECK(ObjResults[0], 236);
-    CHECK(ObjResults[1], -97);
-    CHECK(ObjResults[2], 195);
-    CHECK(ObjResults[3], 473);
-    CHECK(ObjResults[5], 383);
-    CHECK(ObjResults[6], -255);
-    CHECK(ObjResults[8], 0);
-    CHECK(ObjResults[9], -255);
-    CHECK(ObjResults[10], 255);
+    wrong = 0;
+    for (uint32_t i = 0; i < 9; ++i)
+        if (ObjResults[Checked[i]] != Obj[Checked[i]]) wrong |= 1u << i;
+    CHECK(wrong, 0);
     volatile int16_t* const oam = (volatile int16_t*)0x07000000;
     oam[2] = 0x7777;
     Load((uint32_t)ObjSources, 0x07000006, 2, 8);
     BiosSwi15(Regs);
-    CHECK(oam[3], 236);
-    CHECK(oam[7], -97);
-    CHECK(oam[11], 195);
-    CHECK(oam[15], 473);
-    CHECK(oam[23], 383);
-    CHECK(oam[27], -255);
+    wrong = 0;
+    for (uint32_t i = 0; i < 6; ++i)
+        if (oam[3 + 4 * Checked[i]] != Obj[Checked[i]]) wrong |= 1u << i;
+    CHECK(wrong, 0);
     CHECK(oam[2], 0x7777);
 }
 
@@ -258,18 +234,22 @@ static const uint8_t WrongType[8] __attribute__((aligned(4))) = {0x40, 8, 0, 0, 
 static void Decompression(void) {
     volatile uint8_t* const work = (volatile uint8_t*)0x02000000;
     volatile uint8_t* const video = (volatile uint8_t*)0x06000000;
-    Decompress(BiosSwi17, CompressLz77, work);
-    CHECK(FirstDifference(work), PLAIN_SIZE);
-    Decompress(BiosSwi18, CompressLz77, video);
-    CHECK(FirstDifference(video), PLAIN_SIZE);
-    Decompress(BiosSwi20, CompressRunLength, work);
-    CHECK(FirstDifference(work), PLAIN_SIZE);
-    Decompress(BiosSwi21, CompressRunLength, video);
-    CHECK(FirstDifference(video), PLAIN_SIZE);
-    Decompress(BiosSwi19, CompressHuffman8, work);
-    CHECK(FirstDifference(work), PLAIN_SIZE);
-    Decompress(BiosSwi19, CompressHuffman4, work);
-    CHECK(FirstDifference(work), PLAIN_SIZE);
+    /* Each decoder into work RAM and, in its VRAM form (halfword writes),
+     * into video memory. */
+    static const struct {
+        void (*swi)(uint32_t*);
+        const uint8_t* stream;
+        uint32_t video;
+    } Streams[] = {{BiosSwi17, CompressLz77, 0},      {BiosSwi18, CompressLz77, 1},
+                   {BiosSwi20, CompressRunLength, 0}, {BiosSwi21, CompressRunLength, 1},
+                   {BiosSwi19, CompressHuffman8, 0},  {BiosSwi19, CompressHuffman4, 0}};
+    uint32_t wrong = 0;
+    for (uint32_t i = 0; i < sizeof Streams / sizeof Streams[0]; ++i) {
+        volatile uint8_t* const output = Streams[i].video ? video : work;
+        Decompress(Streams[i].swi, Streams[i].stream, output);
+        if (FirstDifference(output) != PLAIN_SIZE) wrong |= 1u << i;
+    }
+    CHECK(wrong, 0);
 
     Decompress(BiosSwi17, Lz77Run, work);
     uint32_t as = 0;

@@ -1,5 +1,7 @@
 // KORU.ini and Settings: where the file is, how the game section is named,
-// and how the global and game sections combine.
+// and how the global and game sections combine. Values out of range and
+// titles that would break the section's header line are the ini fuzz
+// harness's.
 
 #include "frontend/config.h"
 
@@ -62,7 +64,6 @@ private slots:
         } cases[] = {
             {"ABC", 512, false, "ABC"},        {"TWELVELETTER", 4096, false, "TWELVELETTER"},
             {"PACKED", 512, true, "PACKED"},   {"SHORT", 511, false, "UNKNOWN"},
-            {"A]B\nC[", 512, false, "A_B_C_"},
         };
         for (const auto& c : cases) {
             FindGameSection(Cartridge("game.gba", c.title, c.length, c.gzip).toLocal8Bit().constData());
@@ -70,13 +71,6 @@ private slots:
         }
         FindGameSection(scratch.Path("missing.gba").toLocal8Bit().constData());
         QCOMPARE(Q(Settings().GameSection), Q("UNKNOWN"));
-    }
-
-    // A read starts from the built-in defaults, not from what was there.
-    void WithoutAFileTheBuiltInDefaultsHold() {
-        Settings().UpdatePeriod = 9;
-        ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings().UpdatePeriod, GameSettings{}.UpdatePeriod);
     }
 
     void TheGameSectionOverridesTheGlobalOne() {
@@ -93,18 +87,6 @@ private slots:
         QCOMPARE(Settings().AutoFire, 2);
         QCOMPARE(Settings().SoundVolume, 100);
         QCOMPARE(Settings().SaveType, 0);  // only a game's own section names its chip
-    }
-
-    void AbsurdValuesAreBroughtIntoRange() {
-        WriteText(scratch.Path("KORU.ini"), "[KORU]\nTimerPeriod=100\nUpdatePeriod=0\nSaveCPU=256\n");
-        ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings().TimerPeriod, 60);
-        QCOMPARE(Settings().UpdatePeriod, 1);
-        QCOMPARE(int(Settings().SaveCPU), 1);
-        WriteText(scratch.Path("KORU.ini"), "[KORU]\nTimerPeriod=-3\nUpdatePeriod=500\n");
-        ReadSettingsFor(Cartridge("game.gba", "GAME"));
-        QCOMPARE(Settings().TimerPeriod, 0);
-        QCOMPARE(Settings().UpdatePeriod, 20);
     }
 
     // A FIFO would hold the reader until a writer comes (the alarm turns a

@@ -1,5 +1,6 @@
-// Keyboard, joystick and the active state: keys shared by one button, the
-// function keys, auto-repeat, and the activation that mutes (and pauses).
+// Keyboard and joystick: keys shared by one button, the function keys,
+// auto-repeat, modifiers and the gamepad. The activation that lets go of
+// the keys, mutes and pauses is the main window test's.
 
 #include "frontend/input.h"
 
@@ -45,16 +46,6 @@ private slots:
         QCOMPARE(Input.KeyboardState, uint16_t(0x001));
     }
 
-    // F3 toggles autofire for A on its key-down; its key-up does nothing.
-    void FunctionKeysActOnKeyDownOnly() {
-        QCOMPARE(HandleKey(0x72, false), 0);
-        QCOMPARE(Settings().AutoFire, 0);
-        QCOMPARE(HandleKey(0x72, true), 1);
-        QCOMPARE(Settings().AutoFire, 0x001);
-        HandleKey(0x72, true);
-        QCOMPARE(Settings().AutoFire, 0);
-    }
-
     // 0 switches all sound, 1-4 a channel; + and - step the volume within
     // 0-255; 5-9 hide a layer.
     void SoundAndLayerKeys() {
@@ -77,9 +68,9 @@ private slots:
         Handheld().LayerHideMask = 0;
     }
 
-    // Held keys repeat as more key-downs, and the X server puts a key-up
-    // before each: neither changes anything, so F3 toggles autofire once
-    // and a held Z stays held.
+    // Function keys act on their key-down only. Held keys repeat as more
+    // key-downs, and the X server puts a key-up before each: neither
+    // changes anything, so F3 toggles autofire once and a held Z stays held.
     void AutoRepeatIsIgnored() {
         QWidget* window = MainWindowWidget();
         SendKey(window, Qt::Key_F3, true, false);
@@ -96,26 +87,6 @@ private slots:
         SendKey(window, Qt::Key_Z, false, false);
         QCOMPARE(Settings().AutoFire, 0x001);
         QCOMPARE(Input.KeyboardState, uint16_t(0));
-    }
-
-    void ActivationChangesClearKeysAndPauseWithSaveCpu() {
-        QWidget* window = MainWindowWidget();
-        QWidget other;
-        for (const bool saveCpu : {true, false}) {
-            Settings().SaveCPU = saveCpu;
-            SetActive(true);
-            SendKey(window, Qt::Key_Space, true, false);
-            QCOMPARE(Input.KeyboardState, uint16_t(0x001));
-            other.show();
-            other.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&other));
-            QCOMPARE(Input.KeyboardState, uint16_t(0));
-            QCOMPARE(IsActive(), !saveCpu);
-            other.hide();
-            window->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(window));
-            QCOMPARE(IsActive(), true);
-        }
     }
 
     // Shift held does not get in the way of play, Alt keys never reach the

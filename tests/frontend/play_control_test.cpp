@@ -1,6 +1,6 @@
 // The player's controls on a running game: pause and fast-forward against
 // the frame count, the picture's sizes in fullscreen and at whole
-// multiples, a remapped key down to the keypad register, state slotTexts,
+// multiples, a remapped key down to the keypad register, state slots,
 // screenshots, a dropped cartridge, and a settings file that cannot be
 // written.
 
@@ -27,7 +27,6 @@
 #include "frontend_test.h"
 #include "machine/machine.h"
 #include "platform/qt/window.h"
-#include "video/render_line.h"
 
 namespace {
 
@@ -184,24 +183,15 @@ private slots:
         TogglePause();
     }
 
-    // The screenshot's pixels are the frame surface's, each 5-bit
-    // component widened to 8 bits.
-    void TheScreenshotHoldsTheFrameSurface() {
+    // The screenshot lands beside the cartridge, named after it. Its pixels
+    // come from the writer the headless runner's --screenshot uses, which
+    // the golden pictures check.
+    void TheScreenshotLandsBesideTheCartridge() {
         TogglePause();
         TakeScreenshot();
         const QStringList shots = QDir(scratch.Path("")).entryList({"smoke-*.png"});
         QCOMPARE(shots.size(), 1);
-        const QImage picture(scratch.Path(shots[0].toLocal8Bit().constData()));
-        QCOMPARE(picture.size(), QSize(240, 160));
-        const auto widen = [](int c) { return c << 3 | c >> 2; };
-        int differences = 0;
-        for (int y = 0; y < 160; ++y)
-            for (int x = 0; x < 240; ++x) {
-                const uint16_t pixel = Handheld().FrameSurface[size_t(y * SurfaceWidth + LineGuard + x)];
-                const QRgb rgb = qRgb(widen(pixel >> 10 & 31), widen(pixel >> 5 & 31), widen(pixel & 31));
-                differences += picture.pixel(x, y) != rgb;
-            }
-        QCOMPARE(differences, 0);
+        QCOMPARE(QImage(scratch.Path(shots[0].toLocal8Bit().constData())).size(), QSize(240, 160));
         QFile::remove(scratch.Path(shots[0].toLocal8Bit().constData()));
         TogglePause();
     }

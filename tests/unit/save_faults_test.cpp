@@ -33,22 +33,18 @@
 #include "machine/backup.h"
 #include "machine/host.h"
 #include "machine/machine.h"
+#include "tests/support/scratch_files.h"
 #include "tests/support/test_machine.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 
 std::vector<std::string> Told;
 
 class SaveFaults : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("koru_faults_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        fs::permissions(dir, fs::perms(0755));
         path = (dir / "game.sav").string();
         m.SaveFileName = path;
         Told.clear();
@@ -58,31 +54,13 @@ protected:
         machine.Write8(0x0E000100, 0x42);
         m.EepromMemory[3] = 0x17;
     }
-    void TearDown() override {
-        ReleaseBatteryFile(m);
-        std::error_code ignored;
-        fs::permissions(dir, fs::perms(0755), ignored);
-        fs::remove_all(dir, ignored);
-    }
+    void TearDown() override { ReleaseBatteryFile(m); }
 
-    void PutFile(const std::string& name, const Bytes& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
-    Bytes FileBytes(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
     std::vector<std::string> Entries(const fs::path& folder) {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
-    }
-    Bytes Pattern(size_t size, uint8_t seed) {
-        Bytes bytes(size);
-        for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(seed + i * 13 + (i >> 8));
-        return bytes;
     }
 
     // Runs body in a child process (so that mounts, a lower user or a
@@ -108,9 +86,10 @@ protected:
         return found;
     }
 
+    ScratchFolder scratch;
+    const fs::path& dir = scratch.dir;
     TestMachine machine;
     Machine& m = machine.m;
-    fs::path dir;
     std::string path;
 };
 
@@ -142,10 +121,10 @@ std::string FailsQuietlyAfterTheFirstWord(Machine& m, const std::string& path, c
 
 TEST_F(SaveFaults, TemporariesOfAKilledWriterGoAtTheNextStart) {
     const Bytes old = Pattern(512, 5);
-    PutFile(path, old);
+    WriteBytes(path, old);
     // Files a player may keep beside the save, named much like temporaries.
     for (const char* name : {"game.sav.backup", "game.sav.a1B2c3", ".game.sav.koru-1234567"})
-        PutFile((dir / name).string(), {1, 2, 3});
+        WriteBytes((dir / name).string(), {1, 2, 3});
 
     // Two writers killed in the middle of their writes: the file size limit
     // with its signal left at the default stops each once 4 KB are written.
@@ -166,7 +145,7 @@ TEST_F(SaveFaults, TemporariesOfAKilledWriterGoAtTheNextStart) {
     for (const std::string& name : Entries(dir))
         if (name.find(".koru-") != std::string::npos && name != ".game.sav.koru-1234567") temporaries.push_back(name);
     ASSERT_EQ(temporaries.size(), 2u) << "each killed writer leaves its temporary file";
-    EXPECT_EQ(FileBytes(path), old);
+    EXPECT_EQ(ReadBytes(path), old);
 
     // One of them is held by a writer still at work (its lock): it stays.
     const int held = ::open((dir / temporaries[0]).c_str(), O_RDONLY);
@@ -181,7 +160,7 @@ TEST_F(SaveFaults, TemporariesOfAKilledWriterGoAtTheNextStart) {
     ::close(held);
     LoadBatteryFile(m);
     EXPECT_EQ(Entries(dir), others);
-    EXPECT_EQ(FileBytes(path), old);
+    EXPECT_EQ(ReadBytes(path), old);
     EXPECT_TRUE(Told.empty());
 }
 
@@ -192,26 +171,26 @@ TEST_F(SaveFaults, FullDiskReadOnlyFolderAndMediumKeepTheOldFileAndSayItOnce) {
         if (!MountSmallDisk(dir, "size=48k")) {
             // Where the test may not mount a disk, a file size limit stands in.
             ::signal(SIGXFSZ, SIG_IGN);
-            PutFile(path, old);
+            WriteBytes(path, old);
             const rlimit small{16384, RLIM_INFINITY};
             ::setrlimit(RLIMIT_FSIZE, &small);
             return FailsQuietlyAfterTheFirstWord(m, path, old, EFBIG);
         }
-        PutFile(path, old);
+        WriteBytes(path, old);
         return FailsQuietlyAfterTheFirstWord(m, path, old, ENOSPC);
     });
     EXPECT_EQ(fullDisk, "") << "full disk";
 
     const std::string readOnlyMedium = InChild([&] {
         if (!MountSmallDisk(dir, "size=1m")) return std::string();
-        PutFile(path, old);
+        WriteBytes(path, old);
         if (::mount("tmpfs", dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) != 0) return std::string();
         return FailsQuietlyAfterTheFirstWord(m, path, old, EROFS);
     });
     EXPECT_EQ(readOnlyMedium, "") << "read-only medium";
 
     // Root writes into any folder: the write is made as the user nobody.
-    PutFile(path, old);
+    WriteBytes(path, old);
     fs::permissions(dir, fs::perms(0555));
     const std::string readOnlyFolder = InChild([&] {
         if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
@@ -234,19 +213,19 @@ TEST_F(SaveFaults, LongNamesAndLinks) {
         m.SaveFileName = (folder / name).string();
         EXPECT_TRUE(WriteBatteryFile(m));
         EXPECT_EQ(Entries(folder), std::vector<std::string>{name});
-        EXPECT_EQ(FileBytes((folder / name).string()).size(), 66048u);
+        EXPECT_EQ(ReadBytes((folder / name).string()).size(), 66048u);
         fs::remove_all(folder);
     }
     m.SaveFileName = path;
 
     const fs::path saves = dir / "saves";
     fs::create_directories(saves);
-    PutFile((saves / "real.sav").string(), Pattern(512, 1));
+    WriteBytes((saves / "real.sav").string(), Pattern(512, 1));
     fs::create_symlink("saves/real.sav", path);
     ASSERT_TRUE(WriteBatteryFile(m));
     EXPECT_TRUE(fs::is_symlink(path));
     EXPECT_EQ(fs::read_symlink(path), "saves/real.sav");
-    EXPECT_EQ(FileBytes((saves / "real.sav").string()).size(), 66048u);
+    EXPECT_EQ(ReadBytes((saves / "real.sav").string()).size(), 66048u);
     EXPECT_EQ(Entries(saves), std::vector<std::string>{"real.sav"});
     EXPECT_EQ(Entries(dir), (std::vector<std::string>{"game.sav", "saves"}));
 
@@ -254,7 +233,7 @@ TEST_F(SaveFaults, LongNamesAndLinks) {
     fs::remove(path);
     fs::create_symlink(saves / "new.sav", path);
     ASSERT_TRUE(WriteBatteryFile(m));
-    EXPECT_EQ(FileBytes((saves / "new.sav").string()).size(), 66048u);
+    EXPECT_EQ(ReadBytes((saves / "new.sav").string()).size(), 66048u);
     fs::remove(path);
     fs::create_symlink("/dev/zero", path);
     EXPECT_FALSE(WriteBatteryFile(m));
@@ -289,7 +268,7 @@ TEST_F(SaveFaults, AFifoInPlaceOfTheSaveOrTheSnapshotIsRefusedAtOnce) {
 // the second KORU reads the save but never writes it, even once the first
 // has ended.
 TEST_F(SaveFaults, TwoProcessesOnOneSave) {
-    PutFile(path, Pattern(512, 7));
+    WriteBytes(path, Pattern(512, 7));
     int toParent[2], toChild[2];
     ASSERT_EQ(::pipe(toParent), 0);
     ASSERT_EQ(::pipe(toChild), 0);
@@ -307,7 +286,7 @@ TEST_F(SaveFaults, TwoProcessesOnOneSave) {
     }
     char go = 0;
     ASSERT_EQ(::read(toParent[0], &go, 1), 1);
-    ASSERT_EQ(FileBytes(path).size(), 66048u);
+    ASSERT_EQ(ReadBytes(path).size(), 66048u);
 
     LoadBatteryFile(m);
     EXPECT_EQ(machine.Read8(0x0E000200), 0xA1) << "the second reads what the first saved";
@@ -319,7 +298,7 @@ TEST_F(SaveFaults, TwoProcessesOnOneSave) {
     ::waitpid(first, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first could not write";
     EXPECT_FALSE(WriteBatteryFile(m));
-    EXPECT_EQ(FileBytes(path)[0x200], 0xA2);
+    EXPECT_EQ(ReadBytes(path)[0x200], 0xA2);
     ASSERT_EQ(Told.size(), 1u);
     EXPECT_NE(Told[0].find("in use by another KORU"), std::string::npos) << Told[0];
 }
@@ -335,7 +314,7 @@ TEST_F(SaveFaults, AReadOnlyCartridgeFolderSavesInThePerUserFolder) {
     fs::create_directories(data);
     fs::permissions(data, fs::perms(0777));
     const std::string cartridge = (games / "game.gba").string();
-    PutFile(cartridge, Bytes(64 * 1024, 0));
+    WriteBytes(cartridge, Bytes(64 * 1024, 0));
     fs::permissions(games, fs::perms(0555));
     ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     m.Settings.CheckCRC = 0;

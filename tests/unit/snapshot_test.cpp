@@ -6,13 +6,11 @@
 #include "game/snapshot.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,12 +26,12 @@
 #include "machine/rtc.h"
 #include "machine/timers.h"
 #include "tests/support/machine_state.h"
+#include "tests/support/scratch_files.h"
 #include "tests/support/test_machine.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 
 // The writable memories and their file offsets, worked out from the sizes:
 // 16 header + 188 CPU + 12 FLASH + 544 EEPROM + 1024 register block = 1784.
@@ -50,17 +48,7 @@ uint8_t* Block(const Machine& m, uint32_t busBase) { return m.PageTable.Write[bu
 
 class Snapshot : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("koru_snapshot_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        file = (dir / "game.sta").string();
-        m.RomImage[0xBD] = 0x5C;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
+    void SetUp() override { m.RomImage[0xBD] = 0x5C; }
 
     // FNV-1a over everything a snapshot may change (and the timers'
     // counters, which it must not).
@@ -114,13 +102,6 @@ protected:
         gzclose(in);
         return bytes;
     }
-    static Bytes RawFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    static void Put(const std::string& path, const Bytes& bytes) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-    }
     static Bytes RawBlock(const Bytes& bytes, size_t offset) {
         return Bytes(bytes.begin() + long(offset), bytes.begin() + long(offset) + 0x10000);
     }
@@ -131,10 +112,11 @@ protected:
     }
     static void SetWord(Bytes& bytes, size_t offset, uint32_t word) { std::memcpy(bytes.data() + offset, &word, 4); }
 
+    ScratchFolder scratch;
+    const fs::path& dir = scratch.dir;
+    const std::string file = scratch / "game.sta";
     TestMachine machine;
     Machine& m = machine.m;
-    fs::path dir;
-    std::string file;
 };
 
 TEST_F(Snapshot, FileFollowsTheLayout) {
@@ -142,7 +124,7 @@ TEST_F(Snapshot, FileFollowsTheLayout) {
     ASSERT_TRUE(SaveState(m, file.c_str()));
     const Bytes image = Decompressed(file);
     ASSERT_EQ(image.size(), 509688u);
-    EXPECT_LT(RawFile(file).size(), 100000u) << "gzip-compressed";
+    EXPECT_LT(ReadBytes(file).size(), 100000u) << "gzip-compressed";
     const uint8_t header[16] = {'S', 'T', 'D', 0x1A, 0x02, 0x5C};
     EXPECT_EQ(Bytes(image.begin(), image.begin() + 16), Bytes(header, header + 16));
     EXPECT_EQ(WordAt(image, 16), 0x6000001Fu) << "CPSR";
@@ -192,7 +174,7 @@ TEST_F(Snapshot, RoundTripRestoresEverythingButTheTimerCounters) {
 
     // The uncompressed stream loads too, for another title with the same byte at 0xBD.
     const std::string plain = (dir / "plain.sta").string();
-    Put(plain, Decompressed(file));
+    WriteBytes(plain, Decompressed(file));
     MakeBusy(3);
     m.RomImage[0xA0] = 'Z';
     ASSERT_TRUE(LoadState(m, plain.c_str()));
@@ -203,13 +185,13 @@ TEST_F(Snapshot, BadFilesAreRefusedWithoutAnyChange) {
     MakeBusy(1);
     ASSERT_TRUE(SaveState(m, file.c_str()));
     const Bytes good = Decompressed(file);
-    const Bytes packed = RawFile(file);
+    const Bytes packed = ReadBytes(file);
     MakeBusy(5);
     const uint64_t before = MachineHash();
     const std::string bad = (dir / "bad.sta").string();
 
     const auto refused = [&](const Bytes& bytes, const std::string& what) {
-        Put(bad, bytes);
+        WriteBytes(bad, bytes);
         EXPECT_FALSE(LoadState(m, bad.c_str())) << what;
         EXPECT_EQ(MachineHash(), before) << what;
     };
@@ -249,7 +231,7 @@ TEST_F(Snapshot, BadFilesAreRefusedWithoutAnyChange) {
 
     EXPECT_FALSE(LoadState(m, (dir / "none.sta").string().c_str()));
     EXPECT_EQ(MachineHash(), before);
-    Put(bad, good);
+    WriteBytes(bad, good);
     EXPECT_TRUE(LoadState(m, bad.c_str())) << "the undamaged file still loads";
 }
 
