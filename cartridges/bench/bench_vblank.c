@@ -1,7 +1,7 @@
 /* Frame-rate benchmark in the shape of most games: a little work per frame,
  * then VBlankIntrWait until the next vertical blank. Runs until the runner
  * stops it (scripts/bench.sh). */
-#include "system.h"
+#include "../system/system.h"
 
 static volatile uint32_t State[64];
 
