@@ -144,7 +144,7 @@ static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
     while (core.cycles >= 1) {
         if (!core.InFetchWindow()) {
             if (core.pc & 3) [[unlikely]] {
-                core.CallOut([&] { arm::RunMisaligned(m); });
+                core.CallOut([](Machine& machine) { arm::RunMisaligned(machine); });
                 continue;
             }
             core.OpenFetchWindow();
