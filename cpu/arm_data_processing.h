@@ -74,7 +74,7 @@ void DataProcessing(Core& core, uint32_t opcode) {
     if constexpr (IsLogical(Op) && Form != Operand::Immediate) core.c = shifterCarry;
     if (rd == 15) [[unlikely]] {
         // With R15 as destination the S bit returns from an exception.
-        core.CallOut([&] { RestoreCpsrFromSpsr(cpu); });
+        core.CallOut([](Machine& machine) { RestoreCpsrFromSpsr(machine.Cpu); });
         return;
     }
     if constexpr (IsLogical(Op)) SetNZ(core, result);
@@ -125,7 +125,7 @@ void MoveToStatus(Core& core, uint32_t opcode) {
         // A new mode, T or I goes through WriteCpsr, which banks the
         // registers and ends the slice; flags alone are written in place.
         if ((value ^ cpu.CPSR) & 0xFF)
-            core.CallOut([&] { WriteCpsr(cpu, value); });
+            core.CallOut([value](Machine& machine) { WriteCpsr(machine.Cpu, value); });
         else
             core.SetFlags(value);
     }
@@ -199,7 +199,7 @@ void Branch(Core& core, uint32_t opcode) {
 // SWI: the BIOS reads the function number from bits 23-16 of the comment
 // field in ARM state (bits 7-0 in THUMB state), so `swi 0x060000` is Div.
 inline void SoftwareInterrupt(Core& core, uint32_t opcode) {
-    core.CallOut([&] { BiosCall(core.m, (opcode >> 16) & 0xFF); });
+    core.CallOut([opcode](Machine& machine) { BiosCall(machine, (opcode >> 16) & 0xFF); });
 }
 
 }  // namespace arm

@@ -132,7 +132,7 @@ void BlockTransfer(Core& core, uint32_t opcode) {
         }
         // LDM with S and R15 in the list returns from an exception.
         if constexpr (userBank) {
-            if (list & 0x8000) core.CallOut([&] { RestoreCpsrFromSpsr(core.cpu); });
+            if (list & 0x8000) core.CallOut([](Machine& machine) { RestoreCpsrFromSpsr(machine.Cpu); });
         }
         core.cycles -= 1;
     } else {

@@ -141,27 +141,30 @@ static_assert(Numbering.distinct[Numbering.numbers[DecodeIndex(0xE0810002)]] ==
 // slice end.
 [[gnu::flatten, gnu::aligned(64)]] void RunArmSlice(Machine& m) {
     Core core(m, false);
-    while (core.cycles >= 1) {
-        if (!core.InFetchWindow()) {
-            if (core.pc & 3) [[unlikely]] {
-                core.CallOut([&] { arm::RunMisaligned(m); });
+    // One loop, one test per instruction: the cycle count and the fetch
+    // window are looked at together (bitwise, not short-circuit), so a
+    // handler's jump back leads to a single branch that falls through into
+    // the fetch and the dispatch.
+    for (;;) {
+        if ((core.cycles < 1) | !core.InFetchWindow()) [[unlikely]] {
+            if (core.cycles < 1) break;
+            if (core.pc & 3) {
+                core.CallOut([](Machine& machine) { arm::RunMisaligned(machine); });
                 continue;
             }
             core.OpenFetchWindow();
         }
-        do {
-            // The fetch is paid before the condition test: a skipped
-            // instruction still costs its fetch.
-            core.cycles -= core.fetchCost;
-            const uint32_t opcode = LoadLittle<uint32_t>(core.fetchPage + (core.pc & 0x3FFC));
-            core.pc += 4;
-            // Most instructions carry the "always" condition (14); 15 never runs.
-            const bool always = opcode - 0xE0000000u < 0x10000000u;
-            if (always || core.ConditionPasses(opcode >> 28)) [[likely]]
-                RunHandler<arm::Numbering>(core, opcode, arm::Numbering.numbers[arm::DecodeIndex(opcode)]);
-            else if (opcode >= 0xF0000000u) [[unlikely]]
-                ArmUndefined(core, opcode);
-        } while (core.cycles >= 1 && core.InFetchWindow());
+        // The fetch is paid before the condition test: a skipped
+        // instruction still costs its fetch.
+        core.cycles -= core.fetchCost;
+        const uint32_t opcode = LoadLittle<uint32_t>(core.fetchPage + (core.pc & 0x3FFC));
+        core.pc += 4;
+        // Most instructions carry the "always" condition (14); 15 never runs.
+        const bool always = opcode - 0xE0000000u < 0x10000000u;
+        if (always || core.ConditionPasses(opcode >> 28)) [[likely]]
+            RunHandler<arm::Numbering>(core, opcode, arm::Numbering.numbers[arm::DecodeIndex(opcode)]);
+        else if (opcode >= 0xF0000000u) [[unlikely]]
+            ArmUndefined(core, opcode);
     }
     core.WriteBack();
 }

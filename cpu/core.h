@@ -82,10 +82,13 @@ struct Core {
         SetFlags(cpu.CPSR);
         OpenFetchWindow();
     }
+    // The call gets the machine as its argument and must not capture the
+    // Core itself: a pointer to the Core kept in a closure would make the
+    // compiler keep the whole Core in memory instead of in host registers.
     template <typename Call>
-    void CallOut(Call call) {
+    [[gnu::always_inline]] void CallOut(Call call) {
         WriteBack();
-        call();
+        call(m);
         Reload();
     }
 

@@ -40,7 +40,7 @@ inline uint32_t LoadFromBus(Core& core, uint32_t address) {
             if constexpr (Width == 1) return (word >> (8 * (address & 1))) & 0xFF;
             return word;
         }
-        core.CallOut([&] { word = SpecialLoad(core.m, address, Width); });
+        core.CallOut([&word, address](Machine& machine) { word = SpecialLoad(machine, address, Width); });
         return word;
     }
     if constexpr (Width == 4)
@@ -65,7 +65,7 @@ inline void Store(Core& core, uint32_t address, T value) {
         StoreLittle<T>(WriteHostAddress(core.m.PageTable, address), value);
         return;
     }
-    core.CallOut([&] { SlowWrite(core.m, address, value); });
+    core.CallOut([address, value](Machine& machine) { SlowWrite(machine, address, value); });
 }
 
 inline void StoreWord(Core& core, uint32_t address, uint32_t value) { Store<uint32_t>(core, address, value); }

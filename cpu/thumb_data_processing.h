@@ -227,7 +227,7 @@ inline void LongBranchSecond(Core& core, uint32_t opcode) {
 }
 
 inline void SoftwareInterrupt(Core& core, uint32_t opcode) {
-    core.CallOut([&] { BiosCall(core.m, opcode & 0xFF); });
+    core.CallOut([opcode](Machine& machine) { BiosCall(machine, opcode & 0xFF); });
 }
 
 }  // namespace thumb
