@@ -45,9 +45,6 @@ main:
 
 @ --- Formats 7 and 8: register offsets ---------------------------------------------
     bl      reset_buffer
-    movs    r1, #4
-    ldr     r0, [r4, r1]
-    tcheck  r0, WORD1
     movs    r1, #2
     ldr     r0, [r4, r1]            @ shifted right
     tcheck  r0, 0x00001122
@@ -63,18 +60,12 @@ main:
     movs    r1, #8
     ldrsb   r0, [r4, r1]
     tcheck  r0, 0xFFFFFFCC
-    movs    r1, #1
-    ldrsb   r0, [r4, r1]
-    tcheck  r0, 0x33
     movs    r1, #10
     ldrsh   r0, [r4, r1]
     tcheck  r0, 0xFFFF99AA
     movs    r1, #9
     ldrsh   r0, [r4, r1]            @ the aligned halfword, not a byte
     tcheck  r0, 0xFFFFBBCC
-    movs    r1, #2
-    ldrsh   r0, [r4, r1]
-    tcheck  r0, 0x1122
     ldr     r2, =0xCAFEBABE
     movs    r1, #4
     str     r2, [r4, r1]
