@@ -61,6 +61,20 @@
     \macro "\insn", 0x00000000, 0x00000000, 0x8, 0
     \macro "\insn", 0xFFFFFFFF, 0x7FFFFFFF, 0x3, 0
     .endm
+    @ a + b for four operand pairs: without a carry in (CIN 0, or none read)
+    @ and with one.
+    .macro  add4 macro, insn, cin=2
+    \macro "\insn", 0x7FFFFFFF, 0x00000000, 0x0, \cin
+    \macro "\insn", 0x7FFFFFFF, 0x00000001, 0x9, \cin
+    \macro "\insn", 0x80000000, 0xFFFFFFFF, 0x3, \cin
+    \macro "\insn", 0xFFFFFFFF, 0xFFFFFFFF, 0xA, \cin
+    .endm
+    .macro  carry4 macro, insn
+    \macro "\insn", 0x7FFFFFFF, 0x00000000, 0x9, 1
+    \macro "\insn", 0x7FFFFFFF, 0x00000001, 0x9, 1
+    \macro "\insn", 0x80000000, 0xFFFFFFFF, 0xA, 1
+    \macro "\insn", 0xFFFFFFFF, 0xFFFFFFFF, 0xA, 1
+    .endm
 
     @ r0 = 1 when the 64-bit signed a (ahi:alo) is less than b, else 0.
     .macro  less64 ahi, alo, bhi, blo, expected
@@ -93,18 +107,9 @@ main:
     arith   "rsbs r0, r2, #0", 0x00000000, 0x00000000, 0x6
     arith   "rsbs r0, r2, #0", 0x00000000, 0x00000001, 0x8
     arith   "rsbs r0, r2, #0", 0x00000000, 0x7FFFFFFF, 0x8
-    arith   "cmn r1, r2", 0x7FFFFFFF, 0x00000000, 0x0
-    arith   "cmn r1, r2", 0x7FFFFFFF, 0x00000001, 0x9
-    arith   "cmn r1, r2", 0x80000000, 0xFFFFFFFF, 0x3
-    arith   "cmn r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0xA
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000000, 0x0, 0
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000001, 0x9, 0
-    arith   "adcs r0, r1, r2", 0x80000000, 0xFFFFFFFF, 0x3, 0
-    arith   "adcs r0, r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0xA, 0
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000000, 0x9, 1
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000001, 0x9, 1
-    arith   "adcs r0, r1, r2", 0x80000000, 0xFFFFFFFF, 0xA, 1
-    arith   "adcs r0, r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0xA, 1
+    add4    arith, "cmn r1, r2"
+    add4    arith, "adcs r0, r1, r2", 0
+    carry4  arith, "adcs r0, r1, r2"
 
 @ --- Signed comparisons ---------------------------------------------------------------
     less64  0, 5, 0, 9, 1
@@ -156,14 +161,9 @@ thumb_part:
     tarith  "cmp r1, #1", 0x80000000, 0x00000001, 0x3
     tarith  "cmp r1, #255", 0x7FFFFFFF, 0x000000FF, 0x2
     tarith  "cmp r1, #128", 0x00000000, 0x00000080, 0x8
-    tarith  "cmn r1, r2", 0x7FFFFFFF, 0x00000000, 0x0
-    tarith  "cmn r1, r2", 0x7FFFFFFF, 0x00000001, 0x9
-    tarith  "cmn r1, r2", 0x80000000, 0xFFFFFFFF, 0x3
-    tarith  "cmn r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0xA
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000000, 0x0, 0
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000001, 0x9, 0
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000000, 0x9, 1
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000001, 0x9, 1
+    add4    tarith, "cmn r1, r2"
+    add4    tarith, "adcs r1, r2", 0
+    carry4  tarith, "adcs r1, r2"
     tarith  "cmp r8, r9", 0x00000000, 0x80000000, 0x9
     tarith  "cmp r8, r9", 0x80000000, 0x00000001, 0x3
     tarith  "cmp r8, r9", 0x7FFFFFFF, 0xFFFFFFFF, 0x9
