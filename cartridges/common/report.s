@@ -69,6 +69,20 @@ report_check_thumb:
     .arm
     b       report_check    @ returns with BX LR, and LR has bit 0 set
 
+@ The same with the flags as the value got: r0 = NZCV, from THUMB code that
+@ has changed no flag since the instruction under test.
+    .thumb
+    .balign 4
+    .thumb_func
+    .global report_flags_thumb
+report_flags_thumb:
+    bx      pc
+    nop
+    .arm
+    mrs     r0, cpsr
+    mov     r0, r0, lsr #28
+    b       report_check
+
 @ THUMB has no MSR: this sets the flags to the top four bits of r0 and
 @ returns to the THUMB caller. Changes nothing else but LR.
     .thumb

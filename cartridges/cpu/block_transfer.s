@@ -73,9 +73,6 @@ main:
     check   r5, WORD + 6
     check   r6, WORD + 7
     setup
-    block   DB, 1, 1, 5, 1 << 5                    @ ldmdb r5!, {r5}: the only register
-    check   r5, WORD + 7
-    setup
     block   IA, 0, 1, 5, (1 << 4) | (1 << 5)       @ ldmia r5, {r4, r5}: no write-back
     check   r5, WORD + 9
     @ Without the base in the list the write-back is the final address.
@@ -113,11 +110,6 @@ main:
     block   DB, 1, 0, 5, (1 << 5) | (1 << 6)       @ stmdb r5!, {r5, r6}: base first
     check   r5, BASE - 8
     word    6, BASE
-    word    7, 0x66
-    setup
-    block   DB, 1, 0, 5, 0x70                      @ stmdb r5!, {r4-r6}
-    word    5, 0x44
-    word    6, BASE - 12
     word    7, 0x66
     setup
     block   IA, 1, 0, 5, 1 << 5                    @ stmia r5!, {r5}: the only register
@@ -190,10 +182,6 @@ thumb_part:
     tcheck  r2, WORD + 9
     tcheck  r3, WORD + 10
     tsetup  r3
-    .hword  0xCB0F                  @ ldmia r3!, {r0-r3}
-    tcheck  r0, WORD + 8
-    tcheck  r3, WORD + 11
-    tsetup  r3
     ldmia   r3!, {r0, r1}           @ base not listed: the final address
     tcheck  r3, BASE + 8
     @ STMIA Rb!: the old base when it is the lowest register, else the new.
@@ -207,10 +195,6 @@ thumb_part:
     .hword  0xC206                  @ stmia r2!, {r1, r2}
     tword   8, 0x11
     tword   9, BASE + 8
-    tsetup  r3
-    .hword  0xC30F                  @ stmia r3!, {r0-r3}
-    tword   11, BASE + 16
-    tcheck  r3, BASE + 16
     @ A misaligned base: aligned words, the low bits kept in the base.
     tsetup  r1
     adds    r1, r1, #2

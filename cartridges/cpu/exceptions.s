@@ -87,19 +87,9 @@ restarted:
     mov     r1, #7
     swi     0x06FFFF                    @ still Div
     check   r0, 14
-    ldr     r0, =0x10000
-    swi     0x080000                    @ Sqrt
-    check   r0, 0x100
     mov     r0, #0
     swi     0x0D0001                    @ GetBiosChecksum
     check   r0, 0xBAAE187F
-    ldr     r0, =source
-    ldr     r1, =copy
-    ldr     r2, =0x04000002             @ two words
-    swi     0x0B0000                    @ CpuSet
-    ldr     r0, =copy
-    ldr     r0, [r0, #4]
-    check   r0, 0xC0FFEE02
     ldr     r0, =thumb_swi
     mov     lr, pc
     bx      r0
@@ -241,9 +231,6 @@ thumb_swi:
     swi     6                           @ Div
     tcheck  r0, 14
     tcheck  r1, 2
-    ldr     r0, =0x10000
-    swi     8                           @ Sqrt
-    tcheck  r0, 0x100
     movs    r0, #0
     swi     0x0D                        @ GetBiosChecksum
     tcheck  r0, 0xBAAE187F
@@ -252,15 +239,8 @@ thumb_swi:
     .pool
     checks_end
 
-    .data
-    .balign 4
-source:
-    .word   0xC0FFEE01, 0xC0FFEE02
-
     .bss
     .balign 4
-copy:
-    .space  8
 irq_count:
     .space  4
 irq_spsr:

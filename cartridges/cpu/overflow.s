@@ -11,22 +11,69 @@
 
     .include "check.inc"
 
-    .macro  arith insn, a, b, before, after
+    @ The flags are set opposite to the expected ones first; CIN is the
+    @ carry in of SBC, RSC and ADC, which then replaces the opposite C.
+    .macro  arith insn, a, b, after, cin=2
     ldr     r1, =\a
     ldr     r2, =\b
-    msr     cpsr_f, #(\before << 28)
+    .if \cin == 2
+    msr     cpsr_f, #((~(\after) & 0xF) << 28)
+    .else
+    msr     cpsr_f, #(((~(\after) & 0xD) | (\cin << 1)) << 28)
+    .endif
     \insn
     checkf  \after
     .endm
 
-    .macro  tarith insn, a, b, before, after
+    .macro  tarith insn, a, b, after, cin=2
     ldr     r1, =\a
     ldr     r2, =\b
     mov     r8, r1
     mov     r9, r2
-    tsetf   \before
+    .if \cin == 2
+    tsetf   (~(\after) & 0xF)
+    .else
+    tsetf   ((~(\after) & 0xD) | (\cin << 1))
+    .endif
     \insn
     tcheckf \after
+    .endm
+
+    @ a - b for the eight operand pairs through MACRO (arith or tarith):
+    @ without a borrow (CIN 1, or no carry read at all), and with one (CIN 0).
+    .macro  sub8 macro, insn, cin=2
+    \macro "\insn", 0x00000000, 0x80000000, 0x9, \cin
+    \macro "\insn", 0x80000000, 0x00000000, 0xA, \cin
+    \macro "\insn", 0x80000000, 0x00000001, 0x3, \cin
+    \macro "\insn", 0x7FFFFFFF, 0xFFFFFFFF, 0x9, \cin
+    \macro "\insn", 0x7FFFFFFF, 0x80000000, 0x9, \cin
+    \macro "\insn", 0x80000000, 0x80000000, 0x6, \cin
+    \macro "\insn", 0x00000000, 0x00000000, 0x6, \cin
+    \macro "\insn", 0xFFFFFFFF, 0x7FFFFFFF, 0xA, \cin
+    .endm
+    .macro  borrow8 macro, insn
+    \macro "\insn", 0x00000000, 0x80000000, 0x0, 0
+    \macro "\insn", 0x80000000, 0x00000000, 0x3, 0
+    \macro "\insn", 0x80000000, 0x00000001, 0x3, 0
+    \macro "\insn", 0x7FFFFFFF, 0xFFFFFFFF, 0x0, 0
+    \macro "\insn", 0x7FFFFFFF, 0x80000000, 0x9, 0
+    \macro "\insn", 0x80000000, 0x80000000, 0x8, 0
+    \macro "\insn", 0x00000000, 0x00000000, 0x8, 0
+    \macro "\insn", 0xFFFFFFFF, 0x7FFFFFFF, 0x3, 0
+    .endm
+    @ a + b for four operand pairs: without a carry in (CIN 0, or none read)
+    @ and with one.
+    .macro  add4 macro, insn, cin=2
+    \macro "\insn", 0x7FFFFFFF, 0x00000000, 0x0, \cin
+    \macro "\insn", 0x7FFFFFFF, 0x00000001, 0x9, \cin
+    \macro "\insn", 0x80000000, 0xFFFFFFFF, 0x3, \cin
+    \macro "\insn", 0xFFFFFFFF, 0xFFFFFFFF, 0xA, \cin
+    .endm
+    .macro  carry4 macro, insn
+    \macro "\insn", 0x7FFFFFFF, 0x00000000, 0x9, 1
+    \macro "\insn", 0x7FFFFFFF, 0x00000001, 0x9, 1
+    \macro "\insn", 0x80000000, 0xFFFFFFFF, 0xA, 1
+    \macro "\insn", 0xFFFFFFFF, 0xFFFFFFFF, 0xA, 1
     .endm
 
     @ r0 = 1 when the 64-bit signed a (ahi:alo) is less than b, else 0.
@@ -49,78 +96,20 @@ main:
     push    {r4-r11, lr}
 
 @ --- ARM: SUBS, CMP, RSBS, SBCS, RSCS, NEG (RSBS #0), CMN, ADCS --------------------
-    arith   "subs r0, r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
-    arith   "subs r0, r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
-    arith   "subs r0, r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
-    arith   "subs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    arith   "subs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    arith   "subs r0, r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
-    arith   "subs r0, r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
-    arith   "subs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
-    arith   "cmp r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
-    arith   "cmp r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
-    arith   "cmp r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
-    arith   "cmp r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    arith   "cmp r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    arith   "cmp r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
-    arith   "cmp r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
-    arith   "cmp r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
-    arith   "rsbs r0, r2, r1", 0x00000000, 0x80000000, 0x6, 0x9
-    arith   "rsbs r0, r2, r1", 0x80000000, 0x00000000, 0x5, 0xA
-    arith   "rsbs r0, r2, r1", 0x80000000, 0x00000001, 0xC, 0x3
-    arith   "rsbs r0, r2, r1", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    arith   "rsbs r0, r2, r1", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    arith   "rsbs r0, r2, r1", 0x80000000, 0x80000000, 0x9, 0x6
-    arith   "rsbs r0, r2, r1", 0x00000000, 0x00000000, 0x9, 0x6
-    arith   "rsbs r0, r2, r1", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
-    arith   "sbcs r0, r1, r2", 0x00000000, 0x80000000, 0xD, 0x0
-    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000000, 0xC, 0x3
-    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
-    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0xD, 0x0
-    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x4, 0x9
-    arith   "sbcs r0, r1, r2", 0x80000000, 0x80000000, 0x5, 0x8
-    arith   "sbcs r0, r1, r2", 0x00000000, 0x00000000, 0x5, 0x8
-    arith   "sbcs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0xC, 0x3
-    arith   "sbcs r0, r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
-    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000000, 0x7, 0xA
-    arith   "sbcs r0, r1, r2", 0x80000000, 0x00000001, 0xE, 0x3
-    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    arith   "sbcs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    arith   "sbcs r0, r1, r2", 0x80000000, 0x80000000, 0xB, 0x6
-    arith   "sbcs r0, r1, r2", 0x00000000, 0x00000000, 0xB, 0x6
-    arith   "sbcs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x7, 0xA
-    arith   "rscs r0, r2, r1", 0x00000000, 0x80000000, 0xD, 0x0
-    arith   "rscs r0, r2, r1", 0x80000000, 0x00000000, 0xC, 0x3
-    arith   "rscs r0, r2, r1", 0x80000000, 0x00000001, 0xC, 0x3
-    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0xFFFFFFFF, 0xD, 0x0
-    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0x80000000, 0x4, 0x9
-    arith   "rscs r0, r2, r1", 0x80000000, 0x80000000, 0x5, 0x8
-    arith   "rscs r0, r2, r1", 0x00000000, 0x00000000, 0x5, 0x8
-    arith   "rscs r0, r2, r1", 0xFFFFFFFF, 0x7FFFFFFF, 0xC, 0x3
-    arith   "rscs r0, r2, r1", 0x00000000, 0x80000000, 0x6, 0x9
-    arith   "rscs r0, r2, r1", 0x80000000, 0x00000000, 0x7, 0xA
-    arith   "rscs r0, r2, r1", 0x80000000, 0x00000001, 0xE, 0x3
-    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    arith   "rscs r0, r2, r1", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    arith   "rscs r0, r2, r1", 0x80000000, 0x80000000, 0xB, 0x6
-    arith   "rscs r0, r2, r1", 0x00000000, 0x00000000, 0xB, 0x6
-    arith   "rscs r0, r2, r1", 0xFFFFFFFF, 0x7FFFFFFF, 0x7, 0xA
-    arith   "rsbs r0, r2, #0", 0x00000000, 0x80000000, 0x6, 0x9
-    arith   "rsbs r0, r2, #0", 0x00000000, 0x00000000, 0x9, 0x6
-    arith   "rsbs r0, r2, #0", 0x00000000, 0x00000001, 0x7, 0x8
-    arith   "rsbs r0, r2, #0", 0x00000000, 0x7FFFFFFF, 0x7, 0x8
-    arith   "cmn r1, r2", 0x7FFFFFFF, 0x00000000, 0xF, 0x0
-    arith   "cmn r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
-    arith   "cmn r1, r2", 0x80000000, 0xFFFFFFFF, 0xC, 0x3
-    arith   "cmn r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x5, 0xA
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000000, 0xD, 0x0
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000001, 0x4, 0x9
-    arith   "adcs r0, r1, r2", 0x80000000, 0xFFFFFFFF, 0xC, 0x3
-    arith   "adcs r0, r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x5, 0xA
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000000, 0x6, 0x9
-    arith   "adcs r0, r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
-    arith   "adcs r0, r1, r2", 0x80000000, 0xFFFFFFFF, 0x7, 0xA
-    arith   "adcs r0, r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x7, 0xA
+    sub8    arith, "subs r0, r1, r2"
+    sub8    arith, "cmp r1, r2"
+    sub8    arith, "rsbs r0, r2, r1"
+    borrow8 arith, "sbcs r0, r1, r2"
+    sub8    arith, "sbcs r0, r1, r2", 1
+    borrow8 arith, "rscs r0, r2, r1"
+    sub8    arith, "rscs r0, r2, r1", 1
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x80000000, 0x9
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x00000000, 0x6
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x00000001, 0x8
+    arith   "rsbs r0, r2, #0", 0x00000000, 0x7FFFFFFF, 0x8
+    add4    arith, "cmn r1, r2"
+    add4    arith, "adcs r0, r1, r2", 0
+    carry4  arith, "adcs r0, r1, r2"
 
 @ --- Signed comparisons ---------------------------------------------------------------
     less64  0, 5, 0, 9, 1
@@ -155,63 +144,30 @@ main:
     .thumb_func
 thumb_part:
     push    {r4-r7, lr}
-    tarith  "subs r0, r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
-    tarith  "subs r0, r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
-    tarith  "subs r0, r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
-    tarith  "subs r0, r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    tarith  "subs r0, r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    tarith  "subs r0, r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
-    tarith  "subs r0, r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
-    tarith  "subs r0, r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
-    tarith  "cmp r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
-    tarith  "cmp r1, r2", 0x80000000, 0x00000000, 0x5, 0xA
-    tarith  "cmp r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
-    tarith  "cmp r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    tarith  "cmp r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    tarith  "cmp r1, r2", 0x80000000, 0x80000000, 0x9, 0x6
-    tarith  "cmp r1, r2", 0x00000000, 0x00000000, 0x9, 0x6
-    tarith  "cmp r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x5, 0xA
-    tarith  "sbcs r1, r2", 0x00000000, 0x80000000, 0xD, 0x0
-    tarith  "sbcs r1, r2", 0x80000000, 0x00000000, 0xC, 0x3
-    tarith  "sbcs r1, r2", 0x80000000, 0x00000001, 0xC, 0x3
-    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0xD, 0x0
-    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0x80000000, 0x4, 0x9
-    tarith  "sbcs r1, r2", 0x80000000, 0x80000000, 0x5, 0x8
-    tarith  "sbcs r1, r2", 0x00000000, 0x00000000, 0x5, 0x8
-    tarith  "sbcs r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0xC, 0x3
-    tarith  "sbcs r1, r2", 0x00000000, 0x80000000, 0x6, 0x9
-    tarith  "sbcs r1, r2", 0x80000000, 0x00000000, 0x7, 0xA
-    tarith  "sbcs r1, r2", 0x80000000, 0x00000001, 0xE, 0x3
-    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    tarith  "sbcs r1, r2", 0x7FFFFFFF, 0x80000000, 0x6, 0x9
-    tarith  "sbcs r1, r2", 0x80000000, 0x80000000, 0xB, 0x6
-    tarith  "sbcs r1, r2", 0x00000000, 0x00000000, 0xB, 0x6
-    tarith  "sbcs r1, r2", 0xFFFFFFFF, 0x7FFFFFFF, 0x7, 0xA
-    tarith  "negs r0, r2", 0x00000000, 0x80000000, 0x6, 0x9
-    tarith  "negs r0, r2", 0x00000000, 0x00000000, 0x9, 0x6
-    tarith  "negs r0, r2", 0x00000000, 0x00000001, 0x7, 0x8
-    tarith  "negs r0, r2", 0x00000000, 0x7FFFFFFF, 0x7, 0x8
-    tarith  "subs r0, r1, #1", 0x80000000, 0x00000001, 0xC, 0x3
-    tarith  "subs r0, r1, #7", 0x80000007, 0x00000007, 0x5, 0xA
-    tarith  "subs r0, r1, #0", 0x00000000, 0x00000000, 0x9, 0x6
-    tarith  "subs r1, #1", 0x80000000, 0x00000001, 0xC, 0x3
-    tarith  "subs r1, #255", 0x800000FE, 0x000000FF, 0xC, 0x3
-    tarith  "subs r1, #0", 0x7FFFFFFF, 0x00000000, 0xD, 0x2
-    tarith  "cmp r1, #1", 0x80000000, 0x00000001, 0xC, 0x3
-    tarith  "cmp r1, #255", 0x7FFFFFFF, 0x000000FF, 0xD, 0x2
-    tarith  "cmp r1, #128", 0x00000000, 0x00000080, 0x7, 0x8
-    tarith  "cmn r1, r2", 0x7FFFFFFF, 0x00000000, 0xF, 0x0
-    tarith  "cmn r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
-    tarith  "cmn r1, r2", 0x80000000, 0xFFFFFFFF, 0xC, 0x3
-    tarith  "cmn r1, r2", 0xFFFFFFFF, 0xFFFFFFFF, 0x5, 0xA
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000000, 0xD, 0x0
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000001, 0x4, 0x9
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000000, 0x6, 0x9
-    tarith  "adcs r1, r2", 0x7FFFFFFF, 0x00000001, 0x6, 0x9
-    tarith  "cmp r8, r9", 0x00000000, 0x80000000, 0x6, 0x9
-    tarith  "cmp r8, r9", 0x80000000, 0x00000001, 0xC, 0x3
-    tarith  "cmp r8, r9", 0x7FFFFFFF, 0xFFFFFFFF, 0x6, 0x9
-    tarith  "cmp r8, r9", 0x00000005, 0x00000009, 0x7, 0x8
+    sub8    tarith, "subs r0, r1, r2"
+    sub8    tarith, "cmp r1, r2"
+    borrow8 tarith, "sbcs r1, r2"
+    sub8    tarith, "sbcs r1, r2", 1
+    tarith  "negs r0, r2", 0x00000000, 0x80000000, 0x9
+    tarith  "negs r0, r2", 0x00000000, 0x00000000, 0x6
+    tarith  "negs r0, r2", 0x00000000, 0x00000001, 0x8
+    tarith  "negs r0, r2", 0x00000000, 0x7FFFFFFF, 0x8
+    tarith  "subs r0, r1, #1", 0x80000000, 0x00000001, 0x3
+    tarith  "subs r0, r1, #7", 0x80000007, 0x00000007, 0xA
+    tarith  "subs r0, r1, #0", 0x00000000, 0x00000000, 0x6
+    tarith  "subs r1, #1", 0x80000000, 0x00000001, 0x3
+    tarith  "subs r1, #255", 0x800000FE, 0x000000FF, 0x3
+    tarith  "subs r1, #0", 0x7FFFFFFF, 0x00000000, 0x2
+    tarith  "cmp r1, #1", 0x80000000, 0x00000001, 0x3
+    tarith  "cmp r1, #255", 0x7FFFFFFF, 0x000000FF, 0x2
+    tarith  "cmp r1, #128", 0x00000000, 0x00000080, 0x8
+    add4    tarith, "cmn r1, r2"
+    add4    tarith, "adcs r1, r2", 0
+    carry4  tarith, "adcs r1, r2"
+    tarith  "cmp r8, r9", 0x00000000, 0x80000000, 0x9
+    tarith  "cmp r8, r9", 0x80000000, 0x00000001, 0x3
+    tarith  "cmp r8, r9", 0x7FFFFFFF, 0xFFFFFFFF, 0x9
+    tarith  "cmp r8, r9", 0x00000005, 0x00000009, 0x8
 
     @ A 64-bit "less than" as GCC writes it in THUMB code: 5 < 9 and 9 < 5.
     .macro  tless64 alo, blo, expected
