@@ -1,14 +1,14 @@
-/* The BIOS functions: arithmetic, copies, rotation-scaling matrices,
- * decompression, unpacking and filters, the sound helpers, the checksum and
- * the register reset, called from THUMB code.
+/* The BIOS functions: copies, rotation-scaling matrices, decompression,
+ * unpacking and filters, the sound helpers, the checksum and the register
+ * reset, called from THUMB code. Div, DivArm, Sqrt, ArcTan and ArcTan2 are
+ * the mGBA suite's BIOS math tests (tests/cartridges).
  *
- * The expected angles and matrices follow the BIOS's own units: an angle
- * of 0x10000 is a full turn, results are truncated toward zero, and pi is
- * taken as 3.1415926, which leaves the sine of a quarter turn a hair above
- * -1 (-255 rather than -256 at scale 1.0). They were worked out with that
- * arithmetic, e.g. ArcTan(0.5) = trunc(0.4636476 x 32767 / 3.1415926) =
- * 4835 = 0x12E3. The decompression data come from tools/gba_compress.cpp,
- * an encoder of our own, and must decode to its plain block. */
+ * The expected matrices follow the BIOS's own units: an angle of 0x10000
+ * is a full turn, results are truncated toward zero, and pi is taken as
+ * 3.1415926, which leaves the sine of a quarter turn a hair above -1 (-255
+ * rather than -256 at scale 1.0). The decompression data come from
+ * tools/gba_compress.cpp, an encoder of our own, and must decode to its
+ * plain block. */
 #include "system.h"
 
 #define PLAIN_SIZE 1024
@@ -25,61 +25,6 @@ static void Load(uint32_t r0, uint32_t r1, uint32_t r2, uint32_t r3) {
     Regs[1] = r1;
     Regs[2] = r2;
     Regs[3] = r3;
-}
-
-/* Div (6), DivArm (7, which takes the denominator in R0) and Sqrt (8): the
- * four registers after the call, R2 (and Sqrt's R1 and R3) kept. A quotient
- * that does not fit wraps: -2^31 again, remainder 0. */
-static const struct {
-    void (*swi)(uint32_t*);
-    uint32_t in[4], out[4];
-} Sums[] = {
-    {BiosSwi6, {-7, 2, 0x12345678, 0}, {-3, -1, 0x12345678, 3}},
-    {BiosSwi6, {7, -2, 0, 0}, {-3, 1, 0, 3}},
-    {BiosSwi6, {0x80000000, -1, 0, 0}, {0x80000000, 0, 0, 0x80000000}},
-    {BiosSwi7, {2, 7, 0, 0}, {3, 1, 0, 3}},
-    {BiosSwi7, {-1, 0x80000000, 0, 0}, {0x80000000, 0, 0, 0x80000000}},
-    {BiosSwi8, {0xFFFFFFFF, 0x11, 0x22, 0x33}, {0xFFFF, 0x11, 0x22, 0x33}},
-    {BiosSwi8, {1000000, 0, 0, 0}, {1000, 0, 0, 0}},
-    {BiosSwi8, {12345678, 0, 0, 0}, {3513, 0, 0, 0}},
-    {BiosSwi8, {99, 0, 0, 0}, {9, 0, 0, 0}},
-};
-
-/* The check reads one bit for each row that came out wrong. */
-static void Arithmetic(void) {
-    uint32_t wrong = 0;
-    for (uint32_t row = 0; row < sizeof Sums / sizeof Sums[0]; ++row) {
-        Load(Sums[row].in[0], Sums[row].in[1], Sums[row].in[2], Sums[row].in[3]);
-        Sums[row].swi(Regs);
-        for (uint32_t r = 0; r < 4; ++r)
-            if (Regs[r] != Sums[row].out[r]) wrong |= 1u << row;
-    }
-    CHECK(wrong, 0);
-}
-
-static void Angles(void) {
-    /* ArcTan of a 1.14 fixed-point tangent. */
-    static const uint32_t Tangents[5] = {0x4000, 0xFFFFC000, 0x2000, 0x1000, 0};
-    static const uint32_t Expected[5] = {0x1FFF, 0xE001, 0x12E3, 0x09FB, 0};
-    uint32_t wrong = 0;
-    for (uint32_t i = 0; i < 5; ++i) {
-        Load(Tangents[i], 0, 0, 0);
-        BiosSwi9(Regs);
-        if (Regs[0] != Expected[i]) wrong |= 1u << i;
-    }
-    CHECK(wrong, 0);
-
-    /* ArcTan2 of a point (x in R0, y in R1), all four quadrants. */
-    static const uint32_t Points[5][2] = {
-        {0x4000, 0x4000}, {0xC000, 0}, {0x4000, 0xC000}, {0x100, 0x300}, {0xF000, 0xF000}};
-    static const uint32_t Angles2[5] = {0x1FFF, 0x7FFF, 0xE001, 0x32E3, 0xA001};
-    wrong = 0;
-    for (uint32_t i = 0; i < 5; ++i) {
-        Load(Points[i][0], Points[i][1], 0, 0);
-        BiosSwi10(Regs);
-        if (Regs[0] != Angles2[i]) wrong |= 1u << i;
-    }
-    CHECK(wrong, 0);
 }
 
 static const uint32_t Source[8] = {0x11111111, 0x22222222, 0x33333333, 0x44444444,
@@ -399,8 +344,6 @@ static void RegisterReset(void) {
 }
 
 int main(void) {
-    Arithmetic();
-    Angles();
     Copies();
     Affine();
     Decompression();
