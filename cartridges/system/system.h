@@ -94,10 +94,6 @@ void BiosSwi1(uint32_t regs[4]);  /* RegisterRamReset */
 void BiosSwi4(uint32_t regs[4]);  /* IntrWait */
 void BiosSwi5(uint32_t regs[4]);  /* VBlankIntrWait */
 void BiosSwi6(uint32_t regs[4]);  /* Div */
-void BiosSwi7(uint32_t regs[4]);  /* DivArm */
-void BiosSwi8(uint32_t regs[4]);  /* Sqrt */
-void BiosSwi9(uint32_t regs[4]);  /* ArcTan */
-void BiosSwi10(uint32_t regs[4]); /* ArcTan2 */
 void BiosSwi11(uint32_t regs[4]); /* CpuSet */
 void BiosSwi12(uint32_t regs[4]); /* CpuFastSet */
 void BiosSwi13(uint32_t regs[4]); /* GetBiosChecksum */

@@ -43,18 +43,6 @@ class ConfigTest : public QObject {
 private slots:
     void init() { QFile::remove(scratch.Path("KORU.ini")); }
 
-    void IniPathJoinsTheDirectoryWithASlash() {
-        BuildIniPath("/home/player");
-        QCOMPARE(Q(Settings().IniPath), Q("/home/player/KORU.ini"));
-        BuildIniPath("/");
-        QCOMPARE(Q(Settings().IniPath), Q("/KORU.ini"));
-        BuildIniPath(nullptr);
-        QCOMPARE(Q(Settings().IniPath), Q("KORU.ini"));
-        BuildIniPath(std::string(300, 'd').c_str());
-        QCOMPARE(Q(Settings().IniPath), Q("KORU.ini"));
-        BuildIniPath(scratch.Path("").toLocal8Bit().constData());
-    }
-
     void GameSectionIsTheTitle() {
         const struct {
             const char* title;

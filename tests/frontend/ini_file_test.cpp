@@ -26,20 +26,6 @@ class IniFileTest : public QObject {
     }
 
 private slots:
-    void NamesIgnoreCaseAndSpaces() {
-        const IniFile file = Parse("; settings\n[ koru ]\n  width = 480 \r\nSoundLogFile= my log.mid \n");
-        QCOMPARE(GetIniInt(file, "KORU", "Width", 0), 480);
-        QCOMPARE(Q(FindIniValue(file, "KORU", "SOUNDLOGFILE").value().c_str()), Q("my log.mid"));
-    }
-
-    void IntegersAreDecimalAndOthersFallBack() {
-        const IniFile file =
-            Parse("[S]\nneg=-12\nplus=+7\nhex=0x10\ntrail=12abc\nempty=\nhuge=99999999999\nword=abc\nsigns=+-5\n");
-        QCOMPARE(GetIniInt(file, "S", "neg", 0), -12);
-        QCOMPARE(GetIniInt(file, "S", "plus", 0), 7);
-        for (const char* key : {"hex", "trail", "empty", "huge", "word", "signs"}) QCOMPARE(GetIniInt(file, "S", key, 5), 5);
-    }
-
     // A write changes only the line of its key, or adds one at the end of
     // its section (a new section at the end of the file), in the file's own
     // line ends. A value with a line break in it must not add lines of its own.
