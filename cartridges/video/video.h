@@ -75,10 +75,6 @@ static inline void FillTile16(uint32_t offset, uint32_t index) {
     for (uint32_t i = 0; i < 16; ++i) VRAM16[offset / 2 + i] = (uint16_t)(index * 0x1111);
 }
 
-static inline void FillVram16(uint32_t offset, uint32_t count, uint16_t value) {
-    for (uint32_t i = 0; i < count; ++i) VRAM16[offset / 2 + i] = value;
-}
-
 static inline void SetSprite(uint32_t n, uint16_t attr0, uint16_t attr1, uint16_t attr2) {
     OAM16[4 * n] = attr0;
     OAM16[4 * n + 1] = attr1;
