@@ -5,13 +5,9 @@
 #ifndef KORU_CARTRIDGE_VIDEO_H
 #define KORU_CARTRIDGE_VIDEO_H
 
-#include <stdint.h>
-
-#define REG16(offset) (*(volatile uint16_t*)(0x04000000 + (offset)))
-#define REG32(offset) (*(volatile uint32_t*)(0x04000000 + (offset)))
+#include "../system/system.h"
 
 #define DISPCNT REG16(0x000)
-#define VCOUNT REG16(0x006)
 #define BGCNT(n) REG16(0x008 + 2 * (n))
 #define BGHOFS(n) REG16(0x010 + 4 * (n))
 #define BGVOFS(n) REG16(0x012 + 4 * (n))
