@@ -43,11 +43,15 @@ static uint16_t* PutBits(uint16_t* at, uint32_t value, uint32_t count) {
     return at;
 }
 
-static struct Block Read(uint32_t block) {
+static void SendRead(uint32_t block) {
     uint16_t* at = PutBits(Request, 3, 2); /* start bit, read */
     at = PutBits(at, block, ADDRESS_BITS);
     PutBits(at, 0, 1);
     Dma3(Request, EEPROM, 2 + ADDRESS_BITS + 1);
+}
+
+static struct Block Read(uint32_t block) {
+    SendRead(block);
     Dma3(EEPROM, Answer, 68);
     struct Block value = {0, 0};
     for (uint32_t bit = 0; bit < 32; ++bit) {
@@ -72,10 +76,7 @@ static uint32_t Write(uint32_t block, struct Block value) {
 
 /* The answer to a read request again, taken by 68 ordinary loads. */
 static uint32_t ReadLowByLoads(uint32_t block) {
-    uint16_t* at = PutBits(Request, 3, 2);
-    at = PutBits(at, block, ADDRESS_BITS);
-    PutBits(at, 0, 1);
-    Dma3(Request, EEPROM, 2 + ADDRESS_BITS + 1);
+    SendRead(block);
     uint32_t low = 0;
     for (uint32_t bit = 0; bit < 68; ++bit) low = low << 1 | (EEPROM[0] & 1);
     return low;
