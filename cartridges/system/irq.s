@@ -96,10 +96,6 @@ BiosSwi\number:
     bios_swi 4
     bios_swi 5
     bios_swi 6
-    bios_swi 7
-    bios_swi 8
-    bios_swi 9
-    bios_swi 10
     bios_swi 11
     bios_swi 12
     bios_swi 13

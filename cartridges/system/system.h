@@ -52,12 +52,8 @@
 #define TIMER_COUNT_UP 0x0004
 
 /* DMAxCNT_H */
-#define DMA_DEST_INC 0x0000
-#define DMA_DEST_DEC 0x0020
 #define DMA_DEST_FIXED 0x0040
 #define DMA_DEST_RELOAD 0x0060
-#define DMA_SRC_INC 0x0000
-#define DMA_SRC_DEC 0x0080
 #define DMA_SRC_FIXED 0x0100
 #define DMA_REPEAT 0x0200
 #define DMA_32 0x0400
@@ -94,10 +90,6 @@ void BiosSwi1(uint32_t regs[4]);  /* RegisterRamReset */
 void BiosSwi4(uint32_t regs[4]);  /* IntrWait */
 void BiosSwi5(uint32_t regs[4]);  /* VBlankIntrWait */
 void BiosSwi6(uint32_t regs[4]);  /* Div */
-void BiosSwi7(uint32_t regs[4]);  /* DivArm */
-void BiosSwi8(uint32_t regs[4]);  /* Sqrt */
-void BiosSwi9(uint32_t regs[4]);  /* ArcTan */
-void BiosSwi10(uint32_t regs[4]); /* ArcTan2 */
 void BiosSwi11(uint32_t regs[4]); /* CpuSet */
 void BiosSwi12(uint32_t regs[4]); /* CpuFastSet */
 void BiosSwi13(uint32_t regs[4]); /* GetBiosChecksum */

@@ -5,13 +5,9 @@
 #ifndef KORU_CARTRIDGE_VIDEO_H
 #define KORU_CARTRIDGE_VIDEO_H
 
-#include <stdint.h>
-
-#define REG16(offset) (*(volatile uint16_t*)(0x04000000 + (offset)))
-#define REG32(offset) (*(volatile uint32_t*)(0x04000000 + (offset)))
+#include "../system/system.h"
 
 #define DISPCNT REG16(0x000)
-#define VCOUNT REG16(0x006)
 #define BGCNT(n) REG16(0x008 + 2 * (n))
 #define BGHOFS(n) REG16(0x010 + 4 * (n))
 #define BGVOFS(n) REG16(0x012 + 4 * (n))
@@ -73,10 +69,6 @@ static inline void PatternTile256(uint32_t offset, const uint8_t* pattern, uint3
 /* 16-colour tile of one colour index. */
 static inline void FillTile16(uint32_t offset, uint32_t index) {
     for (uint32_t i = 0; i < 16; ++i) VRAM16[offset / 2 + i] = (uint16_t)(index * 0x1111);
-}
-
-static inline void FillVram16(uint32_t offset, uint32_t count, uint16_t value) {
-    for (uint32_t i = 0; i < count; ++i) VRAM16[offset / 2 + i] = value;
 }
 
 static inline void SetSprite(uint32_t n, uint16_t attr0, uint16_t attr1, uint16_t attr2) {

@@ -1,9 +1,10 @@
-// KORU.ini and Settings: where the file is, how the game section is named,
-// and how the global and game sections combine. Values out of range and
+// KORU.ini and Settings: how a write changes the file, how the game section
+// is named, and how the global and game sections combine. Values out of range and
 // titles that would break the section's header line are the ini fuzz
 // harness's.
 
 #include "frontend/config.h"
+#include "frontend/ini_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,19 +41,34 @@ class ConfigTest : public QObject {
 
     void ReadSettingsFor(const QString& cartridge) { ReadGameSettings(cartridge.toLocal8Bit().constData()); }
 
+    QString Rewrite(const std::string& text, const char* section, const char* key, const char* value) {
+        WriteText(scratch.Path("t.ini"), text);
+        IniFile file = ReadIniFile(scratch.Path("t.ini").toStdString());
+        SetIniValue(file, section, key, value);
+        WriteIniFile(scratch.Path("t.ini").toStdString(), file);
+        return ReadText(scratch.Path("t.ini"));
+    }
+
 private slots:
     void init() { QFile::remove(scratch.Path("KORU.ini")); }
 
-    void IniPathJoinsTheDirectoryWithASlash() {
-        BuildIniPath("/home/player");
-        QCOMPARE(Q(Settings().IniPath), Q("/home/player/KORU.ini"));
-        BuildIniPath("/");
-        QCOMPARE(Q(Settings().IniPath), Q("/KORU.ini"));
-        BuildIniPath(nullptr);
-        QCOMPARE(Q(Settings().IniPath), Q("KORU.ini"));
-        BuildIniPath(std::string(300, 'd').c_str());
-        QCOMPARE(Q(Settings().IniPath), Q("KORU.ini"));
-        BuildIniPath(scratch.Path("").toLocal8Bit().constData());
+    // A write changes only the line of its key, or adds one at the end of
+    // its section (a new section at the end of the file), in the file's own
+    // line ends. A value with a line break in it must not add lines of its own.
+    void AWriteChangesOnlyItsKeysLine() {
+        const struct {
+            const char *before, *section, *key, *value, *after;
+        } cases[] = {
+            {"; my comment\n[KORU]\nWidth=240\n\nodd line\n[GAME]\nAutoFire=1\n", "koru", "width", "480",
+             "; my comment\n[KORU]\nwidth=480\n\nodd line\n[GAME]\nAutoFire=1\n"},
+            {"[KORU]\nWidth=240\n\n[GAME]\nA=1\n", "KORU", "Height", "160",
+             "[KORU]\nWidth=240\nHeight=160\n\n[GAME]\nA=1\n"},
+            {"[KORU]\nWidth=240\n", "TETRIS", "AutoFire", "3", "[KORU]\nWidth=240\n\n[TETRIS]\nAutoFire=3\n"},
+            {"", "KORU", "X", "-5", "[KORU]\nX=-5\n"},
+            {"[KORU]\r\nWidth=240\r\n", "KORU", "Height", "160", "[KORU]\r\nWidth=240\r\nHeight=160\r\n"},
+            {"[KORU]\n", "KORU", "Cartridge", "a.gba\n[KORU]\nCheckCRC=0", "[KORU]\nCartridge=a.gba\n"},
+        };
+        for (const auto& c : cases) QCOMPARE(Rewrite(c.before, c.section, c.key, c.value), Q(c.after));
     }
 
     void GameSectionIsTheTitle() {

@@ -111,40 +111,6 @@ private slots:
         Handheld().StopRequested = false;
     }
 
-    void NoSoundShowsAsMidiAndConfirmsAsMidi() {
-        Settings().SoundRate = 0;
-        RunSettings([](QWidget* dialog) { Click(dialog, 1); });
-        QCOMPARE(Settings().SoundRate, 1);
-        Settings().SoundRate = 30000;
-        RunSettings([](QWidget* dialog) { Click(dialog, 1); });
-        QCOMPARE(Settings().SoundRate, 30000);
-    }
-
-    // The sync bar ignores a jump to its end (keeping its place) but takes a
-    // drag there.
-    void TheSyncBarReachesItsEndOnlyByADrag() {
-        Settings().TimerPeriod = 60;
-        RunSettings([](QWidget* dialog) {
-            Step(dialog, 101, QAbstractSlider::SliderToMaximum);  // keeps its place
-            QCOMPARE(Bar(dialog, 101), 60);
-            FindControl<QScrollBar>(dialog, 101)->setSliderPosition(120);  // a drag to the end
-            Click(dialog, 1);
-        });
-        // Accepted in the file, refused by the timer until the next start clamps it.
-        QCOMPARE(Settings().TimerPeriod, 0);
-        QCOMPARE(FramePeriodSeconds(), 0.0);
-        QVERIFY(ReadText(scratch.Path("KORU.ini")).contains("TimerPeriod=120\n"));
-    }
-
-    void TheAboutBoxSilencesWhileOpen() {
-        SetActive(true);
-        WhenDialogOpens([](QWidget* dialog) {
-            QCOMPARE(IsActive(), false);
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        });
-        QCOMPARE(RunDialog(AboutDialog, AboutDialogProc), 1);
-        QCOMPARE(IsActive(), true);
-    }
 };
 
 int RunDialogsTests(int argc, char** argv) {

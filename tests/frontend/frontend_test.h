@@ -17,7 +17,6 @@
 #include "game/settings.h"
 #include "machine/machine.h"
 
-int RunIniFileTests(int argc, char** argv);
 int RunConfigTests(int argc, char** argv);
 int RunInputTests(int argc, char** argv);
 int RunMainWindowTests(int argc, char** argv);

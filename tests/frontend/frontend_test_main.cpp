@@ -51,7 +51,6 @@ int main(int argc, char** argv) {
     FrontEnd.Handheld = machine.get();
     EndProcess = [](int) {};  // a quit must not end the test run
     int failures = 0;
-    failures += RunIniFileTests(argc, argv);
     failures += RunConfigTests(argc, argv);
     failures += RunInputTests(argc, argv);
     failures += RunMainWindowTests(argc, argv);

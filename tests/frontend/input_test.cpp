@@ -46,28 +46,6 @@ private slots:
         QCOMPARE(Input.KeyboardState, uint16_t(0x001));
     }
 
-    // 0 switches all sound, 1-4 a channel; + and - step the volume within
-    // 0-255; 5-9 hide a layer.
-    void SoundAndLayerKeys() {
-        const std::pair<uint8_t, int32_t> switches[] = {{'0', 0}, {'0', 0x800F}, {'3', 0x800B}};
-        for (const auto& [key, switched] : switches) {
-            HandleKey(key, true);
-            QCOMPARE(Settings().SoundSwitch, switched);
-        }
-        Settings().SoundVolume = 245;
-        HandleKey(0xBB, true);
-        HandleKey(0xBB, true);
-        QCOMPARE(Settings().SoundVolume, 255);
-        Settings().SoundVolume = 0;
-        HandleKey(0xBD, true);
-        QCOMPARE(Settings().SoundVolume, 0);
-        Handheld().LayerHideMask = 0;
-        HandleKey('5', true);
-        HandleKey('9', true);
-        QCOMPARE(int(Handheld().LayerHideMask), 0x11);
-        Handheld().LayerHideMask = 0;
-    }
-
     // Function keys act on their key-down only. Held keys repeat as more
     // key-downs, and the X server puts a key-up before each: neither
     // changes anything, so F3 toggles autofire once and a held Z stays held.

@@ -21,7 +21,6 @@
 #include "game/game.h"
 #include "machine/machine.h"
 #include "platform/qt/window.h"
-#include "video/render_line.h"
 
 namespace {
 
@@ -136,28 +135,6 @@ private slots:
         QVERIFY(!QFile::exists(scratch.Path("slot.sta")));
     }
 
-    // Guard columns green, the visible area red with one blue pixel at its
-    // top-left corner: at 2:1 the window shows a 2x2 blue block in a red
-    // field, and never green.
-    void ThePictureIsTheVisibleAreaStretched() {
-        HandleCommand(CommandSize1 + 1);
-        ClientAreaIs(480, 320);
-        Handheld().FrameSurface.fill(0x03E0);
-        for (uint32_t y = 0; y < SurfaceHeight; ++y)
-            for (uint32_t x = 0; x < 240; ++x) Handheld().FrameSurface[y * SurfaceWidth + LineGuard + x] = 0x7C00;
-        Handheld().FrameSurface[LineGuard] = 0x001F;
-        ShowPicture();
-        const QImage shown = MainWindowWidget()->centralWidget()->grab().toImage();
-        QCOMPARE(shown.size(), QSize(480, 320));
-        QCOMPARE(shown.pixelColor(1, 1), QColor(0, 0, 255));
-        QCOMPARE(shown.pixelColor(2, 0), QColor(255, 0, 0));
-        for (int x = 0; x < 480; x += 7) {
-            QCOMPARE(shown.pixelColor(x, 319), QColor(255, 0, 0));
-            QCOMPARE(shown.pixelColor(479, x * 2 / 3), QColor(255, 0, 0));
-        }
-        Handheld().FrameSurface.fill(0);
-    }
-
     // Starts our smoke cartridge, which runs on the frame timer until frame
     // StopAtFrame asks for the stop. The next game then is one that cannot
     // start, and the file dialog is cancelled: the window stays without a
@@ -254,30 +231,6 @@ private slots:
         Handheld().StopRequested = true;
         QTRY_VERIFY(!FrontEnd.GameRunning);
         StopFrameTimer();
-    }
-
-    // The frames come at the handheld's 59.7275 Hz, counted from each due
-    // time so that a frame's own length does not slow the pace; a pacer
-    // far behind (after a pause or fast-forward) starts afresh instead of
-    // running the missed frames in a burst. Fast-forward shortens the period
-    // (its setting, and the pause and the periods of the timer, are the
-    // play control test's) and the normal pace comes back after it.
-    void FramePacingFollowsTheHandheldsClock() {
-        FramePacer pacer;
-        const double period = 280896.0 / 16777216.0;
-        double now = 100;
-        std::vector<double> due;
-        for (int frame = 0; frame < 60; ++frame) {
-            due.push_back(NextFrameDue(pacer, now));
-            now = due.back() + 0.004;  // each frame takes 4 ms and ends late
-        }
-        QVERIFY(std::abs((due.back() - due.front()) / 59 - period) < 1e-9);
-        pacer.Period = period / 4;  // fast-forward
-        const double fast = NextFrameDue(pacer, now);
-        QVERIFY(std::abs(fast - due.back() - period / 4) < 1e-9);
-        pacer.Period = period;
-        now += 1.0;  // a second's pause
-        QVERIFY(std::abs(NextFrameDue(pacer, now) - (now + period)) < 1e-9);
     }
 
     void cleanupTestCase() {
