@@ -60,13 +60,6 @@ CpuIrqEnable:
     msr     cpsr_c, r0
     bx      lr
 
-    .global CpuIrqDisable
-CpuIrqDisable:
-    mrs     r0, cpsr
-    orr     r0, r0, #0x80
-    msr     cpsr_c, r0
-    bx      lr
-
 @ BiosSwiN(regs): R0-R3 from regs[0..3], SWI N in THUMB state, the four
 @ registers back into regs. THUMB's SWI carries the function number in its
 @ 8-bit comment field, which both the emulated BIOS and a BIOS image read.

@@ -79,9 +79,8 @@ extern volatile uint32_t IrqStatus[14];
 extern volatile uint32_t IrqMode;
 void IrqHandler(void);
 
-/* irq.s: the CPU's own interrupt mask (CPSR bit 7). */
+/* irq.s: clears the CPU's own interrupt mask (CPSR bit 7). */
 void CpuIrqEnable(void);
-void CpuIrqDisable(void);
 
 /* irq.s: BIOS calls made from THUMB code, where the SWI number is the
  * 8-bit comment field for the emulated BIOS and a real BIOS image alike.
