@@ -1,5 +1,6 @@
 /* Registers, BIOS calls and the checking macro shared by the system test
- * cartridges (interrupts, timers, DMA, keypad, BIOS functions).
+ * cartridges (interrupts, timers, DMA, keypad, BIOS functions), and the
+ * registers of the picture and sound cartridges.
  *
  * A check compares a value with the one worked out by hand and reports
  * through the result block of common/report.s. Checks are numbered in the
@@ -17,6 +18,9 @@
 
 #define DISPSTAT REG16(0x004)
 #define VCOUNT REG16(0x006)
+#define SOUNDCNT_L REG16(0x080)
+#define SOUNDCNT_H REG16(0x082)
+#define SOUNDCNT_X REG16(0x084)
 #define DMASAD(n) REG32(0x0B0 + 12 * (n))
 #define DMADAD(n) REG32(0x0B4 + 12 * (n))
 #define DMACNT_L(n) REG16(0x0B8 + 12 * (n))
