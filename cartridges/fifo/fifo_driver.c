@@ -94,16 +94,12 @@ int main(void) {
     SOUNDCNT_X = 0x0080;
     SOUNDCNT_L = 0;
     SOUNDCNT_H = SAMPLE_CONTROL | RESET_A | RESET_B;
-    DMADAD(1) = 0x040000A0;
-    DMADAD(2) = 0x040000A4;
-    DMASAD(2) = (uint32_t)BufferB;
 
     SetRate(0);
     Mix(BufferA[0], &PhaseA, StepA);
     Mix(BufferB, &PhaseB, StepB);
-    DMASAD(1) = (uint32_t)BufferA[0];
-    DMACNT_H(1) = FIFO_DMA;
-    DMACNT_H(2) = FIFO_DMA;
+    StartDma(1, BufferA[0], &REG32(0x0A0), 0, FIFO_DMA); /* into FIFO A */
+    StartDma(2, BufferB, &REG32(0x0A4), 0, FIFO_DMA);    /* into FIFO B */
     /* A word store sets the reload value and starts the timer at once. */
     REG32(0x104) = 0x00800000u | Reload;
     REG32(0x100) = 0x00800000u | Reload;

@@ -120,6 +120,15 @@ static inline void IntrWait(uint32_t discardOld, uint32_t flags) {
     BiosSwi4(regs);
 }
 
+/* Programs a DMA channel and enables it with the given control bits. */
+static inline void StartDma(uint32_t channel, const volatile void* source, const volatile void* destination,
+                            uint32_t count, uint32_t control) {
+    DMASAD(channel) = (uint32_t)source;
+    DMADAD(channel) = (uint32_t)destination;
+    DMACNT_L(channel) = (uint16_t)count;
+    DMACNT_H(channel) = (uint16_t)(DMA_ENABLE | control);
+}
+
 /* Installs the counting handler, enables the given interrupts in IE (the
  * display status enables are the caller's) and unmasks them in IME and
  * the CPU. */
