@@ -24,12 +24,9 @@ _start:
     .ascii  "KTST"
     .ascii  "01"
     .byte   0x96            @ fixed value
-    .byte   0x00            @ unit code
-    .byte   0x00            @ device type
-    .fill   7, 1, 0         @ reserved
-    .byte   0x00            @ software version
-    .byte   0x00            @ complement, filled in by fix_header
-    .fill   2, 1, 0         @ reserved
+    @ Unit code, device type, 7 reserved bytes, software version, the
+    @ complement (filled in by fix_header), 2 reserved bytes.
+    .fill   13, 1, 0
 
     @ 0xC0: the entry point.
 start_up:

@@ -16,6 +16,20 @@
     .equ    RESULT_TOTAL, 0x18
     .equ    DONE_MARKER, 0x600DC0DE
 
+@ A routine entered with BL from THUMB code that goes on in ARM state: BX PC
+@ switches at the next word, and the ARM code returns with BX LR, whose
+@ bit 0 is set.
+    .macro thumb_entry name
+    .thumb
+    .balign 4
+    .thumb_func
+    .global \name
+\name:
+    bx      pc
+    nop
+    .arm
+    .endm
+
     .section .result, "aw", %nobits
     .global result_block
 result_block:
@@ -59,39 +73,18 @@ report_finish:
     .pool
 
 @ The THUMB entry: the same arguments, reached with BL from THUMB code.
-    .thumb
-    .balign 4
-    .thumb_func
-    .global report_check_thumb
-report_check_thumb:
-    bx      pc              @ continue in ARM state at the next word
-    nop
-    .arm
-    b       report_check    @ returns with BX LR, and LR has bit 0 set
+    thumb_entry report_check_thumb
+    b       report_check
 
 @ The same with the flags as the value got: r0 = NZCV, from THUMB code that
 @ has changed no flag since the instruction under test.
-    .thumb
-    .balign 4
-    .thumb_func
-    .global report_flags_thumb
-report_flags_thumb:
-    bx      pc
-    nop
-    .arm
+    thumb_entry report_flags_thumb
     mrs     r0, cpsr
     mov     r0, r0, lsr #28
     b       report_check
 
 @ THUMB has no MSR: this sets the flags to the top four bits of r0 and
 @ returns to the THUMB caller. Changes nothing else but LR.
-    .thumb
-    .balign 4
-    .thumb_func
-    .global thumb_set_flags
-thumb_set_flags:
-    bx      pc
-    nop
-    .arm
+    thumb_entry thumb_set_flags
     msr     cpsr_f, r0
     bx      lr

@@ -57,24 +57,9 @@ main:
     check   r4, WORD + 8
     check   r5, WORD + 9
     setup
-    block   IA, 1, 1, 5, 0x70                      @ ldmia r5!, {r4-r6}: base in the middle
-    check   r5, WORD + 9
-    check   r6, WORD + 10
-    setup
-    block   IB, 1, 1, 5, (1 << 4) | (1 << 5)       @ ldmib r5!, {r4, r5}
-    check   r4, WORD + 9
-    check   r5, WORD + 10
-    setup
-    block   DA, 1, 1, 5, (1 << 4) | (1 << 5)       @ ldmda r5!, {r4, r5}
-    check   r4, WORD + 7
-    check   r5, WORD + 8
-    setup
     block   DB, 1, 1, 5, (1 << 5) | (1 << 6)       @ ldmdb r5!, {r5, r6}
     check   r5, WORD + 6
     check   r6, WORD + 7
-    setup
-    block   IA, 0, 1, 5, (1 << 4) | (1 << 5)       @ ldmia r5, {r4, r5}: no write-back
-    check   r5, WORD + 9
     @ Without the base in the list the write-back is the final address.
     setup
     block   DB, 1, 1, 5, 0xD0                      @ ldmdb r5!, {r4, r6, r7}
@@ -98,10 +83,6 @@ main:
     word    9, BASE + 12
     word    10, 0x66
     setup
-    block   IB, 1, 0, 5, (1 << 4) | (1 << 5)       @ stmib r5!, {r4, r5}
-    word    9, 0x44
-    word    10, BASE + 8
-    setup
     block   DA, 1, 0, 5, (1 << 4) | (1 << 5)       @ stmda r5!, {r4, r5}
     check   r5, BASE - 8
     word    7, 0x44
@@ -111,12 +92,6 @@ main:
     check   r5, BASE - 8
     word    6, BASE
     word    7, 0x66
-    setup
-    block   IA, 1, 0, 5, 1 << 5                    @ stmia r5!, {r5}: the only register
-    word    8, BASE
-    setup
-    block   IA, 0, 0, 5, (1 << 4) | (1 << 5)       @ stmia r5, {r4, r5}: no write-back
-    word    9, BASE
 
 @ --- Misaligned bases --------------------------------------------------------------
     setup

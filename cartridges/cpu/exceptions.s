@@ -80,16 +80,9 @@ restarted:
 @ --- SWI function numbers ------------------------------------------------------------
     mov     r0, #100
     mov     r1, #7
-    swi     0x060000                    @ Div
+    swi     0x06FFFF                    @ Div: bits 15-0 are not the number
     check   r0, 14
     check   r1, 2
-    mov     r0, #100
-    mov     r1, #7
-    swi     0x06FFFF                    @ still Div
-    check   r0, 14
-    mov     r0, #0
-    swi     0x0D0001                    @ GetBiosChecksum
-    check   r0, 0xBAAE187F
     ldr     r0, =thumb_swi
     mov     lr, pc
     bx      r0
@@ -231,9 +224,6 @@ thumb_swi:
     swi     6                           @ Div
     tcheck  r0, 14
     tcheck  r1, 2
-    movs    r0, #0
-    swi     0x0D                        @ GetBiosChecksum
-    tcheck  r0, 0xBAAE187F
     pop     {r0}
     bx      r0
     .pool

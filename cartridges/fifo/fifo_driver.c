@@ -22,29 +22,7 @@
  * repeats or misplaces samples. When all rates have played, 0x600DC0DE is
  * stored at 0x03000000. */
 
-#include <stdint.h>
-
-#define REG16(offset) (*(volatile uint16_t*)(0x04000000 + (offset)))
-#define REG32(offset) (*(volatile uint32_t*)(0x04000000 + (offset)))
-
-#define DISPSTAT REG16(0x004)
-#define SOUNDCNT_L REG16(0x080)
-#define SOUNDCNT_H REG16(0x082)
-#define SOUNDCNT_X REG16(0x084)
-#define DMA1SAD REG32(0x0BC)
-#define DMA1DAD REG32(0x0C0)
-#define DMA1CNT_H REG16(0x0C6)
-#define DMA2SAD REG32(0x0C8)
-#define DMA2DAD REG32(0x0CC)
-#define DMA2CNT_H REG16(0x0D2)
-#define TM0CNT_L REG16(0x100)
-#define TM1CNT_L REG16(0x104)
-#define IE REG16(0x200)
-#define IF REG16(0x202)
-#define IME REG16(0x208)
-
-#define BIOS_IRQ_CHECK (*(volatile uint16_t*)0x03007FF8)
-#define BIOS_IRQ_VECTOR (*(volatile uint32_t*)0x03007FFC)
+#include "../system/system.h"
 
 /* Enabled, "Special" (sound FIFO) timing, 32-bit, repeat, fixed destination. */
 #define FIFO_DMA 0xB640
@@ -88,8 +66,8 @@ static void Mix(int8_t* out, uint32_t* phase, uint32_t step) {
 static void SetRate(uint32_t rate) {
     Samples = SamplesPerFrame[rate];
     Reload = (uint16_t)(0x10000 - FRAME_CYCLES / Samples);
-    TM0CNT_L = Reload;
-    TM1CNT_L = Reload;
+    TMCNT_L(0) = Reload;
+    TMCNT_L(1) = Reload;
     StepA = PhaseStep(440, Samples);
     StepB = PhaseStep(660, Samples);
 }
@@ -99,39 +77,29 @@ static void VBlankHandler(void) {
     IF = 1;
     BIOS_IRQ_CHECK |= 1;
     const uint32_t next = PlayingA ^ 1;
-    DMA1CNT_H = 0;
+    DMACNT_H(1) = 0;
     SOUNDCNT_H = SAMPLE_CONTROL | RESET_A;
-    DMA1SAD = (uint32_t)BufferA[next];
-    DMA1CNT_H = FIFO_DMA;
+    DMASAD(1) = (uint32_t)BufferA[next];
+    DMACNT_H(1) = FIFO_DMA;
     PlayingA = next;
     if (Frame & 1) {
-        DMA2CNT_H = 0;
+        DMACNT_H(2) = 0;
         SOUNDCNT_H = SAMPLE_CONTROL | RESET_B;
-        DMA2CNT_H = FIFO_DMA;
+        DMACNT_H(2) = FIFO_DMA;
     }
     ++Frame;
-}
-
-/* From THUMB code, where the SWI's 8-bit comment is the function number
- * for the emulated BIOS and a BIOS image alike. */
-__attribute__((naked, noinline, target("thumb"))) static void VBlankIntrWait(void) {
-    __asm__ volatile("swi 5\n bx lr");
 }
 
 int main(void) {
     SOUNDCNT_X = 0x0080;
     SOUNDCNT_L = 0;
     SOUNDCNT_H = SAMPLE_CONTROL | RESET_A | RESET_B;
-    DMA1DAD = 0x040000A0;
-    DMA2DAD = 0x040000A4;
-    DMA2SAD = (uint32_t)BufferB;
 
     SetRate(0);
     Mix(BufferA[0], &PhaseA, StepA);
     Mix(BufferB, &PhaseB, StepB);
-    DMA1SAD = (uint32_t)BufferA[0];
-    DMA1CNT_H = FIFO_DMA;
-    DMA2CNT_H = FIFO_DMA;
+    StartDma(1, BufferA[0], &REG32(0x0A0), 0, FIFO_DMA); /* into FIFO A */
+    StartDma(2, BufferB, &REG32(0x0A4), 0, FIFO_DMA);    /* into FIFO B */
     /* A word store sets the reload value and starts the timer at once. */
     REG32(0x104) = 0x00800000u | Reload;
     REG32(0x100) = 0x00800000u | Reload;
@@ -140,7 +108,7 @@ int main(void) {
     DISPSTAT = 0x0008;
     IE = 1;
     IME = 1;
-    __asm__ volatile("mrs r0, cpsr\n bic r0, r0, #0x80\n msr cpsr_c, r0" ::: "r0");
+    CpuIrqEnable();
 
     for (uint32_t rate = 0; rate < RATES; ++rate) {
         for (uint32_t frame = 0; frame < FRAMES_PER_RATE; ++frame) {

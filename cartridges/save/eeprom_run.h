@@ -30,10 +30,7 @@ static const uint32_t Numbers[3] = {0, 2, 63};
 #endif
 
 static void Dma3(const volatile void* source, volatile void* destination, uint32_t count) {
-    DMASAD(3) = (uint32_t)source;
-    DMADAD(3) = (uint32_t)destination;
-    DMACNT_L(3) = (uint16_t)count;
-    DMACNT_H(3) = DMA_ENABLE;
+    StartDma(3, source, destination, count, DMA_NOW);
     __asm__ volatile("nop\n nop"); /* the hardware starts two cycles later */
 }
 

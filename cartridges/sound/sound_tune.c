@@ -15,11 +15,8 @@
  *
  * When the tune has finished, 0x600DC0DE is stored at 0x03000000. */
 
-#include <stdint.h>
+#include "../system/system.h"
 
-#define REG16(offset) (*(volatile uint16_t*)(0x04000000 + (offset)))
-
-#define VCOUNT REG16(0x006)
 #define SOUND1CNT_L REG16(0x060)
 #define SOUND1CNT_H REG16(0x062)
 #define SOUND1CNT_X REG16(0x064)
@@ -30,9 +27,6 @@
 #define SOUND3CNT_X REG16(0x074)
 #define SOUND4CNT_L REG16(0x078)
 #define SOUND4CNT_H REG16(0x07C)
-#define SOUNDCNT_L REG16(0x080)
-#define SOUNDCNT_H REG16(0x082)
-#define SOUNDCNT_X REG16(0x084)
 #define WAVE_RAM(n) REG16(0x090 + 2 * (n))
 
 #define TRIGGER 0x8000

@@ -21,14 +21,6 @@ static volatile uint16_t LineLog[170];
 static volatile uint16_t SpecialLog[170];
 static volatile uint16_t Unused[2];
 
-static void StartDma(uint32_t channel, const volatile void* source, const volatile void* destination, uint32_t count,
-                     uint32_t control) {
-    DMASAD(channel) = (uint32_t)source;
-    DMADAD(channel) = (uint32_t)destination;
-    DMACNT_L(channel) = (uint16_t)count;
-    DMACNT_H(channel) = (uint16_t)(DMA_ENABLE | control);
-}
-
 static void ClearBuffer(void) {
     for (uint32_t i = 0; i < 16; ++i) Buffer[i] = SENTINEL;
 }

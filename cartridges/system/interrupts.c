@@ -35,15 +35,13 @@ static void TimerStormAndVBlankIntrWait(void) {
     StartTimer0(19, 1);
     const uint32_t timer0 = IrqCount[3], vblank0 = IrqCount[0];
     VBlankIntrWait();
-    const uint32_t line1 = VCOUNT, status1 = DISPSTAT;
-    const uint32_t timer1 = IrqCount[3], vblank1 = IrqCount[0];
+    const uint32_t line1 = VCOUNT, timer1 = IrqCount[3], vblank1 = IrqCount[0];
     VBlankIntrWaitArm();
     const uint32_t line2 = VCOUNT;
     const uint32_t timer2 = IrqCount[3], vblank2 = IrqCount[0];
     StopTimer0();
 
     CHECK(line1, 160);
-    CHECK(status1 & STAT_VBLANK, STAT_VBLANK);
     CHECK(vblank1 - vblank0, 1);
     CHECK(timer1 - timer0, 230);
     CHECK(line2, 160);
@@ -64,7 +62,7 @@ static void IntrWaitForTimer(void) {
      * and the call sleeps until the next overflow, four lines on. */
     BIOS_IRQ_CHECK |= IRQ_TIMER(0);
     IntrWait(1, IRQ_TIMER(0));
-    const uint32_t line2 = VCOUNT, status2 = DISPSTAT;
+    const uint32_t line2 = VCOUNT;
 
     /* With R0 = 0 a flag already there ends the wait at once (with the
      * timer stopped nothing else could end it), and the call takes it out
@@ -80,7 +78,6 @@ static void IntrWaitForTimer(void) {
     CHECK(irqLine1, 164);
     CHECK(count1 - count0, 1);
     CHECK(line2, 168);
-    CHECK(status2 & STAT_HBLANK, 0);
     CHECK(line3 - before3 <= 1, 1);
     CHECK(check3 & IRQ_TIMER(0), 0);
 }
@@ -95,14 +92,6 @@ static void HaltUntilInterrupt(void) {
     const uint32_t line1 = VCOUNT, vblank1 = IrqCount[0], hblank1 = IrqCount[1];
     DISPSTAT = STAT_VBLANK_IRQ;
     IF = IRQ_HBLANK;
-
-    /* With the CPU's own mask set the halt still ends at the vertical
-     * blank, but the handler runs only once the mask is lifted. */
-    CpuIrqDisable();
-    HALTCNT = 0;
-    const uint32_t line2 = VCOUNT, flags2 = IF, vblank2 = IrqCount[0];
-    CpuIrqEnable();
-    const uint32_t vblank3 = IrqCount[0];
 
     /* Nothing could ever wake the CPU with IE = 0: no halt. */
     IE = 0;
@@ -126,10 +115,6 @@ static void HaltUntilInterrupt(void) {
     CHECK(line1, 160);
     CHECK(vblank1 - vblank0, 1);
     CHECK(hblank1 - hblank0, 0);
-    CHECK(line2, 160);
-    CHECK(flags2 & IRQ_VBLANK, IRQ_VBLANK);
-    CHECK(vblank2 - vblank1, 0);
-    CHECK(vblank3 - vblank1, 1);
     CHECK(line4, before4);
     CHECK(line5, 160);
     CHECK(flags5 & IRQ_VBLANK, IRQ_VBLANK);

@@ -60,13 +60,6 @@ CpuIrqEnable:
     msr     cpsr_c, r0
     bx      lr
 
-    .global CpuIrqDisable
-CpuIrqDisable:
-    mrs     r0, cpsr
-    orr     r0, r0, #0x80
-    msr     cpsr_c, r0
-    bx      lr
-
 @ BiosSwiN(regs): R0-R3 from regs[0..3], SWI N in THUMB state, the four
 @ registers back into regs. THUMB's SWI carries the function number in its
 @ 8-bit comment field, which both the emulated BIOS and a BIOS image read.
@@ -92,26 +85,9 @@ BiosSwi\number:
     bx      r0                      @ POP {PC} would not return to ARM callers
     .endm
 
-    bios_swi 1
-    bios_swi 4
-    bios_swi 5
-    bios_swi 6
-    bios_swi 11
-    bios_swi 12
-    bios_swi 13
-    bios_swi 14
-    bios_swi 15
-    bios_swi 16
-    bios_swi 17
-    bios_swi 18
-    bios_swi 19
-    bios_swi 20
-    bios_swi 21
-    bios_swi 22
-    bios_swi 23
-    bios_swi 24
-    bios_swi 25
-    bios_swi 31
+    .irp    number, 1, 4, 5, 6, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 31
+    bios_swi \number
+    .endr
 
     .bss
     .balign 4

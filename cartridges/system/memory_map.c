@@ -51,10 +51,7 @@ static void Registers(void) {
     IF = 0xFFFF;
     while (!(IF & IRQ_VBLANK)) {
     }
-    DMASAD(3) = (uint32_t)&Scratch;
-    DMADAD(3) = (uint32_t)&Scratch;
-    DMACNT_L(3) = 1;
-    DMACNT_H(3) = DMA_ENABLE | DMA_IRQ;
+    StartDma(3, &Scratch, &Scratch, 1, DMA_IRQ);
     BUS8(0x04000202) = IRQ_VBLANK;
     const uint32_t left = IF;
     DISPSTAT = 0;

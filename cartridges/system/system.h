@@ -1,5 +1,6 @@
 /* Registers, BIOS calls and the checking macro shared by the system test
- * cartridges (interrupts, timers, DMA, keypad, BIOS functions).
+ * cartridges (interrupts, timers, DMA, keypad, BIOS functions), and the
+ * registers of the picture and sound cartridges.
  *
  * A check compares a value with the one worked out by hand and reports
  * through the result block of common/report.s. Checks are numbered in the
@@ -17,6 +18,9 @@
 
 #define DISPSTAT REG16(0x004)
 #define VCOUNT REG16(0x006)
+#define SOUNDCNT_L REG16(0x080)
+#define SOUNDCNT_H REG16(0x082)
+#define SOUNDCNT_X REG16(0x084)
 #define DMASAD(n) REG32(0x0B0 + 12 * (n))
 #define DMADAD(n) REG32(0x0B4 + 12 * (n))
 #define DMACNT_L(n) REG16(0x0B8 + 12 * (n))
@@ -79,9 +83,8 @@ extern volatile uint32_t IrqStatus[14];
 extern volatile uint32_t IrqMode;
 void IrqHandler(void);
 
-/* irq.s: the CPU's own interrupt mask (CPSR bit 7). */
+/* irq.s: clears the CPU's own interrupt mask (CPSR bit 7). */
 void CpuIrqEnable(void);
-void CpuIrqDisable(void);
 
 /* irq.s: BIOS calls made from THUMB code, where the SWI number is the
  * 8-bit comment field for the emulated BIOS and a real BIOS image alike.
@@ -115,6 +118,15 @@ static inline void VBlankIntrWait(void) {
 static inline void IntrWait(uint32_t discardOld, uint32_t flags) {
     uint32_t regs[4] = {discardOld, flags, 0, 0};
     BiosSwi4(regs);
+}
+
+/* Programs a DMA channel and enables it with the given control bits. */
+static inline void StartDma(uint32_t channel, const volatile void* source, const volatile void* destination,
+                            uint32_t count, uint32_t control) {
+    DMASAD(channel) = (uint32_t)source;
+    DMADAD(channel) = (uint32_t)destination;
+    DMACNT_L(channel) = (uint16_t)count;
+    DMACNT_H(channel) = (uint16_t)(DMA_ENABLE | control);
 }
 
 /* Installs the counting handler, enables the given interrupts in IE (the
