@@ -63,13 +63,6 @@ void ClearMemories(Machine& m, uint32_t which) {
     if (which & 0x10) ClearBusRange(m, 0x07000000, PageSize);
 }
 
-// The interrupt stub calls the handler whose address the game keeps here;
-// 0x28 is the stub's own return sequence, so an interrupt that comes before
-// the game installs a handler returns at once.
-void ResetInterruptHandlerPointer(Machine& m) {
-    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
-}
-
 // SoftReset restarts the game where it was started from: the BIOS keeps a
 // flag at 0x03007FFA saying whether that was external work RAM (multiboot)
 // or the cartridge. It clears the top 0x200 bytes of internal work RAM and
@@ -672,6 +665,10 @@ static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet
               BiosFunctions[0x2A] == &SoundGetJumpList);
 
 }  // namespace
+
+void ResetInterruptHandlerPointer(Machine& m) {
+    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
+}
 
 void BiosCall(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;
