@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -538,57 +539,6 @@ void MidiKey2Freq(Machine& m, uint32_t function) {
     cpu.R[0] = HighWord(BusRead32(m, cpu.R[0] + 4), ratio);
 }
 
-// Functions that are accepted and traced but not emulated: the sound
-// driver. Their registers are left as they are.
-
-void SoundDriverInit(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverInit(0x%08X)\n", function, cpu.R[0]);
-}
-
-void SoundDriverMode(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverMode(0x%08X)\n", function, cpu.R[0]);
-}
-
-void SoundDriverMain(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverMain()\n", function);
-}
-
-void SoundDriverVSync(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSync()\n", function);
-}
-
-void SoundChannelClear(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundChannelClear()\n", function);
-}
-
-void MusicPlayerOpen(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m))
-        std::printf("BIOS #0x%02X: MusicPlayerOpen(0x%08X,0x%08X,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
-}
-
-void MusicPlayerStart(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerStart(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-}
-
-void MusicPlayerStop(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerStop(0x%08X)\n", function, cpu.R[0]);
-}
-
-void MusicPlayerContinue(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerContinue(0x%08X)\n", function, cpu.R[0]);
-}
-
-void MusicPlayerFadeOut(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n", function, cpu.R[0], cpu.R[1]);
-}
-
 // MultiBoot sends a program through the link port; with no handheld on the
 // other end it fails, which R0 = 1 reports.
 void MultiBoot(Machine& m, uint32_t function) {
@@ -597,72 +547,90 @@ void MultiBoot(Machine& m, uint32_t function) {
     cpu.R[0] = 1;
 }
 
-void SoundDriverVSyncOff(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSyncOff()\n", function);
+// Functions that are accepted and traced but not emulated: the sound
+// driver, and SoundGetJumpList, the list of the BIOS's internal sound
+// routines (there are none to give without a BIOS image, so the game's
+// buffer is left alone). Their registers are left as they are. Each trace
+// names the arguments the function takes from R0-R2; the format passes
+// over those it does not use.
+void PrintTrace(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
 }
 
-void SoundDriverVSyncOn(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSyncOn()\n", function);
+template <const char* Trace>
+void TraceOnly(Machine& m, uint32_t function) {
+    const CpuState& cpu = m.Cpu;
+    if (Tracing(m)) PrintTrace(Trace, function, cpu.R[0], cpu.R[1], cpu.R[2]);
 }
 
-// The list of the BIOS's internal sound routines; there are none to give
-// without a BIOS image, so the game's buffer is left alone.
-void SoundGetJumpList(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundGetJumpList(0x%08X)\n", function, cpu.R[0]);
-}
+constexpr char SoundDriverInit[] = "BIOS #0x%02X: SoundDriverInit(0x%08X)\n";
+constexpr char SoundDriverMode[] = "BIOS #0x%02X: SoundDriverMode(0x%08X)\n";
+constexpr char SoundDriverMain[] = "BIOS #0x%02X: SoundDriverMain()\n";
+constexpr char SoundDriverVSync[] = "BIOS #0x%02X: SoundDriverVSync()\n";
+constexpr char SoundChannelClear[] = "BIOS #0x%02X: SoundChannelClear()\n";
+constexpr char MusicPlayerOpen[] = "BIOS #0x%02X: MusicPlayerOpen(0x%08X,0x%08X,%u)\n";
+constexpr char MusicPlayerStart[] = "BIOS #0x%02X: MusicPlayerStart(0x%08X,0x%08X)\n";
+constexpr char MusicPlayerStop[] = "BIOS #0x%02X: MusicPlayerStop(0x%08X)\n";
+constexpr char MusicPlayerContinue[] = "BIOS #0x%02X: MusicPlayerContinue(0x%08X)\n";
+constexpr char MusicPlayerFadeOut[] = "BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n";
+constexpr char SoundDriverVSyncOff[] = "BIOS #0x%02X: SoundDriverVSyncOff()\n";
+constexpr char SoundDriverVSyncOn[] = "BIOS #0x%02X: SoundDriverVSyncOn()\n";
+constexpr char SoundGetJumpList[] = "BIOS #0x%02X: SoundGetJumpList(0x%08X)\n";
 
 using BiosFunction = void (*)(Machine& m, uint32_t function);
 
 // Indexed by function number, 0x00-0x2A; higher numbers are not functions.
 constexpr std::array<BiosFunction, 0x2B> BiosFunctions = {
-    SoftReset,             // 0x00
-    RegisterRamReset,      // 0x01
-    Halt,                  // 0x02
-    Stop,                  // 0x03
-    IntrWait,              // 0x04
-    VBlankIntrWait,        // 0x05
-    Div,                   // 0x06
-    DivArm,                // 0x07
-    Sqrt,                  // 0x08
-    ArcTan,                // 0x09
-    ArcTan2,               // 0x0A
-    CpuSet,                // 0x0B
-    CpuFastSet,            // 0x0C
-    GetBiosChecksum,       // 0x0D
-    BgAffineSet,           // 0x0E
-    ObjAffineSet,          // 0x0F
-    BitUnPack,             // 0x10
-    Lz77UnComp,            // 0x11
-    Lz77UnComp,            // 0x12
-    HuffUnComp,            // 0x13
-    RlUnComp,              // 0x14
-    RlUnComp,              // 0x15
-    Diff8bitUnFilterWram,  // 0x16
-    Diff8bitUnFilterVram,  // 0x17
-    Diff16bitUnFilter,     // 0x18
-    SoundBiasChange,       // 0x19
-    SoundDriverInit,       // 0x1A
-    SoundDriverMode,       // 0x1B
-    SoundDriverMain,       // 0x1C
-    SoundDriverVSync,      // 0x1D
-    SoundChannelClear,     // 0x1E
-    MidiKey2Freq,          // 0x1F
-    MusicPlayerOpen,       // 0x20
-    MusicPlayerStart,      // 0x21
-    MusicPlayerStop,       // 0x22
-    MusicPlayerContinue,   // 0x23
-    MusicPlayerFadeOut,    // 0x24
-    MultiBoot,             // 0x25
-    HardReset,             // 0x26
-    CustomHalt,            // 0x27
-    SoundDriverVSyncOff,   // 0x28
-    SoundDriverVSyncOn,    // 0x29
-    SoundGetJumpList,      // 0x2A
+    SoftReset,                       // 0x00
+    RegisterRamReset,                // 0x01
+    Halt,                            // 0x02
+    Stop,                            // 0x03
+    IntrWait,                        // 0x04
+    VBlankIntrWait,                  // 0x05
+    Div,                             // 0x06
+    DivArm,                          // 0x07
+    Sqrt,                            // 0x08
+    ArcTan,                          // 0x09
+    ArcTan2,                         // 0x0A
+    CpuSet,                          // 0x0B
+    CpuFastSet,                      // 0x0C
+    GetBiosChecksum,                 // 0x0D
+    BgAffineSet,                     // 0x0E
+    ObjAffineSet,                    // 0x0F
+    BitUnPack,                       // 0x10
+    Lz77UnComp,                      // 0x11
+    Lz77UnComp,                      // 0x12
+    HuffUnComp,                      // 0x13
+    RlUnComp,                        // 0x14
+    RlUnComp,                        // 0x15
+    Diff8bitUnFilterWram,            // 0x16
+    Diff8bitUnFilterVram,            // 0x17
+    Diff16bitUnFilter,               // 0x18
+    SoundBiasChange,                 // 0x19
+    TraceOnly<SoundDriverInit>,      // 0x1A
+    TraceOnly<SoundDriverMode>,      // 0x1B
+    TraceOnly<SoundDriverMain>,      // 0x1C
+    TraceOnly<SoundDriverVSync>,     // 0x1D
+    TraceOnly<SoundChannelClear>,    // 0x1E
+    MidiKey2Freq,                    // 0x1F
+    TraceOnly<MusicPlayerOpen>,      // 0x20
+    TraceOnly<MusicPlayerStart>,     // 0x21
+    TraceOnly<MusicPlayerStop>,      // 0x22
+    TraceOnly<MusicPlayerContinue>,  // 0x23
+    TraceOnly<MusicPlayerFadeOut>,   // 0x24
+    MultiBoot,                       // 0x25
+    HardReset,                       // 0x26
+    CustomHalt,                      // 0x27
+    TraceOnly<SoundDriverVSyncOff>,  // 0x28
+    TraceOnly<SoundDriverVSyncOn>,   // 0x29
+    TraceOnly<SoundGetJumpList>,     // 0x2A
 };
 
 static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet &&
-              BiosFunctions[0x2A] == &SoundGetJumpList);
+              BiosFunctions[0x2A] == &TraceOnly<SoundGetJumpList>);
 
 }  // namespace
 
