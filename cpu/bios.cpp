@@ -260,33 +260,35 @@ void ArcTan2(Machine& m, uint32_t function) {
 // their source lies in the BIOS area (below external work RAM).
 bool SourceInBios(uint32_t source) { return (source & 0x0E000000) == 0; }
 
-// CpuSet reads and writes through the bus (a source in static RAM reads
-// each byte repeated, as its 8-bit bus gives it); copy or fill, halfwords
-// or words.
-void CpuSet(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
-    if (SourceInBios(cpu.R[0])) return;
-    const uint32_t control = cpu.R[2];
-    const bool words = control & (1u << 26);
-    const uint32_t unit = words ? 4 : 2;
-    const uint32_t addressMask = words ? 0x0FFFFFFC : 0x0FFFFFFE;
-    uint32_t source = cpu.R[0] & ~(unit - 1);
-    uint32_t destination = cpu.R[1] & ~(unit - 1);
-    const uint32_t count = control & 0xFFFF;
-    const uint32_t step = (control & (1u << 24)) ? 0 : unit;
+// CpuSet and CpuFastSet copy (step = unit) or fill (step 0) `count` units
+// of 2 or 4 bytes through the bus (a source in static RAM reads each byte
+// repeated, as its 8-bit bus gives it), both addresses wrapping within the
+// bus's 28 bits.
+void MoveUnits(Machine& m, const char* name, uint32_t source, uint32_t destination, uint32_t count, uint32_t unit,
+               uint32_t step) {
     if (count == 0) return;
     if (Tracing(m))
-        std::printf("CPUSet: %08X-%08X -> %08X-%08X (%dbit)\n", source, source + (count - 1) * step, destination,
-                    destination + (count - 1) * unit, words ? 32 : 16);
+        std::printf("%s: %08X-%08X -> %08X-%08X (%dbit)\n", name, source, source + (count - 1) * step, destination,
+                    destination + (count - 1) * unit, int(8 * unit));
+    const uint32_t addressMask = BusMask & ~(unit - 1);
     for (uint32_t i = 0; i < count; ++i) {
-        if (words)
+        if (unit == 4)
             BusWrite32(m, destination, BusRead32(m, source));
         else
             BusWrite16(m, destination, BusRead16(m, source));
         destination = (destination + unit) & addressMask;
         source = (source + step) & addressMask;
     }
+}
+
+void CpuSet(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    if (SourceInBios(cpu.R[0])) return;
+    const uint32_t control = cpu.R[2];
+    const uint32_t unit = (control & (1u << 26)) ? 4 : 2;
+    const uint32_t step = (control & (1u << 24)) ? 0 : unit;
+    MoveUnits(m, "CPUSet", cpu.R[0] & ~(unit - 1), cpu.R[1] & ~(unit - 1), control & 0xFFFF, unit, step);
 }
 
 // The hardware copies in blocks of eight words and so rounds the count up;
@@ -296,19 +298,8 @@ void CpuFastSet(Machine& m, uint32_t function) {
     if (Tracing(m))
         std::printf("BIOS #0x%02X: CPUFastSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
     if (SourceInBios(cpu.R[0])) return;
-    uint32_t source = cpu.R[0] & 0x0FFFFFFC;
-    uint32_t destination = cpu.R[1] & 0x0FFFFFFC;
-    const uint32_t count = cpu.R[2] & 0xFFFF;
     const uint32_t step = (cpu.R[2] & (1u << 24)) ? 0 : 4;
-    if (count == 0) return;
-    if (Tracing(m))
-        std::printf("CPUFastSet: %08X-%08X -> %08X-%08X (32bit)\n", source, source + (count - 1) * step, destination,
-                    destination + 4 * count - 4);
-    for (uint32_t i = 0; i < count; ++i) {
-        BusWrite32(m, destination, BusRead32(m, source));
-        destination = (destination + 4) & 0x0FFFFFFC;
-        source = (source + step) & 0x0FFFFFFC;
-    }
+    MoveUnits(m, "CPUFastSet", cpu.R[0] & 0x0FFFFFFC, cpu.R[1] & 0x0FFFFFFC, cpu.R[2] & 0xFFFF, 4, step);
 }
 
 // The sum of the BIOS ROM's words, which games check to tell the handheld
