@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -61,13 +62,6 @@ void ClearMemories(Machine& m, uint32_t which) {
     if (which & 0x04) ClearBusRange(m, 0x05000000, PageSize);
     if (which & 0x08) ClearBusRange(m, 0x06000000, 96 * 1024);
     if (which & 0x10) ClearBusRange(m, 0x07000000, PageSize);
-}
-
-// The interrupt stub calls the handler whose address the game keeps here;
-// 0x28 is the stub's own return sequence, so an interrupt that comes before
-// the game installs a handler returns at once.
-void ResetInterruptHandlerPointer(Machine& m) {
-    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
 }
 
 // SoftReset restarts the game where it was started from: the BIOS keeps a
@@ -266,33 +260,35 @@ void ArcTan2(Machine& m, uint32_t function) {
 // their source lies in the BIOS area (below external work RAM).
 bool SourceInBios(uint32_t source) { return (source & 0x0E000000) == 0; }
 
-// CpuSet reads and writes through the bus (a source in static RAM reads
-// each byte repeated, as its 8-bit bus gives it); copy or fill, halfwords
-// or words.
-void CpuSet(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
-    if (SourceInBios(cpu.R[0])) return;
-    const uint32_t control = cpu.R[2];
-    const bool words = control & (1u << 26);
-    const uint32_t unit = words ? 4 : 2;
-    const uint32_t addressMask = words ? 0x0FFFFFFC : 0x0FFFFFFE;
-    uint32_t source = cpu.R[0] & ~(unit - 1);
-    uint32_t destination = cpu.R[1] & ~(unit - 1);
-    const uint32_t count = control & 0xFFFF;
-    const uint32_t step = (control & (1u << 24)) ? 0 : unit;
+// CpuSet and CpuFastSet copy (step = unit) or fill (step 0) `count` units
+// of 2 or 4 bytes through the bus (a source in static RAM reads each byte
+// repeated, as its 8-bit bus gives it), both addresses wrapping within the
+// bus's 28 bits.
+void MoveUnits(Machine& m, const char* name, uint32_t source, uint32_t destination, uint32_t count, uint32_t unit,
+               uint32_t step) {
     if (count == 0) return;
     if (Tracing(m))
-        std::printf("CPUSet: %08X-%08X -> %08X-%08X (%dbit)\n", source, source + (count - 1) * step, destination,
-                    destination + (count - 1) * unit, words ? 32 : 16);
+        std::printf("%s: %08X-%08X -> %08X-%08X (%dbit)\n", name, source, source + (count - 1) * step, destination,
+                    destination + (count - 1) * unit, int(8 * unit));
+    const uint32_t addressMask = BusMask & ~(unit - 1);
     for (uint32_t i = 0; i < count; ++i) {
-        if (words)
+        if (unit == 4)
             BusWrite32(m, destination, BusRead32(m, source));
         else
             BusWrite16(m, destination, BusRead16(m, source));
         destination = (destination + unit) & addressMask;
         source = (source + step) & addressMask;
     }
+}
+
+void CpuSet(Machine& m, uint32_t function) {
+    CpuState& cpu = m.Cpu;
+    if (Tracing(m)) std::printf("BIOS #0x%02X: CPUSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
+    if (SourceInBios(cpu.R[0])) return;
+    const uint32_t control = cpu.R[2];
+    const uint32_t unit = (control & (1u << 26)) ? 4 : 2;
+    const uint32_t step = (control & (1u << 24)) ? 0 : unit;
+    MoveUnits(m, "CPUSet", cpu.R[0] & ~(unit - 1), cpu.R[1] & ~(unit - 1), control & 0xFFFF, unit, step);
 }
 
 // The hardware copies in blocks of eight words and so rounds the count up;
@@ -302,19 +298,8 @@ void CpuFastSet(Machine& m, uint32_t function) {
     if (Tracing(m))
         std::printf("BIOS #0x%02X: CPUFastSet(0x%08X,0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
     if (SourceInBios(cpu.R[0])) return;
-    uint32_t source = cpu.R[0] & 0x0FFFFFFC;
-    uint32_t destination = cpu.R[1] & 0x0FFFFFFC;
-    const uint32_t count = cpu.R[2] & 0xFFFF;
     const uint32_t step = (cpu.R[2] & (1u << 24)) ? 0 : 4;
-    if (count == 0) return;
-    if (Tracing(m))
-        std::printf("CPUFastSet: %08X-%08X -> %08X-%08X (32bit)\n", source, source + (count - 1) * step, destination,
-                    destination + 4 * count - 4);
-    for (uint32_t i = 0; i < count; ++i) {
-        BusWrite32(m, destination, BusRead32(m, source));
-        destination = (destination + 4) & 0x0FFFFFFC;
-        source = (source + step) & 0x0FFFFFFC;
-    }
+    MoveUnits(m, "CPUFastSet", cpu.R[0] & 0x0FFFFFFC, cpu.R[1] & 0x0FFFFFFC, cpu.R[2] & 0xFFFF, 4, step);
 }
 
 // The sum of the BIOS ROM's words, which games check to tell the handheld
@@ -545,57 +530,6 @@ void MidiKey2Freq(Machine& m, uint32_t function) {
     cpu.R[0] = HighWord(BusRead32(m, cpu.R[0] + 4), ratio);
 }
 
-// Functions that are accepted and traced but not emulated: the sound
-// driver. Their registers are left as they are.
-
-void SoundDriverInit(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverInit(0x%08X)\n", function, cpu.R[0]);
-}
-
-void SoundDriverMode(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverMode(0x%08X)\n", function, cpu.R[0]);
-}
-
-void SoundDriverMain(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverMain()\n", function);
-}
-
-void SoundDriverVSync(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSync()\n", function);
-}
-
-void SoundChannelClear(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundChannelClear()\n", function);
-}
-
-void MusicPlayerOpen(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m))
-        std::printf("BIOS #0x%02X: MusicPlayerOpen(0x%08X,0x%08X,%u)\n", function, cpu.R[0], cpu.R[1], cpu.R[2]);
-}
-
-void MusicPlayerStart(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerStart(0x%08X,0x%08X)\n", function, cpu.R[0], cpu.R[1]);
-}
-
-void MusicPlayerStop(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerStop(0x%08X)\n", function, cpu.R[0]);
-}
-
-void MusicPlayerContinue(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerContinue(0x%08X)\n", function, cpu.R[0]);
-}
-
-void MusicPlayerFadeOut(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n", function, cpu.R[0], cpu.R[1]);
-}
-
 // MultiBoot sends a program through the link port; with no handheld on the
 // other end it fails, which R0 = 1 reports.
 void MultiBoot(Machine& m, uint32_t function) {
@@ -604,74 +538,96 @@ void MultiBoot(Machine& m, uint32_t function) {
     cpu.R[0] = 1;
 }
 
-void SoundDriverVSyncOff(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSyncOff()\n", function);
+// Functions that are accepted and traced but not emulated: the sound
+// driver, and SoundGetJumpList, the list of the BIOS's internal sound
+// routines (there are none to give without a BIOS image, so the game's
+// buffer is left alone). Their registers are left as they are. Each trace
+// names the arguments the function takes from R0-R2; the format passes
+// over those it does not use.
+void PrintTrace(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
 }
 
-void SoundDriverVSyncOn(Machine& m, uint32_t function) {
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundDriverVSyncOn()\n", function);
+template <const char* Trace>
+void TraceOnly(Machine& m, uint32_t function) {
+    const CpuState& cpu = m.Cpu;
+    if (Tracing(m)) PrintTrace(Trace, function, cpu.R[0], cpu.R[1], cpu.R[2]);
 }
 
-// The list of the BIOS's internal sound routines; there are none to give
-// without a BIOS image, so the game's buffer is left alone.
-void SoundGetJumpList(Machine& m, uint32_t function) {
-    CpuState& cpu = m.Cpu;
-    if (Tracing(m)) std::printf("BIOS #0x%02X: SoundGetJumpList(0x%08X)\n", function, cpu.R[0]);
-}
+constexpr char SoundDriverInit[] = "BIOS #0x%02X: SoundDriverInit(0x%08X)\n";
+constexpr char SoundDriverMode[] = "BIOS #0x%02X: SoundDriverMode(0x%08X)\n";
+constexpr char SoundDriverMain[] = "BIOS #0x%02X: SoundDriverMain()\n";
+constexpr char SoundDriverVSync[] = "BIOS #0x%02X: SoundDriverVSync()\n";
+constexpr char SoundChannelClear[] = "BIOS #0x%02X: SoundChannelClear()\n";
+constexpr char MusicPlayerOpen[] = "BIOS #0x%02X: MusicPlayerOpen(0x%08X,0x%08X,%u)\n";
+constexpr char MusicPlayerStart[] = "BIOS #0x%02X: MusicPlayerStart(0x%08X,0x%08X)\n";
+constexpr char MusicPlayerStop[] = "BIOS #0x%02X: MusicPlayerStop(0x%08X)\n";
+constexpr char MusicPlayerContinue[] = "BIOS #0x%02X: MusicPlayerContinue(0x%08X)\n";
+constexpr char MusicPlayerFadeOut[] = "BIOS #0x%02X: MusicPlayerFadeOut(0x%08X,%u)\n";
+constexpr char SoundDriverVSyncOff[] = "BIOS #0x%02X: SoundDriverVSyncOff()\n";
+constexpr char SoundDriverVSyncOn[] = "BIOS #0x%02X: SoundDriverVSyncOn()\n";
+constexpr char SoundGetJumpList[] = "BIOS #0x%02X: SoundGetJumpList(0x%08X)\n";
 
 using BiosFunction = void (*)(Machine& m, uint32_t function);
 
 // Indexed by function number, 0x00-0x2A; higher numbers are not functions.
 constexpr std::array<BiosFunction, 0x2B> BiosFunctions = {
-    SoftReset,             // 0x00
-    RegisterRamReset,      // 0x01
-    Halt,                  // 0x02
-    Stop,                  // 0x03
-    IntrWait,              // 0x04
-    VBlankIntrWait,        // 0x05
-    Div,                   // 0x06
-    DivArm,                // 0x07
-    Sqrt,                  // 0x08
-    ArcTan,                // 0x09
-    ArcTan2,               // 0x0A
-    CpuSet,                // 0x0B
-    CpuFastSet,            // 0x0C
-    GetBiosChecksum,       // 0x0D
-    BgAffineSet,           // 0x0E
-    ObjAffineSet,          // 0x0F
-    BitUnPack,             // 0x10
-    Lz77UnComp,            // 0x11
-    Lz77UnComp,            // 0x12
-    HuffUnComp,            // 0x13
-    RlUnComp,              // 0x14
-    RlUnComp,              // 0x15
-    Diff8bitUnFilterWram,  // 0x16
-    Diff8bitUnFilterVram,  // 0x17
-    Diff16bitUnFilter,     // 0x18
-    SoundBiasChange,       // 0x19
-    SoundDriverInit,       // 0x1A
-    SoundDriverMode,       // 0x1B
-    SoundDriverMain,       // 0x1C
-    SoundDriverVSync,      // 0x1D
-    SoundChannelClear,     // 0x1E
-    MidiKey2Freq,          // 0x1F
-    MusicPlayerOpen,       // 0x20
-    MusicPlayerStart,      // 0x21
-    MusicPlayerStop,       // 0x22
-    MusicPlayerContinue,   // 0x23
-    MusicPlayerFadeOut,    // 0x24
-    MultiBoot,             // 0x25
-    HardReset,             // 0x26
-    CustomHalt,            // 0x27
-    SoundDriverVSyncOff,   // 0x28
-    SoundDriverVSyncOn,    // 0x29
-    SoundGetJumpList,      // 0x2A
+    SoftReset,                       // 0x00
+    RegisterRamReset,                // 0x01
+    Halt,                            // 0x02
+    Stop,                            // 0x03
+    IntrWait,                        // 0x04
+    VBlankIntrWait,                  // 0x05
+    Div,                             // 0x06
+    DivArm,                          // 0x07
+    Sqrt,                            // 0x08
+    ArcTan,                          // 0x09
+    ArcTan2,                         // 0x0A
+    CpuSet,                          // 0x0B
+    CpuFastSet,                      // 0x0C
+    GetBiosChecksum,                 // 0x0D
+    BgAffineSet,                     // 0x0E
+    ObjAffineSet,                    // 0x0F
+    BitUnPack,                       // 0x10
+    Lz77UnComp,                      // 0x11
+    Lz77UnComp,                      // 0x12
+    HuffUnComp,                      // 0x13
+    RlUnComp,                        // 0x14
+    RlUnComp,                        // 0x15
+    Diff8bitUnFilterWram,            // 0x16
+    Diff8bitUnFilterVram,            // 0x17
+    Diff16bitUnFilter,               // 0x18
+    SoundBiasChange,                 // 0x19
+    TraceOnly<SoundDriverInit>,      // 0x1A
+    TraceOnly<SoundDriverMode>,      // 0x1B
+    TraceOnly<SoundDriverMain>,      // 0x1C
+    TraceOnly<SoundDriverVSync>,     // 0x1D
+    TraceOnly<SoundChannelClear>,    // 0x1E
+    MidiKey2Freq,                    // 0x1F
+    TraceOnly<MusicPlayerOpen>,      // 0x20
+    TraceOnly<MusicPlayerStart>,     // 0x21
+    TraceOnly<MusicPlayerStop>,      // 0x22
+    TraceOnly<MusicPlayerContinue>,  // 0x23
+    TraceOnly<MusicPlayerFadeOut>,   // 0x24
+    MultiBoot,                       // 0x25
+    HardReset,                       // 0x26
+    CustomHalt,                      // 0x27
+    TraceOnly<SoundDriverVSyncOff>,  // 0x28
+    TraceOnly<SoundDriverVSyncOn>,   // 0x29
+    TraceOnly<SoundGetJumpList>,     // 0x2A
 };
 
 static_assert(BiosFunctions[0x06] == &Div && BiosFunctions[0x0E] == &BgAffineSet &&
-              BiosFunctions[0x2A] == &SoundGetJumpList);
+              BiosFunctions[0x2A] == &TraceOnly<SoundGetJumpList>);
 
 }  // namespace
+
+void ResetInterruptHandlerPointer(Machine& m) {
+    StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
+}
 
 void BiosCall(Machine& m, uint32_t function) {
     CpuState& cpu = m.Cpu;

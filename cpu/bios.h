@@ -12,3 +12,9 @@ struct Machine;
 // function: the function number, bits 23-16 of an ARM SWI's comment field
 // or bits 7-0 of a THUMB one.
 void BiosCall(Machine& m, uint32_t function);
+
+// The interrupt stub calls the handler whose address the game keeps at
+// 0x03007FFC; 0x28 is the stub's own return sequence, so an interrupt that
+// comes before the game installs a handler returns at once. Set at the
+// start-up without a BIOS image and by SoftReset.
+void ResetInterruptHandlerPointer(Machine& m);

@@ -1,8 +1,9 @@
 #pragma once
-// THUMB loads and stores. Loads read host memory straight through the read
-// map and charge their region plus one internal cycle; stores go through the
-// bus functions, which charge their own cycles and carry the side effects of
-// I/O, backup memory and read-only pages.
+// THUMB loads and stores, made through the CPU's data accesses
+// (cpu/data_access.h): loads read host memory straight through the read
+// map and charge their region plus one internal cycle; stores charge their
+// region and take the bus's slow path where they have side effects (I/O,
+// backup memory, the video memories' mirrors).
 
 #include <bit>
 #include <cstdint>

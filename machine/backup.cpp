@@ -79,10 +79,7 @@ void SetSaveType(Machine& m, SaveType type, uint8_t eepromWidth, uint32_t romSiz
 void ResetBackupMemory(Machine& m, bool trace) {
     // The chip's cells never held the identifier: a reset in identification
     // mode shows the saved bytes again instead of losing them.
-    if (m.Flash.IdentifyMode && m.BackupWindow.FlashMemory) {
-        m.BackupWindow.FlashMemory[0] = uint8_t(m.Flash.SavedBytes);
-        m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.SavedBytes >> 8);
-    }
+    HideIdentifier(m);
     m.Flash = FlashState{};
     m.Flash.Identifier = Shape(m).identifier;
     m.Flash.Trace = trace ? 1 : 0;

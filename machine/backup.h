@@ -134,6 +134,10 @@ inline constexpr uint16_t Flash128Identifier = 0x1362;
 // A byte store to a FLASH chip, offset = low 16 address bits.
 void FlashWrite(Machine& m, uint16_t offset, uint8_t value);
 
+// Leaves identification mode: bytes 0 and 1 of the window show the saved
+// bytes again in place of the identifier.
+void HideIdentifier(Machine& m);
+
 // ---- EEPROM ----
 
 struct EepromState {

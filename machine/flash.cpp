@@ -41,13 +41,6 @@ void ShowIdentifier(Machine& m) {
     m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.Identifier >> 8);
 }
 
-void HideIdentifier(Machine& m) {
-    if (!m.Flash.IdentifyMode) return;
-    m.Flash.IdentifyMode = 0;
-    m.BackupWindow.FlashMemory[0] = uint8_t(m.Flash.SavedBytes);
-    m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.SavedBytes >> 8);
-}
-
 // The identifier shows in whichever bank is selected, so a bank switch in
 // identification mode gives the old bank its bytes back first.
 void SelectBank(Machine& m, uint8_t bank) {
@@ -60,6 +53,13 @@ void SelectBank(Machine& m, uint8_t bank) {
 }
 
 }  // namespace
+
+void HideIdentifier(Machine& m) {
+    if (!m.Flash.IdentifyMode || !m.BackupWindow.FlashMemory) return;
+    m.Flash.IdentifyMode = 0;
+    m.BackupWindow.FlashMemory[0] = uint8_t(m.Flash.SavedBytes);
+    m.BackupWindow.FlashMemory[1] = uint8_t(m.Flash.SavedBytes >> 8);
+}
 
 void FlashWrite(Machine& m, uint16_t offset, uint8_t value) {
     uint8_t* const backup = m.BackupWindow.FlashMemory;

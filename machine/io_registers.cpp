@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "cpu/access_cost.h"
+#include "cpu/bios.h"
 #include "cpu/cpu_state.h"
 #include "cpu/modes.h"
 #include "cpu/run_loop.h"
@@ -394,10 +395,7 @@ void ResetHardware(Machine& m) {
     if (!m.BiosLoaded) {
         // Direct boot: the state the BIOS leaves when it jumps to the cartridge.
         EnterHandOverState(cpu, 0x08000000);
-        // The interrupt stub jumps through this pointer; 0x28 is the stub's
-        // own return sequence, so an interrupt before the game installs a
-        // handler returns at once.
-        StoreLittle<uint32_t>(WriteHostAddress(m.PageTable, 0x03007FFC), 0x28);
+        ResetInterruptHandlerPointer(m);
         StoreLittle<uint16_t>(WriteHostAddress(m.PageTable, 0x03007FF8), 0);  // the BIOS's interrupt check flags
         *WriteHostAddress(m.PageTable, 0x03007FFA) = 0;
         // The BIOS centres the sound output: without this bias every

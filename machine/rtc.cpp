@@ -100,15 +100,21 @@ uint8_t PortValue(const Machine& m) {
     return uint8_t((driven | sio) & 0xF);
 }
 
+// Puts the image's own bytes back where the port showed its registers.
+void HidePortInRom(Machine& m) {
+    if (m.ClockPort.Patched && m.ClockPort.Rom)
+        std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
+    m.ClockPort.Patched = false;
+}
+
 void ShowPortInRom(Machine& m) {
     if (!m.ClockPort.Rom) return;
     if (m.RealTimeClock.PortReadable) {
         const uint8_t bytes[PortBytes] = {PortValue(m), 0, uint8_t(m.RealTimeClock.PortDirection & 0xF), 0, 1, 0};
         std::memcpy(m.ClockPort.Rom + RomPortOffset, bytes, PortBytes);
         m.ClockPort.Patched = true;
-    } else if (m.ClockPort.Patched) {
-        std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
-        m.ClockPort.Patched = false;
+    } else {
+        HidePortInRom(m);
     }
 }
 
@@ -232,9 +238,7 @@ void PowerOnClock(Machine& m) {
 }
 
 void ResetClockPort(Machine& m, uint8_t* rom) {
-    if (m.ClockPort.Patched && m.ClockPort.Rom)
-        std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
-    m.ClockPort.Patched = false;
+    HidePortInRom(m);
     m.ClockPort.Rom = rom;
     if (m.ClockPort.Rom) std::memcpy(m.ClockPort.Bytes, m.ClockPort.Rom + RomPortOffset, PortBytes);
     m.RealTimeClock.PortData = m.RealTimeClock.PortDirection = m.RealTimeClock.PortReadable = m.RealTimeClock.Pins = 0;
@@ -262,9 +266,7 @@ void WriteClockPort(Machine& m, uint32_t address, uint16_t value) {
 void RefreshClockPort(Machine& m) {
     // The image still holds whatever the port showed before; put its own
     // bytes back first so that they are what a write-only port shows.
-    if (m.ClockPort.Patched && m.ClockPort.Rom)
-        std::memcpy(m.ClockPort.Rom + RomPortOffset, m.ClockPort.Bytes, PortBytes);
-    m.ClockPort.Patched = false;
+    HidePortInRom(m);
     ShowPortInRom(m);
 }
 

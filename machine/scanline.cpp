@@ -151,7 +151,6 @@ uint32_t ScanlineTick(Machine& m) {
     if (now >= m.Clock.HalfLineEnd && !EndHalfLine(m)) return StopRunLoop;
 
     const uint32_t pending = PendingInterrupts(m);
-    cpu.IrqPending = pending;
     if (m.HaltState == Halt::Halted && EnabledRequests(m)) m.HaltState = Halt::Woken;
     // The next slice lasts to the end of the half-line, or to the next
     // timer interrupt if that comes first.
