@@ -150,24 +150,3 @@ int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_vie
     if (error != std::errc() || end != last) return fallback;
     return number;
 }
-
-int32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t fallback) {
-    return GetIniInt(ReadIniFile(path), section, key, fallback);
-}
-
-std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view fallback) {
-    const auto value = FindIniValue(ReadIniFile(path), section, key);
-    return value ? *value : std::string(fallback);
-}
-
-FileResult WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view value) {
-    IniFile file = ReadIniFile(path);
-    SetIniValue(file, section, key, value);
-    return WriteIniFile(path, file);
-}
-
-FileResult WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value) {
-    return WriteIniString(path, section, key, std::to_string(value));
-}

@@ -35,12 +35,3 @@ void SetIniValue(IniFile& file, std::string_view section, std::string_view key, 
 // A decimal integer key. A missing key, or a value that is not a decimal
 // number within the 32-bit range, gives the default.
 int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_view key, int32_t fallback);
-
-// The usual one-key operations on the file itself: each reads the file anew,
-// and each write rewrites it.
-int32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t fallback);
-std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view fallback);
-FileResult WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view value);
-FileResult WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value);
