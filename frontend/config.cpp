@@ -122,7 +122,7 @@ void WriteSettingsFile(const IniFile& file) { CheckSettingsWrite(WriteIniFile(In
 void WriteGlobalKey(const std::string& key, const std::string& value) {
     IniFile file = ReadIniFile(IniPath());
     SetIniValue(file, GlobalSection, key, value);
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 }
 
 void ReadWindowSettings(const char* commandLine) {
@@ -235,7 +235,7 @@ void SaveSettingsFromDialog(Dialog* dialog) {
     SetIniValue(file, Settings().GameSection, "SoundSwitch", std::to_string(Settings().SoundSwitch));
     SetIniValue(file, Settings().GameSection, "AutoFire", std::to_string(Settings().AutoFire));
     SetIniValue(file, Settings().GameSection, "UseDrums", Flag(Settings().UseDrums));
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 
     // The dialog offers up to 120 Hz, which the timer refuses: the value
     // stays in the file and the next game start reads it as 60.
@@ -251,12 +251,12 @@ void SaveWindowPlacement() {
     SetIniValue(file, GlobalSection, "Height", std::to_string(Settings().ClientHeight));
     SetIniValue(file, GlobalSection, "X", std::to_string(x));
     SetIniValue(file, GlobalSection, "Y", std::to_string(y));
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 }
 
 void SaveCartridgePath() {
     IniFile file = ReadIniFile(IniPath());
     SetIniValue(file, GlobalSection, "Cartridge", Settings().Cartridge);
     StoreRecentCartridges(file);
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 }
