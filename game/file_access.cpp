@@ -52,3 +52,14 @@ void ReportFileProblem(const HostInterface& host, const char* action, const char
     const std::string message = std::string("cannot ") + action + " " + path + ": " + FileErrorText(error);
     host.ReportProblem(host.Context, message.c_str());
 }
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}

@@ -5,6 +5,7 @@
 // ends. And the one way a problem with such a file reaches the player.
 
 #include <cstdio>
+#include <string>
 
 #include "machine/host.h"
 
@@ -26,3 +27,7 @@ const char* FileErrorText(int error);
 
 // Tells the player through the host "cannot ACTION PATH: REASON".
 void ReportFileProblem(const HostInterface& host, const char* action, const char* path, int error);
+
+// The folder of a path ("." without one, "/" at the root) and the name in it.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);

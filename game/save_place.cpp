@@ -9,21 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "game/file_access.h"
 #include "game/game.h"
 #include "machine/machine.h"
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string AbsoluteFolder(const std::string& path) {
     char resolved[PATH_MAX];
