@@ -24,6 +24,11 @@ IniFile ReadIniFile(const std::string& path, int* error = nullptr);
 // Replaces the file with the new contents.
 FileResult WriteIniFile(const std::string& path, const IniFile& file);
 
+// Whether two names are the same without regard to (ASCII) case, as
+// section and key names compare; the names within values (keys and
+// buttons) compare so too.
+bool SameIniName(std::string_view a, std::string_view b);
+
 // The value of a key (spaces around it removed), or nothing when the
 // section or the key is missing.
 std::optional<std::string> FindIniValue(const IniFile& file, std::string_view section, std::string_view key);
