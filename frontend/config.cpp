@@ -110,10 +110,8 @@ std::string IniFolder() {
         folder = std::string(home) + "/.config/koru";
     else
         return here;
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        ::mkdir(folder.substr(0, slash).c_str(), 0777);
-        if (slash == std::string::npos) break;
-    }
+    // A folder that cannot be made is found out when KORU.ini is written.
+    MakeFolders(folder);
     return folder;
 }
 

@@ -31,3 +31,6 @@ void ReportFileProblem(const HostInterface& host, const char* action, const char
 // The folder of a path ("." without one, "/" at the root) and the name in it.
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
+
+// Makes the folder and its parents; true when it exists afterwards.
+bool MakeFolders(const std::string& folder);

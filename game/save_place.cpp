@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -19,17 +18,6 @@ std::string AbsoluteFolder(const std::string& path) {
     char resolved[PATH_MAX];
     const std::string folder = FolderOf(path);
     return ::realpath(folder.c_str(), resolved) ? std::string(resolved) : folder;
-}
-
-// Makes the folder and its parents; true when it exists afterwards.
-bool MakeFolders(const std::string& folder) {
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    struct stat info {};
-    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Two cartridges of the same name in two folders must not share a save:
