@@ -40,6 +40,13 @@ std::FILE* OpenRegularStream(const char* path, int& error) {
     return stream;
 }
 
+std::FILE* SecondReadStream(int fd) {
+    const int reading = ::dup(fd);
+    std::FILE* stream = reading >= 0 ? ::fdopen(reading, "rb") : nullptr;
+    if (!stream && reading >= 0) ::close(reading);
+    return stream;
+}
+
 const char* FileErrorText(int error) {
     switch (error) {
     case NotRegularFile: return "not a regular file";

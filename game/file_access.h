@@ -22,6 +22,11 @@ int OpenRegularFile(const char* path, int& error);
 // The same as a buffered stream; null on failure.
 std::FILE* OpenRegularStream(const char* path, int& error);
 
+// A buffered stream reading an open file through a second descriptor of
+// it, from where the descriptor stands; fd itself stays open. Null on
+// failure.
+std::FILE* SecondReadStream(int fd);
+
 // A short text for an error number of either kind.
 const char* FileErrorText(int error);
 
