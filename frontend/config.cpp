@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +21,7 @@
 #include "game/file_access.h"
 #include "game/game.h"
 #include "game/header.h"
+#include "game/save_place.h"
 #include "game/save_type.h"
 #include "game/settings.h"
 #include "machine/machine.h"
@@ -101,15 +101,8 @@ std::string IniFolder() {
     // it is read).
     struct stat info {};
     if (!here.empty() && ::lstat((here + "/" + IniFileName).c_str(), &info) == 0) return here;
-    std::string folder;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    if (config && *config == '/')
-        folder = std::string(config) + "/koru";
-    else if (home && *home)
-        folder = std::string(home) + "/.config/koru";
-    else
-        return here;
+    const std::string folder = PerUserFolder("XDG_CONFIG_HOME", ".config");
+    if (folder.empty()) return here;
     // A folder that cannot be made is found out when KORU.ini is written.
     MakeFolders(folder);
     return folder;

@@ -36,13 +36,15 @@ int64_t ModifiedTime(const std::string& path) {
 
 }  // namespace
 
-std::string PerUserDataFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data && *data == '/') return std::string(data) + "/koru";
+std::string PerUserFolder(const char* variable, const char* underHome) {
+    const char* folder = std::getenv(variable);
+    if (folder && *folder == '/') return std::string(folder) + "/koru";
     const char* home = std::getenv("HOME");
-    if (home && *home) return std::string(home) + "/.local/share/koru";
+    if (home && *home) return std::string(home) + "/" + underHome + "/koru";
     return {};
 }
+
+std::string PerUserDataFolder() { return PerUserFolder("XDG_DATA_HOME", ".local/share"); }
 
 bool FolderTakesFiles(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 

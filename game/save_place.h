@@ -11,8 +11,11 @@
 
 struct Machine;
 
-// The per-user data folder; empty when neither XDG_DATA_HOME nor HOME
-// names one.
+// A per-user folder of KORU's: $variable/koru when the variable names an
+// absolute path, else $HOME/underHome/koru; empty when neither is set.
+std::string PerUserFolder(const char* variable, const char* underHome);
+
+// The per-user data folder (XDG_DATA_HOME, by default ~/.local/share).
 std::string PerUserDataFolder();
 
 // Whether new files can be made in the folder (for root too: a read-only
