@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,19 +50,25 @@ void CheckSettingsWrite(FileResult result) {
     if (!result) ReportFileProblem(Handheld().Host, "write", Settings().IniPath, result.error);
 }
 
-// The ten integer keys, read in this order from each section.
+// The integer keys the global section and each game's section may set,
+// beside the SaveCPU flag.
+struct IntegerKey {
+    const char* Name;
+    int32_t GameSettings::*Field;
+};
+constexpr IntegerKey IntegerKeys[] = {
+    {"UpdatePeriod", &GameSettings::UpdatePeriod}, {"TimerPeriod", &GameSettings::TimerPeriod},
+    {"AutoFire", &GameSettings::AutoFire},         {"CheckCRC", &GameSettings::CheckCRC},
+    {"UseDrums", &GameSettings::UseDrums},         {"SoundSwitch", &GameSettings::SoundSwitch},
+    {"SoundVolume", &GameSettings::SoundVolume},   {"SoundBuffers", &GameSettings::SoundBuffers},
+    {"SoundRate", &GameSettings::SoundRate},
+};
+
 void ReadIntegerKeys(const IniFile& file, const char* section) {
-    Settings().UpdatePeriod = GetIniInt(file, section, "UpdatePeriod", Settings().UpdatePeriod);
-    Settings().TimerPeriod = GetIniInt(file, section, "TimerPeriod", Settings().TimerPeriod);
+    for (const IntegerKey& key : IntegerKeys)
+        Settings().*key.Field = GetIniInt(file, section, key.Name, Settings().*key.Field);
     // A flag is any nonzero value; stored in a byte, 256 would read as off.
     Settings().SaveCPU = GetIniInt(file, section, "SaveCPU", Settings().SaveCPU) != 0;
-    Settings().AutoFire = GetIniInt(file, section, "AutoFire", Settings().AutoFire);
-    Settings().CheckCRC = GetIniInt(file, section, "CheckCRC", Settings().CheckCRC);
-    Settings().UseDrums = GetIniInt(file, section, "UseDrums", Settings().UseDrums);
-    Settings().SoundSwitch = GetIniInt(file, section, "SoundSwitch", Settings().SoundSwitch);
-    Settings().SoundVolume = GetIniInt(file, section, "SoundVolume", Settings().SoundVolume);
-    Settings().SoundBuffers = GetIniInt(file, section, "SoundBuffers", Settings().SoundBuffers);
-    Settings().SoundRate = GetIniInt(file, section, "SoundRate", Settings().SoundRate);
 }
 
 }  // namespace
@@ -149,16 +156,8 @@ void ReadGameSettings(const char* cartridgePath) {
     FindGameSection(cartridgePath);
     const IniFile file = ReadIniFile(IniPath());
     const GameSettings builtIn;
-    Settings().UpdatePeriod = builtIn.UpdatePeriod;
-    Settings().TimerPeriod = builtIn.TimerPeriod;
+    for (const IntegerKey& key : IntegerKeys) Settings().*key.Field = builtIn.*key.Field;
     Settings().SaveCPU = builtIn.SaveCPU;
-    Settings().AutoFire = builtIn.AutoFire;
-    Settings().CheckCRC = builtIn.CheckCRC;
-    Settings().UseDrums = builtIn.UseDrums;
-    Settings().SoundSwitch = builtIn.SoundSwitch;
-    Settings().SoundVolume = builtIn.SoundVolume;
-    Settings().SoundBuffers = builtIn.SoundBuffers;
-    Settings().SoundRate = builtIn.SoundRate;
     ReadIntegerKeys(file, GlobalSection);
     const auto logFile = FindIniValue(file, GlobalSection, "SoundLogFile");
     CopyPath(Settings().SoundLogFile, logFile ? *logFile : std::string(builtIn.SoundLogFile));
