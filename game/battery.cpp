@@ -1,11 +1,13 @@
 #include "game/battery.h"
 
+#include <array>
 #include <cstdio>
 #include <span>
 
 #include "game/battery_file.h"
 #include "game/battery_layout.h"
 #include "machine/machine.h"
+#include "machine/rtc.h"
 
 namespace {
 
@@ -58,11 +60,14 @@ bool WriteBatteryFile(Machine& m) {
     std::vector<uint8_t> picture;
     const bool holdsData = BuildChipImage(m, picture);
     if (!holdsData && (!m.BatteryChanges.armed || picture == m.BatteryChanges.inFile)) return true;
-    std::vector<uint8_t> image;
-    BuildBatteryImage(m, image, m.ClockHostTime());
+    std::array<uint8_t, ClockTrailerSize> trailer{};
+    const size_t trailerSize = m.RealTimeClock.Present ? trailer.size() : 0;
+    if (trailerSize) WriteClockTrailer(m, trailer.data(), m.ClockHostTime());
 
     if (m.Verbose) std::printf("\nOpening %s...writing...", m.SaveFileName.c_str());
-    const bool ok = StoreBatteryFile(m, m.SaveFileName.c_str(), {std::span<const uint8_t>(image)});
+    const bool ok =
+        StoreBatteryFile(m, m.SaveFileName.c_str(),
+                         {std::span<const uint8_t>(picture), std::span<const uint8_t>(trailer.data(), trailerSize)});
     if (m.Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
     if (ok) m.BatteryChanges.inFile = std::move(picture);
     return ok;
