@@ -28,6 +28,10 @@ uint32_t FolderHash(const std::string& folder) {
     return hash;
 }
 
+// Whether new files can be made in the folder (for root too: a read-only
+// mount refuses them).
+bool FolderTakesFiles(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
 int64_t ModifiedTime(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return -1;
@@ -45,8 +49,6 @@ std::string PerUserFolder(const char* variable, const char* underHome) {
 }
 
 std::string PerUserDataFolder() { return PerUserFolder("XDG_DATA_HOME", ".local/share"); }
-
-bool FolderTakesFiles(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -68,10 +70,7 @@ GameFilePlace PlaceGameFile(const std::string& cartridgePath, const std::string&
         // A cartridge inside the per-user folder keeps its files beside it.
         if (perUser == beside) perUser.clear();
     }
-    if (!perUser.empty() && !FolderTakesFiles(FolderOf(beside)) && MakeFolders(userFolder)) {
-        place.write = perUser;
-        place.perUser = true;
-    }
+    if (!perUser.empty() && !FolderTakesFiles(FolderOf(beside)) && MakeFolders(userFolder)) place.write = perUser;
     const int64_t besideTime = ModifiedTime(beside);
     const int64_t perUserTime = perUser.empty() ? -1 : ModifiedTime(perUser);
     if (besideTime < 0 && perUserTime < 0)

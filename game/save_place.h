@@ -18,14 +18,9 @@ std::string PerUserFolder(const char* variable, const char* underHome);
 // The per-user data folder (XDG_DATA_HOME, by default ~/.local/share).
 std::string PerUserDataFolder();
 
-// Whether new files can be made in the folder (for root too: a read-only
-// mount refuses them).
-bool FolderTakesFiles(const std::string& folder);
-
 struct GameFilePlace {
-    std::string write;    // where the file is written
-    std::string read;     // the newer existing copy, or write when there is none
-    bool perUser = false;  // write is in the per-user folder
+    std::string write;  // where the file is written
+    std::string read;   // the newer existing copy, or write when there is none
 };
 
 // The place of the cartridge's file with this extension (".sav", ".sta",
