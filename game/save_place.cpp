@@ -28,6 +28,9 @@ uint32_t FolderHash(const std::string& folder) {
     return hash;
 }
 
+// The per-user data folder (XDG_DATA_HOME, by default ~/.local/share).
+std::string PerUserDataFolder() { return PerUserFolder("XDG_DATA_HOME", ".local/share"); }
+
 // Whether new files can be made in the folder (for root too: a read-only
 // mount refuses them).
 bool FolderTakesFiles(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
@@ -47,8 +50,6 @@ std::string PerUserFolder(const char* variable, const char* underHome) {
     if (home && *home) return std::string(home) + "/" + underHome + "/koru";
     return {};
 }
-
-std::string PerUserDataFolder() { return PerUserFolder("XDG_DATA_HOME", ".local/share"); }
 
 bool FileExists(const std::string& path) {
     struct stat info {};

@@ -15,9 +15,6 @@ struct Machine;
 // absolute path, else $HOME/underHome/koru; empty when neither is set.
 std::string PerUserFolder(const char* variable, const char* underHome);
 
-// The per-user data folder (XDG_DATA_HOME, by default ~/.local/share).
-std::string PerUserDataFolder();
-
 struct GameFilePlace {
     std::string write;  // where the file is written
     std::string read;   // the newer existing copy, or write when there is none
