@@ -22,6 +22,7 @@
 #include "game/file_access.h"
 #include "game/game.h"
 #include "game/header.h"
+#include "game/save_place.h"
 #include "game/save_type.h"
 #include "game/settings.h"
 #include "machine/machine.h"
@@ -49,19 +50,25 @@ void CheckSettingsWrite(FileResult result) {
     if (!result) ReportFileProblem(Handheld().Host, "write", Settings().IniPath, result.error);
 }
 
-// The ten integer keys, read in this order from each section.
+// The integer keys the global section and each game's section may set,
+// beside the SaveCPU flag.
+struct IntegerKey {
+    const char* Name;
+    int32_t GameSettings::*Field;
+};
+constexpr IntegerKey IntegerKeys[] = {
+    {"UpdatePeriod", &GameSettings::UpdatePeriod}, {"TimerPeriod", &GameSettings::TimerPeriod},
+    {"AutoFire", &GameSettings::AutoFire},         {"CheckCRC", &GameSettings::CheckCRC},
+    {"UseDrums", &GameSettings::UseDrums},         {"SoundSwitch", &GameSettings::SoundSwitch},
+    {"SoundVolume", &GameSettings::SoundVolume},   {"SoundBuffers", &GameSettings::SoundBuffers},
+    {"SoundRate", &GameSettings::SoundRate},
+};
+
 void ReadIntegerKeys(const IniFile& file, const char* section) {
-    Settings().UpdatePeriod = GetIniInt(file, section, "UpdatePeriod", Settings().UpdatePeriod);
-    Settings().TimerPeriod = GetIniInt(file, section, "TimerPeriod", Settings().TimerPeriod);
+    for (const IntegerKey& key : IntegerKeys)
+        Settings().*key.Field = GetIniInt(file, section, key.Name, Settings().*key.Field);
     // A flag is any nonzero value; stored in a byte, 256 would read as off.
     Settings().SaveCPU = GetIniInt(file, section, "SaveCPU", Settings().SaveCPU) != 0;
-    Settings().AutoFire = GetIniInt(file, section, "AutoFire", Settings().AutoFire);
-    Settings().CheckCRC = GetIniInt(file, section, "CheckCRC", Settings().CheckCRC);
-    Settings().UseDrums = GetIniInt(file, section, "UseDrums", Settings().UseDrums);
-    Settings().SoundSwitch = GetIniInt(file, section, "SoundSwitch", Settings().SoundSwitch);
-    Settings().SoundVolume = GetIniInt(file, section, "SoundVolume", Settings().SoundVolume);
-    Settings().SoundBuffers = GetIniInt(file, section, "SoundBuffers", Settings().SoundBuffers);
-    Settings().SoundRate = GetIniInt(file, section, "SoundRate", Settings().SoundRate);
 }
 
 }  // namespace
@@ -101,19 +108,10 @@ std::string IniFolder() {
     // it is read).
     struct stat info {};
     if (!here.empty() && ::lstat((here + "/" + IniFileName).c_str(), &info) == 0) return here;
-    std::string folder;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    if (config && *config == '/')
-        folder = std::string(config) + "/koru";
-    else if (home && *home)
-        folder = std::string(home) + "/.config/koru";
-    else
-        return here;
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        ::mkdir(folder.substr(0, slash).c_str(), 0777);
-        if (slash == std::string::npos) break;
-    }
+    const std::string folder = PerUserFolder("XDG_CONFIG_HOME", ".config");
+    if (folder.empty()) return here;
+    // A folder that cannot be made is found out when KORU.ini is written.
+    MakeFolders(folder);
     return folder;
 }
 
@@ -122,7 +120,7 @@ void WriteSettingsFile(const IniFile& file) { CheckSettingsWrite(WriteIniFile(In
 void WriteGlobalKey(const std::string& key, const std::string& value) {
     IniFile file = ReadIniFile(IniPath());
     SetIniValue(file, GlobalSection, key, value);
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 }
 
 void ReadWindowSettings(const char* commandLine) {
@@ -158,16 +156,8 @@ void ReadGameSettings(const char* cartridgePath) {
     FindGameSection(cartridgePath);
     const IniFile file = ReadIniFile(IniPath());
     const GameSettings builtIn;
-    Settings().UpdatePeriod = builtIn.UpdatePeriod;
-    Settings().TimerPeriod = builtIn.TimerPeriod;
+    for (const IntegerKey& key : IntegerKeys) Settings().*key.Field = builtIn.*key.Field;
     Settings().SaveCPU = builtIn.SaveCPU;
-    Settings().AutoFire = builtIn.AutoFire;
-    Settings().CheckCRC = builtIn.CheckCRC;
-    Settings().UseDrums = builtIn.UseDrums;
-    Settings().SoundSwitch = builtIn.SoundSwitch;
-    Settings().SoundVolume = builtIn.SoundVolume;
-    Settings().SoundBuffers = builtIn.SoundBuffers;
-    Settings().SoundRate = builtIn.SoundRate;
     ReadIntegerKeys(file, GlobalSection);
     const auto logFile = FindIniValue(file, GlobalSection, "SoundLogFile");
     CopyPath(Settings().SoundLogFile, logFile ? *logFile : std::string(builtIn.SoundLogFile));
@@ -235,7 +225,7 @@ void SaveSettingsFromDialog(Dialog* dialog) {
     SetIniValue(file, Settings().GameSection, "SoundSwitch", std::to_string(Settings().SoundSwitch));
     SetIniValue(file, Settings().GameSection, "AutoFire", std::to_string(Settings().AutoFire));
     SetIniValue(file, Settings().GameSection, "UseDrums", Flag(Settings().UseDrums));
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 
     // The dialog offers up to 120 Hz, which the timer refuses: the value
     // stays in the file and the next game start reads it as 60.
@@ -251,12 +241,12 @@ void SaveWindowPlacement() {
     SetIniValue(file, GlobalSection, "Height", std::to_string(Settings().ClientHeight));
     SetIniValue(file, GlobalSection, "X", std::to_string(x));
     SetIniValue(file, GlobalSection, "Y", std::to_string(y));
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 }
 
 void SaveCartridgePath() {
     IniFile file = ReadIniFile(IniPath());
     SetIniValue(file, GlobalSection, "Cartridge", Settings().Cartridge);
     StoreRecentCartridges(file);
-    CheckSettingsWrite(WriteIniFile(IniPath(), file));
+    WriteSettingsFile(file);
 }

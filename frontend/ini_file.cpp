@@ -17,15 +17,6 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 // The name of a "[Section]" line, or nothing for any other line.
 std::optional<std::string_view> SectionName(std::string_view line) {
     line = Trim(line);
@@ -50,7 +41,7 @@ std::optional<std::pair<size_t, size_t>> FindSection(const IniFile& file, std::s
     const std::string_view wanted = Trim(section);
     for (size_t i = 0; i < file.Lines.size(); ++i) {
         const auto name = SectionName(file.Lines[i]);
-        if (!name || !SameName(*name, wanted)) continue;
+        if (!name || !SameIniName(*name, wanted)) continue;
         size_t end = i + 1;
         while (end < file.Lines.size() && !SectionName(file.Lines[end])) ++end;
         return std::pair{i + 1, end};
@@ -61,6 +52,15 @@ std::optional<std::pair<size_t, size_t>> FindSection(const IniFile& file, std::s
 std::string_view OneLine(std::string_view value) { return value.substr(0, value.find_first_of("\r\n")); }
 
 }  // namespace
+
+bool SameIniName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
 
 IniFile ReadIniFile(const std::string& path, int* error) {
     IniFile file;
@@ -106,7 +106,7 @@ std::optional<std::string> FindIniValue(const IniFile& file, std::string_view se
     for (size_t i = body->first; i < body->second; ++i) {
         const std::string_view line = file.Lines[i];
         const auto name = KeyName(line);
-        if (name && SameName(*name, wanted)) return std::string(Trim(line.substr(line.find('=') + 1)));
+        if (name && SameIniName(*name, wanted)) return std::string(Trim(line.substr(line.find('=') + 1)));
     }
     return std::nullopt;
 }
@@ -127,7 +127,7 @@ void SetIniValue(IniFile& file, std::string_view section, std::string_view key, 
     size_t insertAt = body->first;
     for (size_t i = body->first; i < body->second; ++i) {
         const auto name = KeyName(file.Lines[i]);
-        if (name && SameName(*name, wanted)) {
+        if (name && SameIniName(*name, wanted)) {
             file.Lines[i] = std::move(line);
             return;
         }
@@ -149,25 +149,4 @@ int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_vie
     const auto [end, error] = std::from_chars(first, last, number);
     if (error != std::errc() || end != last) return fallback;
     return number;
-}
-
-int32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t fallback) {
-    return GetIniInt(ReadIniFile(path), section, key, fallback);
-}
-
-std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view fallback) {
-    const auto value = FindIniValue(ReadIniFile(path), section, key);
-    return value ? *value : std::string(fallback);
-}
-
-FileResult WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view value) {
-    IniFile file = ReadIniFile(path);
-    SetIniValue(file, section, key, value);
-    return WriteIniFile(path, file);
-}
-
-FileResult WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value) {
-    return WriteIniString(path, section, key, std::to_string(value));
 }

@@ -24,6 +24,11 @@ IniFile ReadIniFile(const std::string& path, int* error = nullptr);
 // Replaces the file with the new contents.
 FileResult WriteIniFile(const std::string& path, const IniFile& file);
 
+// Whether two names are the same without regard to (ASCII) case, as
+// section and key names compare; the names within values (keys and
+// buttons) compare so too.
+bool SameIniName(std::string_view a, std::string_view b);
+
 // The value of a key (spaces around it removed), or nothing when the
 // section or the key is missing.
 std::optional<std::string> FindIniValue(const IniFile& file, std::string_view section, std::string_view key);
@@ -35,12 +40,3 @@ void SetIniValue(IniFile& file, std::string_view section, std::string_view key, 
 // A decimal integer key. A missing key, or a value that is not a decimal
 // number within the 32-bit range, gives the default.
 int32_t GetIniInt(const IniFile& file, std::string_view section, std::string_view key, int32_t fallback);
-
-// The usual one-key operations on the file itself: each reads the file anew,
-// and each write rewrites it.
-int32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t fallback);
-std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view fallback);
-FileResult WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view value);
-FileResult WriteIniInt(const std::string& path, std::string_view section, std::string_view key, int32_t value);

@@ -64,11 +64,6 @@ std::vector<std::string> Words(std::string_view text) {
     return words;
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y)); });
-}
-
 // The names of the keys or buttons bound to an action, in one line.
 template <typename Binding, typename Name>
 std::string NamesOf(const std::vector<Binding>& list, KeyAction action, Name name) {
@@ -173,10 +168,10 @@ std::string KeyName(uint32_t keyCode) {
 uint32_t KeyFromName(std::string_view name) {
     uint32_t flags = 0;
     for (;;) {
-        if (name.size() > 6 && SameText(name.substr(0, 6), "Shift+")) {
+        if (name.size() > 6 && SameIniName(name.substr(0, 6), "Shift+")) {
             flags |= ShiftHeld;
             name.remove_prefix(6);
-        } else if (name.size() > 4 && SameText(name.substr(0, 4), "Alt+")) {
+        } else if (name.size() > 4 && SameIniName(name.substr(0, 4), "Alt+")) {
             flags |= AltHeld;
             name.remove_prefix(4);
         } else {
@@ -190,7 +185,7 @@ uint32_t KeyFromName(std::string_view name) {
         if (number >= 1 && number <= 24) return flags | uint32_t(0x70 + number - 1);
     }
     for (const NamedKey& named : KeyNames)
-        if (SameText(name, named.Name)) return flags | named.Code;
+        if (SameIniName(name, named.Name)) return flags | named.Code;
     return 0;
 }
 
@@ -200,7 +195,7 @@ std::string PadButtonName(int32_t button) {
 
 int32_t PadButtonFromName(std::string_view name) {
     for (size_t i = 0; i < std::size(PadNames); ++i)
-        if (SameText(name, PadNames[i])) return int32_t(i);
+        if (SameIniName(name, PadNames[i])) return int32_t(i);
     return -1;
 }
 

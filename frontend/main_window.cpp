@@ -37,19 +37,12 @@ GameSettings& Settings() { return FrontEnd.Handheld->Settings; }
 
 namespace {
 
-void LeaveEventLoop(int status) { ExitEventLoop(status); }
-
 void WarnInBox(const char* text) {
     WithFramesStopped([&] { ShowWarningBox("KORU", text); });
 }
 
 void InformInBox(const char* text) {
     WithFramesStopped([&] { ShowInformationBox("KORU", text); });
-}
-
-bool AskFileInDialog(char* path, std::size_t capacity, std::span<const FileFilter> filters,
-                     const FileQuestion& question) {
-    return AskFileName(path, capacity, filters, question);
 }
 
 const MenuItem FileMenu[] = {
@@ -151,12 +144,6 @@ void WindowKey(uint32_t keyCode, bool down, bool repeat) {
     HandleKey(keyCode, down);
 }
 
-void WindowCommand(uint32_t id) { HandleCommand(id); }
-
-void WindowCloseRequested() { QuitProgram(); }
-
-void WindowFileDropped(const char* path) { OpenCartridge(path); }
-
 void ReportFailedStart(StartFailure failure) {
     const std::string message = std::string("cannot start ") + Settings().Cartridge + ": " + StartFailureText(failure);
     ShowProblem(message.c_str());
@@ -210,9 +197,9 @@ const std::array<FileFilter, 2> StateFilter = {{
     {"All Files (*.*)", "*.*"},
 }};
 
-void (*EndProcess)(int status) = LeaveEventLoop;
+void (*EndProcess)(int status) = ExitEventLoop;
 bool (*ChooseFile)(char* path, std::size_t capacity, std::span<const FileFilter> filters,
-                   const FileQuestion& question) = AskFileInDialog;
+                   const FileQuestion& question) = AskFileName;
 void (*ShowMessageBox)(const char* text) = WarnInBox;
 void (*ShowNoteBox)(const char* text) = InformInBox;
 
@@ -253,9 +240,9 @@ bool CreateMainWindow() {
     callbacks.ActivationChanged = WindowActivationChanged;
     callbacks.MenuLoop = WindowMenuLoop;
     callbacks.Key = WindowKey;
-    callbacks.Command = WindowCommand;
-    callbacks.CloseRequested = WindowCloseRequested;
-    callbacks.FileDropped = WindowFileDropped;
+    callbacks.Command = HandleCommand;
+    callbacks.CloseRequested = QuitProgram;
+    callbacks.FileDropped = OpenCartridge;
     if (!OpenMainWindow("KORU", MainMenu, callbacks, 500, 160)) return false;
 
     Handheld().FrameSurface.fill(0);

@@ -64,8 +64,6 @@ enum MenuCommand : uint32_t {
     CommandRecent1 = 190,  // ... CommandRecent1 + RecentCount - 1: the cartridges played last
 };
 
-inline constexpr int32_t RecentCount = 8;
-
 extern const std::array<MenuPopup, 4> MainMenu;
 extern const std::array<FileFilter, 2> CartridgeFilter;
 extern const std::array<FileFilter, 2> StateFilter;

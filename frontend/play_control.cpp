@@ -10,7 +10,7 @@
 
 #include "frontend/config.h"
 #include "frontend/frame_timer.h"
-#include "frontend/headless/screenshot.h"
+#include "frontend/screenshot.h"
 #include "frontend/ini_file.h"
 #include "frontend/input.h"
 #include "frontend/main_window.h"

@@ -12,6 +12,8 @@ struct IniFile;
 
 // Number of state slots (1 to SlotCount).
 inline constexpr int32_t SlotCount = 9;
+// Number of recent cartridges the File menu offers.
+inline constexpr int32_t RecentCount = 8;
 
 struct PlayState {
     bool PausedByPlayer = false;
@@ -22,7 +24,7 @@ struct PlayState {
     bool KeepAspect = true;        // KeepAspect
     bool WholeMultiples = false;   // IntegerScale
     int32_t Slot = 1;              // StateSlot
-    std::array<std::string, 8> Recent;  // Recent1..Recent8, newest first
+    std::array<std::string, RecentCount> Recent;  // Recent1..Recent8, newest first
     // The frame rate shown at the end of the menu bar.
     double RateStart = 0;
     int32_t RateFrames = 0;

@@ -1,20 +1,11 @@
 #include "game/battery.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
+#include <array>
 #include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <span>
 
 #include "game/battery_file.h"
 #include "game/battery_layout.h"
-#include "game/settings.h"
-#include "machine/backup.h"
 #include "machine/machine.h"
 #include "machine/rtc.h"
 
@@ -22,16 +13,8 @@ namespace {
 
 constexpr uint32_t BatteryCheckInterval = 4;  // frames between two looks at the memories
 
-bool TakePicture(const Machine& m, std::vector<uint8_t>& picture) { return BuildChipImage(m, picture); }
-
-bool MatchesPicture(Machine& m, const std::vector<uint8_t>& picture) {
-    std::vector<uint8_t>& now = m.BatteryChanges.now;
-    TakePicture(m, now);
-    return now == picture;
-}
-
 void ArmWatch(Machine& m) {
-    TakePicture(m, m.BatteryChanges.lastSeen);
+    BuildChipImage(m, m.BatteryChanges.lastSeen);
     m.BatteryChanges.inFile = m.BatteryChanges.lastSeen;
     m.BatteryChanges.changed = false;
     m.BatteryChanges.quietFrames = 0;
@@ -75,13 +58,16 @@ bool WriteBatteryFile(Machine& m) {
     // file) leave nothing to keep; an old file stays as it is. Chips the
     // game erased over a saved file are written, erased.
     std::vector<uint8_t> picture;
-    const bool holdsData = TakePicture(m, picture);
+    const bool holdsData = BuildChipImage(m, picture);
     if (!holdsData && (!m.BatteryChanges.armed || picture == m.BatteryChanges.inFile)) return true;
-    std::vector<uint8_t> image;
-    BuildBatteryImage(m, image, m.ClockHostTime());
+    std::array<uint8_t, ClockTrailerSize> trailer{};
+    const size_t trailerSize = m.RealTimeClock.Present ? trailer.size() : 0;
+    if (trailerSize) WriteClockTrailer(m, trailer.data(), m.ClockHostTime());
 
     if (m.Verbose) std::printf("\nOpening %s...writing...", m.SaveFileName.c_str());
-    const bool ok = StoreBatteryFile(m, m.SaveFileName.c_str(), {std::span<const uint8_t>(image)});
+    const bool ok =
+        StoreBatteryFile(m, m.SaveFileName.c_str(),
+                         {std::span<const uint8_t>(picture), std::span<const uint8_t>(trailer.data(), trailerSize)});
     if (m.Verbose) std::printf(ok ? "OK\n" : "FAILED\n");
     if (ok) m.BatteryChanges.inFile = std::move(picture);
     return ok;
@@ -94,8 +80,11 @@ void BatteryFrameTick(Machine& m) {
     // The chips change only by stores on the cartridge bus (or a snapshot).
     const bool touched = m.CartridgeStores != m.BatteryChanges.storesSeen;
     m.BatteryChanges.storesSeen = m.CartridgeStores;
-    if (touched && !MatchesPicture(m, m.BatteryChanges.lastSeen)) {
-        TakePicture(m, m.BatteryChanges.lastSeen);
+    if (touched) BuildChipImage(m, m.BatteryChanges.now);
+    if (touched && m.BatteryChanges.now != m.BatteryChanges.lastSeen) {
+        // The new picture becomes the last seen; the old one's buffer is
+        // the next look's scratch.
+        m.BatteryChanges.lastSeen.swap(m.BatteryChanges.now);
         m.BatteryChanges.changed = true;
         m.BatteryChanges.quietFrames = 0;
         return;

@@ -96,11 +96,7 @@ std::FILE* ClaimBatteryFile(Machine& m, const char* path, const char* newerCopy)
         if (!copy && copyError != ENOENT) ReportFileProblem(m.Host, "read", newerCopy, copyError);
         if (copy) return copy;
     }
-    if (fd < 0) return nullptr;
-    const int reading = ::dup(fd);
-    std::FILE* stream = reading >= 0 ? ::fdopen(reading, "rb") : nullptr;
-    if (!stream && reading >= 0) ::close(reading);
-    return stream;
+    return fd >= 0 ? SecondReadStream(fd) : nullptr;
 }
 
 bool StoreBatteryFile(Machine& m, const char* path, std::initializer_list<std::span<const uint8_t>> blocks) {

@@ -93,14 +93,6 @@ bool BuildChipImage(const Machine& m, std::vector<uint8_t>& image) {
     return holdsData;
 }
 
-void BuildBatteryImage(const Machine& m, std::vector<uint8_t>& image, int64_t hostTime) {
-    BuildChipImage(m, image);
-    if (!m.RealTimeClock.Present) return;
-    const size_t at = image.size();
-    image.resize(at + ClockTrailerSize);
-    WriteClockTrailer(m, image.data() + at, hostTime);
-}
-
 std::string DescribeRefusedBattery(const Machine& m, const char* fileName, size_t size) {
     std::string sizes;
     for (const BatteryLayout& layout : Layouts) {

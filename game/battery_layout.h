@@ -24,13 +24,10 @@ inline constexpr size_t LargestBatteryFile = 131072 + 16;
 // nothing changed, when its size fits no layout this cartridge's chip takes.
 bool ApplyBatteryImage(Machine& m, std::span<const uint8_t> file);
 
-// The chip's part of the file the chips make now. True when it holds
-// anything an erased chip does not.
+// The chip's part of the file the chips make now (the clock trailer, when
+// the cartridge has a clock, follows it: machine/rtc.h). True when it
+// holds anything an erased chip does not.
 bool BuildChipImage(const Machine& m, std::vector<uint8_t>& image);
-
-// The whole file: the chip's part, then the clock trailer stamped with
-// hostTime (seconds since 1970 UTC) when the cartridge has a clock.
-void BuildBatteryImage(const Machine& m, std::vector<uint8_t>& image, int64_t hostTime);
 
 // Why a file of this size was refused, naming the sizes that would fit.
 std::string DescribeRefusedBattery(const Machine& m, const char* fileName, size_t size);

@@ -77,12 +77,8 @@ static int64_t CountGzipBytes(std::FILE* file) {
 // size is the unpacked length of the one or the length of the other. Reads
 // through a second descriptor of the open file and leaves it at its start.
 static int64_t CountStreamBytes(int fd) {
-    const int reading = ::dup(fd);
-    std::FILE* file = reading >= 0 ? ::fdopen(reading, "rb") : nullptr;
-    if (!file) {
-        if (reading >= 0) ::close(reading);
-        return -1;
-    }
+    std::FILE* file = SecondReadStream(fd);
+    if (!file) return -1;
     uint8_t magic[2] = {};
     const size_t magicBytes = std::fread(magic, 1, 2, file);
     int64_t length = -1;

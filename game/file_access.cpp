@@ -40,6 +40,13 @@ std::FILE* OpenRegularStream(const char* path, int& error) {
     return stream;
 }
 
+std::FILE* SecondReadStream(int fd) {
+    const int reading = ::dup(fd);
+    std::FILE* stream = reading >= 0 ? ::fdopen(reading, "rb") : nullptr;
+    if (!stream && reading >= 0) ::close(reading);
+    return stream;
+}
+
 const char* FileErrorText(int error) {
     switch (error) {
     case NotRegularFile: return "not a regular file";
@@ -51,4 +58,25 @@ const char* FileErrorText(int error) {
 void ReportFileProblem(const HostInterface& host, const char* action, const char* path, int error) {
     const std::string message = std::string("cannot ") + action + " " + path + ": " + FileErrorText(error);
     host.ReportProblem(host.Context, message.c_str());
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool MakeFolders(const std::string& folder) {
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }

@@ -28,11 +28,7 @@ struct Place {
     std::string name;
 };
 
-Place SplitPath(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
+Place SplitPath(const std::string& path) { return {FolderOf(path), NameOf(path)}; }
 
 // The file a path finally names: each symbolic link is replaced by its
 // target, a relative target taken from the link's own folder. 0, or the

@@ -3,43 +3,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
+#include "game/file_access.h"
 #include "game/game.h"
 #include "machine/machine.h"
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string AbsoluteFolder(const std::string& path) {
     char resolved[PATH_MAX];
     const std::string folder = FolderOf(path);
     return ::realpath(folder.c_str(), resolved) ? std::string(resolved) : folder;
-}
-
-// Makes the folder and its parents; true when it exists afterwards.
-bool MakeFolders(const std::string& folder) {
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    struct stat info {};
-    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Two cartridges of the same name in two folders must not share a save:
@@ -50,6 +28,13 @@ uint32_t FolderHash(const std::string& folder) {
     return hash;
 }
 
+// The per-user data folder (XDG_DATA_HOME, by default ~/.local/share).
+std::string PerUserDataFolder() { return PerUserFolder("XDG_DATA_HOME", ".local/share"); }
+
+// Whether new files can be made in the folder (for root too: a read-only
+// mount refuses them).
+bool FolderTakesFiles(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
 int64_t ModifiedTime(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return -1;
@@ -58,15 +43,13 @@ int64_t ModifiedTime(const std::string& path) {
 
 }  // namespace
 
-std::string PerUserDataFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data && *data == '/') return std::string(data) + "/koru";
+std::string PerUserFolder(const char* variable, const char* underHome) {
+    const char* folder = std::getenv(variable);
+    if (folder && *folder == '/') return std::string(folder) + "/koru";
     const char* home = std::getenv("HOME");
-    if (home && *home) return std::string(home) + "/.local/share/koru";
+    if (home && *home) return std::string(home) + "/" + underHome + "/koru";
     return {};
 }
-
-bool FolderTakesFiles(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -88,10 +71,7 @@ GameFilePlace PlaceGameFile(const std::string& cartridgePath, const std::string&
         // A cartridge inside the per-user folder keeps its files beside it.
         if (perUser == beside) perUser.clear();
     }
-    if (!perUser.empty() && !FolderTakesFiles(FolderOf(beside)) && MakeFolders(userFolder)) {
-        place.write = perUser;
-        place.perUser = true;
-    }
+    if (!perUser.empty() && !FolderTakesFiles(FolderOf(beside)) && MakeFolders(userFolder)) place.write = perUser;
     const int64_t besideTime = ModifiedTime(beside);
     const int64_t perUserTime = perUser.empty() ? -1 : ModifiedTime(perUser);
     if (besideTime < 0 && perUserTime < 0)

@@ -11,18 +11,13 @@
 
 struct Machine;
 
-// The per-user data folder; empty when neither XDG_DATA_HOME nor HOME
-// names one.
-std::string PerUserDataFolder();
-
-// Whether new files can be made in the folder (for root too: a read-only
-// mount refuses them).
-bool FolderTakesFiles(const std::string& folder);
+// A per-user folder of KORU's: $variable/koru when the variable names an
+// absolute path, else $HOME/underHome/koru; empty when neither is set.
+std::string PerUserFolder(const char* variable, const char* underHome);
 
 struct GameFilePlace {
-    std::string write;    // where the file is written
-    std::string read;     // the newer existing copy, or write when there is none
-    bool perUser = false;  // write is in the per-user folder
+    std::string write;  // where the file is written
+    std::string read;   // the newer existing copy, or write when there is none
 };
 
 // The place of the cartridge's file with this extension (".sav", ".sta",

@@ -40,19 +40,8 @@ constexpr SaveMarker SaveMarkers[] = {
 // Rockman EXE 4.5.
 constexpr std::string_view ClockGames[] = {"AXV", "AXP", "BPE", "U3I", "U32", "U33", "BKA", "BR4"};
 
-}  // namespace
-
-int32_t FindSaveTypeChoice(std::string_view name) {
-    for (int32_t i = 0; i < int32_t(std::size(SaveTypeChoices)); ++i) {
-        const std::string_view choice = SaveTypeChoices[i].Name;
-        if (choice.size() == name.size() && std::equal(choice.begin(), choice.end(), name.begin(), [](char a, char b) {
-                return a == (b >= 'a' && b <= 'z' ? b - 32 : b);
-            }))
-            return i;
-    }
-    return -1;
-}
-
+// The chip the markers in an image name; Combined without a marker. The
+// earliest marker in the image wins.
 SaveType DetectSaveType(const uint8_t* image, size_t size) {
     SaveType type = SaveType::Combined;
     size_t earliest = size;
@@ -66,9 +55,23 @@ SaveType DetectSaveType(const uint8_t* image, size_t size) {
     return type;
 }
 
+// Whether the header's game code belongs to a cartridge known to carry a clock.
 bool HeaderListsClock(const uint8_t* header) {
     const std::string_view code(reinterpret_cast<const char*>(header + HeaderGameCodeOffset), 3);
     return std::find(std::begin(ClockGames), std::end(ClockGames), code) != std::end(ClockGames);
+}
+
+}  // namespace
+
+int32_t FindSaveTypeChoice(std::string_view name) {
+    for (int32_t i = 0; i < int32_t(std::size(SaveTypeChoices)); ++i) {
+        const std::string_view choice = SaveTypeChoices[i].Name;
+        if (choice.size() == name.size() && std::equal(choice.begin(), choice.end(), name.begin(), [](char a, char b) {
+                return a == (b >= 'a' && b <= 'z' ? b - 32 : b);
+            }))
+            return i;
+    }
+    return -1;
 }
 
 void ChooseBackupChips(Machine& m, const uint8_t* image, size_t size, uint32_t romSize) {

@@ -32,13 +32,6 @@ extern const SaveTypeChoice SaveTypeChoices[11];
 // The entry of SaveTypeChoices for a name, or -1.
 int32_t FindSaveTypeChoice(std::string_view name);
 
-// The chip the markers in an image name; Combined without a marker. The
-// earliest marker in the image wins.
-SaveType DetectSaveType(const uint8_t* image, size_t size);
-
-// Whether the header's game code belongs to a cartridge known to carry a clock.
-bool HeaderListsClock(const uint8_t* header);
-
 // Game start, once the image is loaded: sets up the chip (the SaveType setting,
 // else the markers) and the clock for it.
 void ChooseBackupChips(Machine& m, const uint8_t* image, size_t size, uint32_t romSize);

@@ -11,7 +11,7 @@
 
 #include "cpu/run_loop.h"
 #include "frontend/headless/options.h"
-#include "frontend/headless/screenshot.h"
+#include "frontend/screenshot.h"
 #include "frontend/headless/wav_capture.h"
 #include "game/battery_file.h"
 #include "game/game.h"

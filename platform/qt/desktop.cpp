@@ -55,8 +55,6 @@ bool OpenDesktop(int& argc, char** argv) {
     return true;
 }
 
-void DispatchPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
 int RunEventLoop() { return QApplication::exec(); }
 
 void ExitEventLoop(int status) { QCoreApplication::exit(status); }

@@ -6,9 +6,6 @@
 // itself. False when there is no usable display.
 bool OpenDesktop(int& argc, char** argv);
 
-// Dispatches every event that is waiting, without blocking.
-void DispatchPendingEvents();
-
 // The program's event loop: runs until ExitEventLoop and returns its status.
 int RunEventLoop();
 void ExitEventLoop(int status);

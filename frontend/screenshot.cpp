@@ -1,4 +1,4 @@
-#include "frontend/headless/screenshot.h"
+#include "frontend/screenshot.h"
 
 #include <png.h>
 

@@ -1,6 +1,7 @@
 #pragma once
-// Pictures of the frame surface as PNG files, for tests and for looking at
-// what a cartridge draws without a window.
+// Pictures of the frame surface as PNG files: the desktop program's
+// screenshots, and the headless runner's for tests and for looking at what
+// a cartridge draws without a window.
 
 #include <cstdint>
 #include <string>
