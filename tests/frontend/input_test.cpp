@@ -4,7 +4,6 @@
 
 #include "frontend/input.h"
 
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTest>
 

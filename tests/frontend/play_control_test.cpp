@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QMenuBar>
 #include <QMimeData>
