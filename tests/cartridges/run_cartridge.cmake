@@ -29,6 +29,9 @@
 #                    when tile 0 is a space); the rows, joined by newlines
 #                    with trailing spaces removed, must match the regular
 #                    expression EXPECT
+#   MODE = PICTURE   the last presented frame must equal the golden PNG
+#                    GOLDEN (koru_png_compare, COMPARE, leaves the actual
+#                    picture and a diff beside it when it does not)
 #   MODE = SOUND     a sound cartridge recorded by the PCM synthesiser at
 #                    RATE into a WAV file for koru_sound_check (CHECKER)
 #                    with --tones TONES and either NOTES, FADE, GAP (the
@@ -217,6 +220,15 @@ elseif(MODE STREQUAL "TEXT")
     message(FATAL_ERROR "${stem}: the screen does not show '${EXPECT}':\n${text}")
   endif()
   message(STATUS "${stem}: ${CMAKE_MATCH_0}")
+
+elseif(MODE STREQUAL "PICTURE")
+  set(actual "${WORK}/${stem}.png")
+  run_headless(--screenshot "${actual}")
+  execute_process(COMMAND "${COMPARE}" "${GOLDEN}" "${actual}" RESULT_VARIABLE status OUTPUT_VARIABLE output
+                  ERROR_VARIABLE errors)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${stem}: the picture differs from ${GOLDEN}: ${output}${errors}")
+  endif()
 
 elseif(MODE STREQUAL "SOUND")
   set(wav "${WORK}/${stem}-${RATE}.wav")

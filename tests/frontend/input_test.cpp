@@ -95,9 +95,6 @@ private slots:
     }
 };
 
-int RunInputTests(int argc, char** argv) {
-    InputTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+[[maybe_unused]] const bool registered = RegisterTests<InputTest>(2);
 
 #include "input_test.moc"

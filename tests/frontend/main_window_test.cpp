@@ -236,9 +236,6 @@ private slots:
     }
 };
 
-int RunMainWindowTests(int argc, char** argv) {
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+[[maybe_unused]] const bool registered = RegisterTests<MainWindowTest>(3);
 
 #include "main_window_test.moc"
