@@ -7,11 +7,6 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable HEADLESS COMPARE CHECKER CARTRIDGE WORK GOLDEN KEYS)
-  if(NOT DEFINED ${variable})
-    message(FATAL_ERROR "demo_cartridge: ${variable} not set")
-  endif()
-endforeach()
 
 # A fresh folder with a copy of the cartridge, so the .sav lands there.
 file(REMOVE_RECURSE "${WORK}")

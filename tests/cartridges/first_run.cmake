@@ -6,11 +6,6 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable BUILD WORK GUI COMPARE GOLDEN)
-  if(NOT DEFINED ${variable})
-    message(FATAL_ERROR "first_run: ${variable} not set")
-  endif()
-endforeach()
 file(REMOVE_RECURSE "${WORK}")
 set(prefix "${WORK}/prefix")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${prefix}"

@@ -23,21 +23,32 @@
 #                    to its entry of PHASES (comma-separated); the .sav must
 #                    then be as long as the matching entry of SIZES. A last run with --no-battery
 #                    must start fresh (phase 0) and leave the .sav alone.
+#   MODE = TEXT      a public program that reports as text on a 32 x 32 tile
+#                    map at hex MAP (libgba's console: 06002000): tile
+#                    numbers plus OFFSET are the character codes (0, or 32
+#                    when tile 0 is a space); the rows, joined by newlines
+#                    with trailing spaces removed, must match the regular
+#                    expression EXPECT
+#   MODE = PICTURE   the last presented frame must equal the golden PNG
+#                    GOLDEN (koru_png_compare, COMPARE, leaves the actual
+#                    picture and a diff beside it when it does not)
+#   MODE = SOUND     a sound cartridge recorded by the PCM synthesiser at
+#                    RATE into a WAV file for koru_sound_check (CHECKER)
+#                    with --tones TONES and either NOTES, FADE, GAP (the
+#                    sound tune, its MIDI log compared with its notes) or
+#                    PARTS (the sound driver: both tones throughout each part)
 
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable HEADLESS CARTRIDGE WORK FRAMES MODE)
-  if(NOT DEFINED ${variable})
-    message(FATAL_ERROR "run_cartridge: ${variable} not set")
-  endif()
-endforeach()
 if(NOT EXISTS "${CARTRIDGE}")
   message(FATAL_ERROR "cartridge ${CARTRIDGE} does not exist")
 endif()
 file(MAKE_DIRECTORY "${WORK}")
 get_filename_component(stem "${CARTRIDGE}" NAME_WE)
-# DUMP_SUFFIX (optional) keeps apart the dumps of two tests of one cartridge.
-set(dump "${WORK}/${stem}${DUMP_SUFFIX}.bin")
+# Tests of one cartridge with other options (the mGBA suite's menu keys, a
+# BIOS image) run side by side: each dumps to a file of its own.
+string(MD5 tag "${OPTIONS}")
+set(dump "${WORK}/${stem}${DUMP_SUFFIX}-${tag}.bin")
 file(REMOVE "${dump}")
 
 # The little-endian word at byte OFFSET of a hex string (two digits a byte).
@@ -67,27 +78,18 @@ endfunction()
 # Judges the result block dumped to ${dump} (see cartridges/README.md).
 function(check_result_block)
   file(READ "${dump}" block HEX)
-  word_at("${block}" 0 marker)
-  word_at("${block}" 4 run)
-  word_at("${block}" 8 passed)
-  word_at("${block}" 12 first)
-  word_at("${block}" 16 got)
-  word_at("${block}" 20 expected)
-  word_at("${block}" 24 total)
-  math(EXPR run "0x${run}")
-  math(EXPR passed "0x${passed}")
-  math(EXPR first "0x${first}")
-  math(EXPR total "0x${total}")
-  if(NOT marker STREQUAL "600DC0DE")
-    message(FATAL_ERROR "${stem}: no done marker after ${FRAMES} frames (${run} checks run, "
-                        "${passed} passed, first failure ${first}: got 0x${got}, expected 0x${expected})")
-  endif()
-  if(NOT first EQUAL 0)
-    message(FATAL_ERROR "${stem}: check ${first} failed: got 0x${got}, expected 0x${expected} "
-                        "(${passed} of ${run} checks passed)")
-  endif()
-  if(total EQUAL 0 OR NOT run EQUAL total OR NOT passed EQUAL total)
-    message(FATAL_ERROR "${stem}: ${run} checks run and ${passed} passed, but the program has ${total}")
+  set(offset 0)
+  foreach(field marker run passed first got expected total)
+    word_at("${block}" ${offset} ${field})
+    math(EXPR offset "${offset} + 4")
+  endforeach()
+  foreach(field run passed first total)
+    math(EXPR ${field} "0x${${field}}")
+  endforeach()
+  if(NOT marker STREQUAL "600DC0DE" OR NOT first EQUAL 0 OR total EQUAL 0 OR NOT run EQUAL total
+     OR NOT passed EQUAL total)
+    message(FATAL_ERROR "${stem}: done marker ${marker} after ${FRAMES} frames; ${run} of ${total} checks run, "
+                        "${passed} passed, first failure ${first}: got 0x${got}, expected 0x${expected}")
   endif()
   set(result_block "${block}" PARENT_SCOPE)
 endfunction()
@@ -190,6 +192,60 @@ elseif(MODE STREQUAL "MEMORY" OR MODE STREQUAL "HASH")
     message(FATAL_ERROR "${stem}: memory at ${ADDRESS} (${LENGTH} bytes) reads ${got}, expected ${want}")
   endif()
   message(STATUS "${stem}: memory at ${ADDRESS} as expected")
+
+elseif(MODE STREQUAL "TEXT")
+  run_headless(--no-battery --no-default-state --dump ${MAP}:2048:${dump})
+  # Each map entry is a little-endian halfword whose low 10 bits number the
+  # tile; characters outside the printable range read as spaces.
+  file(READ "${dump}" map HEX)
+  set(text "")
+  foreach(row RANGE 31)
+    set(line "")
+    foreach(column RANGE 31)
+      math(EXPR at "(${row} * 32 + ${column}) * 4")
+      string(SUBSTRING "${map}" ${at} 4 entry)
+      string(SUBSTRING "${entry}" 0 2 low)
+      string(SUBSTRING "${entry}" 2 2 high)
+      math(EXPR code "((0x${high}${low}) & 0x3FF) + ${OFFSET}")
+      set(character " ")
+      if(code GREATER 32 AND code LESS 127)
+        string(ASCII ${code} character)
+      endif()
+      string(APPEND line "${character}")
+    endforeach()
+    string(REGEX REPLACE " +$" "" line "${line}")
+    string(APPEND text "${line}\n")
+  endforeach()
+  if(NOT text MATCHES "${EXPECT}")
+    message(FATAL_ERROR "${stem}: the screen does not show '${EXPECT}':\n${text}")
+  endif()
+  message(STATUS "${stem}: ${CMAKE_MATCH_0}")
+
+elseif(MODE STREQUAL "PICTURE")
+  set(actual "${WORK}/${stem}.png")
+  run_headless(--screenshot "${actual}")
+  execute_process(COMMAND "${COMPARE}" "${GOLDEN}" "${actual}" RESULT_VARIABLE status OUTPUT_VARIABLE output
+                  ERROR_VARIABLE errors)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${stem}: the picture differs from ${GOLDEN}: ${output}${errors}")
+  endif()
+
+elseif(MODE STREQUAL "SOUND")
+  set(wav "${WORK}/${stem}-${RATE}.wav")
+  set(midi "${WORK}/${stem}.mid")
+  if(DEFINED PARTS)
+    set(check --parts "${PARTS}")
+  else()
+    list(APPEND extra_options --midi-log "${midi}")
+    set(check --midi "${midi}" --notes "${NOTES}" --fade ${FADE} --gap ${GAP})
+  endif()
+  run_headless(--until 03000000:600DC0DE --sound-rate ${RATE} --wav "${wav}" --no-battery --no-default-state)
+  execute_process(COMMAND "${CHECKER}" --wav "${wav}" --tones "${TONES}" ${check}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+  message(STATUS "${output}${errors}")
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${stem}: the recorded sound is not what the cartridge plays (files kept in ${WORK})")
+  endif()
 
 else()
   message(FATAL_ERROR "run_cartridge: unknown MODE ${MODE}")

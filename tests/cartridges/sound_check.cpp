@@ -55,31 +55,11 @@ struct Sound {
     std::string Text() const { return frequency == 0 ? "noise" : std::to_string(std::lround(frequency)); }
 };
 
-// The same at every whole bin up to half the block, from one table of the
-// block's angles.
-std::vector<double> Spectrum(const std::vector<double>& block) {
-    const size_t n = block.size();
-    std::vector<double> cosines(n), sines(n), power(n / 2);
-    for (size_t i = 0; i < n; ++i) {
-        cosines[i] = std::cos(2 * std::numbers::pi * double(i) / double(n));
-        sines[i] = std::sin(2 * std::numbers::pi * double(i) / double(n));
-    }
-    for (size_t bin = 1; bin < n / 2; ++bin) {
-        double re = 0, im = 0;
-        for (size_t i = 0; i < n; ++i) {
-            re += block[i] * cosines[bin * i % n];
-            im += block[i] * sines[bin * i % n];
-        }
-        power[bin] = re * re + im * im;
-    }
-    return power;
-}
-
 // Silence (false), or the block's sound.
 bool Classify(const std::vector<double>& block, int rate, Sound& sound) {
     if (std::all_of(block.begin(), block.end(), [](double sample) { return sample == 0; })) return false;
     const std::vector<double> windowed = HannWindow(block);
-    const std::vector<double> power = Spectrum(windowed);
+    const std::vector<double> power = PowerSpectrum({windowed.begin(), windowed.end()});
     double total = 0;
     size_t peak = 1;
     for (size_t bin = 1; bin < power.size(); ++bin) {

@@ -129,9 +129,6 @@ private slots:
     }
 };
 
-int RunConfigTests(int argc, char** argv) {
-    ConfigTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+[[maybe_unused]] const bool registered = RegisterTests<ConfigTest>(1);
 
 #include "config_test.moc"

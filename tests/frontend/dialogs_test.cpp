@@ -113,9 +113,6 @@ private slots:
 
 };
 
-int RunDialogsTests(int argc, char** argv) {
-    DialogsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+[[maybe_unused]] const bool registered = RegisterTests<DialogsTest>(4);
 
 #include "dialogs_test.moc"

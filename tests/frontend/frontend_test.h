@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QMainWindow>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "frontend/config.h"
@@ -17,11 +19,21 @@
 #include "game/settings.h"
 #include "machine/machine.h"
 
-int RunConfigTests(int argc, char** argv);
-int RunInputTests(int argc, char** argv);
-int RunMainWindowTests(int argc, char** argv);
-int RunDialogsTests(int argc, char** argv);
-int RunPlayControlTests(int argc, char** argv);
+// Each test class registers itself with its place in the run: a class may
+// rely on what an earlier one left (the main window above all).
+using TestRun = std::function<int(int argc, char** argv)>;
+inline std::map<int, TestRun>& TestClasses() {
+    static std::map<int, TestRun> classes;
+    return classes;
+}
+template <typename Tests>
+bool RegisterTests(int place) {
+    TestClasses()[place] = [](int argc, char** argv) {
+        Tests tests;
+        return QTest::qExec(&tests, argc, argv);
+    };
+    return true;
+}
 
 // The cartridge the smoke test uses: title "SMOKE", a valid header, writes
 // backup RAM and shows a still picture.

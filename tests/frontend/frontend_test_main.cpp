@@ -51,10 +51,6 @@ int main(int argc, char** argv) {
     FrontEnd.Handheld = machine.get();
     EndProcess = [](int) {};  // a quit must not end the test run
     int failures = 0;
-    failures += RunConfigTests(argc, argv);
-    failures += RunInputTests(argc, argv);
-    failures += RunMainWindowTests(argc, argv);
-    failures += RunDialogsTests(argc, argv);
-    failures += RunPlayControlTests(argc, argv);
+    for (const auto& [place, run] : TestClasses()) failures += run(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -4,7 +4,6 @@
 
 #include "frontend/input.h"
 
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTest>
 
@@ -96,9 +95,6 @@ private slots:
     }
 };
 
-int RunInputTests(int argc, char** argv) {
-    InputTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+[[maybe_unused]] const bool registered = RegisterTests<InputTest>(2);
 
 #include "input_test.moc"

@@ -4,7 +4,6 @@
 #include "frontend/main_window.h"
 
 #include <QAbstractButton>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -176,15 +175,12 @@ private slots:
                 HandleCommand(CommandGameInfo);
             });
         };
-        QElapsedTimer clock;
-        clock.start();
         StartSmokeGame(30);
         QVERIFY(FrameTimerRunning());
         QCOMPARE(FramePeriodSeconds(), 1 / HandheldFrameRate);
         QTRY_VERIFY_WITH_TIMEOUT(!FrontEnd.GameRunning, 10000);
         AtFrame5 = nullptr;
         QCOMPARE(FramesRun, 30);
-        QVERIFY2(clock.elapsed() >= 29 * 16.7 - 20, "the handheld's pace ran too fast");
 
         // Without a game the information dialog does not open.
         HandleCommand(CommandGameInfo);
@@ -240,9 +236,6 @@ private slots:
     }
 };
 
-int RunMainWindowTests(int argc, char** argv) {
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+[[maybe_unused]] const bool registered = RegisterTests<MainWindowTest>(3);
 
 #include "main_window_test.moc"

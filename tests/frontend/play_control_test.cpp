@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QMenuBar>
 #include <QMimeData>
@@ -218,9 +217,6 @@ private slots:
     }
 };
 
-int RunPlayControlTests(int argc, char** argv) {
-    PlayControlTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+[[maybe_unused]] const bool registered = RegisterTests<PlayControlTest>(5);
 
 #include "play_control_test.moc"

@@ -66,41 +66,21 @@ std::string WriteScratchFile(const char* name, std::span<const uint8_t> bytes, s
     return path;
 }
 
-// A gzip stream of stored (uncompressed) deflate blocks, written by hand:
-// what the loaders must cope with is the stream's framing, length and
-// checksum, and a real compressor spent more time per input than the load.
+// A gzip stream at level 0 (stored blocks): what the loaders must cope
+// with is the stream's framing, length and checksum, and a real compressor
+// spent more time per input than the load.
 std::string WriteScratchGzip(const char* name, std::span<const uint8_t> bytes, size_t zeroPadding) {
-    static const uint8_t zeros[65535] = {};
+    static const uint8_t zeros[65536] = {};
     const std::string path = ScratchFolder() + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    gzFile file = gzopen(path.c_str(), "wb0");
     Require(file != nullptr, "cannot create a scratch file");
-    const uint8_t header[10] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
-    std::fwrite(header, 1, sizeof header, file);
-    uLong crc = crc32(0, nullptr, 0);
-    size_t total = 0;
-    bool last = false;
-    // Blocks of at most 65535 bytes, first from the bytes, then zeros.
-    while (!last) {
-        std::span<const uint8_t> block;
-        if (total < bytes.size()) {
-            block = bytes.subspan(total, std::min<size_t>(bytes.size() - total, sizeof zeros));
-        } else {
-            block = {zeros, std::min(bytes.size() + zeroPadding - total, sizeof zeros)};
-        }
-        total += block.size();
-        last = total == bytes.size() + zeroPadding;
-        const uint16_t length = uint16_t(block.size());
-        const uint8_t blockHeader[5] = {uint8_t(last), uint8_t(length), uint8_t(length >> 8), uint8_t(~length),
-                                        uint8_t(~length >> 8)};
-        std::fwrite(blockHeader, 1, sizeof blockHeader, file);
-        std::fwrite(block.data(), 1, block.size(), file);
-        crc = crc32(crc, block.data(), uInt(block.size()));
+    Require(bytes.empty() || gzwrite(file, bytes.data(), unsigned(bytes.size())) == int(bytes.size()),
+            "cannot write a scratch file");
+    for (size_t chunk; zeroPadding > 0; zeroPadding -= chunk) {
+        chunk = std::min(zeroPadding, sizeof zeros);
+        Require(gzwrite(file, zeros, unsigned(chunk)) == int(chunk), "cannot write a scratch file");
     }
-    const uint32_t size = uint32_t(total);
-    const uint8_t trailer[8] = {uint8_t(crc),  uint8_t(crc >> 8),  uint8_t(crc >> 16),  uint8_t(crc >> 24),
-                                uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24)};
-    std::fwrite(trailer, 1, sizeof trailer, file);
-    Require(std::fclose(file) == 0, "cannot write a scratch file");
+    Require(gzclose(file) == Z_OK, "cannot write a scratch file");
     return path;
 }
 

@@ -91,6 +91,32 @@ inline size_t FirstFlatRun(const std::vector<double>& samples, size_t from, size
     return to;
 }
 
+// The power at every whole bin below half the block (a power of two long):
+// a radix-2 FFT, in the same scale as PowerAt.
+inline std::vector<double> PowerSpectrum(std::vector<std::complex<double>> block) {
+    const size_t n = block.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1) j ^= bit;
+        j ^= bit;
+        if (i < j) std::swap(block[i], block[j]);
+    }
+    for (size_t length = 2; length <= n; length <<= 1) {
+        const std::complex<double> unit = std::polar(1.0, -2 * std::numbers::pi / double(length));
+        for (size_t i = 0; i < n; i += length) {
+            std::complex<double> twiddle = 1;
+            for (size_t k = 0; k < length / 2; ++k, twiddle *= unit) {
+                const std::complex<double> even = block[i + k], odd = block[i + k + length / 2] * twiddle;
+                block[i + k] = even + odd;
+                block[i + k + length / 2] = even - odd;
+            }
+        }
+    }
+    std::vector<double> power(n / 2);
+    for (size_t bin = 1; bin < n / 2; ++bin) power[bin] = std::norm(block[bin]);
+    return power;
+}
+
 // The share of the energy in [from, to) above `frequency` Hz, from the
 // spectra of 4096-sample blocks (each with its mean taken off and a Hann
 // window).
@@ -98,35 +124,17 @@ inline double HighFrequencyShare(const std::vector<double>& samples, size_t from
                                  double frequency) {
     constexpr size_t BlockSize = 4096;
     double high = 0, all = 0;
-    std::vector<std::complex<double>> block(BlockSize);
     for (size_t start = from; start + BlockSize <= to; start += BlockSize) {
         double mean = 0;
         for (size_t i = 0; i < BlockSize; ++i) mean += samples[start + i];
         mean /= BlockSize;
-        for (size_t i = 0; i < BlockSize; ++i)
-            block[i] = (samples[start + i] - mean) * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / BlockSize));
-        // Radix-2 FFT in place.
-        for (size_t i = 1, j = 0; i < BlockSize; ++i) {
-            size_t bit = BlockSize >> 1;
-            for (; j & bit; bit >>= 1) j ^= bit;
-            j ^= bit;
-            if (i < j) std::swap(block[i], block[j]);
-        }
-        for (size_t length = 2; length <= BlockSize; length <<= 1) {
-            const std::complex<double> unit = std::polar(1.0, -2 * std::numbers::pi / double(length));
-            for (size_t i = 0; i < BlockSize; i += length) {
-                std::complex<double> twiddle = 1;
-                for (size_t k = 0; k < length / 2; ++k, twiddle *= unit) {
-                    const std::complex<double> even = block[i + k], odd = block[i + k + length / 2] * twiddle;
-                    block[i + k] = even + odd;
-                    block[i + k + length / 2] = even - odd;
-                }
-            }
-        }
+        std::vector<double> block(BlockSize);
+        for (size_t i = 0; i < BlockSize; ++i) block[i] = samples[start + i] - mean;
+        const std::vector<double> windowed = HannWindow(block);
+        const std::vector<double> power = PowerSpectrum({windowed.begin(), windowed.end()});
         for (size_t bin = 1; bin < BlockSize / 2; ++bin) {
-            const double energy = std::norm(block[bin]);
-            all += energy;
-            if (double(bin) * rate / BlockSize > frequency) high += energy;
+            all += power[bin];
+            if (double(bin) * rate / BlockSize > frequency) high += power[bin];
         }
     }
     return all > 0 ? high / all : 0;

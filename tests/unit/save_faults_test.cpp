@@ -86,6 +86,15 @@ protected:
         return found;
     }
 
+    // The same as a user without root's right to write into any folder.
+    std::string AsNobody(const std::function<std::string()>& body) {
+        return InChild([&] {
+            if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+                return std::string("cannot become nobody");
+            return body();
+        });
+    }
+
     ScratchFolder scratch;
     const fs::path& dir = scratch.dir;
     TestMachine machine;
@@ -189,12 +198,9 @@ TEST_F(SaveFaults, FullDiskReadOnlyFolderAndMediumKeepTheOldFileAndSayItOnce) {
     });
     EXPECT_EQ(readOnlyMedium, "") << "read-only medium";
 
-    // Root writes into any folder: the write is made as the user nobody.
     WriteBytes(path, old);
     fs::permissions(dir, fs::perms(0555));
-    const std::string readOnlyFolder = InChild([&] {
-        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            return std::string("cannot become nobody");
+    const std::string readOnlyFolder = AsNobody([&] {
         return FailsQuietlyAfterTheFirstWord(m, path, old, EACCES);
     });
     EXPECT_EQ(readOnlyFolder, "") << "read-only folder";
@@ -332,9 +338,7 @@ TEST_F(SaveFaults, AReadOnlyCartridgeFolderSavesInThePerUserFolder) {
         EndGame(m);
         return found;
     };
-    const std::string asUser = InChild([&] {
-        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            return std::string("cannot become nobody");
+    const std::string asUser = AsNobody([&] {
         std::string found = run(0xFF, 0x11);
         found += run(0x11, 0x22);
         if (!Told.empty() && Told[0].find("was saved in " + (data / "koru").string()) == std::string::npos)
