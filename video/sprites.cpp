@@ -11,7 +11,6 @@
 namespace {
 
 constexpr uint32_t BLDCNT_OBJ_SECOND = 1u << 12;
-constexpr uint32_t WINOUT = 0x04A;
 constexpr uint32_t SpritePaletteBase = 256;
 constexpr uint32_t SpriteTileArea = 0x10000;
 constexpr uint32_t SpriteTileMask = 0x7FFF;
@@ -298,7 +297,7 @@ template void SpriteRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32
 template void SpriteRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
 
 void ObjWindowOverlay(Machine& m, uint32_t line) {
-    const WindowPixels marks{WindowLine(m), uint8_t(ReadIoHalf(m, WINOUT) >> 8)};
+    const WindowPixels marks{WindowLine(m), uint8_t(ReadIoHalf(m, Io::WINOUT) >> 8)};
     const SpriteContext context = MakeContext(m);
     const LineSpriteList sprites = SpritesOnLine(m, line);
     for (uint32_t i = 0; i < sprites.count; ++i) {
