@@ -137,7 +137,7 @@ void DrawAffineLine(Machine& m, uint32_t line, uint32_t entry) {
     const bool wrap = entry & 0x2000;
     ColourCache& colours = m.Lines.BackgroundColours;
     CheckColourCache(colours, map.palette, m.Lines, pixels.factors);
-    ForEachDrawnRun(m.Lines, uint8_t(1u << BgEntryNumber(entry)), 0, ScreenWidth,
+    ForEachDrawnRun(m.Lines, uint8_t(1u << BgEntryNumber(entry)),
                     [&](int32_t begin, int32_t end, bool effects) {
                         const uint16_t* finished = nullptr;
                         if constexpr (!FinishReadsPartner<Variant>)

@@ -110,7 +110,7 @@ void DrawBitmapLine(Machine& m, uint32_t line, uint32_t frame) {
     const LayerPixels<Variant, Partners> out = LinePixels<Variant, Partners>(m, line);
     ColourCache& colours = m.Lines.BackgroundColours;
     if constexpr (Mode == 4) CheckColourCache(colours, bitmap.palette, m.Lines, out.factors);
-    ForEachDrawnRun(m.Lines, 1u << 2, 0, ScreenWidth, [&](int32_t begin, int32_t end, bool effects) {
+    ForEachDrawnRun(m.Lines, 1u << 2, [&](int32_t begin, int32_t end, bool effects) {
         const uint16_t* finished = nullptr;
         if constexpr (Mode == 4 && !FinishReadsPartner<Variant>)
             finished = FinishedPalette<Variant>(colours, effects, out.factors);

@@ -72,18 +72,17 @@ inline PartnerWrite PartnerWriteFor(const Machine& m, bool secondTarget) {
     return secondTarget ? PartnerWrite::Colour : PartnerWrite::Clear;
 }
 
-// Calls draw(begin, end, effects) for every window run, cut to [first,
-// last), in which the layer of layerBit may draw; effects says whether the
+// Calls draw(begin, end, effects) for every window run, cut to the visible
+// line, in which the layer of layerBit may draw; effects says whether the
 // colour effects apply there.
 template <typename Draw>
-void ForEachDrawnRun(const LineBuffers& lines, uint8_t layerBit, int32_t first, int32_t last, Draw&& draw) {
-    int32_t begin = -int32_t(LineGuard);
+void ForEachDrawnRun(const LineBuffers& lines, uint8_t layerBit, Draw&& draw) {
+    int32_t begin = 0;
     for (uint32_t i = 0; i < lines.WindowRunCount; ++i) {
         const WindowRun& run = lines.WindowRuns[i];
-        const int32_t from = std::max(begin, first);
-        const int32_t to = std::min(run.end, last);
-        begin = run.end;
-        if (from < to && (run.layers & layerBit)) draw(from, to, bool(run.layers & WindowEffectBit));
+        const int32_t end = std::min(run.end, ScreenWidth);
+        if (begin < end && (run.layers & layerBit)) draw(begin, end, bool(run.layers & WindowEffectBit));
+        begin = std::max(begin, end);
     }
 }
 
