@@ -192,6 +192,29 @@ inline AffinePoint AffineLineStart(const AffineBackground& affine, uint32_t line
     return {affine.CurX - linesBack * affine.PB, affine.CurY - linesBack * affine.PD};
 }
 
+// A rotation-scaling line (tiled or bitmap) under horizontal mosaic, pixel
+// by pixel: the walk from start by (pa, pc) is sampled at the first pixel
+// of each block, and the block repeats that sample. sample(tx, ty, colour)
+// gets the integer texture position and says whether it shows a colour
+// there (and which).
+template <typename Pixels, typename Sample>
+void DrawMosaicWalk(const Pixels& pixels, AffinePoint start, int32_t pa, int32_t pc, int32_t mosaicWidth,
+                    uint8_t layerBit, Sample&& sample) {
+    int32_t textureX = start.x;
+    int32_t textureY = start.y;
+    uint16_t colour = 0;
+    bool shown = false;
+    for (int32_t x = 0; x < ScreenWidth; ++x) {
+        const int32_t tx = textureX >> 8;
+        const int32_t ty = textureY >> 8;
+        textureX += pa;
+        textureY += pc;
+        if (x % mosaicWidth == 0) shown = sample(tx, ty, colour);
+        if (!shown || !(pixels.windows[x] & layerBit)) continue;
+        pixels.Put(x, colour, true);
+    }
+}
+
 // The screen columns from begin to end (excluded) at which a walk of
 // start + step * x (8 fraction bits) has its integer part inside [0, size):
 // where a rotation-scaling walk lies over its bitmap or map. Worked out in
