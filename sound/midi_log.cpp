@@ -46,28 +46,31 @@ void WriteChannelEvent(MidiLogState& log, uint32_t type, int32_t channel, uint32
     WriteEvent(log, type | uint32_t(MidiChannelOf(channel)), first, second);
 }
 
-void StopLoggedNote(MidiLogState& log, int32_t channel) {
-    if (log.LastNote[channel] < 0) return;
-    WriteChannelEvent(log, 0x80, channel, uint32_t(log.LastNote[channel]), 0x7F);
-    log.LastNote[channel] = -1;
+// The log ends its notes with release velocity 127.
+constexpr uint32_t ReleaseVelocity = 0x7F;
+
+// Writes the events of one channel.
+auto WriterFor(MidiLogState& log, int32_t channel) {
+    return [&log, channel](uint32_t type, uint32_t first, uint32_t second) {
+        WriteChannelEvent(log, type, channel, first, second);
+    };
 }
 
 void StopAllLoggedNotes(MidiLogState& log) {
-    for (int32_t channel = 0; channel < OutputChannelCount; ++channel) StopLoggedNote(log, channel);
+    for (int32_t channel = 0; channel < OutputChannelCount; ++channel)
+        StopMidiNote(log.Notes[channel], ReleaseVelocity, WriterFor(log, channel));
 }
 
 void WriteVoice(MidiLogState& log, int32_t channel, int32_t voice) {
     if (voice == log.LastVoice[channel]) return;
     log.LastVoice[channel] = voice;
-    WriteChannelEvent(log, 0xC0, channel, uint32_t(ProgramOfVoice(voice)), NoData);
+    WriteChannelEvent(log, MidiMessage::ProgramChange, channel, uint32_t(ProgramOfVoice(voice)), NoData);
 }
 
 // Creates the file with its header, a tempo of one millisecond per tick and
 // every channel's volume. False (and no file) when that fails.
 bool CreateLogFile(MidiLogState& log) {
-    log.LastNote.fill(-1);
-    log.LastVelocity.fill(-1);
-    log.LastBend.fill(-1);
+    log.Notes.fill({});
     log.LastVoice.fill(-1);
     log.RunningStatus = -1;
     log.File = std::fopen(log.FileName, "wb");
@@ -86,7 +89,8 @@ bool CreateLogFile(MidiLogState& log) {
     // Tempo: 1 000 000 microseconds per quarter note.
     WriteDelta(log);
     for (uint8_t byte : {0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) WriteByte(log, byte);
-    for (uint32_t midiChannel = 0; midiChannel < 16; ++midiChannel) WriteEvent(log, 0xB0 | midiChannel, 7, 100);
+    for (uint32_t midiChannel = 0; midiChannel < 16; ++midiChannel)
+        WriteEvent(log, MidiMessage::ControlChange | midiChannel, 7, 100);
     return true;
 }
 
@@ -158,26 +162,7 @@ bool MidiLogWriteFailed(const MidiLogState& log) { return log.WriteFailed; }
 
 void LogTone(MidiLogState& log, int32_t channel, int32_t frequency, int32_t volume) {
     if (!MidiLogRecording(log) || channel < 0 || channel >= 15) return;
-    if (frequency < 9 || frequency > 12285) frequency = 0;
-    if (volume == 0 || frequency == 0) {
-        StopLoggedNote(log, channel);
-        return;
-    }
-    const int32_t velocity = (volume & 0xFF) / 2;
-    const NoteEntry& entry = NoteTable[frequency / 3];
-    if (entry.Note == log.LastNote[channel]) {
-        if (velocity != log.LastVelocity[channel])
-            WriteChannelEvent(log, 0xA0, channel, entry.Note, uint32_t(velocity));
-    } else {
-        StopLoggedNote(log, channel);
-        WriteChannelEvent(log, 0x90, channel, entry.Note, uint32_t(velocity));
-    }
-    log.LastNote[channel] = entry.Note;
-    log.LastVelocity[channel] = velocity;
-    if (entry.Bend != log.LastBend[channel]) {
-        WriteChannelEvent(log, 0xE0, channel, entry.Bend & 0x7F, (entry.Bend >> 7) & 0x7F);
-        log.LastBend[channel] = entry.Bend;
-    }
+    SendMidiTone(log.Notes[channel], frequency, volume, ReleaseVelocity, WriterFor(log, channel));
 }
 
 void LogVoice(MidiLogState& log, int32_t channel, int32_t voice) {
@@ -187,7 +172,7 @@ void LogVoice(MidiLogState& log, int32_t channel, int32_t voice) {
 
 void LogDrum(MidiLogState& log, int32_t note, int32_t velocity) {
     if (!MidiLogRecording(log)) return;
-    WriteEvent(log, 0x99, uint32_t(note) & 0x7F, uint32_t(velocity) & 0x7F);
+    WriteEvent(log, MidiMessage::NoteOn | MidiPercussionChannel, uint32_t(note) & 0x7F, uint32_t(velocity) & 0x7F);
 }
 
 void RememberLogVoice(MidiLogState& log, int32_t channel, int32_t voice) {

@@ -22,11 +22,9 @@ struct MidiLogState {
     bool WriteFailed = false;
     int32_t PendingDelta = 0;  // ticks (ms) since the last event
     int32_t RunningStatus = -1;
-    std::array<int32_t, OutputChannelCount> LastNote{};  // -1 = none sounding
-    std::array<int32_t, OutputChannelCount> LastVelocity{};
-    std::array<int32_t, OutputChannelCount> LastBend{};   // -1 = none written
-    std::array<int32_t, OutputChannelCount> LastVoice{};  // -1 = none written
-    std::array<int32_t, OutputChannelCount> Voice{};      // as the output layer last set it
+    std::array<MidiNoteState, OutputChannelCount> Notes{};  // as last written
+    std::array<int32_t, OutputChannelCount> LastVoice{};    // -1 = none written
+    std::array<int32_t, OutputChannelCount> Voice{};        // as the output layer last set it
 };
 
 // Takes the file name (the SoundLogFile setting) at each game start.

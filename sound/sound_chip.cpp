@@ -18,7 +18,7 @@ constexpr int32_t NoiseFrequency = 8192;
 // The drum struck on request: General MIDI percussion note 28 (slap).
 constexpr int32_t RequestDrum = DrumNote | 28;
 
-bool IsOn(const SoundChipState& chip, int32_t channel) { return chip.Regs[SoundReg::Master] & (1u << channel); }
+bool IsOn(const uint8_t* regs, int32_t channel) { return regs[SoundReg::Master] & (1u << channel); }
 
 void MarkChanged(SoundChipState& chip, int32_t channel) { chip.ChangedMask |= uint8_t(1u << channel); }
 
@@ -48,10 +48,10 @@ int32_t SentVolume(const SoundChipState& chip, int32_t channel) {
 
 // A channel's routing factor is the sum of the levels of the terminals it
 // is routed to. The noise channel is made a little quieter than the others.
-void RecomputeFactors(SoundChipState& chip) {
-    const int32_t levelRight = chip.Regs[SoundReg::TerminalLevels] & 7;
-    const int32_t levelLeft = (chip.Regs[SoundReg::TerminalLevels] >> 4) & 7;
-    const uint8_t routing = chip.Regs[SoundReg::Routing];
+void RecomputeFactors(SoundChipState& chip, const uint8_t* regs) {
+    const int32_t levelRight = regs[SoundReg::TerminalLevels] & 7;
+    const int32_t levelLeft = (regs[SoundReg::TerminalLevels] >> 4) & 7;
+    const uint8_t routing = regs[SoundReg::Routing];
     for (int32_t channel = 0; channel < SoundChannelCount; ++channel) {
         int32_t factor = ((routing >> (4 + channel)) & 1 ? levelLeft : 0) + ((routing >> channel) & 1 ? levelRight : 0);
         if (channel == NoiseChannel) factor = factor * 10000 / 11412;
@@ -63,53 +63,53 @@ void RecomputeFactors(SoundChipState& chip) {
 // Lengths count in 1/256 s: (64 - n) units for the 6-bit lengths.
 int32_t ShortLengthMs(uint8_t value) { return (64 - (value & 0x3F)) * 1000 / 256; }
 
-void WriteEnvelope(SoundChipState& chip, int32_t channel, uint8_t value) {
+void WriteEnvelope(SoundChipState& chip, const uint8_t* regs, int32_t channel, uint8_t value) {
     chip.Volume[channel] = value >> 4;
     chip.EnvelopePeriod[channel] = value & 7;
     chip.EnvelopeDirection[channel] = (value & 0x08) ? 1 : -1;
-    if (IsOn(chip, channel)) MarkChanged(chip, channel);
+    if (IsOn(regs, channel)) MarkChanged(chip, channel);
 }
 
-void WriteFrequencyLow(SoundChipState& chip, int32_t channel, uint8_t value) {
-    if (!IsOn(chip, channel)) return;
-    const int32_t high = chip.Regs[5 * channel + 4] & 7;
+void WriteFrequencyLow(SoundChipState& chip, const uint8_t* regs, int32_t channel, uint8_t value) {
+    if (!IsOn(regs, channel)) return;
+    const int32_t high = regs[5 * channel + 4] & 7;
     SetFrequencyValue(chip, channel, high << 8 | value);
 }
 
-void WriteFrequencyHigh(SoundChipState& chip, int32_t channel, uint8_t value) {
+void WriteFrequencyHigh(SoundChipState& chip, uint8_t* regs, int32_t channel, uint8_t value) {
     if (value & Trigger) {
         if (channel == WaveChannel) {
             // The wave channel only starts when its playback switch is on.
-            if (chip.Regs[SoundReg::WaveOn] & 0x80) chip.Regs[SoundReg::Master] |= 1u << WaveChannel;
+            if (regs[SoundReg::WaveOn] & 0x80) regs[SoundReg::Master] |= 1u << WaveChannel;
         } else {
-            chip.Regs[SoundReg::Master] |= uint8_t(1u << channel);
-            chip.Volume[channel] = chip.Regs[5 * channel + 2] >> 4;
+            regs[SoundReg::Master] |= uint8_t(1u << channel);
+            chip.Volume[channel] = regs[5 * channel + 2] >> 4;
         }
         chip.EnvelopeTime[channel] = 0;
         chip.LengthTime[channel] = (value & LengthEnable) ? 0 : -1;
         if (channel == 0) chip.SweepTime = 0;
     }
-    if (IsOn(chip, channel)) SetFrequencyValue(chip, channel, (value & 7) << 8 | chip.Regs[5 * channel + 3]);
+    if (IsOn(regs, channel)) SetFrequencyValue(chip, channel, (value & 7) << 8 | regs[5 * channel + 3]);
 }
 
-void WriteWaveControl(SoundChipState& chip) {
-    if (!(chip.Regs[SoundReg::WaveOn] & 0x80)) {
-        chip.Regs[SoundReg::Master] &= uint8_t(~(1u << WaveChannel));
+void WriteWaveControl(SoundChipState& chip, uint8_t* regs) {
+    if (!(regs[SoundReg::WaveOn] & 0x80)) {
+        regs[SoundReg::Master] &= uint8_t(~(1u << WaveChannel));
         chip.Volume[WaveChannel] = 0;
         chip.Frequency[WaveChannel] = 0;
     } else {
         // Output level codes 0-3: mute, full, half, quarter.
-        const int32_t code = (chip.Regs[SoundReg::WaveLevel] >> 5) & 3;
+        const int32_t code = (regs[SoundReg::WaveLevel] >> 5) & 3;
         chip.Volume[WaveChannel] = code == 0 ? 0 : (32 >> code) - 1;
     }
     MarkChanged(chip, WaveChannel);
 }
 
-void TriggerNoise(SoundChipState& chip, uint8_t value) {
+void TriggerNoise(SoundChipState& chip, uint8_t* regs, uint8_t value) {
     if (!(value & Trigger)) return;
-    chip.Regs[SoundReg::Master] |= 1u << NoiseChannel;
+    regs[SoundReg::Master] |= 1u << NoiseChannel;
     chip.Frequency[NoiseChannel] = NoiseFrequency;
-    chip.Volume[NoiseChannel] = chip.Regs[SoundReg::NoiseEnvelope] >> 4;
+    chip.Volume[NoiseChannel] = regs[SoundReg::NoiseEnvelope] >> 4;
     chip.EnvelopeTime[NoiseChannel] = 0;
     chip.LengthTime[NoiseChannel] = (value & LengthEnable) ? 0 : -1;
     MarkChanged(chip, NoiseChannel);
@@ -117,20 +117,20 @@ void TriggerNoise(SoundChipState& chip, uint8_t value) {
 
 // Each byte holds two 4-bit samples, the high nibble first, scaled to the
 // signed range -128..127.
-void WriteWavePattern(SoundChipState& chip, uint32_t index, uint8_t value) {
-    if (value == chip.Regs[index]) return;
+void WriteWavePattern(SoundChipState& chip, const uint8_t* regs, uint32_t index, uint8_t value) {
+    if (value == regs[index]) return;
     const uint32_t sample = 2 * (index - SoundReg::WavePattern);
     chip.WaveSamples[sample] = int8_t((value >> 4) * 255 / 15 - 128);
     chip.WaveSamples[sample + 1] = int8_t((value & 15) * 255 / 15 - 128);
     chip.WaveChanged = 1;
 }
 
-void StepLengthAndEnvelope(SoundChipState& chip, int32_t channel, int32_t ms) {
+void StepLengthAndEnvelope(SoundChipState& chip, uint8_t* regs, int32_t channel, int32_t ms) {
     if (chip.LengthTime[channel] >= 0) {
         chip.LengthTime[channel] += ms;
         if (chip.LengthTime[channel] >= chip.LengthLimit[channel]) {
             chip.Frequency[channel] = 0;
-            chip.Regs[SoundReg::Master] &= uint8_t(~(1u << channel));
+            regs[SoundReg::Master] &= uint8_t(~(1u << channel));
             MarkChanged(chip, channel);
         }
     }
@@ -147,19 +147,19 @@ void StepLengthAndEnvelope(SoundChipState& chip, int32_t channel, int32_t ms) {
 
 // The sweep moves channel 0's value x by x >> shift each period; a step
 // past 2047 switches the channel off, one below 0 is not taken.
-void StepSweep(SoundChipState& chip, int32_t ms) {
+void StepSweep(SoundChipState& chip, uint8_t* regs, int32_t ms) {
     if (chip.Frequency[0] == 0 || chip.SweepPeriod == 0) return;
     chip.SweepTime += ms;
     if (chip.SweepTime < chip.SweepPeriod) return;
     chip.SweepTime -= chip.SweepPeriod;
     const int32_t value = chip.SweepValue + chip.SweepDirection * (chip.SweepValue >> chip.SweepShift);
     if (value > 2047) {
-        chip.Regs[SoundReg::Master] &= uint8_t(~1u);
+        regs[SoundReg::Master] &= uint8_t(~1u);
         chip.Frequency[0] = 0;
     } else if (value >= 0) {
         chip.SweepValue = value;
-        chip.Regs[3] = uint8_t(value);
-        chip.Regs[4] = uint8_t((chip.Regs[4] & ~7) | (value >> 8));
+        regs[3] = uint8_t(value);
+        regs[4] = uint8_t((regs[4] & ~7) | (value >> 8));
         chip.Frequency[0] = FrequencyOf(value);
     } else {
         chip.Frequency[0] = FrequencyOf(chip.SweepValue);
@@ -190,7 +190,6 @@ void ResetSoundChip(Machine& m, int32_t firstChannel) {
     chip.ChangedMask = 0x0F;
     chip.WaveChanged = 0;
     chip.WaveSamples.fill(-128);
-    chip.Regs = regs;
     chip.FirstChannel = firstChannel;
 
     SetVoice(m, firstChannel + 0, VoiceTone);
@@ -206,7 +205,7 @@ void ResetSoundChip(Machine& m, int32_t firstChannel) {
 bool WriteSoundChip(Machine& m, uint32_t index, uint8_t value) {
     if (index >= SoundRegisterCount) return false;
     SoundChipState& chip = m.SoundChip;
-    uint8_t* regs = chip.Regs;
+    uint8_t* regs = m.SoundRegs.data();
     // With the master enable off the whole unit ignores writes, except the
     // one that switches it on again.
     if (!(regs[SoundReg::Master] & MasterEnable) && index != SoundReg::Master) return true;
@@ -224,24 +223,24 @@ bool WriteSoundChip(Machine& m, uint32_t index, uint8_t value) {
     case SoundReg::NoiseLength: chip.LengthLimit[channel] = ShortLengthMs(value); break;
     case 2:
     case 7:
-    case SoundReg::NoiseEnvelope: WriteEnvelope(chip, channel, value); break;
+    case SoundReg::NoiseEnvelope: WriteEnvelope(chip, regs, channel, value); break;
     case 3:
     case 8:
-    case 13: WriteFrequencyLow(chip, channel, value); break;
+    case 13: WriteFrequencyLow(chip, regs, channel, value); break;
     case 4:
     case 9:
-    case 14: WriteFrequencyHigh(chip, channel, value); break;
+    case 14: WriteFrequencyHigh(chip, regs, channel, value); break;
     case SoundReg::WaveOn:
     case SoundReg::WaveLevel:
         regs[index] = value;
-        WriteWaveControl(chip);
+        WriteWaveControl(chip, regs);
         break;
     case SoundReg::WaveLength: chip.LengthLimit[WaveChannel] = (256 - value) * 1000 / 256; break;
-    case SoundReg::NoiseControl: TriggerNoise(chip, value); break;
+    case SoundReg::NoiseControl: TriggerNoise(chip, regs, value); break;
     case SoundReg::TerminalLevels:
     case SoundReg::Routing:
         regs[index] = value;
-        RecomputeFactors(chip);
+        RecomputeFactors(chip, regs);
         break;
     case SoundReg::Master:
         // Switching the unit off resets it; the channel status bits (0-3)
@@ -250,7 +249,7 @@ bool WriteSoundChip(Machine& m, uint32_t index, uint8_t value) {
         value = uint8_t((value & 0xF0) | (regs[index] & 0x0F));
         break;
     default:
-        if (index >= SoundReg::WavePattern) WriteWavePattern(chip, index, value);
+        if (index >= SoundReg::WavePattern) WriteWavePattern(chip, regs, index, value);
         break;
     }
     regs[index] = value;
@@ -261,9 +260,10 @@ bool WriteSoundChip(Machine& m, uint32_t index, uint8_t value) {
 
 void TickSoundChip(Machine& m, int32_t ms) {
     SoundChipState& chip = m.SoundChip;
+    uint8_t* regs = m.SoundRegs.data();
     for (int32_t channel = 0; channel < SoundChannelCount; ++channel)
-        if (chip.Frequency[channel] != 0) StepLengthAndEnvelope(chip, channel, ms);
-    StepSweep(chip, ms);
+        if (chip.Frequency[channel] != 0) StepLengthAndEnvelope(chip, regs, channel, ms);
+    StepSweep(chip, regs, ms);
     if (chip.RefreshMode == SoundRefresh::Immediate && chip.ChangedMask) RefreshSoundChip(m);
 }
 

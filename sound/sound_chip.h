@@ -37,7 +37,6 @@ inline constexpr uint32_t WavePattern = 32;
 enum class SoundRefresh : uint8_t { Immediate = 0, PerFrame = 1 };
 
 struct SoundChipState {
-    uint8_t* Regs = nullptr;  // the register image, the machine's SoundRegs
     // Per channel.
     std::array<int32_t, SoundChannelCount> LengthTime{};         // ms since trigger; -1 = no length
     std::array<int32_t, SoundChannelCount> LengthLimit{};        // ms

@@ -101,9 +101,7 @@ bool OpenSoundDevice(Machine& m, int32_t rate, int32_t buffers) {
     CloseSoundDevice(m);
     m.SoundDriver = {DeviceSetVoice, DeviceHitDrum, DeviceSetMasterVolume, DevicePlayTone, DeviceLoadWaveform};
     for (OutputChannel& channel : m.SoundDevice.Channels) {
-        channel.LastNote = -1;
-        channel.LastBend = -1;
-        channel.LastVelocity = -1;
+        channel.Midi = {};
         channel.Frequency.store(0, std::memory_order_relaxed);
         channel.Volume.store(0, std::memory_order_relaxed);
         channel.Phase.store(0, std::memory_order_relaxed);

@@ -35,6 +35,10 @@ struct NoteEntry {
 };
 // Indexed by frequency / 3; entry i describes 3i + 1 Hz.
 inline constexpr int32_t NoteTableSize = 4096;
+// Tones below 9 Hz or above 12285 Hz fall outside the note table (and,
+// mostly, outside hearing): MIDI plays them as silence.
+inline constexpr int32_t LowestNoteFrequency = 9;
+inline constexpr int32_t HighestNoteFrequency = 12285;
 extern const std::array<NoteEntry, NoteTableSize> NoteTable;
 
 // The MIDI channel of an output channel: 9 is the General MIDI percussion
@@ -53,6 +57,60 @@ constexpr int32_t ProgramOfVoice(int32_t voice) {
 
 constexpr int32_t DrumNoteOf(int32_t type) { return (type & DrumNote) ? (type & 0x7F) : 77; }
 
+// Channel message types of MIDI (the low four bits of a status byte are
+// the channel).
+namespace MidiMessage {
+inline constexpr uint32_t NoteOff = 0x80;
+inline constexpr uint32_t NoteOn = 0x90;
+inline constexpr uint32_t KeyPressure = 0xA0;
+inline constexpr uint32_t ControlChange = 0xB0;
+inline constexpr uint32_t ProgramChange = 0xC0;
+inline constexpr uint32_t PitchBend = 0xE0;
+}  // namespace MidiMessage
+// The General MIDI percussion channel, on which drums are struck.
+inline constexpr uint32_t MidiPercussionChannel = 9;
+
+// What a MIDI receiver (the synthesiser, the log) was last told about the
+// note of one channel, so that only real changes are sent.
+struct MidiNoteState {
+    int32_t Note = -1;  // -1 = none sounding
+    int32_t Velocity = -1;
+    int32_t Bend = -1;  // -1 = none sent
+};
+
+// Releases the sounding note, if any, with the release velocity.
+// send(type, first, second) sends one message on the channel.
+template <typename Send>
+void StopMidiNote(MidiNoteState& state, uint32_t releaseVelocity, Send&& send) {
+    if (state.Note < 0) return;
+    send(MidiMessage::NoteOff, uint32_t(state.Note), releaseVelocity);
+    state.Note = -1;
+}
+
+// Turns a tone (Hz, loudness 0-255) into what it changes on the channel,
+// silence outside the note table's frequencies. A new note is struck; the same
+// note at another loudness only changes through key pressure, so it is not
+// attacked again; the pitch bend is sent when it differs.
+template <typename Send>
+void SendMidiTone(MidiNoteState& state, int32_t frequency, int32_t volume, uint32_t releaseVelocity, Send&& send) {
+    if (volume == 0 || frequency < LowestNoteFrequency || frequency > HighestNoteFrequency)
+        return StopMidiNote(state, releaseVelocity, send);
+    const NoteEntry& entry = NoteTable[frequency / 3];
+    const int32_t velocity = volume / 2;
+    if (entry.Note == state.Note) {
+        if (velocity != state.Velocity) send(MidiMessage::KeyPressure, uint32_t(entry.Note), uint32_t(velocity));
+    } else {
+        StopMidiNote(state, releaseVelocity, send);
+        send(MidiMessage::NoteOn, uint32_t(entry.Note), uint32_t(velocity));
+    }
+    state.Note = entry.Note;
+    state.Velocity = velocity;
+    if (entry.Bend != state.Bend) {
+        send(MidiMessage::PitchBend, uint32_t(entry.Bend) & 0x7F, uint32_t(entry.Bend) >> 7 & 0x7F);
+        state.Bend = entry.Bend;
+    }
+}
+
 // One output channel. The fields marked shared are read by the PCM sound
 // thread while the emulation thread writes them; each is a single machine
 // word, so neither side ever takes a lock.
@@ -61,9 +119,7 @@ struct OutputChannel {
     std::atomic<int32_t> Frequency{0};  // shared; Hz, 0 = silent
     std::atomic<int32_t> Volume{0};     // shared; 0-255
     // What the MIDI synthesiser was last told.
-    int32_t LastNote = -1;  // -1 = none sounding
-    int32_t LastVelocity = -1;
-    int32_t LastBend = -1;  // -1 = none sent
+    MidiNoteState Midi;
     // PCM synthesis: the square and noise phase (16.16 fixed point), which
     // is also the waveform's sub-position, and the looped waveform.
     std::atomic<uint32_t> Phase{0};

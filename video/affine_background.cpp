@@ -114,19 +114,15 @@ void DrawMosaicLine(Machine& m, uint32_t line, uint32_t entry) {
     const int32_t wrapMask = (entry & 0x2000) ? map.size - 1 : -1;
     const int32_t mosaicWidth = MosaicOf(ReadIoHalf(m, Io::MOSAIC), 0).width;
     const LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(m, line);
-    int32_t textureX = map.start.x;
-    int32_t textureY = map.start.y;
-    uint32_t index = 0;
-    for (int32_t x = 0; x < ScreenWidth; ++x) {
-        const int32_t tx = (textureX >> 8) & wrapMask;
-        const int32_t ty = (textureY >> 8) & wrapMask;
-        textureX += map.pa;
-        textureY += map.pc;
-        if (x % mosaicWidth == 0)
-            index = uint32_t(tx) < uint32_t(map.size) && uint32_t(ty) < uint32_t(map.size) ? map.Index(tx, ty) : 0;
-        if (index == 0 || !(pixels.windows[x] & layerBit)) continue;
-        pixels.Put(x, PaletteColour(map.palette, index), true);
-    }
+    DrawMosaicWalk(pixels, map.start, map.pa, map.pc, mosaicWidth, layerBit,
+                   [&](int32_t tx, int32_t ty, uint16_t& colour) {
+                       tx &= wrapMask;
+                       ty &= wrapMask;
+                       if (uint32_t(tx) >= uint32_t(map.size) || uint32_t(ty) >= uint32_t(map.size)) return false;
+                       const uint32_t index = map.Index(tx, ty);
+                       colour = PaletteColour(map.palette, index);
+                       return index != 0;
+                   });
 }
 
 template <EffectVariant Variant, PartnerWrite Partners>
@@ -137,16 +133,15 @@ void DrawAffineLine(Machine& m, uint32_t line, uint32_t entry) {
     const bool wrap = entry & 0x2000;
     ColourCache& colours = m.Lines.BackgroundColours;
     CheckColourCache(colours, map.palette, m.Lines, pixels.factors);
-    ForEachDrawnRun(m.Lines, uint8_t(1u << BgEntryNumber(entry)), 0, ScreenWidth,
-                    [&](int32_t begin, int32_t end, bool effects) {
-                        const uint16_t* finished = nullptr;
-                        if constexpr (!FinishReadsPartner<Variant>)
-                            finished = FinishedPalette<Variant>(colours, effects, pixels.factors);
-                        if (wrap)
-                            DrawColumns<Variant, true>(map, pixels, {begin, end}, effects, finished);
-                        else
-                            DrawColumns<Variant, false>(map, pixels, {begin, end}, effects, finished);
-                    });
+    ForEachDrawnRun(m.Lines, uint8_t(1u << BgEntryNumber(entry)), [&](int32_t begin, int32_t end, bool effects) {
+        const uint16_t* finished = nullptr;
+        if constexpr (!FinishReadsPartner<Variant>)
+            finished = FinishedPalette<Variant>(colours, effects, pixels.factors);
+        if (wrap)
+            DrawColumns<Variant, true>(map, pixels, {begin, end}, effects, finished);
+        else
+            DrawColumns<Variant, false>(map, pixels, {begin, end}, effects, finished);
+    });
 }
 
 }  // namespace

@@ -85,22 +85,12 @@ void DrawMosaicLine(Machine& m, uint32_t line, uint32_t frame) {
     const MosaicSize mosaic = MosaicOf(ReadIoHalf(m, Io::MOSAIC), 0);
     const BitmapLine<Mode> bitmap = BitmapLineOf<Mode>(m, line, frame, mosaic.height);
     const LayerPixels<Variant, Partners> out = LinePixels<Variant, Partners>(m, line);
-    int32_t bitmapX = bitmap.start.x;
-    int32_t bitmapY = bitmap.start.y;
-    uint16_t colour = 0;
-    bool inside = false;
-    for (int32_t x = 0; x < ScreenWidth; ++x) {
-        const int32_t bx = bitmapX >> 8;
-        const int32_t by = bitmapY >> 8;
-        bitmapX += bitmap.pa;
-        bitmapY += bitmap.pc;
-        if (x % mosaic.width == 0) {
-            inside = uint32_t(bx) < uint32_t(size.width) && uint32_t(by) < uint32_t(size.height);
-            if (inside) colour = bitmap.Colour(bx, by);
-        }
-        if (!inside || !(out.windows[x] & layerBit)) continue;
-        out.Put(x, colour, true);
-    }
+    DrawMosaicWalk(out, bitmap.start, bitmap.pa, bitmap.pc, mosaic.width, layerBit,
+                   [&](int32_t bx, int32_t by, uint16_t& colour) {
+                       if (uint32_t(bx) >= uint32_t(size.width) || uint32_t(by) >= uint32_t(size.height)) return false;
+                       colour = bitmap.Colour(bx, by);
+                       return true;
+                   });
 }
 
 template <uint32_t Mode, EffectVariant Variant, PartnerWrite Partners>
@@ -110,7 +100,7 @@ void DrawBitmapLine(Machine& m, uint32_t line, uint32_t frame) {
     const LayerPixels<Variant, Partners> out = LinePixels<Variant, Partners>(m, line);
     ColourCache& colours = m.Lines.BackgroundColours;
     if constexpr (Mode == 4) CheckColourCache(colours, bitmap.palette, m.Lines, out.factors);
-    ForEachDrawnRun(m.Lines, 1u << 2, 0, ScreenWidth, [&](int32_t begin, int32_t end, bool effects) {
+    ForEachDrawnRun(m.Lines, 1u << 2, [&](int32_t begin, int32_t end, bool effects) {
         const uint16_t* finished = nullptr;
         if constexpr (Mode == 4 && !FinishReadsPartner<Variant>)
             finished = FinishedPalette<Variant>(colours, effects, out.factors);

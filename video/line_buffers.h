@@ -72,18 +72,17 @@ inline PartnerWrite PartnerWriteFor(const Machine& m, bool secondTarget) {
     return secondTarget ? PartnerWrite::Colour : PartnerWrite::Clear;
 }
 
-// Calls draw(begin, end, effects) for every window run, cut to [first,
-// last), in which the layer of layerBit may draw; effects says whether the
+// Calls draw(begin, end, effects) for every window run, cut to the visible
+// line, in which the layer of layerBit may draw; effects says whether the
 // colour effects apply there.
 template <typename Draw>
-void ForEachDrawnRun(const LineBuffers& lines, uint8_t layerBit, int32_t first, int32_t last, Draw&& draw) {
-    int32_t begin = -int32_t(LineGuard);
+void ForEachDrawnRun(const LineBuffers& lines, uint8_t layerBit, Draw&& draw) {
+    int32_t begin = 0;
     for (uint32_t i = 0; i < lines.WindowRunCount; ++i) {
         const WindowRun& run = lines.WindowRuns[i];
-        const int32_t from = std::max(begin, first);
-        const int32_t to = std::min(run.end, last);
-        begin = run.end;
-        if (from < to && (run.layers & layerBit)) draw(from, to, bool(run.layers & WindowEffectBit));
+        const int32_t end = std::min(run.end, ScreenWidth);
+        if (begin < end && (run.layers & layerBit)) draw(begin, end, bool(run.layers & WindowEffectBit));
+        begin = std::max(begin, end);
     }
 }
 
@@ -191,6 +190,29 @@ struct AffinePoint {
 inline AffinePoint AffineLineStart(const AffineBackground& affine, uint32_t line, int32_t mosaicHeight) {
     const int32_t linesBack = int32_t(line % uint32_t(mosaicHeight));
     return {affine.CurX - linesBack * affine.PB, affine.CurY - linesBack * affine.PD};
+}
+
+// A rotation-scaling line (tiled or bitmap) under horizontal mosaic, pixel
+// by pixel: the walk from start by (pa, pc) is sampled at the first pixel
+// of each block, and the block repeats that sample. sample(tx, ty, colour)
+// gets the integer texture position and says whether it shows a colour
+// there (and which).
+template <typename Pixels, typename Sample>
+void DrawMosaicWalk(const Pixels& pixels, AffinePoint start, int32_t pa, int32_t pc, int32_t mosaicWidth,
+                    uint8_t layerBit, Sample&& sample) {
+    int32_t textureX = start.x;
+    int32_t textureY = start.y;
+    uint16_t colour = 0;
+    bool shown = false;
+    for (int32_t x = 0; x < ScreenWidth; ++x) {
+        const int32_t tx = textureX >> 8;
+        const int32_t ty = textureY >> 8;
+        textureX += pa;
+        textureY += pc;
+        if (x % mosaicWidth == 0) shown = sample(tx, ty, colour);
+        if (!shown || !(pixels.windows[x] & layerBit)) continue;
+        pixels.Put(x, colour, true);
+    }
 }
 
 // The screen columns from begin to end (excluded) at which a walk of

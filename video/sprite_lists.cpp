@@ -83,7 +83,6 @@ void Rebuild(LineSprites& sprites, const uint8_t* oam, uint32_t layout, uint32_t
         }
         ++count;
     }
-    sprites.decodedCount = count;
 }
 
 }  // namespace

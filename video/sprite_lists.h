@@ -53,7 +53,6 @@ struct LineSprites {
     // Lines from here on have their lists; ListedLines when none has.
     uint32_t firstListed = ListedLines;
 
-    uint32_t decodedCount = 0;
     std::array<Sprite, OamEntries> decoded{};
     std::array<uint8_t, ListedLines> counts{};
     // Whether a semi-transparent sprite covers the line: it reads the blend

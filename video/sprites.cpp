@@ -11,7 +11,6 @@
 namespace {
 
 constexpr uint32_t BLDCNT_OBJ_SECOND = 1u << 12;
-constexpr uint32_t WINOUT = 0x04A;
 constexpr uint32_t SpritePaletteBase = 256;
 constexpr uint32_t SpriteTileArea = 0x10000;
 constexpr uint32_t SpriteTileMask = 0x7FFF;
@@ -39,8 +38,18 @@ void PutPixels(const Pixels& pixels, int32_t x, RowBits<Colour256> bits, uint32_
 // window run that shows sprites, eight pixels at a time, looked up in the
 // row cache when that pays or else straight from VRAM; across a run's end
 // pixel by pixel.
-template <EffectVariant Variant, PartnerWrite Partners>
-struct NormalPixels {
+//
+// Semi-transparent sprites blend with the second target directly beneath
+// them, whatever the effect BLDCNT selects for OBJ, wherever the window
+// allows effects. Over anything else they are drawn as normal sprites,
+// brightened or darkened when BLDCNT says so.
+template <EffectVariant Variant, PartnerWrite Partners, bool SemiTransparent>
+struct ColourPixels {
+    // Whether a pixel's finishing reads the partner beneath it; if so, only
+    // the colours of a row are looked up.
+    static constexpr bool ReadsPartner = SemiTransparent || FinishReadsPartner<Variant>;
+    static constexpr EffectVariant RowVariant = ReadsPartner ? EffectVariant::Blend : Variant;
+
     const uint8_t* palette;
     LayerPixels<Variant, Partners> layer;
     ColourCache* colours;
@@ -48,45 +57,10 @@ struct NormalPixels {
     // when the finishing reads the partner).
     std::array<const uint16_t*, 2> finished;
 
-    void Put(int32_t x, uint32_t colourIndex, bool opaque) const {
-        const bool drawn = opaque && (layer.windows[x] & WindowObjBit);
-        layer.Put(x, PaletteColour(palette, SpritePaletteBase + colourIndex), drawn);
-    }
-
-    template <bool Colour256>
-    void PutRow(const WindowRun& run, int32_t x, RowBits<Colour256> bits, uint32_t bank) const {
-        if (x + 8 > run.end) return PutPixels<Colour256>(*this, x, bits, bank);
-        if (!(run.layers & WindowObjBit)) return;
-        const bool effects = run.layers & WindowEffectBit;
-        constexpr bool readsPartner = FinishReadsPartner<Variant>;
-        const auto finish = [&](uint16_t colour, uint16_t partner) {
-            return FinishPixel<Variant>(colour, partner, effects, layer.factors);
-        };
-        if (colours->rowsPay) {
-            const CachedTileRow& row =
-                FindRow<Colour256, Variant>(*colours, bits, bank, false, bank, effects, layer.factors);
-            LayRow<readsPartner, Partners>(layer.out, layer.partners, x, row.pixels, finish);
-            return;
-        }
-        LayRowDirect<Colour256, readsPartner, Partners>(layer.out, layer.partners, x, bits,
-                                                        colours->colours.data() + bank,
-                                                        readsPartner ? nullptr : finished[effects] + bank, finish);
-    }
-};
-
-// Semi-transparent sprites blend with the second target directly beneath
-// them, whatever the effect BLDCNT selects for OBJ, wherever the window
-// allows effects. Over anything else they are drawn as normal sprites,
-// brightened or darkened when BLDCNT says so.
-template <EffectVariant Variant, PartnerWrite Partners>
-struct SemiTransparentPixels {
-    const uint8_t* palette;
-    LayerPixels<Variant, Partners> layer;
-    ColourCache* colours;
-
     uint16_t Finish(uint16_t colour, uint16_t partner, bool effects) const {
-        const uint16_t blended = BlendPixel(colour, partner, layer.factors);
         const uint16_t normal = FinishPixel<Variant>(colour, partner, effects, layer.factors);
+        if constexpr (!SemiTransparent) return normal;
+        const uint16_t blended = BlendPixel(colour, partner, layer.factors);
         return effects && !(partner & NoPartner) ? blended : normal;
     }
 
@@ -103,14 +77,14 @@ struct SemiTransparentPixels {
         const bool effects = run.layers & WindowEffectBit;
         const auto finish = [&](uint16_t colour, uint16_t partner) { return Finish(colour, partner, effects); };
         if (colours->rowsPay) {
-            // The finishing reads the partner: only the colours are looked up.
             const CachedTileRow& row =
-                FindRow<Colour256, EffectVariant::Blend>(*colours, bits, bank, false, bank, effects, layer.factors);
-            LayRow<true, Partners>(layer.out, layer.partners, x, row.pixels, finish);
+                FindRow<Colour256, RowVariant>(*colours, bits, bank, false, bank, effects, layer.factors);
+            LayRow<ReadsPartner, Partners>(layer.out, layer.partners, x, row.pixels, finish);
             return;
         }
-        LayRowDirect<Colour256, true, Partners>(layer.out, layer.partners, x, bits, colours->colours.data() + bank,
-                                                nullptr, finish);
+        LayRowDirect<Colour256, ReadsPartner, Partners>(layer.out, layer.partners, x, bits,
+                                                        colours->colours.data() + bank,
+                                                        ReadsPartner ? nullptr : finished[effects] + bank, finish);
     }
 };
 
@@ -271,8 +245,8 @@ void DrawSprites(Machine& m, uint32_t line, uint32_t priority) {
     if constexpr (!FinishReadsPartner<Variant>)
         finished = {FinishedPalette<Variant>(colours, false, layer.factors),
                     FinishedPalette<Variant>(colours, true, layer.factors)};
-    const NormalPixels<Variant, Partners> normal{palette, layer, &colours, finished};
-    const SemiTransparentPixels<Variant, Partners> semiTransparent{palette, layer, &colours};
+    const ColourPixels<Variant, Partners, false> normal{palette, layer, &colours, finished};
+    const ColourPixels<Variant, Partners, true> semiTransparent{palette, layer, &colours, {}};
     const SpriteContext context = MakeContext(m);
     const LineSpriteList sprites = SpritesOnLine(m, line);
     for (uint32_t i = 0; i < sprites.count; ++i) {
@@ -298,7 +272,7 @@ template void SpriteRenderer<EffectVariant::Brighten>(Machine&, uint32_t, uint32
 template void SpriteRenderer<EffectVariant::Darken>(Machine&, uint32_t, uint32_t);
 
 void ObjWindowOverlay(Machine& m, uint32_t line) {
-    const WindowPixels marks{WindowLine(m), uint8_t(ReadIoHalf(m, WINOUT) >> 8)};
+    const WindowPixels marks{WindowLine(m), uint8_t(ReadIoHalf(m, Io::WINOUT) >> 8)};
     const SpriteContext context = MakeContext(m);
     const LineSpriteList sprites = SpritesOnLine(m, line);
     for (uint32_t i = 0; i < sprites.count; ++i) {

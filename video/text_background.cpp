@@ -25,14 +25,6 @@ struct TextLine {
     int32_t fine;
     MosaicSize mosaic;
 
-    // The next map entry from the left: a 512-pixel-wide map takes its
-    // columns 32-63 from the next screen block.
-    uint32_t NextMapEntry() {
-        const uint32_t entry = HalfAt(vram + mapRow + 2 * ((column & 32 ? 1024 : 0) + (column & 31)));
-        column = (column + 1) & columnMask;
-        return entry;
-    }
-
     // The tile row of a map entry's tile on this line, flipped vertically
     // when the entry says so.
     template <bool Colour256>
@@ -235,7 +227,9 @@ void DrawTileRows(Machine& m, uint32_t line, uint32_t entry) {
 // each pixel.
 template <EffectVariant Variant, bool Colour256, PartnerWrite Partners>
 void DrawMosaicLine(Machine& m, uint32_t line, uint32_t entry) {
-    TextLine text = TextLineOf(m, line, entry, true);
+    const TextLine text = TextLineOf(m, line, entry, true);
+    MapRowCopy map;
+    CopyMapRow(map, text);
     LayerPixels<Variant, Partners> pixels = LinePixels<Variant, Partners>(m, line);
     pixels.out -= text.fine;
     pixels.partners -= text.fine;
@@ -247,7 +241,7 @@ void DrawMosaicLine(Machine& m, uint32_t line, uint32_t entry) {
     uint32_t hold = uint32_t(text.fine % text.mosaic.width);
     uint32_t index = 0;
     for (int32_t tileX = 0; tileX < 248; tileX += 8) {
-        const uint32_t mapEntry = text.NextMapEntry();
+        const uint32_t mapEntry = map.first[tileX / 8];
         const RowBits<Colour256> bits = text.RowOf<Colour256>(mapEntry);
         const uint32_t flip = (mapEntry & 0x400) ? 7 : 0;
         const uint32_t bank = Colour256 ? 0 : (mapEntry >> 12) * 16;

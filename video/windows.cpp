@@ -16,10 +16,35 @@ constexpr uint16_t DISPCNT_OBJ_WINDOW = 0x8000;
 constexpr uint32_t WinHOffset(uint32_t window) { return Io::WIN0H + 2 * window; }
 constexpr uint32_t WinVOffset(uint32_t window) { return Io::WIN0V + 2 * window; }
 
+// Horizontal extent of a window on one line, both edges at most 240:
+// [left, right), or when it wraps round the line edge [left, 240) and
+// [0, right).
+struct WindowSpan {
+    uint32_t left = 0;
+    uint32_t right = 0;
+    bool wraps = false;
+};
+
 // Whether position lies in the window's range from first (included) to
 // last (excluded) along one direction, wrapping when first > last.
 bool InRange(uint32_t position, uint32_t first, uint32_t last) {
     return first <= last ? position >= first && position < last : position >= first || position < last;
+}
+
+// The span of window 0 or 1 on a line: empty when the window is off in
+// dispcnt (bits 13, 14) or the line lies outside it. Both directions wrap
+// as the hardware's edge comparisons do: a top below the bottom covers the
+// lines from the top to the end of the screen and from line 0 to the
+// bottom, and likewise a left edge right of the right edge. Edges beyond
+// the screen (right = 241, say) never match and so reach the screen edge.
+WindowSpan WindowSpanOnLine(const Machine& m, uint32_t window, uint32_t line, uint16_t dispcnt) {
+    if (!(dispcnt & (0x2000u << window))) return {};
+    const uint16_t vertical = ReadIoHalf(m, WinVOffset(window));
+    if (!InRange(line, vertical >> 8, vertical & 0xFF)) return {};
+    const uint16_t horizontal = ReadIoHalf(m, WinHOffset(window));
+    const uint32_t left = horizontal >> 8;
+    const uint32_t right = horizontal & 0xFF;
+    return {std::min<uint32_t>(left, ScreenWidth), std::min<uint32_t>(right, ScreenWidth), left > right};
 }
 
 void FillSpan(uint8_t* windows, const WindowSpan& span, uint8_t value) {
@@ -93,16 +118,6 @@ void CutAtEdges(LineBuffers& lines, const uint8_t* windows, std::array<int32_t, 
 }
 
 }  // namespace
-
-WindowSpan WindowSpanOnLine(const Machine& m, uint32_t window, uint32_t line, uint16_t dispcnt) {
-    if (!(dispcnt & (0x2000u << window))) return {};
-    const uint16_t vertical = ReadIoHalf(m, WinVOffset(window));
-    if (!InRange(line, vertical >> 8, vertical & 0xFF)) return {};
-    const uint16_t horizontal = ReadIoHalf(m, WinHOffset(window));
-    const uint32_t left = horizontal >> 8;
-    const uint32_t right = horizontal & 0xFF;
-    return {std::min<uint32_t>(left, ScreenWidth), std::min<uint32_t>(right, ScreenWidth), left > right};
-}
 
 void BuildWindowLine(Machine& m, uint32_t line, uint16_t dispcnt) {
     uint8_t* windows = WindowLine(m);
