@@ -11,7 +11,7 @@ set -u
 KILLS=${1:-300}
 BUILD=$(readlink -f "${2:-build}")
 HEADLESS=$BUILD/frontend/headless/koru-headless
-CARTRIDGE=$BUILD/cartridges/save_flash.gba
+CARTRIDGE=$BUILD/cartridges/save_eeprom.gba
 [ -x "$HEADLESS" ] && [ -f "$CARTRIDGE" ] || { echo "build KORU in $BUILD first"; exit 2; }
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
